@@ -1,0 +1,45 @@
+# Quarvel: the two set-up commands are `make run` and `make test`.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Debian packages the build, the tests and the show need.
+DEPS = cmake make g++ pkg-config \
+       libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
+       libstb-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
+       libgtest-dev libgmock-dev libbenchmark-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEPS); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The show runs from its own folder, where the program sits with its files.
+run: build
+	cd $(BUILD)/show && ./quarvel
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD)
