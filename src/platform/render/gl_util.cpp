@@ -1,0 +1,74 @@
+#include "platform/render/gl_util.h"
+
+#include <vector>
+
+namespace quarvel::render {
+namespace {
+
+std::string shader_log(GLuint shader) {
+  GLint len = 0;
+  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &len);
+  std::vector<char> buf(static_cast<size_t>(len > 0 ? len : 1), '\0');
+  glGetShaderInfoLog(shader, static_cast<GLsizei>(buf.size()), nullptr, buf.data());
+  return buf.data();
+}
+
+std::string program_log(GLuint program) {
+  GLint len = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &len);
+  std::vector<char> buf(static_cast<size_t>(len > 0 ? len : 1), '\0');
+  glGetProgramInfoLog(program, static_cast<GLsizei>(buf.size()), nullptr, buf.data());
+  return buf.data();
+}
+
+GLuint compile(GLenum kind, const char* src, std::string* error) {
+  GLuint shader = glCreateShader(kind);
+  glShaderSource(shader, 1, &src, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    if (error) {
+      *error = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") +
+               " shader: " + shader_log(shader);
+    }
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+GLuint compile_program(const char* vertex_src, const char* fragment_src, std::string* error) {
+  GLuint vs = compile(GL_VERTEX_SHADER, vertex_src, error);
+  if (!vs) return 0;
+  GLuint fs = compile(GL_FRAGMENT_SHADER, fragment_src, error);
+  if (!fs) {
+    glDeleteShader(vs);
+    return 0;
+  }
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    if (error) *error = "link: " + program_log(program);
+    glDeleteProgram(program);
+    return 0;
+  }
+  return program;
+}
+
+std::string gl_renderer() {
+  const GLubyte* s = glGetString(GL_RENDERER);
+  return s ? reinterpret_cast<const char*>(s) : "";
+}
+
+bool renderer_is_llvmpipe() { return gl_renderer().find("llvmpipe") != std::string::npos; }
+
+}  // namespace quarvel::render
