@@ -2,6 +2,7 @@
 // A picture in memory: rows top to bottom, each pixel 0xAARRGGBB.
 // The display's back surface, the image list's pictures and the textures
 // of the scene graph all use it.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
