@@ -1,0 +1,45 @@
+#pragma once
+// Where the presented picture goes: a window (SDL2 + OpenGL) or nowhere
+// (headless, EGL surfaceless). Both give the display control a current
+// OpenGL 3.3 core context; the picture itself is made by the same GL code.
+#include <memory>
+#include <string>
+
+#include "platform/render/presenter.h"
+
+namespace quarvel::display {
+
+class DisplayBackend {
+ public:
+  virtual ~DisplayBackend() = default;
+
+  // Creates the window or context and makes its GL context current.
+  // Throws DisplayError naming what failed.
+  virtual void open(bool full_screen) = 0;
+  virtual void close() = 0;
+  virtual bool is_open() const = 0;
+  virtual void make_current() = 0;
+
+  // Shows the presented picture: in a window, scaled with black bars and
+  // swapped after the vertical blank; headless, nothing more to do.
+  virtual void show(const render::Presenter& presenter) = 0;
+
+  virtual bool headless() const = 0;
+
+  // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
+  // the point is on a black bar.
+  virtual bool to_surface(int x, int y, int* sx, int* sy) const {
+    *sx = x;
+    *sy = y;
+    return true;
+  }
+};
+
+// The headless back end: no window, no X server, no environment needed.
+std::unique_ptr<DisplayBackend> make_headless_backend();
+
+// The window back end: a borderless desktop-sized window in full screen, or
+// a resizable window, titled `title`.
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title);
+
+}  // namespace quarvel::display

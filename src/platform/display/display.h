@@ -1,0 +1,100 @@
+#pragma once
+// The display control: a persistent 640 x 480 back surface with 2D drawing,
+// a gamma ramp applied when presenting, the 3D render hook, and flip.
+//
+// The back surface lives across ticks: only fills, the 3D render (inside the
+// viewport rectangle) and 2D drawing change it; flip presents it through the
+// gamma ramp and leaves it as it is.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/common/picture.h"
+#include "platform/display/backend.h"
+#include "platform/display/image_list.h"
+#include "platform/display/text_canvas.h"
+#include "platform/render/gamma.h"
+#include "platform/render/surface2d.h"
+
+namespace quarvel::display {
+
+class DisplayControl {
+ public:
+  static constexpr int kWidth = 640;
+  static constexpr int kHeight = 480;
+
+  explicit DisplayControl(std::unique_ptr<DisplayBackend> backend);
+  ~DisplayControl();
+  DisplayControl(const DisplayControl&) = delete;
+  DisplayControl& operator=(const DisplayControl&) = delete;
+
+  // Full screen (else a resizable window) at the next initialise.
+  bool full_screen = true;
+
+  // Raised by initialise (in this order) and finalise.
+  std::function<void()> on_initialize;
+  std::function<void()> on_initialize_surface;
+  std::function<void()> on_finalize;
+
+  // Draws the 3D scene into the back surface (inside the viewport
+  // rectangle). Unset, render() clears the viewport rectangle to black.
+  std::function<void(Picture& back)> scene_renderer;
+  render::Rect viewport{0, 0, kWidth, kHeight};
+
+  // Finalises first when already initialised; then opens the back end,
+  // raises on_initialize and on_initialize_surface. On failure everything
+  // created so far is released and DisplayError is thrown.
+  void initialize();
+  // Raises on_finalize and releases the back end. Does nothing when not
+  // initialised.
+  void finalize();
+  bool initialized() const { return initialized_; }
+
+  // Back-surface drawing. Colours are raw device colours (RGB565 in the low
+  // 16 bits).
+  Picture& surface() { return back_; }
+  const Picture& surface() const { return back_; }
+  void fill_rect(int left, int top, int width, int height, uint32_t raw);
+  void fill(uint32_t raw);
+  // Image-list pictures; an index outside the list draws nothing.
+  void draw(int index, int x, int y);
+  void draw_alpha(render::Rect r, int index, int opacity);
+  ImageList* image_list = nullptr;
+  TextCanvas& canvas() { return canvas_; }
+  void text_out(int x, int y, std::string_view latin1) { canvas_.text_out(back_, x, y, latin1); }
+
+  // The gamma ramp applied to every presented picture; identity at start.
+  void get_gamma(render::GammaRamp& ramp) const { ramp = gamma_; }
+  void set_gamma(const render::GammaRamp& ramp) { gamma_ = ramp; }
+
+  // The two 256-entry colour tables (kept for 8-bit displays; no effect on
+  // ours).
+  void set_colour_tables(const std::array<uint32_t, 256>& table) { colour_table_ = table; }
+
+  // The 3D hook: only when initialised.
+  void render();
+  // Presents the back surface through the gamma ramp: only when initialised.
+  void flip();
+  int flips() const { return flips_; }
+
+  // The last presented picture (after the gamma ramp), row 0 at the top;
+  // empty before the first flip.
+  Picture screenshot() const;
+
+  DisplayBackend& backend() { return *backend_; }
+
+ private:
+  std::unique_ptr<DisplayBackend> backend_;
+  std::unique_ptr<render::Presenter> presenter_;
+  Picture back_{kWidth, kHeight};
+  TextCanvas canvas_;
+  render::GammaRamp gamma_ = render::GammaRamp::identity();
+  std::array<uint32_t, 256> colour_table_{};
+  bool initialized_ = false;
+  int flips_ = 0;
+};
+
+}  // namespace quarvel::display

@@ -1,0 +1,108 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "platform/display/backend.h"
+#include "platform/display/display_error.h"
+
+namespace quarvel::display {
+namespace {
+
+class WindowBackend : public DisplayBackend {
+ public:
+  explicit WindowBackend(std::string title) : title_(std::move(title)) {}
+  ~WindowBackend() override { close(); }
+
+  void open(bool full_screen) override {
+    close();
+    if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      throw DisplayError(std::string("cannot open the display: ") + SDL_GetError());
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+    int w = 640, h = 480;
+    if (full_screen) {
+      flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    } else {
+      flags |= SDL_WINDOW_RESIZABLE;
+      // Twice the picture's size where the screen allows it.
+      SDL_Rect usable;
+      if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
+        w = 1280;
+        h = 960;
+      }
+    }
+    window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+    if (!window_) throw DisplayError(std::string("cannot create the window: ") + SDL_GetError());
+    context_ = SDL_GL_CreateContext(window_);
+    if (!context_) {
+      std::string msg = std::string("cannot create an OpenGL 3.3 core context: ") + SDL_GetError();
+      close();
+      throw DisplayError(msg);
+    }
+    SDL_GL_MakeCurrent(window_, context_);
+    SDL_GL_SetSwapInterval(1);  // present after the vertical blank
+    SDL_ShowCursor(full_screen ? SDL_DISABLE : SDL_ENABLE);
+    full_screen_ = full_screen;
+  }
+
+  void close() override {
+    if (context_) SDL_GL_DeleteContext(context_);
+    if (window_) SDL_DestroyWindow(window_);
+    context_ = nullptr;
+    window_ = nullptr;
+  }
+
+  bool is_open() const override { return window_ != nullptr; }
+
+  void make_current() override {
+    if (window_) SDL_GL_MakeCurrent(window_, context_);
+  }
+
+  void show(const render::Presenter& presenter) override {
+    if (!window_) return;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    presenter.blit_to(0, w, h);
+    SDL_GL_SwapWindow(window_);
+  }
+
+  bool headless() const override { return false; }
+
+  bool to_surface(int x, int y, int* sx, int* sy) const override {
+    if (!window_) return false;
+    int w = 0, h = 0, dw = 0, dh = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    if (w <= 0 || h <= 0) return false;
+    // Window points to drawable pixels (they differ on high-density screens).
+    const long px = static_cast<long>(x) * dw / w, py = static_cast<long>(y) * dh / h;
+    const render::Rect r = render::letterbox(dw, dh);
+    const long top = dh - (r.y + r.h);  // the letterbox is in GL coordinates
+    if (r.w <= 0 || px < r.x || px >= r.x + r.w || py < top || py >= top + r.h) return false;
+    *sx = static_cast<int>((px - r.x) * 640 / r.w);
+    *sy = static_cast<int>((py - top) * 480 / r.h);
+    return true;
+  }
+
+ private:
+  std::string title_;
+  SDL_Window* window_ = nullptr;
+  SDL_GLContext context_ = nullptr;
+  bool full_screen_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title) {
+  return std::make_unique<WindowBackend>(title);
+}
+
+}  // namespace quarvel::display
