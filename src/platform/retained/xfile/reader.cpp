@@ -1,0 +1,719 @@
+#include "platform/retained/xfile/reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "platform/retained/xfile/lexer.h"
+
+namespace quarvel::xfile {
+
+namespace {
+
+static_assert(sizeof(Vec3) == 3 * sizeof(float), "Vec3 must be three packed floats");
+static_assert(sizeof(Vec2) == 2 * sizeof(float), "Vec2 must be two packed floats");
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool is_number_word(std::string_view w) {
+  if (w.empty()) return false;
+  char c = w[0];
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
+
+std::string quoted(std::string_view s) {
+  std::string out = "'";
+  for (char c : s.substr(0, 40)) out += (c >= ' ' && c < 127) ? c : '?';
+  return out + (s.size() > 40 ? "...'" : "'");
+}
+
+template <class Lexer>
+class Parser {
+ public:
+  Parser(Lexer& lx, Model& m, const Limits& limits) : lx_(lx), m_(m), limits_(limits) {}
+
+  void parse_file() {
+    for (;;) {
+      Token t = lx_.next();
+      switch (t.kind) {
+        case TokenKind::End:
+          return;
+        case TokenKind::Separator:
+          continue;
+        case TokenKind::Template:
+          skip_template(t);
+          continue;
+        case TokenKind::OpenBrace:
+          read_reference(t);
+          continue;
+        case TokenKind::Word:
+          if (is_number_word(t.text)) lx_.fail("data outside any object", t.offset);
+          top_object(t);
+          continue;
+        case TokenKind::CloseBrace:
+          lx_.fail("a '}' with no object to close", t.offset);
+        default:
+          lx_.fail(std::string("unexpected ") + token_kind_name(t.kind) + " outside any object", t.offset);
+      }
+    }
+  }
+
+ private:
+  // One level of object nesting, bounded so a hostile file cannot recurse deeply.
+  struct Nest {
+    Parser& p;
+    Nest(Parser& parser, size_t at) : p(parser) {
+      if (++p.depth_ > p.limits_.max_depth)
+        p.lx_.fail("objects nested more than " + std::to_string(p.limits_.max_depth) + " deep", at);
+    }
+    ~Nest() { --p.depth_; }
+  };
+
+  // After an object's type: its optional name, the '{' and an optional id.
+  std::string open_object(const Token& type) {
+    Token t = lx_.next();
+    std::string name;
+    if (t.kind == TokenKind::Word) {
+      name.assign(t.text);
+      t = lx_.next();
+    }
+    while (t.kind == TokenKind::Guid) t = lx_.next();
+    if (t.kind != TokenKind::OpenBrace)
+      lx_.fail("expected '{' after " + quoted(type.text) + ", found " + token_kind_name(t.kind), t.offset);
+    if (lx_.peek().kind == TokenKind::Guid) lx_.next();
+    return name;
+  }
+
+  // Skips to the '}' that closes the object we are in.
+  void skip_rest(const Token& type) {
+    int level = 1;
+    for (;;) {
+      Token t = lx_.next();
+      if (t.kind == TokenKind::OpenBrace) {
+        if (++level + depth_ > limits_.max_depth)
+          lx_.fail("objects nested more than " + std::to_string(limits_.max_depth) + " deep", t.offset);
+      } else if (t.kind == TokenKind::CloseBrace) {
+        if (--level == 0) return;
+      } else if (t.kind == TokenKind::End) {
+        lx_.fail("the file ends inside " + quoted(type.text), type.offset);
+      }
+    }
+  }
+
+  void skip_object(const Token& type) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    skip_rest(type);
+  }
+
+  void skip_template(const Token& t) {
+    Token name = lx_.next();
+    if (name.kind != TokenKind::Word) lx_.fail("expected a name after 'template'", name.offset);
+    Token open = lx_.next();
+    if (open.kind != TokenKind::OpenBrace) lx_.fail("expected '{' after template " + quoted(name.text), open.offset);
+    Nest nest(*this, t.offset);
+    skip_rest(name);
+  }
+
+  // After '{': "{ name }", "{ name <id> }" or "{ <id> }".
+  std::string read_reference(const Token& open) {
+    Token t = lx_.next();
+    std::string name;
+    if (t.kind == TokenKind::Word) {
+      name.assign(t.text);
+      t = lx_.next();
+    }
+    while (t.kind == TokenKind::Guid) t = lx_.next();
+    if (t.kind != TokenKind::CloseBrace) lx_.fail("expected '}' to end a reference", t.offset);
+    return name;
+  }
+
+  // Hands each nested object or reference of the current object to
+  // `child` until its closing '}'. Data the parser did not ask for is skipped.
+  template <class F>
+  void children(const Token& type, F&& child) {
+    for (;;) {
+      Token t = lx_.next();
+      switch (t.kind) {
+        case TokenKind::CloseBrace:
+          return;
+        case TokenKind::End:
+          lx_.fail("the file ends inside " + quoted(type.text), type.offset);
+        case TokenKind::Word:
+          if (is_number_word(t.text)) continue;
+          child(t);
+          continue;
+        case TokenKind::OpenBrace:
+          child(t);
+          continue;
+        case TokenKind::Template:
+          skip_template(t);
+          continue;
+        default:
+          continue;
+      }
+    }
+  }
+
+  void skip_child(const Token& t) {
+    if (t.kind == TokenKind::OpenBrace)
+      read_reference(t);
+    else
+      skip_object(t);
+  }
+
+  void skip_children(const Token& type) {
+    children(type, [&](const Token& t) { skip_child(t); });
+  }
+
+  // A count of items of `numbers` numbers each, checked against the data left.
+  uint32_t read_count(size_t numbers, const char* what) {
+    size_t at = lx_.offset();
+    uint32_t n = lx_.read_uint();
+    size_t per_item = std::max<size_t>(1, numbers) * Lexer::kNumberBytes;
+    if (n > lx_.remaining() / per_item)
+      lx_.fail(std::string("a count of ") + std::to_string(n) + " " + what + " is more than the data left", at);
+    return n;
+  }
+
+  void read_matrix(Matrix& m) { lx_.read_floats(m.data(), 16); }
+
+  // ------------------------------------------------------------ objects
+
+  void top_object(const Token& t) {
+    std::string_view type = t.text;
+    if (iequals(type, "Frame")) {
+      Frame f;
+      parse_frame(t, f);
+      m_.frames.push_back(std::move(f));
+    } else if (iequals(type, "Mesh")) {
+      m_.top_meshes.push_back(parse_mesh(t));
+    } else if (iequals(type, "Material")) {
+      Material mat;
+      parse_material(t, mat);
+      m_.materials.push_back(std::move(mat));
+    } else if (iequals(type, "AnimationSet")) {
+      AnimationSet set;
+      parse_animation_set(t, set);
+      m_.animation_sets.push_back(std::move(set));
+    } else if (iequals(type, "AnimTicksPerSecond")) {
+      Nest nest(*this, t.offset);
+      open_object(t);
+      m_.ticks_per_second = lx_.read_uint();
+      skip_children(t);
+    } else {
+      skip_object(t);
+    }
+  }
+
+  void parse_frame(const Token& type, Frame& f) {
+    Nest nest(*this, type.offset);
+    f.name = open_object(type);
+    children(type, [&](const Token& t) {
+      if (t.kind == TokenKind::OpenBrace) {
+        // An instance of a mesh declared elsewhere.
+        std::string ref = read_reference(t);
+        for (size_t i = 0; i < m_.meshes.size(); ++i) {
+          if (!ref.empty() && m_.meshes[i].name == ref) {
+            f.meshes.push_back(static_cast<uint32_t>(i));
+            break;
+          }
+        }
+        return;
+      }
+      if (iequals(t.text, "FrameTransformMatrix")) {
+        Nest n2(*this, t.offset);
+        open_object(t);
+        read_matrix(f.transform);
+        skip_children(t);
+      } else if (iequals(t.text, "Frame")) {
+        Frame child;
+        parse_frame(t, child);
+        f.children.push_back(std::move(child));
+      } else if (iequals(t.text, "Mesh")) {
+        f.meshes.push_back(parse_mesh(t));
+      } else if (iequals(t.text, "Material")) {
+        Material mat;
+        parse_material(t, mat);
+        m_.materials.push_back(std::move(mat));
+      } else {
+        skip_object(t);
+      }
+    });
+  }
+
+  void parse_material(const Token& type, Material& mat) {
+    Nest nest(*this, type.offset);
+    mat.name = open_object(type);
+    float v[11];
+    lx_.read_floats(v, 11);
+    mat.face_color = {v[0], v[1], v[2], v[3]};
+    mat.power = v[4];
+    mat.specular = {v[5], v[6], v[7]};
+    mat.emissive = {v[8], v[9], v[10]};
+    children(type, [&](const Token& t) {
+      if (t.kind == TokenKind::Word && iequals(t.text, "TextureFilename")) {
+        Nest n2(*this, t.offset);
+        open_object(t);
+        mat.textures.push_back(lx_.read_string());
+        skip_children(t);
+      } else {
+        skip_child(t);
+      }
+    });
+  }
+
+  // Reads `n` polygons: a corner count, then that many indices below `limit`.
+  void read_polygons(uint32_t n, uint32_t limit, const char* what, std::vector<uint32_t>& sizes,
+                     std::vector<uint32_t>& indices) {
+    sizes.resize(n);
+    indices.reserve(static_cast<size_t>(n) * 3);
+    for (uint32_t f = 0; f < n; ++f) {
+      uint32_t k = read_count(1, "polygon corners");
+      sizes[f] = k;
+      for (uint32_t i = 0; i < k; ++i) {
+        size_t at = lx_.offset();
+        uint32_t v = lx_.read_uint();
+        if (v >= limit)
+          lx_.fail(std::string(what) + " " + std::to_string(f) + " refers to index " + std::to_string(v) +
+                       " of " + std::to_string(limit),
+                   at);
+        indices.push_back(v);
+      }
+    }
+  }
+
+  uint32_t parse_mesh(const Token& type) {
+    Nest nest(*this, type.offset);
+    Mesh mesh;
+    mesh.name = open_object(type);
+    uint32_t nv = read_count(3, "vertices");
+    mesh.declared_vertices = nv;
+    mesh.positions.resize(nv);
+    if (nv) lx_.read_floats(&mesh.positions[0].x, static_cast<size_t>(nv) * 3);
+    uint32_t nf = read_count(1, "faces");
+    mesh.declared_faces = nf;
+    read_polygons(nf, nv, "face", mesh.face_sizes, mesh.face_indices);
+    triangulate(mesh);
+
+    children(type, [&](const Token& t) {
+      if (t.kind != TokenKind::Word) return skip_child(t);
+      std::string_view k = t.text;
+      if (iequals(k, "MeshNormals")) {
+        parse_normals(t, mesh);
+      } else if (iequals(k, "MeshTextureCoords")) {
+        Nest n2(*this, t.offset);
+        open_object(t);
+        uint32_t n = read_count(2, "texture coordinates");
+        std::vector<Vec2> uv(n);
+        if (n) lx_.read_floats(&uv[0].u, static_cast<size_t>(n) * 2);
+        uv.resize(nv);
+        mesh.uvs = std::move(uv);
+        skip_children(t);
+      } else if (iequals(k, "MeshVertexColors")) {
+        Nest n2(*this, t.offset);
+        open_object(t);
+        uint32_t n = read_count(5, "vertex colours");
+        mesh.colors.assign(nv, Color{});
+        for (uint32_t i = 0; i < n; ++i) {
+          size_t at = lx_.offset();
+          uint32_t v = lx_.read_uint();
+          float c[4];
+          lx_.read_floats(c, 4);
+          if (v >= nv)
+            lx_.fail("a vertex colour for vertex " + std::to_string(v) + " of " + std::to_string(nv), at);
+          mesh.colors[v] = {c[0], c[1], c[2], c[3]};
+        }
+        skip_children(t);
+      } else if (iequals(k, "MeshMaterialList")) {
+        parse_material_list(t, mesh);
+      } else if (iequals(k, "SkinWeights")) {
+        check_skin_weights(t, nv);
+      } else {
+        skip_object(t);
+      }
+    });
+    m_.meshes.push_back(std::move(mesh));
+    return static_cast<uint32_t>(m_.meshes.size() - 1);
+  }
+
+  static void triangulate(Mesh& mesh) {
+    size_t tris = 0;
+    for (uint32_t k : mesh.face_sizes) tris += k >= 3 ? k - 2 : 0;
+    mesh.triangles.reserve(tris * 3);
+    mesh.triangle_faces.reserve(tris);
+    size_t o = 0;
+    for (uint32_t f = 0; f < mesh.face_sizes.size(); ++f) {
+      uint32_t k = mesh.face_sizes[f];
+      for (uint32_t i = 1; i + 1 < k; ++i) {
+        mesh.triangles.push_back(mesh.face_indices[o]);
+        mesh.triangles.push_back(mesh.face_indices[o + i]);
+        mesh.triangles.push_back(mesh.face_indices[o + i + 1]);
+        mesh.triangle_faces.push_back(f);
+      }
+      o += k;
+    }
+  }
+
+  void parse_normals(const Token& type, Mesh& mesh) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    uint32_t nn = read_count(3, "normals");
+    std::vector<Vec3> normals(nn);
+    if (nn) lx_.read_floats(&normals[0].x, static_cast<size_t>(nn) * 3);
+    uint32_t nf = read_count(1, "normal faces");
+    std::vector<uint32_t> sizes, indices;
+    read_polygons(nf, nn, "normal face", sizes, indices);
+    skip_children(type);
+    if (sizes == mesh.face_sizes) {
+      mesh.normals = std::move(normals);
+      mesh.normal_indices = std::move(indices);
+    } else {
+      mesh.normals.clear();
+      mesh.normal_indices.clear();
+    }
+  }
+
+  void parse_material_list(const Token& type, Mesh& mesh) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    uint32_t nm = read_count(1, "materials");
+    uint32_t ni = read_count(1, "face materials");
+    std::vector<uint32_t> index(ni);
+    for (uint32_t i = 0; i < ni; ++i) {
+      size_t at = lx_.offset();
+      index[i] = lx_.read_uint();
+      if (index[i] >= nm)
+        lx_.fail("face " + std::to_string(i) + " uses material " + std::to_string(index[i]) + " of " +
+                     std::to_string(nm),
+                 at);
+    }
+    std::vector<Material> mats;
+    children(type, [&](const Token& t) {
+      if (t.kind == TokenKind::OpenBrace) {
+        std::string ref = read_reference(t);
+        Material found;
+        found.name = ref;
+        for (auto it = m_.materials.rbegin(); it != m_.materials.rend(); ++it) {
+          if (it->name == ref) {
+            found = *it;
+            break;
+          }
+        }
+        mats.push_back(std::move(found));
+      } else if (iequals(t.text, "Material")) {
+        Material mat;
+        parse_material(t, mat);
+        mats.push_back(std::move(mat));
+      } else {
+        skip_object(t);
+      }
+    });
+    mats.resize(nm);
+    mesh.declared_materials = nm;
+    mesh.materials = std::move(mats);
+    mesh.face_materials.clear();
+    if (nm > 0) {
+      // A shorter list applies its last index to the remaining faces.
+      mesh.face_materials.resize(mesh.declared_faces, ni ? index.back() : 0);
+      std::copy_n(index.begin(), std::min<size_t>(ni, mesh.declared_faces), mesh.face_materials.begin());
+    }
+  }
+
+  // Skin data is not used, but its vertex indices are checked so a damaged
+  // file is refused rather than half read.
+  void check_skin_weights(const Token& type, uint32_t nv) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    lx_.read_string();
+    uint32_t n = read_count(2, "skin weights");
+    for (uint32_t i = 0; i < n; ++i) {
+      size_t at = lx_.offset();
+      uint32_t v = lx_.read_uint();
+      if (v >= nv)
+        lx_.fail("a skin weight for vertex " + std::to_string(v) + " of " + std::to_string(nv), at);
+    }
+    for (uint32_t i = 0; i < n; ++i) lx_.read_float();
+    Matrix offset;
+    read_matrix(offset);
+    skip_children(type);
+  }
+
+  void parse_animation_set(const Token& type, AnimationSet& set) {
+    Nest nest(*this, type.offset);
+    set.name = open_object(type);
+    children(type, [&](const Token& t) {
+      if (t.kind == TokenKind::Word && iequals(t.text, "Animation")) {
+        Animation a;
+        parse_animation(t, a);
+        set.animations.push_back(std::move(a));
+      } else {
+        skip_child(t);
+      }
+    });
+  }
+
+  void parse_animation(const Token& type, Animation& a) {
+    Nest nest(*this, type.offset);
+    a.name = open_object(type);
+    children(type, [&](const Token& t) {
+      if (t.kind == TokenKind::OpenBrace) {
+        a.frame = read_reference(t);
+        return;
+      }
+      std::string_view k = t.text;
+      if (iequals(k, "AnimationKey")) {
+        AnimationKeys keys;
+        parse_keys(t, keys);
+        a.keys.push_back(std::move(keys));
+      } else if (iequals(k, "AnimationOptions")) {
+        Nest n2(*this, t.offset);
+        open_object(t);
+        uint32_t open_closed = lx_.read_uint();
+        uint32_t quality = lx_.read_uint();
+        a.has_options = true;
+        a.closed = open_closed == 0;
+        a.spline = quality == 0;
+        skip_children(t);
+      } else if (iequals(k, "Frame")) {
+        // A frame written inside the animation: the animation moves it.
+        Nest n2(*this, t.offset);
+        a.frame = open_object(t);
+        skip_rest(t);
+      } else {
+        skip_object(t);
+      }
+    });
+  }
+
+  void parse_keys(const Token& type, AnimationKeys& keys) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    size_t at = lx_.offset();
+    keys.type = lx_.read_uint();
+    if (keys.type > 4) lx_.fail("unknown animation key type " + std::to_string(keys.type), at);
+    uint32_t n = read_count(2, "keys");
+    keys.keys.resize(n);
+    for (Key& k : keys.keys) {
+      k.time = lx_.read_uint();
+      k.count = read_count(1, "key values");
+      uint32_t kept = std::min<uint32_t>(k.count, 16);
+      lx_.read_floats(k.values.data(), kept);
+      for (uint32_t i = kept; i < k.count; ++i) lx_.read_float();
+    }
+    skip_children(type);
+  }
+
+  Lexer& lx_;
+  Model& m_;
+  const Limits& limits_;
+  int depth_ = 0;
+};
+
+uint32_t le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+bool digits(const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (p[i] < '0' || p[i] > '9') return false;
+  return true;
+}
+
+struct InflateStream {
+  z_stream z{};
+  bool ok = false;
+  InflateStream() { ok = inflateInit2(&z, -MAX_WBITS) == Z_OK; }
+  ~InflateStream() {
+    if (ok) inflateEnd(&z);
+  }
+};
+
+}  // namespace
+
+bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
+                  size_t max_bytes) {
+  if (size < 4) {
+    error = "the compressed data is too short (" + std::to_string(size) + " bytes)";
+    return false;
+  }
+  uint32_t total = le32(data);
+  if (total < 16) {
+    error = "the compressed data declares a size of " + std::to_string(total) + " bytes";
+    return false;
+  }
+  size_t body = total - 16;
+  // Deflate cannot expand data more than about 1032 times.
+  if (body > max_bytes || body / 1032 > size) {
+    error = "the compressed data declares " + std::to_string(total) + " bytes, more than it can hold";
+    return false;
+  }
+  std::vector<uint8_t> buf(body);
+  InflateStream s;
+  if (!s.ok) {
+    error = "cannot start the inflater";
+    return false;
+  }
+  size_t pos = 4, done = 0;
+  int block = 0;
+  while (pos < size && done < body) {
+    if (size - pos < 6) {
+      error = "compressed block " + std::to_string(block) + " is cut short (byte " + std::to_string(pos + 16) + ")";
+      return false;
+    }
+    size_t expect = le16(data + pos);
+    size_t packed = le16(data + pos + 2);
+    size_t at = pos + 16;
+    pos += 4;
+    if (packed < 2 || packed > size - pos) {
+      error = "compressed block " + std::to_string(block) + " runs past the end of the file (byte " +
+              std::to_string(at) + ")";
+      return false;
+    }
+    if (data[pos] != 'C' || data[pos + 1] != 'K') {
+      error = "compressed block " + std::to_string(block) + " lacks its 'CK' mark (byte " + std::to_string(at) + ")";
+      return false;
+    }
+    if (expect == 0 || expect > body - done) {
+      error = "compressed block " + std::to_string(block) + " declares " + std::to_string(expect) +
+              " bytes, past the declared total (byte " + std::to_string(at) + ")";
+      return false;
+    }
+    inflateReset(&s.z);
+    if (done > 0) {
+      size_t dict = std::min<size_t>(done, 32768);
+      inflateSetDictionary(&s.z, buf.data() + done - dict, static_cast<uInt>(dict));
+    }
+    s.z.next_in = const_cast<Bytef*>(data + pos + 2);
+    s.z.avail_in = static_cast<uInt>(packed - 2);
+    s.z.next_out = buf.data() + done;
+    s.z.avail_out = static_cast<uInt>(expect);
+    int r = inflate(&s.z, Z_FINISH);
+    size_t got = expect - s.z.avail_out;
+    if (r != Z_STREAM_END || got != expect) {
+      error = "compressed block " + std::to_string(block) + " is damaged: it inflates to " + std::to_string(got) +
+              " bytes instead of " + std::to_string(expect) + " (byte " + std::to_string(at) + ")";
+      return false;
+    }
+    done += got;
+    pos += packed;
+    ++block;
+  }
+  if (done != body) {
+    error = "the compressed data inflates to " + std::to_string(done + 16) + " bytes, the header says " +
+            std::to_string(total);
+    return false;
+  }
+  out = std::move(buf);
+  return true;
+}
+
+bool looks_like_model(const void* data, size_t size) {
+  return size >= 4 && std::memcmp(data, "xof ", 4) == 0;
+}
+
+std::string base_name(const std::string& path) {
+  size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool read_memory(const void* raw, size_t size, const std::string& name, Model& model, std::string& error,
+                 const Limits& limits) {
+  const uint8_t* data = static_cast<const uint8_t*>(raw);
+  auto refuse = [&](const std::string& why) {
+    error = name + ": " + why;
+    return false;
+  };
+  if (size == 0) return refuse("the file is empty");
+  if (size < 16) return refuse("the file is too short for a model header (" + std::to_string(size) + " bytes)");
+  if (!looks_like_model(data, size)) return refuse("not a model file (it does not start with 'xof ')");
+  if (!digits(data + 4, 4)) return refuse("the header has no version number");
+  Model m;
+  m.version_major = (data[4] - '0') * 10 + (data[5] - '0');
+  m.version_minor = (data[6] - '0') * 10 + (data[7] - '0');
+  std::string_view enc(reinterpret_cast<const char*>(data + 8), 4);
+  if (enc == "txt ") m.encoding = Encoding::Text;
+  else if (enc == "bin ") m.encoding = Encoding::Binary;
+  else if (enc == "tzip") m.encoding = Encoding::TextZip;
+  else if (enc == "bzip") m.encoding = Encoding::BinaryZip;
+  else return refuse("unknown encoding " + quoted(enc) + " in the header");
+  std::string_view bits(reinterpret_cast<const char*>(data + 12), 4);
+  if (bits == "0032") m.float_bits = 32;
+  else if (bits == "0064") m.float_bits = 64;
+  else return refuse("unknown float size " + quoted(bits) + " in the header");
+
+  try {
+    const uint8_t* body = data + 16;
+    size_t body_size = size - 16;
+    std::vector<uint8_t> inflated;
+    bool zipped = m.encoding == Encoding::TextZip || m.encoding == Encoding::BinaryZip;
+    if (zipped) {
+      std::string why;
+      if (!inflate_body(body, body_size, inflated, why, limits.max_inflated_bytes)) return refuse(why);
+      body = inflated.data();
+      body_size = inflated.size();
+    }
+    if (m.encoding == Encoding::Text || m.encoding == Encoding::TextZip) {
+      TextLexer lx(reinterpret_cast<const char*>(body), body_size, 16);
+      Parser<TextLexer>(lx, m, limits).parse_file();
+    } else {
+      BinaryLexer lx(body, body_size, m.float_bits, 16, zipped);
+      Parser<BinaryLexer>(lx, m, limits).parse_file();
+    }
+  } catch (const ParseError& e) {
+    return refuse(e.what());
+  } catch (const std::bad_alloc&) {
+    return refuse("not enough memory to read it");
+  } catch (const std::length_error&) {
+    return refuse("not enough memory to read it");
+  }
+  model = std::move(m);
+  return true;
+}
+
+bool read_file(const std::string& path, Model& model, std::string& error, const Limits& limits) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!f) {
+    error = path + ": cannot open the file (" + std::strerror(errno) + ")";
+    return false;
+  }
+  std::vector<uint8_t> data;
+  if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+    long size = std::ftell(f.get());
+    if (size > 0 && static_cast<unsigned long>(size) <= limits.max_file_bytes) data.reserve(static_cast<size_t>(size));
+    std::rewind(f.get());
+  }
+  uint8_t chunk[65536];
+  for (;;) {
+    size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    if (n == 0) break;
+    if (data.size() + n > limits.max_file_bytes) {
+      error = path + ": the file is larger than " + std::to_string(limits.max_file_bytes >> 20) + " MB";
+      return false;
+    }
+    data.insert(data.end(), chunk, chunk + n);
+  }
+  if (std::ferror(f.get())) {
+    error = path + ": cannot read the file";
+    return false;
+  }
+  return read_memory(data.data(), data.size(), path, model, error, limits);
+}
+
+}  // namespace quarvel::xfile

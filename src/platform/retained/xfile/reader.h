@@ -1,0 +1,40 @@
+#pragma once
+// Reads DirectX .x model files (text, binary and compressed; 32- or 64-bit
+// floats) into a Model. A file that cannot be read is refused with one
+// error line naming the file, what is wrong and where; the Model passed in
+// is then left as it was.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/retained/xfile/model.h"
+
+namespace quarvel::xfile {
+
+struct Limits {
+  size_t max_file_bytes = size_t{256} << 20;      // largest file read
+  size_t max_inflated_bytes = size_t{256} << 20;  // largest compressed file content
+  int max_depth = 64;                             // objects inside objects
+};
+
+bool read_file(const std::string& path, Model& model, std::string& error, const Limits& limits = {});
+
+// `name` is the file name used in messages.
+bool read_memory(const void* data, size_t size, const std::string& name, Model& model,
+                 std::string& error, const Limits& limits = {});
+
+// Inflates the body of a compressed file (everything after the 16-byte
+// header): a 32-bit total size, then blocks of "CK" + deflate data, each
+// one using the block before it as its dictionary. Returns the body as the
+// plain text or binary encoding would hold it (without the header).
+bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
+                  size_t max_bytes = size_t{256} << 20);
+
+// True when the data starts like a model file ("xof ").
+bool looks_like_model(const void* data, size_t size);
+
+// The last part of a path, whichever separator ('/' or '\') it uses.
+std::string base_name(const std::string& path);
+
+}  // namespace quarvel::xfile
