@@ -1,0 +1,239 @@
+#include "platform/retained/mesh.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace quarvel::rm {
+
+uint64_t nextObjectId() {
+  static std::atomic<uint64_t> counter{0};
+  return ++counter;
+}
+
+uint32_t MeshBase::addVertex(const Vec3& p, Vec2 uv) {
+  positions_.push_back(p);
+  uvs_.push_back(uv);
+  if (!vertexColors_.empty()) vertexColors_.push_back(0xFFFFFFFF);
+  touch();
+  return static_cast<uint32_t>(positions_.size() - 1);
+}
+
+uint32_t MeshBase::addNormal(const Vec3& n) {
+  Vec3 u;
+  normals_.push_back(normalize(n, u) ? u : Vec3{0, 0, 0});
+  touch();
+  return static_cast<uint32_t>(normals_.size() - 1);
+}
+
+bool MeshBase::addFace(const std::vector<uint32_t>& vertices, const std::vector<uint32_t>& normals,
+                       uint32_t color) {
+  if (vertices.size() < 3) return false;
+  for (uint32_t v : vertices)
+    if (v >= positions_.size()) return false;
+  if (!normals.empty()) {
+    if (normals.size() != vertices.size()) return false;
+    for (uint32_t n : normals)
+      if (n >= normals_.size()) return false;
+  }
+  faces_.push_back(Face{vertices, normals, color, nullptr});
+  touch();
+  return true;
+}
+
+void MeshBase::setVertexColor(uint32_t vertex, uint32_t argb) {
+  if (vertex >= positions_.size()) return;
+  if (vertexColors_.empty()) {
+    vertexColors_.assign(positions_.size(), 0xFFFFFFFF);
+    // Vertices without a colour of their own take the colour of a face using them.
+    for (const Face& f : faces_)
+      for (uint32_t v : f.vertices) vertexColors_[v] = f.color;
+  }
+  vertexColors_[vertex] = argb;
+  touch();
+}
+
+bool MeshBase::setTextureCoordinates(uint32_t vertex, float u, float v) {
+  if (vertex >= uvs_.size()) return false;
+  uvs_[vertex] = {u, v};
+  touch();
+  return true;
+}
+
+void MeshBase::scale(float sx, float sy, float sz) {
+  for (Vec3& p : positions_) p = {p.x * sx, p.y * sy, p.z * sz};
+  // Normals follow the inverse scale; an axis scaled by zero keeps them as they were.
+  if (sx != 0 && sy != 0 && sz != 0) {
+    for (Vec3& n : normals_) {
+      Vec3 u;
+      if (normalize(Vec3{n.x / sx, n.y / sy, n.z / sz}, u)) n = u;
+    }
+  }
+  touch();
+}
+
+void MeshBase::setColor(uint32_t argb) {
+  for (Face& f : faces_) f.color = argb;
+  for (uint32_t& c : vertexColors_) c = argb;
+  touch();
+}
+
+void MeshBase::setColorRGB(float r, float g, float b) {
+  auto ch = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f); };
+  setColor(0xFF000000u | ch(r) << 16 | ch(g) << 8 | ch(b));
+}
+
+void MeshBase::setTexture(std::shared_ptr<Texture> texture) {
+  texture_ = std::move(texture);
+  for (Face& f : faces_) f.texture.reset();
+  touch();
+}
+
+void MeshBase::setFaceTexture(size_t face, std::shared_ptr<Texture> texture) {
+  if (face >= faces_.size()) return;
+  faces_[face].texture = std::move(texture);
+  touch();
+}
+
+Box MeshBase::box() const {
+  if (positions_.empty()) return {};
+  Box b{positions_[0], positions_[0]};
+  for (const Vec3& p : positions_) {
+    b.min = {std::min(b.min.x, p.x), std::min(b.min.y, p.y), std::min(b.min.z, p.z)};
+    b.max = {std::max(b.max.x, p.x), std::max(b.max.y, p.y), std::max(b.max.z, p.z)};
+  }
+  return b;
+}
+
+void MeshBase::copyFrom(const MeshBase& o) {
+  positions_ = o.positions_;
+  normals_ = o.normals_;
+  uvs_ = o.uvs_;
+  vertexColors_ = o.vertexColors_;
+  faces_ = o.faces_;
+  texture_ = o.texture_;
+  quality_ = o.quality_;
+  perspective_ = o.perspective_;
+  setName(o.name());
+  touch();
+}
+
+namespace {
+
+Vec3 polygonNormal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& idx) {
+  // Newell's method; faces are clockwise seen from the front (left-handed).
+  Vec3 n;
+  for (size_t i = 0; i < idx.size(); ++i) {
+    const Vec3& a = pos[idx[i]];
+    const Vec3& b = pos[idx[(i + 1) % idx.size()]];
+    n.x += (a.y - b.y) * (a.z + b.z);
+    n.y += (a.z - b.z) * (a.x + b.x);
+    n.z += (a.x - b.x) * (a.y + b.y);
+  }
+  Vec3 u;
+  return normalize(n, u) ? u : Vec3{0, 0, 0};
+}
+
+}  // namespace
+
+const TriangleBuffer& MeshBase::triangles() const {
+  if (trianglesRevision_ == revision_) return triangles_;
+  TriangleBuffer out;
+  out.box = box();
+
+  std::vector<Vec3> faceNormals(faces_.size());
+  std::vector<Vec3> smooth;  // averaged normals for corners without one
+  bool needSmooth = false;
+  for (size_t f = 0; f < faces_.size(); ++f) {
+    faceNormals[f] = polygonNormal(positions_, faces_[f].vertices);
+    if (faces_[f].normals.empty()) needSmooth = true;
+  }
+  if (needSmooth) {
+    smooth.assign(positions_.size(), Vec3{});
+    for (size_t f = 0; f < faces_.size(); ++f)
+      for (uint32_t v : faces_[f].vertices) smooth[v] += faceNormals[f];
+    for (Vec3& n : smooth) {
+      Vec3 u;
+      n = normalize(n, u) ? u : Vec3{0, 0, 0};
+    }
+  }
+
+  // One batch per (texture, opaque/blended), opaque ones first.
+  struct Pending {
+    std::shared_ptr<Texture> texture;
+    bool transparent;
+    std::vector<RenderVertex> verts;
+    std::vector<uint32_t> edges;  // local indices
+  };
+  std::vector<Pending> pending;
+  auto batchFor = [&](const std::shared_ptr<Texture>& t, bool transparent) -> Pending& {
+    for (Pending& p : pending)
+      if (p.texture == t && p.transparent == transparent) return p;
+    pending.push_back(Pending{t, transparent, {}, {}});
+    return pending.back();
+  };
+
+  for (size_t f = 0; f < faces_.size(); ++f) {
+    const Face& face = faces_[f];
+    const size_t n = face.vertices.size();
+    auto cornerColor = [&](size_t k) {
+      return vertexColors_.empty() ? face.color : vertexColors_[face.vertices[k]];
+    };
+    bool transparent = false;
+    for (size_t k = 0; k < n; ++k) transparent |= (cornerColor(k) >> 24) < 255;
+    Pending& batch = batchFor(face.texture ? face.texture : texture_, transparent);
+    auto corner = [&](size_t k) {
+      RenderVertex rv{};
+      uint32_t v = face.vertices[k];
+      const Vec3& p = positions_[v];
+      Vec3 nn = face.normals.empty() ? smooth[v] : normals_[face.normals[k]];
+      const Vec3& fn = faceNormals[f];
+      rv.position[0] = p.x, rv.position[1] = p.y, rv.position[2] = p.z;
+      rv.normal[0] = nn.x, rv.normal[1] = nn.y, rv.normal[2] = nn.z;
+      rv.faceNormal[0] = fn.x, rv.faceNormal[1] = fn.y, rv.faceNormal[2] = fn.z;
+      rv.uv[0] = uvs_[v].x, rv.uv[1] = uvs_[v].y;
+      rv.color = cornerColor(k);
+      return rv;
+    };
+    // Fan triangulation; the outline edges refer to the fan's own vertices.
+    std::vector<uint32_t> cornerIndex(n, UINT32_MAX);
+    for (size_t k = 1; k + 1 < n; ++k) {
+      for (size_t c : {size_t{0}, k, k + 1}) {
+        if (cornerIndex[c] == UINT32_MAX) cornerIndex[c] = static_cast<uint32_t>(batch.verts.size());
+        batch.verts.push_back(corner(c));
+      }
+    }
+    for (size_t k = 0; k < n; ++k) {
+      batch.edges.push_back(cornerIndex[k]);
+      batch.edges.push_back(cornerIndex[(k + 1) % n]);
+    }
+  }
+
+  std::stable_sort(pending.begin(), pending.end(),
+                   [](const Pending& a, const Pending& b) { return !a.transparent && b.transparent; });
+  for (Pending& p : pending) {
+    uint32_t first = static_cast<uint32_t>(out.vertices.size());
+    out.batches.push_back(RenderBatch{p.texture, p.transparent, first, static_cast<uint32_t>(p.verts.size())});
+    out.vertices.insert(out.vertices.end(), p.verts.begin(), p.verts.end());
+    for (uint32_t e : p.edges) out.edges.push_back(first + e);
+  }
+  triangles_ = std::move(out);
+  trianglesRevision_ = revision_;
+  return triangles_;
+}
+
+std::shared_ptr<Mesh> MeshBuilder::createMesh() const {
+  auto mesh = std::make_shared<Mesh>();
+  mesh->copyFrom(*this);
+  return mesh;
+}
+
+void MeshBuilder::clear() {
+  positions_.clear();
+  normals_.clear();
+  uvs_.clear();
+  vertexColors_.clear();
+  faces_.clear();
+  touch();
+}
+
+}  // namespace quarvel::rm
