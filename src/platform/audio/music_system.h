@@ -1,0 +1,60 @@
+#pragma once
+// The audio layer itself: streams that are heard (OutputMusicStream), or,
+// for the headless runner and tests, virtual streams whose position the
+// caller advances (VirtualMusicStream).
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/audio/music_device.h"
+#include "platform/audio/music_stream.h"
+
+namespace quarvel::audio {
+
+enum class Playback {
+  output,         // the sound device, or the real-time clock thread without one
+  clock_thread,   // always the real-time clock thread (heard by nobody)
+  virtual_clock,  // the caller advances the position
+};
+
+class MusicSystem final : public MusicDevice {
+ public:
+  explicit MusicSystem(Playback playback = Playback::output);
+  ~MusicSystem() override;
+  MusicSystem(const MusicSystem&) = delete;
+  MusicSystem& operator=(const MusicSystem&) = delete;
+
+  uint32_t version() override { return kMusicLayerVersion; }
+  bool init(int device, uint32_t frequency, uint32_t flags, void* window) override;
+  bool start() override;
+  uint32_t open_stream(const std::string& file) override;
+  bool play_module(uint32_t handle) override;
+  bool play_stream(uint32_t handle, bool from_start, bool loop) override;
+  uint32_t position(uint32_t handle) override;
+  uint32_t level(uint32_t handle) override;
+  float load() override;
+  int last_error() override { return static_cast<int>(error_); }
+  void free() override;
+
+  Playback playback() const { return playback_; }
+  // The stream behind a handle, or null.
+  MusicStream* stream(uint32_t handle);
+
+  // Virtual playback only (no effect otherwise): moves every playing stream
+  // on by whole frames, or by seconds of its own rate.
+  void advance_frames(uint64_t frames);
+  void advance_seconds(double seconds);
+
+ private:
+  MusicStream* find(uint32_t handle);
+
+  Playback playback_;
+  bool initialised_ = false;
+  MusicError error_ = MusicError::ok;
+  uint32_t next_handle_ = 1;
+  std::map<uint32_t, std::unique_ptr<MusicStream>> streams_;
+};
+
+}  // namespace quarvel::audio

@@ -1,0 +1,99 @@
+#include "platform/audio/stream_player.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace quarvel::audio {
+
+int64_t steady_now_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+StreamPlayer::StreamPlayer(const PcmTrack& track, NowFunction now)
+    : track_(track), now_(now ? std::move(now) : NowFunction(steady_now_ns)),
+      clock_(track.rate, track.frames(), 0) {}
+
+void StreamPlayer::set_latency(uint64_t frames) {
+  std::lock_guard lock(mutex_);
+  clock_.set_latency(frames);
+}
+
+void StreamPlayer::render(uint8_t* out, size_t bytes) {
+  const int64_t start = now_();
+  const uint32_t frame_bytes = track_.frame_bytes();
+  std::lock_guard lock(mutex_);
+  if (frame_bytes == 0 || !clock_.playing(start)) {
+    std::memset(out, 0, bytes);
+  } else {
+    const uint64_t frames = bytes / frame_bytes;
+    const auto* pcm = reinterpret_cast<const uint8_t*>(track_.samples.data());
+    uint8_t* dst = out;
+    clock_.feed(
+        start, frames,
+        [&](uint64_t first, uint64_t n) {
+          std::memcpy(dst, pcm + first * frame_bytes, n * frame_bytes);
+          dst += n * frame_bytes;
+        },
+        [&](uint64_t n) {
+          std::memset(dst, 0, n * frame_bytes);
+          dst += n * frame_bytes;
+        });
+    std::memset(dst, 0, bytes - static_cast<size_t>(dst - out));
+  }
+  meter_.add(start, now_());
+}
+
+void StreamPlayer::advance(uint64_t frames) {
+  const int64_t start = now_();
+  std::lock_guard lock(mutex_);
+  clock_.feed(start, frames, [](uint64_t, uint64_t) {}, [](uint64_t) {});
+  meter_.add(start, now_());
+}
+
+bool StreamPlayer::play(bool loop) {
+  std::lock_guard lock(mutex_);
+  if (track_.empty()) return false;
+  clock_.play(now_(), loop);
+  return true;
+}
+
+void StreamPlayer::stop() {
+  std::lock_guard lock(mutex_);
+  clock_.stop(now_());
+}
+
+bool StreamPlayer::playing() const {
+  std::lock_guard lock(mutex_);
+  return clock_.playing(now_());
+}
+
+uint64_t StreamPlayer::frame() const {
+  std::lock_guard lock(mutex_);
+  return clock_.frame(now_());
+}
+
+uint32_t StreamPlayer::position() const {
+  return static_cast<uint32_t>(frame() * track_.frame_bytes());
+}
+
+uint32_t StreamPlayer::level() const {
+  std::lock_guard lock(mutex_);
+  const int64_t now = now_();
+  if (!clock_.playing(now)) return 0;
+  return level_near(track_, clock_.frame(now));
+}
+
+float StreamPlayer::load() const {
+  std::lock_guard lock(mutex_);
+  return meter_.percent(now_());
+}
+
+void StreamPlayer::seek(uint64_t byte_position) {
+  std::lock_guard lock(mutex_);
+  const uint32_t fb = track_.frame_bytes();
+  clock_.seek(now_(), fb ? byte_position / fb : 0);
+}
+
+}  // namespace quarvel::audio

@@ -1,0 +1,53 @@
+#pragma once
+// What an audio output runs for a stream: a feed function that copies the
+// next PCM into the output's buffer (or only counts it, for an output that
+// is a clock), under a lock shared with the position, level and load
+// queries of the main thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "platform/audio/pcm_track.h"
+#include "platform/audio/playback_clock.h"
+
+namespace quarvel::audio {
+
+using NowFunction = std::function<int64_t()>;
+
+// Nanoseconds of the steady clock.
+int64_t steady_now_ns();
+
+class StreamPlayer {
+ public:
+  // `track` must outlive the player.
+  StreamPlayer(const PcmTrack& track, NowFunction now = steady_now_ns);
+
+  void set_latency(uint64_t frames);
+
+  // The output asks for `bytes` of sound: copies the PCM that follows, or
+  // silence when stopped or past the end of a stream that does not loop.
+  // A trailing part frame is silence. Only copies.
+  void render(uint8_t* out, size_t bytes);
+  // The same for an output that plays nothing: counts `frames` as taken.
+  void advance(uint64_t frames);
+
+  bool play(bool loop);
+  void stop();
+  bool playing() const;
+  uint64_t frame() const;
+  uint32_t position() const;
+  uint32_t level() const;
+  float load() const;
+  void seek(uint64_t byte_position);
+
+ private:
+  const PcmTrack& track_;
+  NowFunction now_;
+  mutable std::mutex mutex_;
+  PlaybackClock clock_;
+  mutable LoadMeter meter_;
+};
+
+}  // namespace quarvel::audio

@@ -1,0 +1,41 @@
+#pragma once
+// A stream whose position the caller advances: the headless runner and the
+// tests run many ticks of show time in an instant with it. Its PCM, level
+// and length are those of the real decoded file; nothing is heard.
+
+#include <cstdint>
+
+#include "platform/audio/music_stream.h"
+
+namespace quarvel::audio {
+
+class VirtualMusicStream final : public MusicStream {
+ public:
+  explicit VirtualMusicStream(PcmTrack track);
+
+  // Moves a playing stream on by `frames` (wrapping when it loops, stopping
+  // at the end otherwise). A stopped stream stays where it is.
+  void advance_frames(uint64_t frames);
+  // The same in seconds: whole frames, the fraction carried to the next call.
+  void advance_seconds(double seconds);
+
+  bool play(bool loop) override;
+  void stop() override;
+  bool playing() const override { return playing_; }
+  uint32_t position() const override;
+  uint32_t level() const override;
+  float load() const override { return 0.0f; }
+  const PcmTrack& track() const override { return track_; }
+  void seek(uint64_t byte_position) override;
+
+  uint64_t frame() const { return frame_; }
+
+ private:
+  PcmTrack track_;
+  uint64_t frame_ = 0;
+  bool playing_ = false;
+  bool loop_ = false;
+  double carry_ = 0.0;
+};
+
+}  // namespace quarvel::audio
