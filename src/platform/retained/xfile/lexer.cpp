@@ -184,8 +184,7 @@ uint32_t BinaryLexer::dword() {
   return v;
 }
 
-bool BinaryLexer::open_list(uint16_t code) {
-  size_t at = offset();
+bool BinaryLexer::open_list(uint16_t code, size_t at) {
   if (code == kInteger) {
     if (end_ - p_ < 4) fail("the file ends inside a number", at);
     left_ = 1;
@@ -208,7 +207,7 @@ void BinaryLexer::start_list() {
     if (p_ == end_) fail("the file ends where a number was expected");
     uint16_t code = word();
     if (code == kComma || code == kSemicolon) continue;
-    if (!open_list(code)) {
+    if (!open_list(code, at)) {
       p_ -= 2;
       Token t = peek();
       fail(std::string("expected a number, found ") + token_kind_name(t.kind), at);
@@ -280,7 +279,7 @@ Token BinaryLexer::next() {
     default:
       break;
   }
-  if (open_list(code)) {
+  if (open_list(code, t.offset)) {
     t.kind = TokenKind::Numbers;
     t.count = left_;
     p_ += static_cast<size_t>(left_) * (list_floats_ ? static_cast<size_t>(float_size_) : 4);

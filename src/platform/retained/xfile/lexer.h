@@ -144,7 +144,7 @@ class BinaryLexer {
   uint16_t word();
   uint32_t dword();
   void start_list();  // reads the next integer or float list token
-  bool open_list(uint16_t code);
+  bool open_list(uint16_t code, size_t at);  // `at`: where the token starts
 
   const uint8_t* begin_;
   const uint8_t* p_;
