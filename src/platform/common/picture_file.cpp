@@ -75,6 +75,16 @@ int source_bits(const uint8_t* d, size_t size, int channels, const char*& format
   return channels * 8;
 }
 
+// stb reads zeros past the end of a cut bitmap; refuse such files instead.
+bool bmp_complete(const uint8_t* d, size_t size, const PictureInfo& info) {
+  if (std::strcmp(info.format, "bmp") != 0 || size < 34) return true;
+  uint32_t header = le32(d + 14);
+  uint32_t compression = header >= 40 ? le32(d + 30) : 0;
+  if (compression != 0 && compression != 3) return true;
+  uint64_t stride = (static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.bits) + 31) / 32 * 4;
+  return le32(d + 10) + stride * static_cast<uint64_t>(info.height) <= size;
+}
+
 bool read_whole(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) {
@@ -127,6 +137,10 @@ bool decode_picture(const void* data, size_t size, const std::string& name, Pict
   if (info.width > kMaxPictureSide || info.height > kMaxPictureSide) {
     error = name + ": the picture is too large (" + std::to_string(info.width) + " x " +
             std::to_string(info.height) + ")";
+    return false;
+  }
+  if (!bmp_complete(static_cast<const uint8_t*>(data), size, info)) {
+    error = name + ": the bitmap's pixel data is cut short";
     return false;
   }
   int w = 0, h = 0, channels = 0;
