@@ -55,8 +55,8 @@ bool Animation::positionAt(float time, Vec3& out) const {
   float t = localTime(position_, time);
   size_t n = position_.size();
   size_t i = keyBefore(position_, t);
-  if (t <= position_.front().time || i + 1 >= n) {
-    out = t <= position_.front().time ? position_.front().value : position_.back().value;
+  if (t < position_.front().time || i + 1 >= n) {
+    out = t < position_.front().time ? position_.front().value : position_.back().value;
     return true;
   }
   const VecKey& a = position_[i];
@@ -82,8 +82,8 @@ bool Animation::scaleAt(float time, Vec3& out) const {
   if (scale_.empty()) return false;
   float t = localTime(scale_, time);
   size_t i = keyBefore(scale_, t);
-  if (t <= scale_.front().time || i + 1 >= scale_.size()) {
-    out = t <= scale_.front().time ? scale_.front().value : scale_.back().value;
+  if (t < scale_.front().time || i + 1 >= scale_.size()) {
+    out = t < scale_.front().time ? scale_.front().value : scale_.back().value;
     return true;
   }
   const VecKey& a = scale_[i];
@@ -96,8 +96,8 @@ bool Animation::rotationAt(float time, Quat& out) const {
   if (rotation_.empty()) return false;
   float t = localTime(rotation_, time);
   size_t i = keyBefore(rotation_, t);
-  if (t <= rotation_.front().time || i + 1 >= rotation_.size()) {
-    out = t <= rotation_.front().time ? rotation_.front().value : rotation_.back().value;
+  if (t < rotation_.front().time || i + 1 >= rotation_.size()) {
+    out = t < rotation_.front().time ? rotation_.front().value : rotation_.back().value;
     return true;
   }
   const RotKey& a = rotation_[i];

@@ -1,5 +1,7 @@
 #include "platform/retained/root.h"
 
+#include <cstdio>
+
 #include "platform/common/picture_file.h"
 
 namespace quarvel::rm {
@@ -30,9 +32,13 @@ std::shared_ptr<Wrap> Root::createWrap(WrapType type, std::shared_ptr<Frame> ref
 std::shared_ptr<Texture> Root::createTexture(Picture picture) { return std::make_shared<Texture>(std::move(picture)); }
 
 std::shared_ptr<Texture> Root::loadTexture(const std::string& path) {
-  auto p = readPicture(path);
-  if (!p) return nullptr;
-  auto t = std::make_shared<Texture>(std::move(*p));
+  Picture picture;
+  std::string error;
+  if (!load_picture(path, picture, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return nullptr;
+  }
+  auto t = std::make_shared<Texture>(std::move(picture));
   t->setName(path);
   return t;
 }

@@ -14,7 +14,7 @@
 // up both (0, 1, 0)), the wrap takes as up the first of the axes z, x, y (of
 // the wrap's coordinates) that is least parallel to d, so the projection is
 // still onto the plane perpendicular to d: for d = (0, 1, 0), up is z and the
-// x axis is x, so u follows x and v follows z.
+// x axis is -x, so u follows -x and v follows z.
 #include <memory>
 
 #include "platform/retained/frame.h"

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "platform/retained/root.h"
+
+using namespace quarvel::rm;
+
+namespace {
+// A unit quad in the z = 0 plane facing -z (clockwise seen from the front).
+std::shared_ptr<MeshBuilder> quad(Root& root, uint32_t color = 0xFFFFFFFF) {
+  auto mb = root.createMeshBuilder();
+  uint32_t a = mb->addVertex({-1, 1, 0}), b = mb->addVertex({1, 1, 0});
+  uint32_t c = mb->addVertex({1, -1, 0}), d = mb->addVertex({-1, -1, 0});
+  mb->addFace({a, b, c, d}, {}, color);
+  return mb;
+}
+}  // namespace
+
+TEST(MeshQuality, ShowValuesDecode) {
+  EXPECT_TRUE(quality::wireframe(64));
+  EXPECT_FALSE(quality::solid(64));
+  EXPECT_FALSE(quality::lit(64));
+  EXPECT_TRUE(quality::flat(64));
+  EXPECT_TRUE(quality::solid(137) && quality::lit(137) && !quality::flat(137) && !quality::wireframe(137));
+  EXPECT_TRUE(quality::solid(201) && quality::wireframe(201) && quality::lit(201) && !quality::flat(201));
+  EXPECT_TRUE(quality::points(8));
+  EXPECT_EQ(quality::kGouraud, 137u);
+}
+
+TEST(MeshBuilder, SetColorKeepsAlpha) {
+  Root root;
+  auto mb = quad(root);
+  mb->setColor(0x7F7F7F7F);
+  EXPECT_EQ(mb->faces()[0].color, 0x7F7F7F7Fu);
+  const auto& tb = mb->triangles();
+  ASSERT_EQ(tb.batches.size(), 1u);
+  EXPECT_TRUE(tb.batches[0].transparent);
+  EXPECT_EQ(tb.vertices[0].color, 0x7F7F7F7Fu);
+}
+
+TEST(MeshBuilder, OpaqueBatchesComeBeforeBlendedOnes) {
+  Root root;
+  auto mb = quad(root, 0x80FFFFFF);
+  uint32_t e = mb->addVertex({0, 0, 1}), f = mb->addVertex({1, 0, 1}), g = mb->addVertex({0, -1, 1});
+  mb->addFace({e, f, g}, {}, 0xFFFF0000);
+  const auto& tb = mb->triangles();
+  ASSERT_EQ(tb.batches.size(), 2u);
+  EXPECT_FALSE(tb.batches[0].transparent);
+  EXPECT_EQ(tb.batches[0].count, 3u);
+  EXPECT_TRUE(tb.batches[1].transparent);
+  EXPECT_EQ(tb.batches[1].count, 6u);  // the quad as two triangles
+  EXPECT_EQ(tb.edges.size(), 2u * (3 + 4));
+}
+
+TEST(MeshBuilder, FaceNormalPointsToTheFront) {
+  Root root;
+  auto mb = quad(root);
+  const auto& v = mb->triangles().vertices[0];
+  EXPECT_NEAR(v.faceNormal[2], -1, 1e-6);
+  EXPECT_NEAR(v.normal[2], -1, 1e-6);  // made from the faces when none are given
+}
+
+TEST(MeshBuilder, BoxAndScale) {
+  Root root;
+  auto mb = quad(root);
+  Box b = mb->box();
+  EXPECT_EQ(b.min.x, -1);
+  EXPECT_EQ(b.max.y, 1);
+  uint32_t rev = mb->revision();
+  mb->scale(0.01f, 2, 1);
+  EXPECT_NE(mb->revision(), rev);
+  b = mb->box();
+  EXPECT_FLOAT_EQ(b.max.x, 0.01f);
+  EXPECT_FLOAT_EQ(b.min.y, -2);
+  EXPECT_EQ(root.createMeshBuilder()->box().max, (Vec3{0, 0, 0}));
+}
+
+TEST(MeshBuilder, InvalidFacesAreRefused) {
+  Root root;
+  auto mb = root.createMeshBuilder();
+  mb->addVertex({0, 0, 0});
+  mb->addVertex({1, 0, 0});
+  EXPECT_FALSE(mb->addFace({0, 1}));
+  EXPECT_FALSE(mb->addFace({0, 1, 2}));
+  EXPECT_EQ(mb->faceCount(), 0u);
+}
+
+TEST(MeshBuilder, CreateMeshCopiesAndIsNoBuilder) {
+  Root root;
+  auto mb = quad(root);
+  mb->setQuality(201);
+  auto mesh = mb->createMesh();
+  EXPECT_EQ(mesh->faceCount(), 1u);
+  EXPECT_EQ(mesh->quality(), 201u);
+  EXPECT_NE(mesh->id(), mb->id());
+  mb->scale(5, 5, 5);
+  EXPECT_EQ(mesh->box().max.x, 1);  // a copy, not a view
+  std::shared_ptr<Visual> asVisual = mesh;
+  EXPECT_EQ(asMeshBuilder(asVisual), nullptr);
+  asVisual = mb;
+  EXPECT_EQ(asMeshBuilder(asVisual), mb);
+}
+
+TEST(MeshBuilder, TextureAppliesToEveryFace) {
+  Root root;
+  auto mb = quad(root);
+  auto tex = root.createTexture(quarvel::Picture(2, 2, 0xFFFF0000));
+  mb->setTexture(tex);
+  EXPECT_EQ(mb->triangles().batches[0].texture, tex);
+  mb->setTexture(nullptr);
+  EXPECT_EQ(mb->triangles().batches[0].texture, nullptr);
+}
+
+TEST(BuildMesh, MaterialsGiveFaceColoursAndTextures) {
+  ModelMesh m;
+  m.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+  m.uvs = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+  m.faces = {{0, 2, 1}, {1, 2, 3}};
+  m.materials = {{0xFF00FF00, ""}, {0x80FFFFFF, "Tree.BMP"}};
+  m.faceMaterials = {0, 1};
+  int lookups = 0;
+  auto tex = std::make_shared<Texture>(quarvel::Picture(1, 1));
+  MeshBuilder mb;
+  EXPECT_TRUE(buildMesh(mb, m, [&](const std::string& name) {
+    ++lookups;
+    EXPECT_EQ(name, "Tree.BMP");
+    return tex;
+  }));
+  EXPECT_EQ(lookups, 1);
+  ASSERT_EQ(mb.faceCount(), 2u);
+  EXPECT_EQ(mb.faces()[0].color, 0xFF00FF00u);
+  EXPECT_EQ(mb.faces()[1].texture, tex);
+  EXPECT_FLOAT_EQ(mb.uvs()[3].x, 1);
+}
