@@ -1,0 +1,56 @@
+#include "app/music_startup.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace quarvel::app {
+
+ErrorReportHooks default_error_report_hooks() {
+  ErrorReportHooks hooks;
+  hooks.show = [](const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+    // Modal until dismissed; without a display it fails and the text above
+    // is all the user gets.
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+  };
+  hooks.exit = [](int status) { std::exit(status); };
+  return hooks;
+}
+
+std::string error_report_text(const std::string& message, int error_code) {
+  return message + "\r\n" + "(error code: " + std::to_string(error_code) + ")";
+}
+
+void error_report(audio::MusicDevice& music, const std::string& message, const ErrorReportHooks& hooks) {
+  const std::string text = error_report_text(message, music.last_error());
+  if (hooks.show) hooks.show("Error", text);
+  if (hooks.exit) hooks.exit(1);
+}
+
+bool FormCreate_music(audio::MusicDevice& music, void* window, uint32_t& flux_musique,
+                      const ErrorReportHooks& hooks) {
+  // 2.2: exactly version 0.8, nothing older or newer.
+  if (music.version() != kExpectedMusicVersion) {
+    error_report(music, "BASS version 0.8 was not loaded", hooks);
+    return false;
+  }
+  // 2.3: the default device at 44100 Hz.
+  if (!music.init(-1, 44100, 16, window)) {
+    error_report(music, "Can't initialize device", hooks);
+    return false;
+  }
+  // 2.4
+  music.start();
+  // 2.5: a missing or broken file gives handle 0 and the show goes on.
+  flux_musique = music.open_stream(kMusicFile);
+  // 2.6: the result is ignored; the first scene builder plays the stream.
+  music.play_module(flux_musique);
+  return true;
+}
+
+void FormDestroy_music(audio::MusicDevice& music) { music.free(); }
+
+}  // namespace quarvel::app
