@@ -1,0 +1,21 @@
+// quarvel-assets OUTDIR: writes the stand-in models, pictures and music that
+// the show reads, the same bytes on every run.
+#include <cstdio>
+#include <string>
+
+#include "asset_set.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: quarvel-assets OUTDIR\n");
+    return 2;
+  }
+  std::string error;
+  const auto files = quarvel::assets::make_asset_set();
+  if (!quarvel::assets::write_asset_set(argv[1], files, error)) {
+    std::fprintf(stderr, "quarvel-assets: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("quarvel-assets: %zu files in %s\n", files.size(), argv[1]);
+  return 0;
+}

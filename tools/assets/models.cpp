@@ -1,0 +1,1030 @@
+#include "models.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "parts.h"
+#include "textures.h"
+
+namespace quarvel::assets {
+
+std::string model_file_name(int number) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08d.dat", number);
+  return buf;
+}
+
+namespace {
+
+using PathFn = std::function<Vec3(float)>;
+
+// ---------------------------------------------------------------------------
+// The opening world: a fleet flying along +z at about 2300 units up, a convoy
+// of trucks on a road at x = 29700 below it.
+
+constexpr float kOpenEnd = 7600.0f;
+constexpr float kBlast = 7271.0f;  // the ship the fires follow goes up
+
+Vec3 fleet_centre(float t) {
+  return {kOpeningX + 250.0f * std::sin(t / 1300.0f), 2300.0f + 60.0f * std::sin(t / 700.0f),
+          -1500.0f + 1.2f * t};
+}
+
+// Ships keep station around the fleet centre with a gentle drift of their own.
+Vec3 station(float t, Vec3 offset, float phase) {
+  return fleet_centre(t) + offset +
+         Vec3{40.0f * std::sin(t / 500.0f + phase), 25.0f * std::sin(t / 350.0f + phase * 1.3f),
+              30.0f * std::sin(t / 800.0f + phase)};
+}
+
+// The burning ship: at (30150, 2268, -1410) when the scene starts.
+Vec3 ship_b(float t) { return station(t, {150.0f, -32.0f, 90.0f}, 0.0f); }
+
+Vec3 convoy(float t) { return {kOpeningX - 300.0f, 0.0f, -3000.0f + 0.6f * t}; }
+
+// Truck A drives beside the convoy and parks, its wheels still, at 1740.
+float truck_a_travel(float t) {
+  if (t < 1600.0f) return t;
+  float d = std::min(t, 1740.0f) - 1600.0f;
+  return 1600.0f + d - d * d / 280.0f;
+}
+Vec3 truck_a(float t) { return {kOpeningX - 240.0f, 0.0f, -2950.0f + 0.6f * truck_a_travel(t)}; }
+
+const Vec3 kSquadronOffset{-300.0f, -150.0f, 300.0f};
+const Vec3 kShipCLocal{80.0f, 0.0f, -60.0f};
+
+XFrame& add_child(XFrame& parent, const std::string& name, const Mat4& m) {
+  return parent.child(name, m);
+}
+
+XFrame top(const std::string& name, const Mat4& m) {
+  XFrame f;
+  f.name = name;
+  f.transform = m;
+  return f;
+}
+
+template <typename F>
+MeshData mesh_of(F build) {
+  MeshData m;
+  build(m);
+  return m;
+}
+
+Mat4 wing_bob(float t, Vec3 local, float phase) {
+  return translation(local + Vec3{6.0f * std::sin(t / 300.0f + phase), 8.0f * std::sin(t / 220.0f + phase),
+                                  5.0f * std::sin(t / 410.0f + phase)});
+}
+
+XFile opening_ships_and_trucks() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  const float step = 100.0f;
+  auto mover = [&](const std::string& name, const PathFn& path, float bank) {
+    set.animations.push_back(sampled_animation(name, 0, kOpenEnd, step,
+                                               [&](float t) { return pose_along(path, t, bank); }));
+    return pose_along(path, 0, bank);
+  };
+
+  // Truck A: a container (Box01) on a truck whose two axle frames hang under
+  // mount frames that place them.
+  {
+    PathFn p = truck_a;
+    XFrame box = top("x3ds_Box01", mover("x3ds_Box01", p, 0));
+    box.mesh = mesh_of([](MeshData& m) { cargo_box_mesh(m); });
+    XFrame& body = add_child(box, "x3ds_Truck_-_Tr", Mat4{});
+    body.mesh = mesh_of([](MeshData& m) { truck_body_mesh(m, false, false); });
+    XFrame& rear = add_child(body, "x3ds_Truck_-_M2", translation({0, 4, -10}));
+    add_child(rear, "x3ds_Truck_-_T2", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    XFrame& front = add_child(body, "x3ds_Truck_-_M0", translation({0, 4, 10}));
+    add_child(front, "x3ds_Truck_-_T0", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    f.frames.push_back(box);
+  }
+  // Truck B leads the convoy; its axles are one level higher.
+  {
+    XFrame truck = top("x3ds_Truck__-Co", mover("x3ds_Truck__-Co", convoy, 0));
+    truck.mesh = mesh_of([](MeshData& m) { truck_body_mesh(m, false, true); });
+    XFrame& m0 = add_child(truck, "x3ds_x4_Truck_M0", translation({0, 4, 10}));
+    add_child(m0, "x3ds_x4_Truck_-0", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    XFrame& m1 = add_child(truck, "x3ds_x4_Truck_M1", translation({0, 4, -10}));
+    add_child(m1, "x3ds_x4_Truck_-1", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    f.frames.push_back(truck);
+  }
+  for (int i = 2; i <= 3; ++i) {
+    const float back = 45.0f * (i - 1);
+    PathFn p = [back](float t) { return convoy(t) - Vec3{0, 0, back}; };
+    std::string name = "x3ds_Truck_-_C" + std::to_string(i);
+    XFrame truck = top(name, mover(name, p, 0));
+    truck.mesh = mesh_of([](MeshData& m) { truck_body_mesh(m, true, true); });
+    f.frames.push_back(truck);
+  }
+
+  // The three transports (drawn as grey wireframes by the show).
+  const struct {
+    const char* name;
+    Vec3 offset;
+    float phase;
+  } transports[] = {{"x3ds_VaisseauT1", {-700, 300, 0}, 1.0f},
+                    {"x3ds_VaisseauT3", {700, 250, -600}, 2.0f},
+                    {"x3ds_VaisseauT4", {0, 650, -1300}, 3.0f}};
+  for (const auto& tr : transports) {
+    Vec3 off = tr.offset;
+    float ph = tr.phase;
+    PathFn p = [off, ph](float t) { return station(t, off, ph); };
+    XFrame ship = top(tr.name, mover(tr.name, p, 800.0f));
+    ship.mesh = mesh_of([](MeshData& m) { transport_mesh(m, 500.0f); });
+    f.frames.push_back(ship);
+  }
+
+  // The gunship the fires follow, with two turrets.
+  {
+    XFrame ship = top("x3ds_x5_Vaissea0", mover("x3ds_x5_Vaissea0", ship_b, 1500.0f));
+    ship.mesh = mesh_of([](MeshData& m) { gunship_mesh(m, 200.0f); });
+    const struct {
+      const char* name;
+      Vec3 at;
+      float phase;
+    } turrets[] = {{"x3ds_x5_Vaissea5", {0, 32, 20}, 0.0f}, {"x3ds_x5_Vaissea6", {0, 18, -70}, 2.0f}};
+    for (const auto& tu : turrets) {
+      XFrame& t = add_child(ship, tu.name, translation(tu.at));
+      t.mesh = mesh_of([](MeshData& m) { turret_mesh(m, 20.0f); });
+      Vec3 at = tu.at;
+      float ph = tu.phase;
+      set.animations.push_back(sampled_animation(tu.name, 0, kOpenEnd, step, [at, ph](float tt) {
+        return rotation_y(0.8f * std::sin(tt / 260.0f + ph)) * translation(at);
+      }));
+    }
+    f.frames.push_back(ship);
+  }
+
+  // A squadron: the lead fighter and three wingmen one level down.
+  {
+    PathFn p = [](float t) { return station(t, kSquadronOffset, 0.5f); };
+    XFrame lead = top("x3ds_x4_Vaisseau", mover("x3ds_x4_Vaisseau", p, 1500.0f));
+    lead.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
+    const struct {
+      const char* name;
+      Vec3 local;
+      float phase;
+    } wing[] = {{"x3ds_x4_Vaissea4", {-80, 0, -60}, 0.7f},
+                {"x3ds_x4_Vaissea0", kShipCLocal, 1.9f},
+                {"x3ds_x4_Vaissea2", {0, 10, -130}, 2.8f}};
+    for (const auto& w : wing) {
+      XFrame& c = add_child(lead, w.name, wing_bob(0, w.local, w.phase));
+      c.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
+      Vec3 local = w.local;
+      float ph = w.phase;
+      set.animations.push_back(sampled_animation(
+          w.name, 0, kOpenEnd, step, [local, ph](float t) { return wing_bob(t, local, ph); }));
+    }
+    f.frames.push_back(lead);
+  }
+  // A second gunship with its escort.
+  {
+    PathFn p = [](float t) { return station(t, {420, 90, 520}, 4.0f); };
+    XFrame lead = top("x3ds_x5_Vaisseau", mover("x3ds_x5_Vaisseau", p, 1500.0f));
+    lead.mesh = mesh_of([](MeshData& m) { gunship_mesh(m, 180.0f); });
+    XFrame& esc = add_child(lead, "x3ds_x5_Vaissea2", wing_bob(0, {0, 60, -150}, 0.3f));
+    esc.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
+    set.animations.push_back(sampled_animation("x3ds_x5_Vaissea2", 0, kOpenEnd, step, [](float t) {
+      return wing_bob(t, {0, 60, -150}, 0.3f);
+    }));
+    f.frames.push_back(lead);
+  }
+  // More fighters and a third gunship, each with a part of its own.
+  const struct {
+    const char* name;
+    const char* part;
+    Vec3 offset;
+    float phase;
+    bool big;
+  } others[] = {{"x3ds_x4_Vaissea1", "x3ds_x4_Pod1", {-520, -60, 850}, 5.0f, false},
+                {"x3ds_x4_Vaissea3", "x3ds_x4_Pod3", {560, -90, 930}, 6.0f, false},
+                {"x3ds_x5_Vaissea1", "x3ds_x5_Turret1", {-160, 380, -820}, 7.0f, true}};
+  for (const auto& o : others) {
+    Vec3 off = o.offset;
+    float ph = o.phase;
+    PathFn p = [off, ph](float t) { return station(t, off, ph); };
+    XFrame ship = top(o.name, mover(o.name, p, 1500.0f));
+    bool big = o.big;
+    ship.mesh = mesh_of([big](MeshData& m) {
+      if (big) gunship_mesh(m, 190.0f);
+      else fighter_mesh(m, 60.0f);
+    });
+    XFrame& part = add_child(ship, o.part, translation({0, big ? 30.0f : -8.0f, big ? 10.0f : -10.0f}));
+    part.mesh = mesh_of([big](MeshData& m) {
+      if (big) {
+        turret_mesh(m, 20.0f);
+      } else {
+        m.mat = m.add_material(colour(0.3f, 0.3f, 0.3f));
+        m.box({0, 0, 0}, {8, 4, 24});
+      }
+    });
+    f.frames.push_back(ship);
+  }
+  f.sets.push_back(set);
+  return f;
+}
+
+// The opening camera: a flight past the fleet, down to the convoy, back up,
+// and away from the burning ship as it goes up.
+XFile opening_camera() {
+  struct Way {
+    float t;
+    std::function<Vec3(float)> pos, look;
+  };
+  auto F = [](Vec3 o) { return [o](float t) { return fleet_centre(t) + o; }; };
+  auto C = [](Vec3 o) { return [o](float t) { return convoy(t) + o; }; };
+  auto B = [](Vec3 o) { return [o](float t) { return ship_b(t) + o; }; };
+  auto ShipC = [](Vec3 o) {
+    return [o](float t) {
+      return station(t, kSquadronOffset, 0.5f) + kShipCLocal + o;
+    };
+  };
+  auto Blast = [](Vec3 o) { return [o](float) { return ship_b(kBlast) + o; }; };
+  const std::vector<Way> ways = {
+      {0, F({-2600, 900, -3600}), F({0, 0, 0})},
+      {900, F({-1000, 250, -1300}), F({0, 0, 300})},
+      {1550, C({500, 700, -1000}), C({0, 0, 0})},
+      {1700, C({260, 160, -520}), C({0, 0, 0})},
+      {1745, C({-110, 22, -170}), C({0, 6, 120})},
+      {2600, C({140, 18, 90}), C({0, 6, 320})},
+      {3300, C({70, 12, 420}), F({0, 0, 0})},
+      {3900, C({0, 320, 700}), F({0, 0, 0})},
+      {4450, F({700, -180, -900}), ShipC({0, 0, 0})},
+      {4800, F({330, -80, -160}), ShipC({0, 0, 0})},
+      {5500, F({-520, 160, 450}), F({0, 0, 0})},
+      {6100, F({-950, 420, -250}), F({0, 0, 0})},
+      {6760, F({-200, 900, -1600}), F({0, 0, 0})},
+      {7050, B({-700, 180, -1000}), B({0, 0, 0})},
+      {kBlast, B({-1200, 320, -2000}), Blast({0, 0, 0})},
+      {kOpenEnd, Blast({-3000, 1000, -5200}), Blast({0, 0, 0})},
+  };
+  auto pose = [&](float t) {
+    size_t i = 0;
+    while (i + 2 < ways.size() && t >= ways[i + 1].t) ++i;
+    const Way &a = ways[i], &b = ways[i + 1];
+    float s = smoothstep01((t - a.t) / (b.t - a.t));
+    Vec3 p = lerp(a.pos(t), b.pos(t), s);
+    Vec3 l = lerp(a.look(t), b.look(t), s);
+    return look_frame(p, l - p);
+  };
+  XFile f;
+  f.frames.push_back(top("x3ds_Camera01", pose(0)));
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  set.animations.push_back(sampled_animation("x3ds_Camera01", 0, kOpenEnd, 20.0f, pose));
+  f.sets.push_back(set);
+  return f;
+}
+
+float opening_ground_height(float x, float z) {
+  const float road = kOpeningX - 270.0f;
+  float d = std::fabs(x - road);
+  float open = smoothstep01((d - 500.0f) / 1500.0f);
+  float hills = 0.5f + 0.5f * value_noise(x / 2500.0f, z / 2500.0f, 7);
+  float bumps = value_noise(x / 700.0f, z / 700.0f, 9);
+  return open * (hills * 700.0f + bumps * 60.0f);
+}
+
+XFile opening_ground() {
+  XFile f;
+  XFrame g = top("x3ds_Ground", Mat4{});
+  MeshData m;
+  m.mat = m.add_material(colour(0.5f, 0.6f, 0.4f, "greenmos.bmp"));
+  m.grid(kOpeningX - 12000.0f, kOpeningX + 12000.0f, -14000.0f, 14000.0f, 48, 56,
+         opening_ground_height, 400.0f);
+  g.mesh = std::move(m);
+  f.frames.push_back(g);
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Effects and props shared by several scenes.
+
+XFile fireball() {
+  MeshData m;
+  m.mat = m.add_material(colour(1.0f, 0.85f, 0.6f, "fire.BMP", 0.6f));
+  Rng rng(12);
+  const Vec3 puffs[] = {{0, 0, 0}, {3, 1, 0}, {-3, 1.5f, 1}, {0.5f, 3.2f, -1}, {-1, -2.8f, 1.5f},
+                        {1.5f, -1, -3}, {-1.5f, 0.5f, 3}, {2.2f, -2.2f, 2.2f}};
+  int k = 0;
+  for (Vec3 c : puffs) {
+    float r = k == 0 ? 4.5f : rng.range(2.6f, 3.6f);
+    int from = static_cast<int>(m.vertices.size());
+    m.ellipsoid(c, {r, r, r}, 10, 7);
+    uint32_t seed = 100u + static_cast<uint32_t>(k);
+    m.displace(from, [c, seed](Vec3 p) {
+      Vec3 d = p - c;
+      float n = value_noise(d.x * 0.9f + d.z * 0.4f, d.y * 0.9f - d.z * 0.3f, seed);
+      return c + d * (1.0f + 0.22f * n);
+    });
+    m.recompute_normals(from);
+    ++k;
+  }
+  XFile f;
+  XFrame fr = top("x3ds_Fireball", Mat4{});
+  fr.mesh = std::move(m);
+  f.frames.push_back(fr);
+  return f;
+}
+
+XFile flame() {
+  MeshData m;
+  m.mat = m.add_material(colour(1.0f, 0.7f, 0.35f, "fire.BMP", 0.6f));
+  for (int tongue = 0; tongue < 3; ++tongue) {
+    int from = static_cast<int>(m.vertices.size());
+    float s = 1.0f - tongue * 0.22f;
+    Mat4 saved = m.xf;
+    m.xf = rotation_y(tongue * 2.1f) * translation({(tongue - 1) * 1.6f, 0, tongue == 1 ? 1.5f : -0.8f});
+    m.lathe({{0, 0}, {3.2f * s, 1.0f}, {4.2f * s, 3.0f}, {3.6f * s, 6.0f}, {2.2f * s, 9.0f},
+             {0.9f * s, 12.0f * s + 1.0f}, {0, 14.0f * s}},
+            12, false);
+    m.xf = saved;
+    uint32_t seed = 300u + static_cast<uint32_t>(tongue);
+    m.displace(from, [seed](Vec3 p) {
+      float a = std::atan2(p.z, p.x);
+      float w = 1.0f + 0.25f * std::sin(5 * a + p.y * 0.8f) + 0.1f * value_noise(p.x, p.y, seed);
+      return Vec3{p.x * w + 0.08f * p.y * p.y * 0.1f, p.y, p.z * w};
+    });
+    m.recompute_normals(from);
+  }
+  XFile f;
+  XFrame fr = top("x3ds_Flame", Mat4{});
+  fr.mesh = std::move(m);
+  f.frames.push_back(fr);
+  return f;
+}
+
+XFile tree() {
+  XFile f;
+  XFrame fr = top("x3ds_Tree", Mat4{});
+  fr.mesh = mesh_of([](MeshData& m) { tree_mesh(m, 10.0f, "arbre1.bmp"); });
+  f.frames.push_back(fr);
+  return f;
+}
+
+XFile forest_ground() {
+  XFile f;
+  XFrame fr = top("x3ds_Ground", Mat4{});
+  MeshData m;
+  m.mat = m.add_material(colour(0.45f, 0.6f, 0.35f, "greenmos.bmp"));
+  m.grid(-4000, 4000, -4000, 4000, 40, 40,
+         [](float x, float z) { return 2.0f * value_noise(x / 300.0f, z / 300.0f, 4); }, 250.0f);
+  fr.mesh = std::move(m);
+  f.frames.push_back(fr);
+  return f;
+}
+
+// Five birds hovering around the forest flight's aim point (0, 150, -200),
+// flapping twice per loop of 25 time units.
+XFile birds() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  const Vec3 aim{0, 150, -200};
+  const Vec3 places[] = {{0, 10, 0}, {-30, 4, -25}, {30, 4, -25}, {-60, -2, -50}, {60, -2, -50}};
+  const float loop = 25.0f;
+  for (int i = 0; i < 5; ++i) {
+    std::string name = "x3ds_Bird0" + std::to_string(i + 1);
+    Vec3 base = aim + places[i];
+    float ph = 0.9f * i;
+    auto body_pose = [base, ph, loop](float t) {
+      float a = 2 * kPi * t / loop;
+      Vec3 p = base + Vec3{6.0f * std::cos(a + ph), 3.0f * std::sin(2 * a + ph), 6.0f * std::sin(a + ph)};
+      return rotation_y(0.3f * std::sin(a + ph)) * translation(p);
+    };
+    XFrame body = top(name, body_pose(0));
+    body.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.25f, 0.22f, 0.2f));
+      m.ellipsoid({0, 0, 0}, {2.2f, 2.0f, 6.0f}, 8, 5);
+      m.ellipsoid({0, 1.2f, 5.5f}, {1.5f, 1.5f, 1.8f}, 6, 4);
+      m.mat = m.add_material(colour(0.9f, 0.6f, 0.1f));
+      m.xf = rotation_x(kPi / 2) * translation({0, 1.2f, 7.0f});  // beak pointing forwards
+      m.cone(0.6f, 0, 2.0f, 5);
+      m.xf = Mat4{};
+    });
+    set.animations.push_back(sampled_animation(name, 0, loop - 0.5f, 0.5f, body_pose));
+    for (int side = -1; side <= 1; side += 2) {
+      std::string wname = name + (side < 0 ? "_WL" : "_WR");
+      auto wing_pose = [side, ph, loop](float t) {
+        float a = 2 * kPi * 2 * t / loop + ph;
+        return rotation_z(side * 0.7f * std::sin(a)) * translation({side * 1.8f, 0.6f, 0.5f});
+      };
+      XFrame& w = add_child(body, wname, wing_pose(0));
+      w.mesh = mesh_of([side](MeshData& m) {
+        m.mat = m.add_material(colour(0.35f, 0.33f, 0.3f));
+        m.box({side * 8.0f, 0, 0}, {16, 0.5f, 6});
+        m.box({side * 17.0f, 0, -1.0f}, {3, 0.4f, 4});
+      });
+      set.animations.push_back(sampled_animation(wname, 0, loop - 0.5f, 0.5f, wing_pose));
+    }
+    f.frames.push_back(body);
+  }
+  f.sets.push_back(set);
+  return f;
+}
+
+XFile sky_dome() {
+  MeshData m;
+  const int segs = 24, rings = 12;
+  std::vector<int> band;
+  const float cols[][3] = {{0.32f, 0.36f, 0.3f},  {0.45f, 0.5f, 0.42f}, {0.7f, 0.78f, 0.8f},
+                           {0.78f, 0.85f, 0.92f}, {0.62f, 0.74f, 0.9f}, {0.45f, 0.6f, 0.88f},
+                           {0.32f, 0.48f, 0.84f}, {0.22f, 0.36f, 0.76f}};
+  for (const auto& c : cols) band.push_back(m.add_material(colour(c[0], c[1], c[2])));
+  for (int i = 0; i < rings; ++i) {
+    float b0 = -kPi / 2 + kPi * i / rings, b1 = -kPi / 2 + kPi * (i + 1) / rings;
+    int bi = std::clamp(static_cast<int>((0.5f * (b0 + b1) / (kPi / 2) + 1.0f) * 0.5f * 8.0f), 0, 7);
+    if (i < rings / 2 - 1) bi = std::min(bi, 1);
+    m.mat = band[static_cast<size_t>(bi)];
+    int from = static_cast<int>(m.vertices.size());
+    m.lathe({{10.0f * std::cos(b0), 10.0f * std::sin(b0)}, {10.0f * std::cos(b1), 10.0f * std::sin(b1)}},
+            segs, false, true);
+    for (size_t v = static_cast<size_t>(from); v < m.vertices.size(); ++v)
+      m.vertices[v].normal = normalize(m.vertices[v].pos) * -1.0f;
+  }
+  // The lathe oriented the faces by its own normals; re-orient them inwards.
+  for (size_t fi = 0; fi < m.faces.size(); ++fi) {
+    auto& t = m.faces[fi];
+    Vec3 n = cross(m.vertices[t[1]].pos - m.vertices[t[0]].pos, m.vertices[t[2]].pos - m.vertices[t[0]].pos);
+    if (dot(n, m.vertices[t[0]].pos) > 0) std::swap(t[1], t[2]);
+  }
+  XFile f;
+  XFrame fr = top("x3ds_Sky", Mat4{});
+  fr.mesh = std::move(m);
+  f.frames.push_back(fr);
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Forest edge: a meadow south of the forest (trees at z -500 .. -2000,
+// x 0 .. 2000), a cabin, a windmill, fences, rocks and a few birds.
+
+constexpr float kEdgeEnd = 1370.0f;
+
+XFile edge_camera() {
+  struct Way {
+    float t;
+    Vec3 pos, look;
+  };
+  const std::vector<Way> ways = {{0, {1000, 420, 2300}, {1000, 60, -800}},
+                                 {450, {900, 150, 900}, {900, 60, -900}},
+                                 {800, {1900, 90, 200}, {800, 70, -900}},
+                                 {1100, {1500, 60, -250}, {300, 80, -1200}},
+                                 {kEdgeEnd, {450, 45, -420}, {400, 70, -2000}}};
+  auto pose = [ways](float t) {
+    size_t i = 0;
+    while (i + 2 < ways.size() && t >= ways[i + 1].t) ++i;
+    float s = smoothstep01((t - ways[i].t) / (ways[i + 1].t - ways[i].t));
+    Vec3 p = lerp(ways[i].pos, ways[i + 1].pos, s), l = lerp(ways[i].look, ways[i + 1].look, s);
+    return look_frame(p, l - p);
+  };
+  XFile f;
+  f.frames.push_back(top("x3ds_Camera02", pose(0)));
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  set.animations.push_back(sampled_animation("x3ds_Camera02", 0, kEdgeEnd, 10.0f, pose));
+  f.sets.push_back(set);
+  return f;
+}
+
+void cabin_mesh(MeshData& m) {
+  const int wood = m.add_material(colour(0.5f, 0.33f, 0.18f));
+  const int roof = m.add_material(colour(0.45f, 0.15f, 0.1f));
+  const int dark = m.add_material(colour(0.12f, 0.1f, 0.08f));
+  m.mat = wood;
+  for (int i = 0; i < 6; ++i) m.box({0, 4.0f + i * 7.0f, 0}, {80, 6.6f, 60});
+  m.mat = roof;
+  {
+    Mat4 saved = m.xf;
+    m.xf = rotation_z(0.55f) * translation({-21, 56, 0}) * saved;
+    m.box({0, 0, 0}, {52, 3, 70});
+    m.xf = rotation_z(-0.55f) * translation({21, 56, 0}) * saved;
+    m.box({0, 0, 0}, {52, 3, 70});
+    m.xf = saved;
+  }
+  m.mat = dark;
+  m.box({0, 16, -30.5f}, {14, 30, 1});
+  m.box({-25, 26, -30.5f}, {12, 10, 1});
+  m.box({25, 26, -30.5f}, {12, 10, 1});
+  m.mat = wood;
+  m.box({28, 62, 10}, {8, 24, 8});
+}
+
+XFile edge_scenery() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_1";
+  {
+    XFrame g = top("x3ds_Ground", Mat4{});
+    MeshData m;
+    m.mat = m.add_material(colour(0.45f, 0.62f, 0.32f, "greenmos.bmp"));
+    m.grid(-3000, 5000, -4600, 3400, 40, 40, [](float x, float z) {
+      float meadow = 4.0f * value_noise(x / 250.0f, z / 250.0f, 12);
+      float far = smoothstep01((-z - 2600.0f) / 1500.0f) * 250.0f * (0.6f + 0.4f * value_noise(x / 900.0f, 0, 3));
+      return meadow + far;
+    }, 300.0f);
+    g.mesh = std::move(m);
+    f.frames.push_back(g);
+  }
+  {
+    // The deep forest behind the trees the scene places itself.
+    XFrame forest = top("x3ds_Forest", Mat4{});
+    MeshData m;
+    Rng rng(77);
+    for (int i = 0; i < 70; ++i) {
+      float x = rng.range(-600, 2600), z = rng.range(-3400, -2100);
+      float h = rng.range(60, 140), w = rng.range(0.7f, 1.1f);
+      Mat4 saved = m.xf;
+      m.xf = scaling({w, 1, w}) * translation({x, 0, z});
+      tree_mesh(m, h, "arbre1.bmp");
+      m.xf = saved;
+    }
+    for (int i = 0; i < 16; ++i) {
+      float x = rng.range(-1500, -300), z = rng.range(-1800, 400);
+      Mat4 saved = m.xf;
+      m.xf = translation({x, 0, z});
+      tree_mesh(m, rng.range(50, 110), "arbre1.bmp");
+      m.xf = saved;
+    }
+    forest.mesh = std::move(m);
+    f.frames.push_back(forest);
+  }
+  {
+    XFrame cabin = top("x3ds_Cabin", rotation_y(0.3f) * translation({1300, 0, -250}));
+    cabin.mesh = mesh_of(cabin_mesh);
+    f.frames.push_back(cabin);
+  }
+  {
+    XFrame mill = top("x3ds_Windmill", translation({-350, 0, 250}));
+    mill.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.75f, 0.72f, 0.65f));
+      m.lathe({{34, 0}, {28, 80}, {20, 150}, {0, 185}}, 8);
+      m.mat = m.add_material(colour(0.3f, 0.2f, 0.15f));
+      m.box({0, 25, 30}, {14, 30, 2});
+    });
+    const Vec3 hub{0, 150, 24};
+    XFrame& blades = add_child(mill, "x3ds_Blades", translation(hub));
+    blades.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.55f, 0.45f, 0.35f));
+      m.cylinder(5, -4, 4, 8);
+      for (int b = 0; b < 4; ++b) {
+        Mat4 saved = m.xf;
+        m.xf = rotation_z(b * kPi / 2) * saved;
+        m.box({0, 55, 0}, {16, 100, 2});
+        m.box({0, 30, 0}, {3, 60, 4});
+        m.xf = saved;
+      }
+    });
+    set.animations.push_back(sampled_animation("x3ds_Blades", 0, kEdgeEnd, 18.75f, [hub](float t) {
+      return rotation_z(-2 * kPi * t / 150.0f) * translation(hub);
+    }));
+    f.frames.push_back(mill);
+  }
+  {
+    XFrame fence = top("x3ds_Fence", Mat4{});
+    MeshData m;
+    m.mat = m.add_material(colour(0.45f, 0.32f, 0.2f));
+    for (int i = 0; i <= 40; ++i) {
+      float x = -200.0f + i * 50.0f;
+      m.box({x, 12, -380}, {4, 24, 4});
+      if (i < 40) {
+        m.box({x + 25, 18, -380}, {50, 2, 2});
+        m.box({x + 25, 9, -380}, {50, 2, 2});
+      }
+    }
+    fence.mesh = std::move(m);
+    f.frames.push_back(fence);
+  }
+  {
+    XFrame rocks = top("x3ds_Rocks", Mat4{});
+    MeshData m;
+    m.mat = m.add_material(colour(0.48f, 0.47f, 0.45f));
+    Rng rng(5);
+    for (int i = 0; i < 14; ++i) {
+      Vec3 c{rng.range(-800, 2400), 0, rng.range(-300, 1800)};
+      float r = rng.range(8, 30);
+      int from = static_cast<int>(m.vertices.size());
+      m.ellipsoid(c, {r * 1.3f, r * 0.7f, r}, 8, 5);
+      uint32_t seed = 40u + static_cast<uint32_t>(i);
+      m.displace(from, [c, seed](Vec3 p) {
+        Vec3 d = p - c;
+        return c + d * (1.0f + 0.25f * value_noise(d.x * 0.2f, d.z * 0.2f + d.y * 0.1f, seed));
+      });
+      m.recompute_normals(from);
+    }
+    rocks.mesh = std::move(m);
+    f.frames.push_back(rocks);
+  }
+  // Birds circling over the meadow.
+  for (int i = 0; i < 3; ++i) {
+    std::string name = "x3ds_Crow0" + std::to_string(i + 1);
+    float ph = i * 2.1f, rad = 180.0f + 60.0f * i;
+    auto pose = [ph, rad](float t) {
+      float a = t / 90.0f + ph;
+      Vec3 p{900 + rad * std::cos(a), 220.0f + 30.0f * std::sin(t / 40.0f + ph), 300 + rad * std::sin(a)};
+      return look_frame(p, {-std::sin(a), 0, std::cos(a)});
+    };
+    XFrame bird = top(name, pose(0));
+    bird.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.12f, 0.12f, 0.14f));
+      m.ellipsoid({0, 0, 0}, {2.5f, 2.2f, 7}, 6, 4);
+      m.box({0, 0.5f, -1}, {34, 0.6f, 6});
+    });
+    set.animations.push_back(sampled_animation(name, 0, kEdgeEnd, 20.0f, pose));
+    f.frames.push_back(bird);
+  }
+  f.sets.push_back(set);
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Model scene: an engine with pistons, crankshaft, flywheel, gears, a
+// governor and a fan, standing at z = 450; the camera circles it and ends
+// near the origin.
+
+constexpr float kModelEnd = 1250.0f;
+const Vec3 kEngineAt{0, 0, 450};
+constexpr float kRev = 25.0f;  // time units per crank turn
+
+float crank(float t) { return 2 * kPi * t / kRev; }
+
+XFile model_camera() {
+  const Vec3 centre = kEngineAt + Vec3{0, 90, 0};
+  auto pose = [centre](float t) {
+    Vec3 p;
+    Vec3 look = centre;
+    if (t <= 1000.0f) {
+      float s = t / 1000.0f;
+      float a = 2 * kPi * smoothstep01(s) + kPi * 0.15f * std::sin(kPi * s);
+      float r = 620.0f - 270.0f * s;
+      float h = 300.0f - 170.0f * s + 60.0f * std::sin(3 * kPi * s);
+      p = centre + Vec3{r * std::sin(a), h - 90.0f, -r * std::cos(a)};
+    } else {
+      float s = smoothstep01((t - 1000.0f) / (kModelEnd - 1000.0f));
+      Vec3 from = centre + Vec3{0, 40, -350};
+      p = lerp(from, {0, 60, 0}, s);
+    }
+    return look_frame(p, look - p);
+  };
+  XFile f;
+  f.frames.push_back(top("x3ds_Camera03", pose(0)));
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  set.animations.push_back(sampled_animation("x3ds_Camera03", 0, kModelEnd, 5.0f, pose));
+  f.sets.push_back(set);
+  return f;
+}
+
+void gear_mesh(MeshData& m, float radius, int teeth, float width, const Material& mat) {
+  m.mat = m.add_material(mat);
+  Mat4 saved = m.xf;
+  m.xf = rotation_z(-kPi / 2) * saved;  // axis along x
+  m.cylinder(radius, -width / 2, width / 2, teeth * 2);
+  m.cylinder(radius * 0.25f, -width, width, 10);
+  m.xf = saved;
+  for (int i = 0; i < teeth; ++i) {
+    Mat4 s2 = m.xf;
+    m.xf = rotation_x(2 * kPi * i / teeth) * s2;
+    m.box({0, radius + 3.0f, 0}, {width, 6.0f, 2 * kPi * radius / teeth * 0.5f});
+    m.xf = s2;
+  }
+}
+
+XFile model_engine() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_1";
+  const float step = kRev / 16.0f;
+  XFrame engine = top("x3ds_Engine", translation(kEngineAt));
+  engine.mesh = mesh_of([](MeshData& m) {
+    const int steel = m.add_material(colour(0.42f, 0.44f, 0.48f));
+    const int dark = m.add_material(colour(0.2f, 0.2f, 0.22f));
+    const int brass = m.add_material(colour(0.7f, 0.55f, 0.25f));
+    const int red = m.add_material(colour(0.55f, 0.12f, 0.08f));
+    m.mat = dark;
+    m.box({0, 8, 0}, {380, 16, 240});
+    m.mat = red;
+    m.box({0, 56, 20}, {220, 80, 90});
+    m.mat = steel;
+    for (int i = 0; i < 4; ++i) {
+      Mat4 saved = m.xf;
+      m.xf = translation({-75.0f + 50.0f * i, 96, 20}) * saved;
+      m.lathe({{19, 0}, {19, 70}, {22, 72}, {22, 76}}, 14, false);
+      m.xf = saved;
+    }
+    // Bearings of the crankshaft and the gear shafts.
+    m.mat = dark;
+    for (float x : {-140.0f, -50.0f, 50.0f, 140.0f}) m.box({x, 33, -70}, {12, 50, 16});
+    m.box({-185, 60, -70}, {10, 104, 16});
+    // Pipes.
+    m.mat = brass;
+    for (int i = 0; i < 4; ++i) {
+      Mat4 saved = m.xf;
+      m.xf = rotation_x(kPi / 2) * translation({-75.0f + 50.0f * i, 150, 65}) * saved;
+      m.cylinder(5, -10, 60, 8);
+      m.xf = saved;
+    }
+    {
+      Mat4 saved = m.xf;
+      m.xf = rotation_z(-kPi / 2) * translation({-110, 150, 125}) * saved;
+      m.cylinder(9, 0, 220, 10);
+      m.xf = saved;
+    }
+    m.mat = steel;
+    m.box({0, 175, 95}, {60, 30, 40});
+    m.box({170, 40, 60}, {30, 60, 100});
+  });
+  // Crankshaft, along x in front of the block.
+  const Vec3 crank_at{0, 56, -70};
+  XFrame& crankf = add_child(engine, "x3ds_Crank", translation(crank_at));
+  crankf.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.6f, 0.62f, 0.66f));
+    {
+      Mat4 saved = m.xf;
+      m.xf = rotation_z(-kPi / 2) * saved;
+      m.cylinder(6, -190, 190, 10);
+      m.xf = saved;
+    }
+    for (int i = 0; i < 4; ++i) {
+      float x = -75.0f + 50.0f * i;
+      Mat4 saved = m.xf;
+      m.xf = rotation_x(i * kPi / 2) * saved;
+      m.box({x - 8, 10, 0}, {4, 34, 16});
+      m.box({x + 8, 10, 0}, {4, 34, 16});
+      m.box({x, 22, 0}, {18, 5, 5});
+      m.xf = saved;
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Crank", 0, kModelEnd, step, [crank_at](float t) {
+    return rotation_x(crank(t)) * translation(crank_at);
+  }));
+  // Flywheel on the crank's axis.
+  const Vec3 fly_at{205, 56, -70};
+  XFrame& fly = add_child(engine, "x3ds_Flywheel", translation(fly_at));
+  fly.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.3f, 0.3f, 0.34f));
+    Mat4 saved = m.xf;
+    m.xf = rotation_z(-kPi / 2) * saved;
+    m.torus(48, 6, 28, 8);
+    m.cylinder(10, -8, 8, 12);
+    m.xf = saved;
+    for (int s = 0; s < 6; ++s) {
+      Mat4 s2 = m.xf;
+      m.xf = rotation_x(s * kPi / 3) * s2;
+      m.box({0, 26, 0}, {5, 40, 6});
+      m.xf = s2;
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Flywheel", 0, kModelEnd, step, [fly_at](float t) {
+    return rotation_x(crank(t)) * translation(fly_at);
+  }));
+  // Two gears meshing at the other end.
+  const Vec3 gear_a{-200, 56, -70}, gear_b{-200, 56 + 38 + 27, -70};
+  XFrame& ga = add_child(engine, "x3ds_GearA", translation(gear_a));
+  ga.mesh = mesh_of([](MeshData& m) { gear_mesh(m, 32, 16, 10, colour(0.7f, 0.55f, 0.25f)); });
+  set.animations.push_back(sampled_animation("x3ds_GearA", 0, kModelEnd, step, [gear_a](float t) {
+    return rotation_x(crank(t)) * translation(gear_a);
+  }));
+  XFrame& gb = add_child(engine, "x3ds_GearB", translation(gear_b));
+  gb.mesh = mesh_of([](MeshData& m) { gear_mesh(m, 21, 10, 10, colour(0.6f, 0.62f, 0.3f)); });
+  set.animations.push_back(sampled_animation("x3ds_GearB", 0, kModelEnd, step, [gear_b](float t) {
+    return rotation_x(-crank(t) * 1.6f + kPi / 10) * translation(gear_b);
+  }));
+  // Pistons riding up and down out of their cylinders.
+  for (int i = 0; i < 4; ++i) {
+    std::string name = "x3ds_Piston" + std::to_string(i + 1);
+    const float x = -75.0f + 50.0f * i;
+    auto pose = [x, i](float t) {
+      float a = crank(t) + i * kPi / 2;
+      float y = 150.0f + 22.0f * std::cos(a) + std::sqrt(60.0f * 60.0f - 22.0f * 22.0f * std::sin(a) * std::sin(a)) - 60.0f;
+      return translation({x, y, 20});
+    };
+    XFrame& p = add_child(engine, name, pose(0));
+    p.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.75f, 0.75f, 0.78f));
+      m.cylinder(17, -18, 18, 14);
+      m.mat = m.add_material(colour(0.3f, 0.3f, 0.3f));
+      m.box({0, 24, 0}, {6, 14, 6});
+    });
+    set.animations.push_back(sampled_animation(name, 0, kModelEnd, step, pose));
+  }
+  // A governor spinning on top.
+  const Vec3 gov_at{0, 190, 95};
+  XFrame& gov = add_child(engine, "x3ds_Governor", translation(gov_at));
+  gov.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.7f, 0.55f, 0.25f));
+    m.cylinder(3, 0, 80, 8);
+    for (int side = -1; side <= 1; side += 2) {
+      Mat4 saved = m.xf;
+      m.xf = rotation_z(side * 0.6f) * translation({0, 78, 0}) * saved;
+      m.box({0, -22, 0}, {2, 44, 2});
+      m.xf = saved;
+      m.ellipsoid({side * 26.0f, 42, 0}, {8, 8, 8}, 10, 6);
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Governor", 0, kModelEnd, step, [gov_at](float t) {
+    return rotation_y(crank(t) * 0.5f) * translation(gov_at);
+  }));
+  // A cooling fan at the back.
+  const Vec3 fan_at{170, 50, 112};
+  XFrame& fan = add_child(engine, "x3ds_Fan", translation(fan_at));
+  fan.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.25f, 0.3f, 0.35f));
+    Mat4 saved = m.xf;
+    m.xf = rotation_x(kPi / 2) * saved;
+    m.cylinder(6, -4, 4, 10);
+    m.xf = saved;
+    for (int b = 0; b < 5; ++b) {
+      Mat4 s2 = m.xf;
+      m.xf = rotation_x(0.35f) * rotation_z(b * 2 * kPi / 5) * s2;
+      m.box({0, 17, 0}, {9, 26, 1.5f});
+      m.xf = s2;
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Fan", 0, kModelEnd, step, [fan_at](float t) {
+    return rotation_z(crank(t) * 0.75f) * translation(fan_at);
+  }));
+  f.frames.push_back(engine);
+  f.sets.push_back(set);
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Explosion scene: the monument that shows the title picture, at the origin.
+
+XFile monument() {
+  MeshData m;
+  const int stone = m.add_material(colour(0.45f, 0.43f, 0.42f));
+  const int picture = m.add_material(colour(1.0f, 1.0f, 1.0f, "introsi.bmp"));
+  m.mat = stone;
+  m.box({0, 10, 0}, {220, 20, 70});
+  m.box({0, 25, 0}, {190, 10, 50});
+  m.box({-90, 90, 0}, {14, 130, 14});
+  m.box({90, 90, 0}, {14, 130, 14});
+  m.box({0, 160, 0}, {200, 12, 20});
+  m.mat = picture;
+  // The slab: front and back show the whole picture; its edges take a
+  // sliver of it.
+  m.box({0, 90, 0}, {160, 120, 8});
+  XFile f;
+  XFrame fr = top("x3ds_Monument", Mat4{});
+  fr.mesh = std::move(m);
+  f.frames.push_back(fr);
+  return f;
+}
+
+// ---------------------------------------------------------------------------
+// Finale: a ringed planet with moons and a crown of crystals, in front of the
+// title picture.
+
+constexpr float kFinaleEnd = 432.0f;
+const Vec3 kPlanetAt{0, 80, 0};
+
+XFile finale_camera() {
+  auto pose = [](float t) {
+    float s = t / kFinaleEnd;
+    float a = -0.5f + 1.6f * smoothstep01(s);
+    float r = 1400.0f - 900.0f * s;
+    Vec3 p = kPlanetAt + Vec3{r * std::sin(a), 260.0f - 180.0f * s, -r * std::cos(a)};
+    return look_frame(p, kPlanetAt - p);
+  };
+  XFile f;
+  f.frames.push_back(top("x3ds_Camera04", pose(0)));
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  set.animations.push_back(sampled_animation("x3ds_Camera04", 0, kFinaleEnd, 4.0f, pose));
+  f.sets.push_back(set);
+  return f;
+}
+
+XFile finale_scenery() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_1";
+  XFrame planet = top("x3ds_Planet", translation(kPlanetAt));
+  planet.mesh = mesh_of([](MeshData& m) {
+    const int a = m.add_material(colour(0.55f, 0.35f, 0.6f));
+    const int b = m.add_material(colour(0.75f, 0.55f, 0.4f));
+    m.mat = a;
+    m.ellipsoid({0, 0, 0}, {120, 120, 120}, 32, 16);
+    for (size_t i = 0; i < m.faces.size(); ++i) {
+      float y = m.vertices[m.faces[i][0]].pos.y;
+      if (static_cast<int>(std::floor(y / 22.0f)) % 2 == 0) m.face_material[i] = b;
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Planet", 0, kFinaleEnd, 4.0f, [](float t) {
+    return rotation_y(2 * kPi * t / 400.0f) * translation(kPlanetAt);
+  }));
+  XFrame& rings = add_child(planet, "x3ds_Rings", rotation_x(0.35f));
+  rings.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.8f, 0.75f, 0.6f, "", 0.2f));
+    Mat4 saved = m.xf;
+    m.xf = scaling({1, 0.12f, 1}) * saved;
+    m.torus(200, 28, 48, 6);
+    m.torus(255, 12, 48, 6);
+    m.xf = saved;
+  });
+  f.frames.push_back(planet);
+  for (int i = 0; i < 2; ++i) {
+    std::string name = "x3ds_Moon" + std::to_string(i + 1);
+    float r = 360.0f + 140.0f * i, speed = i ? -1.0f : 1.6f, ph = i * 2.5f, tilt = 60.0f - 90.0f * i;
+    auto pose = [r, speed, ph, tilt](float t) {
+      float a = 2 * kPi * speed * t / kFinaleEnd + ph;
+      return rotation_y(a) * translation(kPlanetAt + Vec3{r * std::cos(a), tilt * std::sin(a), r * std::sin(a)});
+    };
+    XFrame moon = top(name, pose(0));
+    float size = i ? 22.0f : 34.0f;
+    moon.mesh = mesh_of([size](MeshData& m) {
+      m.mat = m.add_material(colour(0.6f, 0.62f, 0.65f));
+      m.ellipsoid({0, 0, 0}, {size, size, size}, 16, 10);
+    });
+    set.animations.push_back(sampled_animation(name, 0, kFinaleEnd, 4.0f, pose));
+    f.frames.push_back(moon);
+  }
+  XFrame crown = top("x3ds_Crystals", translation(kPlanetAt));
+  crown.mesh = mesh_of([](MeshData& m) {
+    const int c1 = m.add_material(colour(0.3f, 0.8f, 0.9f, "", 0.4f));
+    const int c2 = m.add_material(colour(0.9f, 0.4f, 0.8f, "", 0.4f));
+    for (int i = 0; i < 10; ++i) {
+      float a = 2 * kPi * i / 10;
+      Mat4 saved = m.xf;
+      m.xf = rotation_z(0.4f * std::sin(a * 3)) * translation({620 * std::cos(a), 40 * std::sin(2 * a), 620 * std::sin(a)}) * saved;
+      m.mat = i % 2 ? c1 : c2;
+      m.lathe({{0, -60}, {22, 0}, {0, 90}}, 5, false);
+      m.xf = saved;
+    }
+  });
+  set.animations.push_back(sampled_animation("x3ds_Crystals", 0, kFinaleEnd, 4.0f, [](float t) {
+    return rotation_y(-2 * kPi * t / 864.0f) * translation(kPlanetAt);
+  }));
+  f.frames.push_back(crown);
+  f.sets.push_back(set);
+  return f;
+}
+
+// A space station the show does not load, kept so the set is complete. Its
+// ring turns through matrix keys.
+XFile station_model() {
+  XFile f;
+  f.write_templates = true;
+  f.ticks_per_second = 30;
+  XFrame hub = top("Station", Mat4{});
+  hub.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.6f, 0.6f, 0.65f));
+    m.cylinder(20, -60, 60, 16);
+    m.ellipsoid({0, 70, 0}, {24, 24, 24}, 16, 8);
+    m.mat = m.add_material(colour(0.2f, 0.35f, 0.6f, "", 0.3f));
+    m.box({0, -90, 0}, {8, 60, 160});
+  });
+  XFrame& ring = hub.child("Ring", Mat4{});
+  ring.mesh = mesh_of([](MeshData& m) {
+    m.mat = m.add_material(colour(0.7f, 0.68f, 0.6f));
+    m.torus(150, 14, 48, 10);
+    for (int s = 0; s < 4; ++s) {
+      Mat4 saved = m.xf;
+      m.xf = rotation_y(s * kPi / 2) * saved;
+      m.box({75, 0, 0}, {150, 6, 6});
+      m.xf = saved;
+    }
+  });
+  XAnimationSet set;
+  set.name = "Spin";
+  XAnimation a;
+  a.frame = "Ring";
+  for (float t : key_times(0, 240, 15)) a.matrix.push_back({t, rotation_y(2 * kPi * t / 240.0f)});
+  set.animations.push_back(a);
+  f.frames.push_back(hub);
+  f.sets.push_back(set);
+  return f;
+}
+
+}  // namespace
+
+XFile make_model(int number) {
+  switch (number) {
+    case 0: return opening_ships_and_trucks();
+    case 1: return opening_camera();
+    case 2: return edge_scenery();
+    case 3: return edge_camera();
+    case 4: return model_engine();
+    case 5: return model_camera();
+    case 6: return finale_scenery();
+    case 7: return finale_camera();
+    case 8: return monument();
+    case 9: return tree();
+    case 10: return forest_ground();
+    case 11: return birds();
+    case 12: return fireball();
+    case 13: return flame();
+    case 14: return sky_dome();
+    case 15: return station_model();
+    case 16: return opening_ground();
+    default: return XFile{};
+  }
+}
+
+}  // namespace quarvel::assets

@@ -1,0 +1,255 @@
+#include "parts.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "textures.h"
+
+namespace quarvel::assets {
+
+Material colour(float r, float g, float b, const std::string& texture, float glow, float alpha) {
+  Material m;
+  m.r = r;
+  m.g = g;
+  m.b = b;
+  m.a = alpha;
+  m.power = 12.0f;
+  m.sr = m.sg = m.sb = 0.25f;
+  m.er = r * glow;
+  m.eg = g * glow;
+  m.eb = b * glow;
+  m.texture = texture;
+  return m;
+}
+
+float smoothstep01(float x) {
+  x = std::clamp(x, 0.0f, 1.0f);
+  return x * x * (3 - 2 * x);
+}
+
+std::vector<float> key_times(float t0, float t1, float step) {
+  std::vector<float> t;
+  const int n = static_cast<int>(std::ceil((t1 - t0) / step - 1e-4f));
+  for (int i = 0; i < n; ++i) t.push_back(t0 + step * i);
+  t.push_back(t1);
+  return t;
+}
+
+XAnimation sampled_animation(const std::string& frame, float t0, float t1, float step,
+                             const std::function<Mat4(float)>& pose, bool with_scale) {
+  XAnimation a;
+  a.frame = frame;
+  std::vector<float> ts = key_times(t0, t1, step);
+  std::vector<Mat4> poses;
+  poses.reserve(ts.size());
+  for (float t : ts) poses.push_back(pose(t));
+  keys_from_poses(a, ts, poses, with_scale);
+  return a;
+}
+
+Mat4 pose_along(const std::function<Vec3(float)>& path, float t, float bank) {
+  const float h = 5.0f;
+  Vec3 p = path(t);
+  Vec3 d = path(t + h) - path(t - h);
+  Vec3 acc = (path(t + h) - p * 2.0f + path(t - h)) * (1.0f / (h * h));
+  Vec3 dir = normalize(d);
+  Vec3 right = normalize(cross(Vec3{0, 1, 0}, dir));
+  float lateral = dot(acc, right);
+  Vec3 up = normalize(Vec3{0, 1, 0} + right * (-lateral * bank));
+  return look_frame(p, dir, up);
+}
+
+namespace {
+
+// Local y of a lathe becomes +z (the nose direction).
+Mat4 along_z(Vec3 offset, float s = 1.0f) {
+  return rotation_x(kPi / 2) * scaling({s, s, s}) * translation(offset);
+}
+
+// Local y of a lathe becomes +x (an axle).
+Mat4 along_x(Vec3 offset) { return rotation_z(-kPi / 2) * translation(offset); }
+
+struct Scoped {
+  MeshData& m;
+  Mat4 saved;
+  Scoped(MeshData& mesh, const Mat4& local) : m(mesh), saved(mesh.xf) { m.xf = local * saved; }
+  ~Scoped() { m.xf = saved; }
+};
+
+}  // namespace
+
+void fighter_mesh(MeshData& m, float length) {
+  const float k = length / 120.0f;
+  const Mat4 base = m.xf;
+  m.xf = scaling({k, k, k}) * base;
+  const int hull = m.add_material(colour(0.55f, 0.58f, 0.62f));
+  const int dark = m.add_material(colour(0.18f, 0.2f, 0.26f));
+  const int glass = m.add_material(colour(0.2f, 0.45f, 0.7f, "", 0.3f));
+  const int glow = m.add_material(colour(1.0f, 0.55f, 0.2f, "", 0.9f));
+  m.mat = hull;
+  {
+    Scoped s(m, along_z({0, 0, 0}));
+    m.lathe({{0, -60}, {8, -57}, {13, -36}, {13, -5}, {10, 25}, {5, 48}, {0, 62}}, 12);
+  }
+  m.box({0, -2, -15}, {110, 3, 36});
+  m.mat = dark;
+  m.box({-55, 0, -18}, {4, 10, 22});
+  m.box({55, 0, -18}, {4, 10, 22});
+  m.box({0, 13, -46}, {3, 24, 20});
+  for (int side = -1; side <= 1; side += 2) {
+    Scoped s(m, along_z({16.0f * side, -4, 0}));
+    m.mat = dark;
+    m.lathe({{6, -62}, {7, -50}, {7, -30}, {4, -24}}, 10);
+    m.mat = glow;
+    m.lathe({{0, -64}, {5, -62}}, 10, false);
+  }
+  m.mat = glass;
+  m.ellipsoid({0, 9, 18}, {6, 5, 15}, 10, 6);
+  m.xf = base;
+}
+
+void gunship_mesh(MeshData& m, float length) {
+  const float k = length / 200.0f;
+  const Mat4 base = m.xf;
+  m.xf = scaling({k, k, k}) * base;
+  const int hull = m.add_material(colour(0.5f, 0.45f, 0.4f));
+  const int dark = m.add_material(colour(0.22f, 0.2f, 0.2f));
+  const int red = m.add_material(colour(0.6f, 0.15f, 0.1f));
+  const int glow = m.add_material(colour(0.4f, 0.7f, 1.0f, "", 0.9f));
+  m.mat = hull;
+  {
+    Scoped s(m, along_z({0, 0, 0}));
+    m.lathe({{0, -100}, {20, -96}, {28, -60}, {30, 0}, {25, 50}, {12, 86}, {0, 100}}, 14);
+  }
+  m.mat = dark;
+  m.box({0, 28, -30}, {26, 18, 44});
+  m.box({-26, 0, -20}, {26, 6, 34});
+  m.box({26, 0, -20}, {26, 6, 34});
+  for (int side = -1; side <= 1; side += 2) {
+    m.mat = red;
+    Scoped s(m, along_z({50.0f * side, 0, 0}));
+    m.lathe({{0, -85}, {12, -80}, {13, 20}, {7, 40}, {0, 46}}, 10);
+    m.mat = glow;
+    m.lathe({{0, -88}, {9, -85}}, 10, false);
+  }
+  m.mat = dark;
+  m.box({0, 0, -105}, {40, 30, 10});
+  m.xf = base;
+}
+
+void transport_mesh(MeshData& m, float length) {
+  const float k = length / 500.0f;
+  const Mat4 base = m.xf;
+  m.xf = scaling({k, k, k}) * base;
+  m.mat = m.add_material(colour(0.6f, 0.62f, 0.6f));
+  // Hull in sections so the wireframe shows its ribs.
+  for (int i = 0; i < 6; ++i) m.box({0, 0, -170.0f + i * 60.0f}, {90, 70, 58});
+  {
+    Scoped s(m, along_z({0, 0, 0}));
+    m.lathe({{46, 160}, {40, 200}, {24, 235}, {0, 252}}, 12, true);
+  }
+  m.box({0, 0, -225}, {112, 82, 50});
+  for (int e = 0; e < 4; ++e) {
+    Scoped s(m, along_z({e % 2 ? 32.0f : -32.0f, e / 2 ? 24.0f : -24.0f, 0}));
+    m.lathe({{18, -290}, {20, -270}, {20, -250}}, 10, true);
+  }
+  m.box({0, 62, -120}, {40, 54, 64});
+  m.box({0, 95, -130}, {60, 10, 30});
+  {
+    Scoped s(m, translation({0, 100, -100}));
+    m.cylinder(2, 0, 60, 6);
+  }
+  {
+    Scoped s(m, rotation_x(kPi / 2) * translation({0, 0, 40}));
+    m.torus(62, 5, 24, 6);
+  }
+  m.xf = base;
+}
+
+void turret_mesh(MeshData& m, float size) {
+  const Mat4 base = m.xf;
+  m.xf = scaling({size / 20, size / 20, size / 20}) * base;
+  m.mat = m.add_material(colour(0.3f, 0.3f, 0.32f));
+  m.cylinder(10, -4, 4, 12);
+  m.box({-3, 2, 14}, {2, 2, 22});
+  m.box({3, 2, 14}, {2, 2, 22});
+  m.xf = base;
+}
+
+void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
+  const int body = m.add_material(colour(0.55f, 0.5f, 0.3f));
+  const int cab = m.add_material(colour(0.35f, 0.42f, 0.3f));
+  const int glass = m.add_material(colour(0.15f, 0.25f, 0.35f));
+  m.mat = body;
+  m.box({0, 5.5f, 0}, {9, 1.5f, 30});
+  m.mat = cab;
+  m.box({0, 10.5f, 11}, {10, 8.5f, 8});
+  m.mat = glass;
+  m.box({0, 12.5f, 15.05f}, {8.5f, 3.5f, 0.2f});
+  if (with_cargo) {
+    m.mat = body;
+    m.box({0, 12, -4}, {10, 11, 20});
+  }
+  if (with_wheels) {
+    for (float z : {10.0f, -10.0f}) {
+      Scoped s(m, translation({0, 4, z}));
+      axle_mesh(m);
+    }
+  }
+}
+
+void cargo_box_mesh(MeshData& m) {
+  m.mat = m.add_material(colour(0.6f, 0.3f, 0.2f));
+  m.box({0, 12.5f, -6}, {10.5f, 11, 17});
+  m.mat = m.add_material(colour(0.25f, 0.25f, 0.25f));
+  m.box({0, 18.3f, -6}, {10.7f, 0.6f, 17.2f});
+}
+
+void axle_mesh(MeshData& m) {
+  const int steel = m.add_material(colour(0.45f, 0.45f, 0.48f));
+  const int tyre = m.add_material(colour(0.1f, 0.1f, 0.1f));
+  m.mat = steel;
+  {
+    Scoped s(m, along_x({0, 0, 0}));
+    m.cylinder(0.6f, -6, 6, 8, true);
+  }
+  for (int side = -1; side <= 1; side += 2) {
+    m.mat = tyre;
+    {
+      Scoped s(m, along_x({5.5f * side, 0, 0}));
+      m.lathe({{3.0f, -1.3f}, {4.0f, -1.1f}, {4.0f, 1.1f}, {3.0f, 1.3f}}, 14, false);
+    }
+    m.mat = steel;
+    {
+      Scoped s(m, along_x({5.5f * side, 0, 0}));
+      m.cylinder(3.0f, -1.0f, 1.0f, 14, true);
+    }
+    // A bar across the hub shows the wheel turning.
+    m.box({5.5f * side + 1.3f * side, 0, 0}, {0.4f, 5.6f, 1.0f});
+  }
+}
+
+void tree_mesh(MeshData& m, float h, const std::string& texture) {
+  const float k = h / 10.0f;
+  const Mat4 base = m.xf;
+  m.xf = scaling({k, k, k}) * base;
+  m.mat = m.add_material(colour(0.85f, 0.85f, 0.85f, texture));
+  auto remap = [&](int from, float v0, float v1) {
+    for (size_t i = static_cast<size_t>(from); i < m.vertices.size(); ++i)
+      m.vertices[i].v = v0 + (v1 - v0) * m.vertices[i].v;
+  };
+  int from = static_cast<int>(m.vertices.size());
+  m.lathe({{0.55f, 0}, {0.45f, 1.2f}, {0.35f, 2.6f}}, 8, true, false, 1.0f);
+  remap(from, kTreeBarkV + 0.02f, 0.98f);
+  const float layers[3][3] = {{3.0f, 1.8f, 5.6f}, {2.4f, 4.0f, 7.9f}, {1.6f, 6.2f, 10.0f}};
+  for (const auto& l : layers) {
+    from = static_cast<int>(m.vertices.size());
+    m.lathe({{l[0] * 0.55f, l[1]}, {l[0], l[1] + 0.3f}, {l[0] * 0.5f, (l[1] + l[2]) * 0.55f},
+             {0.0f, l[2]}},
+            10, true, false, 2.0f);
+    remap(from, 0.02f, kTreeBarkV - 0.02f);
+  }
+  m.xf = base;
+}
+
+}  // namespace quarvel::assets
