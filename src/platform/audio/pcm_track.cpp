@@ -69,6 +69,30 @@ bool set_output_formats(mpg123_handle* mh) {
   return true;
 }
 
+Decoder open_decoder(MemoryFile& file) {
+  int code = MPG123_OK;
+  Decoder mh(mpg123_new(nullptr, &code));
+  if (!mh) return mh;
+  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+  if (!set_output_formats(mh.get()) ||
+      mpg123_replace_reader_handle(mh.get(), memory_read, memory_seek, nullptr) != MPG123_OK ||
+      mpg123_open_handle(mh.get(), &file) != MPG123_OK)
+    mh.reset();
+  return mh;
+}
+
+// The decoded length in frames, from a walk over the frame headers (a few
+// milliseconds for a long track). It is done on a decoder of its own: a
+// scanned decoder may trim the stream's start and end differently.
+constexpr uint64_t kLengthMargin = 2 * 1152;
+uint64_t scanned_length(const uint8_t* data, size_t size) {
+  MemoryFile file{data, size, 0};
+  Decoder mh = open_decoder(file);
+  if (!mh || mpg123_scan(mh.get()) != MPG123_OK) return 0;
+  const off_t length = mpg123_length(mh.get());
+  return length > 0 ? static_cast<uint64_t>(length) : 0;
+}
+
 std::string decoder_reason(mpg123_handle* mh, int code) {
   const char* text = code == MPG123_ERR ? mpg123_strerror(mh) : mpg123_plain_strerror(code);
   return text ? text : "unknown decoder error";
@@ -86,21 +110,13 @@ DecodeStatus decode_mp3(const uint8_t* data, size_t size, PcmTrack& out, std::st
     error = "MP3 decoder library failed to initialise";
     return DecodeStatus::undecodable;
   }
-  int code = MPG123_OK;
-  Decoder mh(mpg123_new(nullptr, &code));
-  if (!mh) {
-    error = std::string("cannot create MP3 decoder: ") + mpg123_plain_strerror(code);
-    return DecodeStatus::undecodable;
-  }
-  mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
   MemoryFile file{data, size, 0};
-  if (!set_output_formats(mh.get()) ||
-      mpg123_replace_reader_handle(mh.get(), memory_read, memory_seek, nullptr) != MPG123_OK ||
-      mpg123_open_handle(mh.get(), &file) != MPG123_OK) {
-    error = "cannot open MP3 decoder: " + decoder_reason(mh.get(), MPG123_ERR);
+  Decoder mh = open_decoder(file);
+  if (!mh) {
+    error = "cannot set up the MP3 decoder";
     return DecodeStatus::undecodable;
   }
-
+  int code = MPG123_OK;
   PcmTrack track;
   bool have_format = false;
   for (;;) {
@@ -120,10 +136,10 @@ DecodeStatus decode_mp3(const uint8_t* data, size_t size, PcmTrack& out, std::st
       track.rate = static_cast<int>(rate);
       track.channels = channels;
       if (!have_format) {
-        // Reserve the whole track at once so that a long track is not held twice.
-        off_t length = mpg123_length(mh.get());
-        if (length > 0)
-          track.samples.reserve(static_cast<size_t>(length) * static_cast<size_t>(channels) + 4 * 1152 * 2);
+        // Allocate the whole track once, so that a long track is never held
+        // twice while it grows.
+        const uint64_t length = scanned_length(data, size);
+        if (length > 0) track.samples.reserve((length + kLengthMargin) * static_cast<size_t>(channels));
       }
       have_format = true;
       continue;
