@@ -1,0 +1,243 @@
+#include "platform/retained/x_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "platform/common/picture_file.h"
+#include "platform/retained/xfile/reader.h"
+
+namespace quarvel::rm {
+
+namespace {
+
+uint8_t channel(float v) {
+  if (!(v > 0)) return 0;
+  if (v >= 1) return 255;
+  return static_cast<uint8_t>(std::lround(v * 255.0f));
+}
+
+uint32_t argb(const xfile::Color& c) {
+  return uint32_t(channel(c.a)) << 24 | uint32_t(channel(c.r)) << 16 | uint32_t(channel(c.g)) << 8 |
+         uint32_t(channel(c.b));
+}
+
+// The file's row-vector matrix (translation in 12..14) as a column-vector one.
+Mat4 toMat4(const float* t) {
+  Mat4 m;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) m.m[r][c] = t[c * 4 + r];
+  return m;
+}
+
+// A rotation matrix (orthonormal columns) as a quaternion.
+Quat toQuat(const Mat4& m) {
+  const auto& a = m.m;
+  Quat q;
+  float tr = a[0][0] + a[1][1] + a[2][2];
+  if (tr > 0) {
+    float s = std::sqrt(tr + 1.0f) * 2;
+    q = {0.25f * s, (a[2][1] - a[1][2]) / s, (a[0][2] - a[2][0]) / s, (a[1][0] - a[0][1]) / s};
+  } else if (a[0][0] > a[1][1] && a[0][0] > a[2][2]) {
+    float s = std::sqrt(1.0f + a[0][0] - a[1][1] - a[2][2]) * 2;
+    q = {(a[2][1] - a[1][2]) / s, 0.25f * s, (a[0][1] + a[1][0]) / s, (a[0][2] + a[2][0]) / s};
+  } else if (a[1][1] > a[2][2]) {
+    float s = std::sqrt(1.0f + a[1][1] - a[0][0] - a[2][2]) * 2;
+    q = {(a[0][2] - a[2][0]) / s, (a[0][1] + a[1][0]) / s, 0.25f * s, (a[1][2] + a[2][1]) / s};
+  } else {
+    float s = std::sqrt(1.0f + a[2][2] - a[0][0] - a[1][1]) * 2;
+    q = {(a[1][0] - a[0][1]) / s, (a[0][2] + a[2][0]) / s, (a[1][2] + a[2][1]) / s, 0.25f * s};
+  }
+  if (!(std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z))) return Quat{};
+  return q;
+}
+
+ModelMesh convertMesh(const xfile::Mesh& in) {
+  ModelMesh out;
+  out.name = in.name;
+  out.positions.reserve(in.positions.size());
+  for (const auto& p : in.positions) out.positions.push_back({p.x, p.y, p.z});
+  if (in.uvs.size() == in.positions.size())
+    for (const auto& t : in.uvs) out.uvs.push_back({t.u, t.v});
+  if (in.colors.size() == in.positions.size())
+    for (const auto& c : in.colors) out.vertexColors.push_back(argb(c));
+  for (const auto& n : in.normals) out.normals.push_back({n.x, n.y, n.z});
+  for (const auto& m : in.materials) {
+    ModelMaterial mm;
+    mm.color = argb(m.face_color);
+    if (!m.textures.empty()) mm.textureFile = m.textures.front();
+    out.materials.push_back(std::move(mm));
+  }
+  bool with_normals = in.normal_indices.size() == in.face_indices.size() && !in.normals.empty();
+  size_t o = 0;
+  for (size_t f = 0; f < in.face_sizes.size(); ++f) {
+    uint32_t k = in.face_sizes[f];
+    if (k >= 3) {  // points and lines make no face
+      out.faces.emplace_back(in.face_indices.begin() + static_cast<ptrdiff_t>(o),
+                             in.face_indices.begin() + static_cast<ptrdiff_t>(o + k));
+      if (with_normals)
+        out.faceNormals.emplace_back(in.normal_indices.begin() + static_cast<ptrdiff_t>(o),
+                                     in.normal_indices.begin() + static_cast<ptrdiff_t>(o + k));
+      if (f < in.face_materials.size()) out.faceMaterials.push_back(in.face_materials[f]);
+    }
+    o += k;
+  }
+  return out;
+}
+
+ModelFrame convertFrame(const xfile::Frame& in) {
+  ModelFrame out;
+  out.name = in.name;
+  out.transform = toMat4(in.transform.data());
+  for (uint32_t m : in.meshes) out.meshes.push_back(static_cast<int>(m));
+  out.children.reserve(in.children.size());
+  for (const auto& c : in.children) out.children.push_back(convertFrame(c));
+  return out;
+}
+
+uint32_t convertOptions(const xfile::Animation& a) {
+  if (!a.has_options) return 0;
+  return (a.closed ? Animation::kClosed : Animation::kOpen) |
+         (a.spline ? Animation::kSplinePosition : Animation::kLinearPosition) | Animation::kPosition |
+         Animation::kScaleAndRotation;
+}
+
+ModelAnimation convertAnimation(const xfile::Animation& in) {
+  ModelAnimation out;
+  out.name = in.name;
+  out.frameName = in.frame;
+  out.options = convertOptions(in);
+  for (const auto& keys : in.keys) {
+    for (const auto& k : keys.keys) {
+      float t = static_cast<float>(k.time);
+      const auto& v = k.values;
+      switch (keys.type) {
+        case 0:
+          // The file's quaternions rotate row vectors; ours rotate columns.
+          if (k.count >= 4) out.rotationKeys.push_back({t, Quat{v[0], -v[1], -v[2], -v[3]}});
+          break;
+        case 1:
+          if (k.count >= 3) out.scaleKeys.push_back({t, {v[0], v[1], v[2]}});
+          break;
+        case 2:
+          if (k.count >= 3) out.positionKeys.push_back({t, {v[0], v[1], v[2]}});
+          break;
+        default: {
+          if (k.count < 16) break;
+          Mat4 m = toMat4(v.data());
+          Vec3 scale{length(m.axis(0)), length(m.axis(1)), length(m.axis(2))};
+          Mat4 r;
+          for (int c = 0; c < 3; ++c) {
+            float s = c == 0 ? scale.x : c == 1 ? scale.y : scale.z;
+            r.setAxis(c, s > 0 ? m.axis(c) * (1.0f / s) : Vec3{});
+          }
+          out.positionKeys.push_back({t, m.origin()});
+          out.scaleKeys.push_back({t, scale});
+          out.rotationKeys.push_back({t, toQuat(r)});
+        }
+      }
+    }
+  }
+  return out;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::string find_in(const std::filesystem::path& folder, const std::string& base) {
+  std::error_code ec;
+  std::filesystem::path exact = folder / base;
+  if (std::filesystem::is_regular_file(exact, ec)) return exact.string();
+  std::string want = lower(base);
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (lower(it->path().filename().string()) == want && it->is_regular_file(ec)) {
+      return folder.empty() ? it->path().filename().string() : it->path().string();
+    }
+  }
+  return {};
+}
+
+bool readModel(const std::string& path, xfile::Model& model, std::string& error) {
+  return xfile::read_file(path, model, error);
+}
+
+// Resolves a model's texture names once each, relative to the model's folder.
+TextureResolver resolverFor(const std::string& modelPath) {
+  auto cache = std::make_shared<std::map<std::string, std::shared_ptr<Texture>>>();
+  std::string folder = std::filesystem::path(modelPath).parent_path().string();
+  return [cache, folder](const std::string& name) -> std::shared_ptr<Texture> {
+    auto it = cache->find(name);
+    if (it != cache->end()) return it->second;
+    std::shared_ptr<Texture> texture;
+    std::string file = findTextureFile(name, folder);
+    if (!file.empty()) {
+      std::string error;
+      texture = loadTextureFile(file, error);
+    }
+    (*cache)[name] = texture;
+    return texture;
+  };
+}
+
+}  // namespace
+
+Model modelData(const xfile::Model& in) {
+  Model out;
+  out.meshes.reserve(in.meshes.size());
+  for (const auto& m : in.meshes) out.meshes.push_back(convertMesh(m));
+  for (const auto& f : in.frames) out.frames.push_back(convertFrame(f));
+  for (uint32_t m : in.top_meshes) out.looseMeshes.push_back(static_cast<int>(m));
+  if (!in.animation_sets.empty())
+    for (const auto& a : in.animation_sets.front().animations) out.animations.push_back(convertAnimation(a));
+  return out;
+}
+
+std::string findTextureFile(const std::string& name, const std::string& modelFolder) {
+  std::string base = xfile::base_name(name);
+  if (base.empty() || base == "." || base == "..") return {};
+  std::string found = find_in(modelFolder, base);
+  if (found.empty() && !modelFolder.empty()) found = find_in({}, base);
+  return found;
+}
+
+bool loadMeshBuilder(MeshBuilder& builder, const std::string& path, std::string& error) {
+  xfile::Model model;
+  if (!readModel(path, model, error)) return false;
+  if (model.meshes.empty()) {
+    error = path + ": the file holds no mesh";
+    return false;
+  }
+  buildMesh(builder, convertMesh(model.meshes.front()), resolverFor(path));
+  return true;
+}
+
+bool loadAnimationSet(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
+                      std::string& error) {
+  if (!parent) {
+    error = path + ": no parent frame to load the model under";
+    return false;
+  }
+  xfile::Model model;
+  if (!readModel(path, model, error)) return false;
+  if (!set.load(modelData(model), parent, resolverFor(path))) {
+    error = path + ": the file holds no frame, mesh or animation";
+    return false;
+  }
+  return true;
+}
+
+std::shared_ptr<Texture> loadTextureFile(const std::string& path, std::string& error) {
+  Picture picture;
+  if (!load_picture(path, picture, error)) return nullptr;
+  auto texture = std::make_shared<Texture>(std::move(picture));
+  texture->setName(path);
+  return texture;
+}
+
+}  // namespace quarvel::rm

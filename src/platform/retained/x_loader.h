@@ -1,0 +1,41 @@
+#pragma once
+// Loading model files and pictures into scene graph objects: the model file
+// reader's plain data turned into mesh builders, frame hierarchies with
+// animations, and textures. Every load that fails leaves its target as it
+// was and gives one error line (file, what is wrong, where).
+#include <memory>
+#include <string>
+
+#include "platform/retained/animation.h"
+#include "platform/retained/frame.h"
+#include "platform/retained/mesh.h"
+#include "platform/retained/model_data.h"
+#include "platform/retained/xfile/model.h"
+
+namespace quarvel::rm {
+
+// Converts what the reader produced into the graph's model data: matrices
+// to column vectors, rotation keys to the graph's quaternions, matrix keys
+// split into position, scale and rotation keys, the first texture of each
+// material, and the animations of the file's first animation set.
+Model modelData(const xfile::Model& in);
+
+// The file a texture name written inside a model refers to: its base name
+// (after any '/' or '\' folders), matched without regard to case, first in
+// `modelFolder`, then in the current folder. Empty when there is none.
+std::string findTextureFile(const std::string& name, const std::string& modelFolder);
+
+// The first mesh of a model file into `builder` (its faces, normals,
+// texture coordinates, vertex colours, material colours and textures).
+bool loadMeshBuilder(MeshBuilder& builder, const std::string& path, std::string& error);
+
+// The model file's frame hierarchy under `parent` (frame names kept, each
+// frame's meshes as mesh builder visuals, transformation matrices applied)
+// and its animations, bound by frame name, into `set`.
+bool loadAnimationSet(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
+                      std::string& error);
+
+// A picture file (BMP, JPEG, PNG, TGA) as a texture; null on failure.
+std::shared_ptr<Texture> loadTextureFile(const std::string& path, std::string& error);
+
+}  // namespace quarvel::rm

@@ -1,0 +1,244 @@
+#include "platform/retained/x_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace quarvel::rm {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kX = std::string(QUARVEL_TESTDATA_DIR) + "/x/";
+
+// A folder of its own for files a test writes, removed afterwards.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& tag = "") {
+    path_ = fs::temp_directory_path() /
+            ("quarvel_x_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + tag);
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  std::string write(const std::string& name, const std::string& text) const {
+    std::string p = (path_ / name).string();
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+  }
+  std::string path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+void expectSameMatrix(const Mat4& a, const Mat4& b) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-5) << r << "," << c;
+}
+
+std::shared_ptr<Frame> findFrame(const std::shared_ptr<Frame>& f, const std::string& name) {
+  if (f->name() == name) return f;
+  for (const auto& c : f->children())
+    if (auto hit = findFrame(c, name)) return hit;
+  return nullptr;
+}
+
+size_t texturedFaces(const MeshBase& mesh) {
+  size_t n = 0;
+  for (const Face& f : mesh.faces()) n += f.texture != nullptr;
+  return n;
+}
+
+TEST(XLoader, MeshBuilderLoadsTheFirstMeshOfAFile) {
+  MeshBuilder b;
+  std::string error;
+  ASSERT_TRUE(loadMeshBuilder(b, kX + "assimp/test_cube_binary.x", error)) << error;
+  EXPECT_EQ(b.positions().size(), 24u);
+  EXPECT_EQ(b.faceCount(), 12u);
+  EXPECT_EQ(b.name(), "Cube");
+}
+
+TEST(XLoader, MeshBuilderSplitsNothingButKeepsPolygons) {
+  TempDir dir;
+  std::string p = dir.write("quad.x", "xof 0303txt 0032\nMesh { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;; 1; 4;0,1,2,3;; }");
+  MeshBuilder b;
+  std::string error;
+  ASSERT_TRUE(loadMeshBuilder(b, p, error)) << error;
+  ASSERT_EQ(b.faceCount(), 1u);
+  EXPECT_EQ(b.faces()[0].vertices.size(), 4u);
+}
+
+TEST(XLoader, FailedMeshLoadLeavesTheBuilderUnchanged) {
+  MeshBuilder b;
+  b.addVertex({0, 0, 0});
+  b.addVertex({1, 0, 0});
+  b.addVertex({0, 1, 0});
+  ASSERT_TRUE(b.addFace({0, 1, 2}));
+  std::string error;
+  EXPECT_FALSE(loadMeshBuilder(b, kX + "assimp/malformed/OV_GetNextToken", error));
+  EXPECT_NE(error.find("OV_GetNextToken: "), std::string::npos) << error;
+  EXPECT_FALSE(loadMeshBuilder(b, kX + "no_such_file.x", error));
+  EXPECT_NE(error.find("no_such_file.x: cannot open"), std::string::npos) << error;
+  EXPECT_EQ(b.faceCount(), 1u);
+}
+
+TEST(XLoader, FileWithoutAMeshIsRefusedForAMeshBuilder) {
+  TempDir dir;
+  std::string p = dir.write("frames.x", "xof 0303txt 0032\nFrame A { }");
+  MeshBuilder b;
+  std::string error;
+  EXPECT_FALSE(loadMeshBuilder(b, p, error));
+  EXPECT_NE(error.find("no mesh"), std::string::npos) << error;
+}
+
+TEST(XLoader, AnimationSetBuildsNamedFramesWithMeshesAndBindsAnimations) {
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  ASSERT_TRUE(loadAnimationSet(set, kX + "dbpro/basic3d/models/ninja.X", parent, error)) << error;
+  ASSERT_EQ(parent->children().size(), 1u);
+  auto waist = parent->children()[0];
+  EXPECT_EQ(waist->name(), "x3ds_Waist");
+  EXPECT_EQ(waist->children().size(), 3u);
+  ASSERT_EQ(waist->visuals().size(), 1u);
+  EXPECT_NE(std::dynamic_pointer_cast<MeshBuilder>(waist->visuals()[0]), nullptr);
+  auto anims = set.animations();
+  ASSERT_EQ(anims.size(), 17u);
+  for (const auto& a : anims) {
+    ASSERT_NE(a->frame(), nullptr) << a->name();
+    EXPECT_TRUE(parent->draws(a->frame().get()));
+  }
+}
+
+TEST(XLoader, AnimationSetAppliesFrameMatrices) {
+  TempDir dir;
+  std::string p = dir.write("m.x", R"(xof 0303txt 0032
+Frame A { FrameTransformMatrix { 0,0,-1,0, 0,1,0,0, 1,0,0,0, 5,6,7,1;; } })");
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  auto a = parent->children()[0];
+  EXPECT_EQ(a->transform().origin(), Vec3(5, 6, 7));
+  // The file's x axis (first row) is the frame's x axis (first column).
+  EXPECT_EQ(a->transform().axis(0), Vec3(0, 0, -1));
+}
+
+TEST(XLoader, RotationAndPositionKeysReproduceTheFileMatrix) {
+  // A quarter turn about y, written as a matrix and as the keys an exporter
+  // writes for the same pose.
+  TempDir dir;
+  std::string p = dir.write("r.x", R"(xof 0303txt 0032
+Frame A { FrameTransformMatrix { 0,0,-1,0, 0,1,0,0, 1,0,0,0, 5,6,7,1;; } }
+AnimationSet { Animation { {A}
+  AnimationKey { 0; 1; 0;4;0.70710678,0,-0.70710678,0;;; }
+  AnimationKey { 2; 1; 0;3;5,6,7;;; }
+} })");
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  auto a = parent->children()[0];
+  Mat4 fromFile = a->transform();
+  a->setTransform(Mat4::identity());
+  set.setTime(0);
+  expectSameMatrix(a->transform(), fromFile);
+}
+
+TEST(XLoader, MatrixKeysPoseTheFrame) {
+  TempDir dir;
+  std::string p = dir.write("k.x", R"(xof 0303txt 0032
+Frame A { }
+AnimationSet { Animation { {A}
+  AnimationKey { 4; 2; 0;16;0,0,-2,0, 0,2,0,0, 2,0,0,0, 1,2,3,1;;, 10;16;1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;;; }
+} })");
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  set.setTime(0);
+  Mat4 want;
+  want.setAxis(0, {0, 0, -2});
+  want.setAxis(1, {0, 2, 0});
+  want.setAxis(2, {2, 0, 0});
+  want.setOrigin({1, 2, 3});
+  expectSameMatrix(parent->children()[0]->transform(), want);
+}
+
+TEST(XLoader, AnimationOptionsBecomeTheAnimationsOptions) {
+  TempDir dir;
+  std::string p = dir.write("o.x", R"(xof 0303txt 0032
+Frame A { } Frame B { }
+AnimationSet { Animation { {A} AnimationOptions { 1; 0; } } Animation { {B} } })");
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  auto anims = set.animations();
+  ASSERT_EQ(anims.size(), 2u);
+  EXPECT_TRUE(anims[0]->options() & Animation::kOpen);
+  EXPECT_TRUE(anims[0]->options() & Animation::kSplinePosition);
+  EXPECT_EQ(anims[1]->options(), Animation::kDefaultOptions);
+}
+
+TEST(XLoader, FailedAnimationLoadLeavesParentAndSetUnchanged) {
+  auto parent = std::make_shared<Frame>();
+  AnimationSet set;
+  std::string error;
+  EXPECT_FALSE(loadAnimationSet(set, kX + "assimp/malformed/malformed_skinweights_oob.x", parent, error));
+  EXPECT_NE(error.find("skin weight"), std::string::npos) << error;
+  EXPECT_TRUE(parent->children().empty());
+  EXPECT_TRUE(set.animations().empty());
+  EXPECT_FALSE(loadAnimationSet(set, kX + "assimp/test_cube_text.x", nullptr, error));
+}
+
+TEST(XLoader, TexturesResolveByBaseNameWithoutRegardToCase) {
+  // NINJA.BMP in the model, ninja.bmp on disk.
+  MeshBuilder b;
+  std::string error;
+  ASSERT_TRUE(loadMeshBuilder(b, kX + "dbpro/basic3d/models/ninja.X", error)) << error;
+  EXPECT_EQ(texturedFaces(b), b.faceCount());
+  // Absolute Windows paths: only the base name counts.
+  MeshBuilder cube;
+  ASSERT_TRUE(loadMeshBuilder(cube, kX + "assimp/kwxport_test_cubewithvcolors.x", error)) << error;
+  EXPECT_EQ(texturedFaces(cube), cube.faceCount());
+}
+
+TEST(XLoader, MissingTextureLeavesFacesUntextured) {
+  MeshBuilder b;
+  std::string error;
+  ASSERT_TRUE(loadMeshBuilder(b, kX + "dbpro/ghost_train/spider.x", error)) << error;
+  EXPECT_GT(b.faceCount(), 0u);
+  EXPECT_EQ(texturedFaces(b), 0u);
+}
+
+TEST(XLoader, TextureFilesAreLookedUpInTheModelFolderThenTheCurrentFolder) {
+  TempDir models("_models"), cwd("_cwd");
+  models.write("Wall.BMP", "x");
+  cwd.write("floor.bmp", "x");
+  fs::path old = fs::current_path();
+  fs::current_path(cwd.path());
+  EXPECT_EQ(findTextureFile("C:\\\\maps\\\\wall.bmp", models.path()), (fs::path(models.path()) / "Wall.BMP").string());
+  EXPECT_EQ(findTextureFile("FLOOR.BMP", models.path()), "floor.bmp");
+  EXPECT_EQ(findTextureFile("none.bmp", models.path()), "");
+  EXPECT_EQ(findTextureFile("", models.path()), "");
+  fs::current_path(old);
+}
+
+TEST(XLoader, TextureLoadsFromAPictureFile) {
+  std::string error;
+  auto t = loadTextureFile(kX + "dbpro/ghost_train/ground.jpg", error);
+  ASSERT_NE(t, nullptr) << error;
+  EXPECT_EQ(t->picture().width, 128);
+  EXPECT_EQ(t->picture().height, 119);
+  EXPECT_EQ(loadTextureFile(kX + "missing.bmp", error), nullptr);
+  EXPECT_NE(error.find("missing.bmp"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quarvel::rm
