@@ -1,0 +1,456 @@
+#include "platform/render/scene_renderer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/render/gl_util.h"
+
+namespace quarvel::render {
+
+namespace {
+
+const char* kVertexSrc = R"(#version 330 core
+layout(location = 0) in vec3 aPos;
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec3 aFaceNormal;
+layout(location = 3) in vec2 aUv;
+layout(location = 4) in vec4 aColor;
+uniform mat4 uModel;
+uniform mat4 uView;
+uniform mat4 uProj;
+uniform mat3 uNormalMat;
+uniform int uLit;
+uniform int uFlat;
+uniform int uLightCount;
+uniform vec4 uLightPos[48];    // xyz world position, w type
+uniform vec4 uLightDir[48];    // xyz world direction, w range
+uniform vec4 uLightColor[48];  // rgb colour, w cosine of the umbra
+uniform vec4 uLightAtt[48];    // constant, linear, quadratic, cosine of the penumbra
+uniform vec2 uFog;             // start, end
+out vec4 vColor;
+flat out vec4 vFlatColor;
+out vec2 vUv;
+out float vFog;
+
+vec3 lighting(vec3 P, vec3 N) {
+  vec3 sum = vec3(0.0);
+  for (int i = 0; i < uLightCount; ++i) {
+    int type = int(uLightPos[i].w + 0.5);
+    vec3 c = uLightColor[i].rgb;
+    if (type == 0) { sum += c; continue; }
+    if (type == 3) { sum += c * max(dot(N, -uLightDir[i].xyz), 0.0); continue; }
+    vec3 L = uLightPos[i].xyz - P;
+    float d = length(L);
+    if (d > uLightDir[i].w) continue;
+    L = d > 0.0 ? L / d : -uLightDir[i].xyz;
+    vec3 a = uLightAtt[i].xyz;
+    float att = 1.0;
+    if (a != vec3(0.0)) att = 1.0 / max(a.x + a.y * d + a.z * d * d, 1e-6);
+    float spot = 1.0;
+    if (type == 2) {
+      float ca = dot(-L, uLightDir[i].xyz);
+      float cu = uLightColor[i].w, cp = uLightAtt[i].w;
+      spot = ca >= cu ? 1.0 : (ca <= cp ? 0.0 : (ca - cp) / max(cu - cp, 1e-6));
+    }
+    sum += c * max(dot(N, L), 0.0) * att * spot;
+  }
+  return sum;
+}
+
+void main() {
+  vec4 world = uModel * vec4(aPos, 1.0);
+  vec4 eye = uView * world;
+  gl_Position = uProj * eye;
+  vec4 colour = aColor;
+  if (uLit != 0) {
+    vec3 n = uNormalMat * (uFlat != 0 ? aFaceNormal : aNormal);
+    vec3 N = length(n) > 0.0 ? normalize(n) : vec3(0.0, 0.0, -1.0);
+    colour.rgb = clamp(aColor.rgb * lighting(world.xyz, N), 0.0, 1.0);
+  }
+  vColor = colour;
+  vFlatColor = colour;
+  vUv = aUv;
+  float span = uFog.y - uFog.x;
+  vFog = span > 0.0 ? clamp((uFog.y - eye.z) / span, 0.0, 1.0) : (eye.z < uFog.x ? 1.0 : 0.0);
+}
+)";
+
+const char* kFragmentSrc = R"(#version 330 core
+in vec4 vColor;
+flat in vec4 vFlatColor;
+in vec2 vUv;
+in float vFog;
+uniform int uFlat;
+uniform int uTextured;
+uniform int uFogOn;
+uniform vec3 uFogColor;
+uniform sampler2D uTex;
+out vec4 frag;
+void main() {
+  vec4 c = uFlat != 0 ? vFlatColor : vColor;
+  if (uTextured != 0) c *= texture(uTex, vUv);
+  if (uFogOn != 0) c.rgb = mix(uFogColor, c.rgb, vFog);
+  frag = c;
+}
+)";
+
+const char* kBackgroundVertexSrc = R"(#version 330 core
+out vec2 vUv;
+void main() {
+  vec2 p = vec2((gl_VertexID & 1) != 0 ? 1.0 : -1.0, (gl_VertexID & 2) != 0 ? 1.0 : -1.0);
+  vUv = vec2(p.x * 0.5 + 0.5, 0.5 - p.y * 0.5);
+  gl_Position = vec4(p, 0.0, 1.0);
+}
+)";
+
+const char* kBackgroundFragmentSrc = R"(#version 330 core
+in vec2 vUv;
+uniform sampler2D uTex;
+out vec4 frag;
+void main() { frag = vec4(texture(uTex, vUv).rgb, 1.0); }
+)";
+
+void setFloats4(GLint loc, const std::vector<float>& v) {
+  if (loc >= 0 && !v.empty()) glUniform4fv(loc, static_cast<GLsizei>(v.size() / 4), v.data());
+}
+
+}  // namespace
+
+struct SceneRenderer::Uniforms {
+  GLint model, view, proj, normalMat, lit, flat, lightCount, lightPos, lightDir, lightColor, lightAtt, fog;
+  GLint textured, fogOn, fogColor, tex;
+  GLint bgTex;
+};
+
+SceneRenderer::SceneRenderer(Picture& target) : target_(&target), u_(std::make_unique<Uniforms>()) {
+  std::string error;
+  program_ = compile_program(kVertexSrc, kFragmentSrc, &error);
+  if (!program_) throw std::runtime_error("scene renderer: " + error);
+  bgProgram_ = compile_program(kBackgroundVertexSrc, kBackgroundFragmentSrc, &error);
+  if (!bgProgram_) throw std::runtime_error("scene renderer background: " + error);
+  auto loc = [&](const char* n) { return glGetUniformLocation(program_, n); };
+  *u_ = Uniforms{loc("uModel"),      loc("uView"),      loc("uProj"),        loc("uNormalMat"), loc("uLit"),
+                 loc("uFlat"),       loc("uLightCount"), loc("uLightPos"),   loc("uLightDir"),  loc("uLightColor"),
+                 loc("uLightAtt"),   loc("uFog"),       loc("uTextured"),    loc("uFogOn"),     loc("uFogColor"),
+                 loc("uTex"),        glGetUniformLocation(bgProgram_, "uTex")};
+  glGenVertexArrays(1, &emptyVao_);
+  ensureTargetSize();
+}
+
+SceneRenderer::~SceneRenderer() {
+  for (auto& [id, m] : meshes_) {
+    glDeleteVertexArrays(1, &m.vao);
+    glDeleteBuffers(1, &m.vbo);
+    glDeleteBuffers(1, &m.ebo);
+  }
+  for (auto& [id, t] : textures_) glDeleteTextures(1, &t.tex);
+  glDeleteFramebuffers(1, &fbo_);
+  glDeleteTextures(1, &colour_);
+  glDeleteRenderbuffers(1, &depth_);
+  glDeleteVertexArrays(1, &emptyVao_);
+  glDeleteProgram(program_);
+  glDeleteProgram(bgProgram_);
+}
+
+void SceneRenderer::setTarget(Picture& target) {
+  target_ = &target;
+  pendingClear_ = false;
+  ensureTargetSize();
+}
+
+void SceneRenderer::ensureTargetSize() {
+  int w = std::max(target_->width, 1), h = std::max(target_->height, 1);
+  if (fbo_ && w == width_ && h == height_) return;
+  if (fbo_) {
+    glDeleteFramebuffers(1, &fbo_);
+    glDeleteTextures(1, &colour_);
+    glDeleteRenderbuffers(1, &depth_);
+  }
+  width_ = w;
+  height_ = h;
+  glGenTextures(1, &colour_);
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glGenRenderbuffers(1, &depth_);
+  glBindRenderbuffer(GL_RENDERBUFFER, depth_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+  glGenFramebuffers(1, &fbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+  GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  if (status != GL_FRAMEBUFFER_COMPLETE) throw std::runtime_error("scene renderer: framebuffer incomplete");
+}
+
+bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
+  int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+  int x1 = std::min(r.x + r.width, target_->width), y1 = std::min(r.y + r.height, target_->height);
+  if (x1 <= x0 || y1 <= y0) return false;
+  out = {x0, y0, x1 - x0, y1 - y0};
+  return true;
+}
+
+void SceneRenderer::setViewport(const rm::Rect& r) {
+  glViewport(r.x, height_ - (r.y + r.height), r.width, r.height);
+}
+
+void SceneRenderer::readBack(const rm::Rect& c) {
+  std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(c.x, height_ - (c.y + c.height), c.width, c.height, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+  for (int r = 0; r < c.height; ++r) {
+    const uint32_t* src = &rows[static_cast<size_t>(c.height - 1 - r) * c.width];
+    uint32_t* dst = &target_->pixels[static_cast<size_t>(c.y + r) * target_->width + c.x];
+    for (int x = 0; x < c.width; ++x) dst[x] = src[x] | 0xFF000000u;
+  }
+}
+
+GLuint SceneRenderer::texture(const rm::Texture& t) {
+  GpuTexture& g = textures_[t.id()];
+  g.lastUsed = frame_;
+  if (g.tex && g.revision == t.revision()) return g.tex;
+  if (!g.tex) glGenTextures(1, &g.tex);
+  glBindTexture(GL_TEXTURE_2D, g.tex);
+  const Picture& p = t.picture();
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  if (p.empty() || p.pixels.size() < static_cast<size_t>(p.width) * p.height) {
+    uint32_t white = 0xFFFFFFFF;
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+  } else {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, p.width, p.height, 0, GL_BGRA, GL_UNSIGNED_BYTE, p.pixels.data());
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  g.revision = t.revision();
+  ++stats_.textureUploads;
+  return g.tex;
+}
+
+const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m) {
+  GpuMesh& g = meshes_[m.id()];
+  g.lastUsed = frame_;
+  if (g.vao && g.revision == m.revision()) return g;
+  const rm::TriangleBuffer& tb = m.triangles();
+  if (!g.vao) {
+    glGenVertexArrays(1, &g.vao);
+    glGenBuffers(1, &g.vbo);
+    glGenBuffers(1, &g.ebo);
+    glBindVertexArray(g.vao);
+    glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+    const GLsizei stride = sizeof(rm::RenderVertex);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, position));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, normal));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, faceNormal));
+    glEnableVertexAttribArray(3);
+    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, uv));
+    glEnableVertexAttribArray(4);
+    glVertexAttribPointer(4, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, (void*)offsetof(rm::RenderVertex, color));
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ebo);
+  }
+  glBindVertexArray(g.vao);
+  glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+  glBufferData(GL_ARRAY_BUFFER, tb.vertices.size() * sizeof(rm::RenderVertex), tb.vertices.data(), GL_STATIC_DRAW);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, tb.edges.size() * sizeof(uint32_t), tb.edges.data(), GL_STATIC_DRAW);
+  g.revision = m.revision();
+  ++stats_.geometryUploads;
+  return g;
+}
+
+void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) {
+  ensureTargetSize();
+  rm::Rect c;
+  if (!clip(rect, c)) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(c.x, height_ - (c.y + c.height), c.width, c.height);
+  glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
+  glDepthMask(GL_TRUE);
+  glClearDepth(1.0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (background) {
+    setViewport(rect);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glUseProgram(bgProgram_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture(*background));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glUniform1i(u_->bgTex, 0);
+    glBindVertexArray(emptyVao_);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  }
+  glDisable(GL_SCISSOR_TEST);
+  if (pendingClear_ && (pendingRect_.x != c.x || pendingRect_.y != c.y || pendingRect_.width != c.width ||
+                        pendingRect_.height != c.height))
+    readBack(pendingRect_);
+  pendingClear_ = true;
+  pendingRect_ = c;
+}
+
+void SceneRenderer::draw(const rm::RenderList& list) {
+  ensureTargetSize();
+  ++frame_;
+  rm::Rect c;
+  if (!clip(list.rect, c)) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(c.x, height_ - (c.y + c.height), c.width, c.height);
+  bool cleared = pendingClear_ && pendingRect_.x <= c.x && pendingRect_.y <= c.y &&
+                 pendingRect_.x + pendingRect_.width >= c.x + c.width &&
+                 pendingRect_.y + pendingRect_.height >= c.y + c.height;
+  if (!cleared) {
+    // Start from what the back surface holds now.
+    std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
+    for (int r = 0; r < c.height; ++r)
+      std::copy_n(&target_->pixels[static_cast<size_t>(c.y + r) * target_->width + c.x], c.width,
+                  &rows[static_cast<size_t>(c.height - 1 - r) * c.width]);
+    glBindTexture(GL_TEXTURE_2D, colour_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, c.x, height_ - (c.y + c.height), c.width, c.height, GL_BGRA,
+                    GL_UNSIGNED_BYTE, rows.data());
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+  }
+
+  setViewport(list.rect);
+  glUseProgram(program_);
+  glUniformMatrix4fv(u_->view, 1, GL_TRUE, &list.view.m[0][0]);
+  glUniformMatrix4fv(u_->proj, 1, GL_TRUE, &list.projection.m[0][0]);
+
+  int n = std::min<int>(static_cast<int>(list.lights.size()), kMaxLights);
+  std::vector<float> pos, dir, col, att;
+  for (int i = 0; i < n; ++i) {
+    const rm::RenderLight& l = list.lights[i];
+    float range = l.range > 0 ? l.range : 0;
+    pos.insert(pos.end(), {l.position.x, l.position.y, l.position.z, float(static_cast<int>(l.type))});
+    dir.insert(dir.end(), {l.direction.x, l.direction.y, l.direction.z, range});
+    col.insert(col.end(), {l.color.x, l.color.y, l.color.z, std::cos(l.umbra)});
+    att.insert(att.end(), {l.constant, l.linear, l.quadratic, std::cos(l.penumbra)});
+  }
+  glUniform1i(u_->lightCount, n);
+  setFloats4(u_->lightPos, pos);
+  setFloats4(u_->lightDir, dir);
+  setFloats4(u_->lightColor, col);
+  setFloats4(u_->lightAtt, att);
+  glUniform1i(u_->fogOn, list.fog.enabled ? 1 : 0);
+  glUniform2f(u_->fog, list.fog.start, list.fog.end);
+  uint32_t fc = list.fog.color;
+  glUniform3f(u_->fogColor, ((fc >> 16) & 255) / 255.0f, ((fc >> 8) & 255) / 255.0f, (fc & 255) / 255.0f);
+  glUniform1i(u_->tex, 0);
+  glActiveTexture(GL_TEXTURE0);
+
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glFrontFace(GL_CW);
+  glCullFace(GL_BACK);
+  const GLint filter = list.textureQuality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
+
+  auto drawItem = [&](const rm::DrawItem& item, bool blendedPass) {
+    const rm::MeshBase& m = *item.mesh;
+    const rm::TriangleBuffer& tb = m.triangles();
+    bool hasBlended = !tb.batches.empty() && tb.batches.back().transparent;
+    const GpuMesh& g = mesh(m);
+    glBindVertexArray(g.vao);
+    glUniformMatrix4fv(u_->model, 1, GL_TRUE, &item.world.m[0][0]);
+    rm::Mat4 inv = item.world.inverse();
+    float nm[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
+                   inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
+    glUniformMatrix3fv(u_->normalMat, 1, GL_FALSE, nm);
+    uint32_t q = item.quality;
+    glUniform1i(u_->lit, rm::quality::lit(q) ? 1 : 0);
+    glUniform1i(u_->flat, rm::quality::flat(q) ? 1 : 0);
+    bool solid = rm::quality::solid(q), wire = rm::quality::wireframe(q);
+    for (const rm::RenderBatch& b : tb.batches) {
+      if (b.transparent != blendedPass || b.count == 0) continue;
+      if (b.texture) {
+        glBindTexture(GL_TEXTURE_2D, texture(*b.texture));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+      }
+      glUniform1i(u_->textured, b.texture ? 1 : 0);
+      if (solid) {
+        glEnable(GL_CULL_FACE);
+        if (wire) {
+          glEnable(GL_POLYGON_OFFSET_FILL);
+          glPolygonOffset(1.0f, 1.0f);
+        }
+        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        ++stats_.drawCalls;
+      } else if (!wire) {
+        glDrawArrays(GL_POINTS, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
+        ++stats_.drawCalls;
+      }
+    }
+    if (wire && hasBlended == blendedPass && !tb.edges.empty()) {
+      glDisable(GL_CULL_FACE);
+      glUniform1i(u_->textured, 0);
+      glDrawElements(GL_LINES, static_cast<GLsizei>(tb.edges.size()), GL_UNSIGNED_INT, nullptr);
+      ++stats_.drawCalls;
+    }
+  };
+
+  glDisable(GL_BLEND);
+  glDepthMask(GL_TRUE);
+  for (const rm::DrawItem& item : list.items)
+    if (item.mesh) drawItem(item, false);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_FALSE);
+  for (size_t i : list.blendedOrder)
+    if (i < list.items.size() && list.items[i].mesh) drawItem(list.items[i], true);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_SCISSOR_TEST);
+  glBindVertexArray(0);
+
+  readBack(c);
+  if (pendingClear_ && (pendingRect_.x != c.x || pendingRect_.y != c.y || pendingRect_.width != c.width ||
+                        pendingRect_.height != c.height))
+    readBack(pendingRect_);
+  pendingClear_ = false;
+  evict();
+}
+
+void SceneRenderer::update() {
+  if (pendingClear_) readBack(pendingRect_);
+  pendingClear_ = false;
+}
+
+void SceneRenderer::evict() {
+  if (frame_ % 64 != 0) return;
+  for (auto it = meshes_.begin(); it != meshes_.end();) {
+    if (frame_ - it->second.lastUsed > 120) {
+      glDeleteVertexArrays(1, &it->second.vao);
+      glDeleteBuffers(1, &it->second.vbo);
+      glDeleteBuffers(1, &it->second.ebo);
+      it = meshes_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto it = textures_.begin(); it != textures_.end();) {
+    if (frame_ - it->second.lastUsed > 120) {
+      glDeleteTextures(1, &it->second.tex);
+      it = textures_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace quarvel::render

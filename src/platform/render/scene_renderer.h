@@ -1,0 +1,89 @@
+#pragma once
+// The OpenGL 3.3 core back end of the scene graph: executes the render lists
+// that viewports build, into the persistent back surface.
+//
+// It draws into a framebuffer of its own (colour and depth, the size of the
+// target picture) and copies the viewport rectangle back into the target
+// picture (rows flipped: picture row 0 is the top). Clear fills the rectangle
+// with the background image stretched over it, or a colour, and clears depth.
+// A draw not preceded by a clear starts from the picture's current pixels.
+//
+// Geometry and textures are uploaded once and again only when their revision
+// changes; entries not used for a while are dropped.
+//
+// Shading: lit per vertex (Gouraud) or per face (flat: one colour per face,
+// computed with the face normal), or unlit; textures modulated by the colour
+// and repeating; linear fog per vertex on the camera-space depth; opaque
+// batches first, then blended ones item by item back to front, without depth
+// writes. Faces are drawn from the front only (clockwise on screen).
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/common/picture.h"
+#include "platform/render/gl.h"
+#include "platform/retained/viewport.h"
+
+namespace quarvel::render {
+
+class SceneRenderer : public rm::RenderBackend {
+ public:
+  static constexpr int kMaxLights = 48;
+
+  // Needs a current GL 3.3 core context; throws std::runtime_error naming
+  // what failed. `target` must outlive the renderer (see setTarget).
+  explicit SceneRenderer(Picture& target);
+  ~SceneRenderer() override;
+  SceneRenderer(const SceneRenderer&) = delete;
+  SceneRenderer& operator=(const SceneRenderer&) = delete;
+
+  void setTarget(Picture& target);
+
+  void clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) override;
+  void draw(const rm::RenderList& list) override;
+  void update() override;
+
+  // Counters for tests and benchmarks.
+  struct Stats {
+    uint64_t geometryUploads = 0;
+    uint64_t textureUploads = 0;
+    uint64_t drawCalls = 0;
+  };
+  const Stats& stats() const { return stats_; }
+
+ private:
+  struct GpuMesh {
+    GLuint vao = 0, vbo = 0, ebo = 0;
+    uint32_t revision = 0;
+    uint64_t lastUsed = 0;
+  };
+  struct GpuTexture {
+    GLuint tex = 0;
+    uint32_t revision = 0;
+    uint64_t lastUsed = 0;
+  };
+
+  void ensureTargetSize();
+  const GpuMesh& mesh(const rm::MeshBase& m);
+  GLuint texture(const rm::Texture& t);
+  void readBack(const rm::Rect& clipped);
+  bool clip(const rm::Rect& r, rm::Rect& out) const;
+  void setViewport(const rm::Rect& r);
+  void evict();
+
+  Picture* target_;
+  int width_ = 0, height_ = 0;
+  GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
+  GLuint program_ = 0, bgProgram_ = 0, emptyVao_ = 0;
+  bool pendingClear_ = false;
+  rm::Rect pendingRect_;
+  uint64_t frame_ = 0;
+  std::unordered_map<uint64_t, GpuMesh> meshes_;
+  std::unordered_map<uint64_t, GpuTexture> textures_;
+  Stats stats_;
+
+  struct Uniforms;
+  std::unique_ptr<Uniforms> u_;
+};
+
+}  // namespace quarvel::render

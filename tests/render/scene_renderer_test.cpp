@@ -1,0 +1,286 @@
+// The OpenGL scene renderer, headless on EGL. Golden pictures are compared
+// only on llvmpipe (bit-exact there); set QUARVEL_UPDATE_GOLDEN=1 to write
+// them anew into tests/render/golden/.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "../../tools/capture/test_scene.h"
+#include "platform/common/picture_file.h"
+#include "platform/common/png_write.h"
+#include "platform/display/egl_context.h"
+#include "platform/render/gl_util.h"
+#include "platform/render/scene_renderer.h"
+#include "platform/retained/root.h"
+
+using namespace quarvel;
+using namespace quarvel::rm;
+
+namespace {
+
+constexpr int kW = 320, kH = 240;
+
+class SceneRendererTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    try {
+      ctx_ = std::make_unique<display::EglHeadlessContext>();
+    } catch (const std::exception& e) {
+      GTEST_SKIP() << "no headless GL context: " << e.what();
+    }
+    surface = Picture(kW, kH, 0xFF102030);
+    renderer = std::make_shared<render::SceneRenderer>(surface);
+    device = root.createDevice(renderer, kW, kH);
+    device->setTextureQuality(TextureQuality::Linear);
+    device->setRenderMode(Device::kBlendedTransparency | Device::kSortedTransparency);
+    scene = root.createFrame();
+    camera = root.createFrame(scene);
+    viewport = root.createViewport(device, camera, 0, 0, kW, kH);
+    viewport->setBack(5000);
+  }
+
+  void frame() {
+    viewport->clear();
+    viewport->render(*scene);
+    device->update();
+  }
+
+  std::shared_ptr<Frame> place(const std::shared_ptr<Visual>& v, Vec3 pos) {
+    auto f = root.createFrame(scene);
+    f->setPosition(scene.get(), pos);
+    f->addVisual(v);
+    return f;
+  }
+
+  std::shared_ptr<Light> light(LightType type, Vec3 colour, Vec3 pos, Vec3 dir = {0, 0, 1}) {
+    auto f = root.createFrame(scene);
+    f->setPosition(scene.get(), pos);
+    f->setOrientation(scene.get(), dir, std::fabs(dir.y) > 0.9f ? Vec3{0, 0, 1} : Vec3{0, 1, 0});
+    auto l = root.createLightRGB(type, colour.x, colour.y, colour.z);
+    l->setConstantAttenuation(0);
+    l->setRange(100000);
+    f->addLight(l);
+    return l;
+  }
+
+  // Compares with tests/render/golden/<name>.png on llvmpipe.
+  void expectGolden(const std::string& name) {
+    if (!render::renderer_is_llvmpipe()) GTEST_SKIP() << "golden pictures need llvmpipe";
+    std::string path = std::string(QUARVEL_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
+    const char* update = std::getenv("QUARVEL_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+      ASSERT_TRUE(write_png(path, surface));
+      return;
+    }
+    Picture golden;
+    std::string error;
+    ASSERT_TRUE(load_picture(path, golden, error)) << error << " (QUARVEL_UPDATE_GOLDEN=1 writes it)";
+    ASSERT_EQ(golden.width, surface.width);
+    ASSERT_EQ(golden.height, surface.height);
+    int bad = 0;
+    for (size_t i = 0; i < golden.pixels.size(); ++i) {
+      uint32_t a = golden.pixels[i], b = surface.pixels[i];
+      for (int s = 0; s < 24; s += 8)
+        if (std::abs(int((a >> s) & 255) - int((b >> s) & 255)) > 2) {
+          ++bad;
+          break;
+        }
+    }
+    if (bad > 0) write_png(std::string(QUARVEL_BINARY_DIR) + "/" + name + ".actual.png", surface);
+    EXPECT_EQ(bad, 0) << name << ": pixels differ; actual written to the build folder";
+  }
+
+  uint32_t px(int x, int y) const { return surface.at(x, y) & 0xFFFFFF; }
+
+  std::unique_ptr<display::EglHeadlessContext> ctx_;
+  Picture surface;
+  Root root;
+  std::shared_ptr<render::SceneRenderer> renderer;
+  std::shared_ptr<Device> device;
+  std::shared_ptr<Frame> scene, camera;
+  std::shared_ptr<Viewport> viewport;
+};
+
+std::shared_ptr<MeshBuilder> square(Root& root, float half, uint32_t color, uint32_t quality = 0x80) {
+  auto mb = root.createMeshBuilder();
+  uint32_t a = mb->addVertex({-half, half, 0}, {0, 0}), b = mb->addVertex({half, half, 0}, {1, 0});
+  uint32_t c = mb->addVertex({half, -half, 0}, {1, 1}), d = mb->addVertex({-half, -half, 0}, {0, 1});
+  mb->addFace({a, b, c, d}, {}, color);
+  mb->setQuality(quality);  // solid, unlit
+  return mb;
+}
+
+}  // namespace
+
+TEST_F(SceneRendererTest, ClearFillsOnlyTheViewportRectangle) {
+  viewport->configure(10, 20, 100, 50);
+  frame();
+  EXPECT_EQ(px(10, 20), 0x000000u);
+  EXPECT_EQ(px(109, 69), 0x000000u);
+  EXPECT_EQ(px(9, 20), 0x102030u);
+  EXPECT_EQ(px(110, 69), 0x102030u);
+  EXPECT_EQ(px(10, 70), 0x102030u);
+}
+
+TEST_F(SceneRendererTest, ProjectedPointLandsOnItsPixel) {
+  viewport->setField(0.5f);
+  auto dot = square(root, 0.5f, 0xFFFFFFFF);
+  Vec3 p{20, -10, 200};
+  place(dot, p);
+  frame();
+  float fx, fy;
+  ASSERT_TRUE(viewport->project(p, fx, fy));
+  EXPECT_FLOAT_EQ(fx, 160 + 320 * 20 / 200.0f);
+  EXPECT_EQ(px(int(fx), int(fy)), 0xFFFFFFu);
+  EXPECT_EQ(px(int(fx) + 4, int(fy)), 0u);
+  EXPECT_EQ(px(160, 120), 0u);
+}
+
+TEST_F(SceneRendererTest, BackFacesAreNotDrawn) {
+  auto sq = square(root, 10, 0xFFFFFFFF);
+  auto f = place(sq, {0, 0, 100});
+  frame();
+  EXPECT_EQ(px(160, 120), 0xFFFFFFu);
+  f->addRotation(Combine::Before, {0, 1, 0}, 3.14159265f);
+  frame();
+  EXPECT_EQ(px(160, 120), 0u);
+}
+
+TEST_F(SceneRendererTest, GeometryIsUploadedOnceAndAgainWhenItChanges) {
+  auto sq = square(root, 10, 0xFFFF0000);
+  place(sq, {0, 0, 100});
+  frame();
+  frame();
+  EXPECT_EQ(renderer->stats().geometryUploads, 1u);
+  EXPECT_EQ(px(160, 120), 0xFF0000u);
+  sq->setColor(0xFF00FF00);
+  frame();
+  EXPECT_EQ(renderer->stats().geometryUploads, 2u);
+  EXPECT_EQ(px(160, 120), 0x00FF00u);
+}
+
+TEST_F(SceneRendererTest, BlendedFaceMixesWithWhatIsBehind) {
+  place(square(root, 10, 0xFFFF0000), {0, 0, 100});
+  place(square(root, 10, 0x8000FF00), {0, 0, 50});
+  frame();
+  uint32_t c = px(160, 120);
+  EXPECT_NEAR(int(c >> 16), 127, 2);
+  EXPECT_NEAR(int((c >> 8) & 255), 128, 2);
+  EXPECT_EQ(c & 255, 0u);
+}
+
+TEST_F(SceneRendererTest, TexturesRepeatAndAreModulated) {
+  auto sq = square(root, 10, 0xFF808080);
+  Picture tex(2, 1);
+  tex.at(0, 0) = 0xFFFFFFFF;
+  tex.at(1, 0) = 0xFF00FF00;
+  // u from 0 to 2: the texture shows twice across the square.
+  sq->setTextureCoordinates(1, 2, 0);
+  sq->setTextureCoordinates(2, 2, 1);
+  sq->setTexture(root.createTexture(tex));
+  device->setTextureQuality(TextureQuality::Nearest);
+  place(sq, {0, 0, 40});
+  frame();
+  // The square spans 160 +- 80 pixels: quarters alternate white and green.
+  EXPECT_EQ(px(100, 120), 0x808080u);
+  EXPECT_EQ(px(140, 120), 0x008000u);
+  EXPECT_EQ(px(180, 120), 0x808080u);
+  EXPECT_EQ(px(220, 120), 0x008000u);
+}
+
+TEST_F(SceneRendererTest, ManyLightsAllCount) {
+  auto sq = square(root, 10, 0xFFFFFFFF, quality::kGouraud);
+  place(sq, {0, 0, 100});
+  for (int i = 0; i < 40; ++i) light(LightType::Directional, {0.02f, 0.02f, 0.02f}, {0, 0, 0}, {0, 0, 1});
+  frame();
+  uint32_t c = px(160, 120);
+  EXPECT_NEAR(int(c & 255), int(255 * 0.8f), 2);
+}
+
+TEST_F(SceneRendererTest, AttenuationAndRange) {
+  auto sq = square(root, 10, 0xFFFFFFFF, quality::kGouraud);
+  place(sq, {0, 0, 100});
+  auto l = light(LightType::Point, {1, 1, 1}, {0, 0, 50});
+  l->setConstantAttenuation(2);
+  frame();
+  // Lit at the corners: 1/2 attenuated, at 50 / sqrt(50^2 + 200) to the normal.
+  EXPECT_NEAR(int(px(160, 120) & 255), int(255 * 0.5f * 50 / std::sqrt(2700.0f)), 2);
+  l->setRange(10);
+  frame();
+  EXPECT_EQ(px(160, 120), 0u);
+}
+
+TEST_F(SceneRendererTest, GoldenLighting) {
+  auto gouraud = capture::makeSphere(root, 30, 24, 12, 0xFFFFFFFF);
+  place(gouraud, {-40, 0, 150});
+  auto flat = capture::makeSphere(root, 30, 24, 12, 0xFFFFFFFF);
+  flat->setQuality(quality::kLightOn | quality::kFillSolid);
+  place(flat, {40, 0, 150});
+  light(LightType::Ambient, {0.15f, 0.15f, 0.15f}, {});
+  light(LightType::Point, {1.0f, 0.3f, 0.3f}, {-100, 80, 60});
+  light(LightType::Directional, {0.2f, 0.3f, 1.2f}, {}, {1, -0.5f, 0.5f});
+  auto spot = light(LightType::Spot, {0.3f, 1.0f, 0.3f}, {40, 0, 60}, {0, 0, 1});
+  spot->setUmbra(0.15f);
+  spot->setPenumbra(0.25f);
+  frame();
+  expectGolden("lighting");
+}
+
+TEST_F(SceneRendererTest, GoldenFog) {
+  for (int i = 0; i < 6; ++i) place(capture::makeBox(root, {20, 20, 20}, 0xFFFFFFFF), {-50.0f + 20 * i, 0, 60.0f + 80 * i});
+  for (auto& v : scene->children())
+    for (auto& vis : v->visuals())
+      if (auto mb = asMeshBuilder(vis)) mb->setQuality(0x80);
+  scene->setSceneFogEnable(true);
+  scene->setSceneFogColor(0xFF193F19);
+  scene->setSceneFogParams(100, 450, 1);
+  frame();
+  expectGolden("fog");
+}
+
+TEST_F(SceneRendererTest, GoldenTransparencyOrder) {
+  place(square(root, 30, 0xFF4040FF), {0, 0, 200});
+  place(square(root, 20, 0x80FF0000), {-15, 10, 120});
+  place(square(root, 20, 0x8000FF00), {0, 0, 100});
+  place(square(root, 20, 0x80FFFFFF), {15, -10, 80});
+  frame();
+  expectGolden("transparency");
+  // Back to front whatever order the frames were made in.
+  uint32_t mid = px(160, 120);
+  EXPECT_GT((mid >> 16) & 255, 100u);  // the white one is on top
+}
+
+TEST_F(SceneRendererTest, GoldenWireframe) {
+  auto wire = capture::makeBox(root, {30, 30, 30}, 0xFFFFFF40);
+  wire->setQuality(64);
+  auto f1 = place(wire, {-30, 0, 120});
+  f1->addRotation(Combine::Before, {1, 1, 0}, 0.6f);
+  auto both = capture::makeSphere(root, 20, 12, 6, 0xFFFF8040);
+  both->setQuality(201);
+  place(both, {30, 0, 120});
+  auto points = capture::makeSphere(root, 15, 12, 6, 0xFFFFFFFF);
+  points->setQuality(0);
+  place(points, {0, 30, 120});
+  light(LightType::Ambient, {0.3f, 0.3f, 0.3f}, {});
+  light(LightType::Directional, {0.8f, 0.8f, 0.8f}, {}, {0.5f, -0.5f, 1});
+  frame();
+  expectGolden("wireframe");
+}
+
+TEST_F(SceneRendererTest, GoldenBackgroundImage) {
+  scene->setSceneBackgroundImage(root.createTexture(capture::checkerPicture(64, 4, 0xFFFF8000, 0xFF0080FF)));
+  viewport->configure(0, 30, 320, 180);
+  place(square(root, 10, 0xFFFFFFFF), {0, 0, 100});
+  frame();
+  EXPECT_EQ(px(0, 29), 0x102030u);  // outside the viewport: untouched
+  expectGolden("background");
+}
+
+TEST_F(SceneRendererTest, GoldenTestScene) {
+  auto ts = capture::buildTestScene(root, scene, camera, 1);
+  ts.setTime(130);
+  viewport->setField(0.6f);
+  frame();
+  expectGolden("test_scene");
+}
