@@ -23,7 +23,7 @@ struct TestScene {
 };
 
 // `detail` sets the sphere tessellation: 1 gives a few thousand triangles,
-// larger values more (about 20,000 at 3).
+// larger values more (about 20,000 at 2).
 TestScene buildTestScene(rm::Root& root, const std::shared_ptr<rm::Frame>& scene,
                          const std::shared_ptr<rm::Frame>& camera, int detail = 1);
 
