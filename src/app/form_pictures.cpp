@@ -135,10 +135,10 @@ Picture loading() {
   Picture p(160, 35, opaque(kBlackTransparent));
   p.bits = 8;
   const uint32_t frame = opaque(0x6080FF);
-  fill_rect(p, 0, 0, 160, 1, frame);
-  fill_rect(p, 0, 34, 160, 35, frame);
-  fill_rect(p, 0, 0, 1, 35, frame);
-  fill_rect(p, 159, 0, 160, 35, frame);
+  fill_rect(p, 1, 1, 159, 2, frame);
+  fill_rect(p, 1, 33, 159, 34, frame);
+  fill_rect(p, 1, 1, 2, 34, frame);
+  fill_rect(p, 158, 1, 159, 34, frame);
   const std::string text = "Chargement...";
   int w = text_width(text, 2);
   draw_text(p, (160 - w) / 2, 6, text, 2, opaque(0xFFFFFF));

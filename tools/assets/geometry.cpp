@@ -229,10 +229,11 @@ void MeshData::lathe(const std::vector<std::array<float, 2>>& prof, int segs, bo
   }
   const int base = static_cast<int>(vertices.size());
   for (int i = 0; i < n; ++i) {
+    const float r = std::fabs(prof[i][0]) < 1e-4f ? 0.0f : prof[i][0];  // poles meet exactly
     for (int s = 0; s <= segs; ++s) {
       float a = 2 * kPi * s / segs;
       float ca = std::cos(a), sa = std::sin(a);
-      Vec3 p{prof[i][0] * ca, prof[i][1], prof[i][0] * sa};
+      Vec3 p{r * ca, prof[i][1], r * sa};
       Vec3 nn{pn[i][0] * ca, pn[i][1], pn[i][0] * sa};
       if (inward) nn = nn * -1.0f;
       float v = total > 0 ? 1.0f - vs[i] / total : 0.0f;
@@ -277,7 +278,8 @@ void MeshData::ellipsoid(Vec3 c, Vec3 radii, int segs, int rings) {
     float b = -kPi / 2 + kPi * i / rings;
     for (int s = 0; s <= segs; ++s) {
       float a = 2 * kPi * s / segs;
-      Vec3 unit{std::cos(b) * std::cos(a), std::sin(b), std::cos(b) * std::sin(a)};
+      const float cb = (i == 0 || i == rings) ? 0.0f : std::cos(b);  // poles meet exactly
+      Vec3 unit{cb * std::cos(a), i == 0 ? -1.0f : (i == rings ? 1.0f : std::sin(b)), cb * std::sin(a)};
       Vec3 p = c + Vec3{unit.x * radii.x, unit.y * radii.y, unit.z * radii.z};
       Vec3 n{unit.x / std::max(radii.x, 1e-6f), unit.y / std::max(radii.y, 1e-6f),
              unit.z / std::max(radii.z, 1e-6f)};

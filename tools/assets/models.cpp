@@ -379,7 +379,8 @@ XFile forest_ground() {
 }
 
 // Five birds hovering around the forest flight's aim point (0, 150, -200),
-// flapping twice per loop of 25 time units.
+// flapping twice per loop of 25 time units (keys 0 .. 25, the last equal to
+// the first).
 XFile birds() {
   XFile f;
   XAnimationSet set;
@@ -406,7 +407,7 @@ XFile birds() {
       m.cone(0.6f, 0, 2.0f, 5);
       m.xf = Mat4{};
     });
-    set.animations.push_back(sampled_animation(name, 0, loop - 0.5f, 0.5f, body_pose));
+    set.animations.push_back(sampled_animation(name, 0, loop, 1.0f, body_pose));
     for (int side = -1; side <= 1; side += 2) {
       std::string wname = name + (side < 0 ? "_WL" : "_WR");
       auto wing_pose = [side, ph, loop](float t) {
@@ -419,7 +420,7 @@ XFile birds() {
         m.box({side * 8.0f, 0, 0}, {16, 0.5f, 6});
         m.box({side * 17.0f, 0, -1.0f}, {3, 0.4f, 4});
       });
-      set.animations.push_back(sampled_animation(wname, 0, loop - 0.5f, 0.5f, wing_pose));
+      set.animations.push_back(sampled_animation(wname, 0, loop, 1.0f, wing_pose));
     }
     f.frames.push_back(body);
   }
@@ -535,7 +536,7 @@ XFile edge_scenery() {
     XFrame forest = top("x3ds_Forest", Mat4{});
     MeshData m;
     Rng rng(77);
-    for (int i = 0; i < 70; ++i) {
+    for (int i = 0; i < 40; ++i) {
       float x = rng.range(-600, 2600), z = rng.range(-3400, -2100);
       float h = rng.range(60, 140), w = rng.range(0.7f, 1.1f);
       Mat4 saved = m.xf;
@@ -543,7 +544,7 @@ XFile edge_scenery() {
       tree_mesh(m, h, "arbre1.bmp");
       m.xf = saved;
     }
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 10; ++i) {
       float x = rng.range(-1500, -300), z = rng.range(-1800, 400);
       Mat4 saved = m.xf;
       m.xf = translation({x, 0, z});
@@ -579,7 +580,7 @@ XFile edge_scenery() {
         m.xf = saved;
       }
     });
-    set.animations.push_back(sampled_animation("x3ds_Blades", 0, kEdgeEnd, 18.75f, [hub](float t) {
+    set.animations.push_back(sampled_animation("x3ds_Blades", 0, kEdgeEnd, 15.0f, [hub](float t) {
       return rotation_z(-2 * kPi * t / 150.0f) * translation(hub);
     }));
     f.frames.push_back(mill);
@@ -698,7 +699,7 @@ XFile model_engine() {
   XFile f;
   XAnimationSet set;
   set.name = "x3ds_animset_1";
-  const float step = kRev / 16.0f;
+  const float step = 1.0f;  // key times are whole numbers
   XFrame engine = top("x3ds_Engine", translation(kEngineAt));
   engine.mesh = mesh_of([](MeshData& m) {
     const int steel = m.add_material(colour(0.42f, 0.44f, 0.48f));

@@ -52,9 +52,9 @@ std::string num(float v) {
 }
 
 std::string time_str(float t) {
-  // Key times are whole numbers in most files; keep fractions when present.
-  if (std::floor(t) == t && std::fabs(t) < 1e9f) return std::to_string(static_cast<long long>(t));
-  return num(t);
+  // Key times are whole numbers (a DWORD in the format).
+  if (!std::isfinite(t) || t < 0) t = 0;
+  return std::to_string(static_cast<long long>(std::lround(t)));
 }
 
 const char* kTemplates =

@@ -1,0 +1,258 @@
+// The generated model files, read back through the model reader: the frame
+// names and depths the scenes look for, camera paths, key times and sizes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include "models.h"
+#include "show_files.h"
+
+namespace quarvel::assets_test {
+namespace {
+
+using xfile::Frame;
+using xfile::Model;
+
+Model load(const std::string& name) {
+  Model m;
+  std::string error;
+  EXPECT_TRUE(read_model(name, m, error)) << error;
+  return m;
+}
+
+TEST(GeneratedModels, EveryFileLoadsWithFramesAndMeshes) {
+  for (int i = 0; i < assets::kModelCount; ++i) {
+    SCOPED_TRACE(assets::model_file_name(i));
+    Model m = load(assets::model_file_name(i));
+    EXPECT_FALSE(m.frames.empty());
+    bool camera_only = i == 1 || i == 3 || i == 5 || i == 7;
+    if (!camera_only) {
+      EXPECT_FALSE(m.meshes.empty());
+    }
+    for (const auto& mesh : m.meshes) {
+      EXPECT_EQ(mesh.normals.size(), mesh.positions.size());
+      EXPECT_EQ(mesh.uvs.size(), mesh.positions.size());
+      EXPECT_EQ(mesh.face_materials.size(), mesh.face_sizes.size());
+    }
+  }
+}
+
+// The opening builder's walk: every depth-1 frame is looked at, only some are
+// descended into; depth 2 and 3 always descend, depth 4 does not.
+TEST(OpeningShips, WalkOfTheBuilderFindsEveryNamedFrameAtItsDepth) {
+  Model m = load("00000000.dat");
+  const std::set<std::string> descend = {"x3ds_Box01",       "x3ds_Truck__-Co",  "x3ds_x4_Vaisseau",
+                                         "x3ds_x4_Vaissea1", "x3ds_x4_Vaissea3", "x3ds_x5_Vaisseau",
+                                         "x3ds_x5_Vaissea0", "x3ds_x5_Vaissea1"};
+  const std::map<std::string, int> wanted = {
+      {"x3ds_x4_Vaissea4", 2}, {"x3ds_x5_Vaissea0", 1}, {"x3ds_x4_Vaissea0", 2},
+      {"x3ds_VaisseauT1", 1},  {"x3ds_VaisseauT3", 1},  {"x3ds_VaisseauT4", 1},
+      {"x3ds_x5_Vaissea2", 2}, {"x3ds_Truck_-_T2", 4},  {"x3ds_Truck_-_T0", 4},
+      {"x3ds_x4_Truck_-0", 3}, {"x3ds_x4_Truck_-1", 3}};
+  std::map<std::string, const Frame*> found;
+  std::function<void(const Frame&, int)> visit = [&](const Frame& f, int depth) {
+    auto w = wanted.find(f.name);
+    if (w != wanted.end() && w->second == depth) {
+      EXPECT_EQ(found.count(f.name), 0u) << f.name << " met twice";
+      found[f.name] = &f;
+    }
+    if (depth == 4 || (depth == 1 && !descend.count(f.name))) return;
+    for (const Frame& c : f.children) visit(c, depth + 1);
+  };
+  for (const Frame& f : m.frames) visit(f, 1);
+  for (const auto& [name, depth] : wanted) EXPECT_TRUE(found.count(name)) << name << " at depth " << depth;
+  for (const char* ship : {"x3ds_x4_Vaissea4", "x3ds_x5_Vaissea0", "x3ds_x4_Vaissea0", "x3ds_VaisseauT1",
+                           "x3ds_VaisseauT3", "x3ds_VaisseauT4", "x3ds_x5_Vaissea2"}) {
+    ASSERT_TRUE(found.count(ship));
+    EXPECT_FALSE(found[ship]->meshes.empty()) << ship << " has no mesh";
+  }
+}
+
+TEST(OpeningShips, TruckFramesAreAxlesCentredOnTheirOwnOrigin) {
+  Model m = load("00000000.dat");
+  int seen = 0;
+  for (const auto& ref : xfile::flatten_frames(m)) {
+    const std::string& n = ref.frame->name;
+    if (n != "x3ds_Truck_-_T2" && n != "x3ds_Truck_-_T0" && n != "x3ds_x4_Truck_-0" && n != "x3ds_x4_Truck_-1")
+      continue;
+    ++seen;
+    ASSERT_FALSE(ref.frame->meshes.empty()) << n;
+    Box b = mesh_box(m.meshes[ref.frame->meshes[0]]);
+    EXPECT_NEAR((b.min.x + b.max.x) / 2, 0.0f, 0.01f) << n;
+    EXPECT_NEAR((b.min.y + b.max.y) / 2, 0.0f, 0.01f) << n;
+    EXPECT_NEAR((b.min.z + b.max.z) / 2, 0.0f, 0.01f) << n;
+    EXPECT_GT(b.size_x(), b.size_y()) << n << ": the axle runs along x";
+    EXPECT_EQ(find_animation(m, n), nullptr) << n << " must not be keyed: the show spins it";
+  }
+  EXPECT_EQ(seen, 4);
+}
+
+TEST(OpeningShips, BurningShipStartsAtTheFirePosition) {
+  Model m = load("00000000.dat");
+  const xfile::Animation* a = find_animation(m, "x3ds_x5_Vaissea0");
+  ASSERT_NE(a, nullptr);
+  const xfile::AnimationKeys* pos = keys_of(*a, 2);
+  ASSERT_NE(pos, nullptr);
+  EXPECT_EQ(pos->keys.front().time, 0u);
+  EXPECT_NEAR(pos->keys.front().values[0], 30150.0f, 0.5f);
+  EXPECT_NEAR(pos->keys.front().values[1], 2268.0f, 0.5f);
+  EXPECT_NEAR(pos->keys.front().values[2], -1410.0f, 0.5f);
+}
+
+struct Span {
+  const char* file;
+  uint32_t end;
+};
+
+TEST(GeneratedModels, CameraPathsAreTheFirstTopLevelFrameKeyedOverTheSceneTime) {
+  for (Span s : {Span{"00000001.dat", 7600}, Span{"00000003.dat", 1370}, Span{"00000005.dat", 1250},
+                 Span{"00000007.dat", 432}}) {
+    SCOPED_TRACE(s.file);
+    Model m = load(s.file);
+    ASSERT_FALSE(m.frames.empty());
+    const xfile::Animation* a = find_animation(m, m.frames[0].name);
+    ASSERT_NE(a, nullptr);
+    for (uint32_t type : {0u, 2u}) {
+      const xfile::AnimationKeys* k = keys_of(*a, type);
+      ASSERT_NE(k, nullptr) << "key type " << type;
+      EXPECT_EQ(k->keys.front().time, 0u);
+      EXPECT_GE(k->keys.back().time, s.end);
+    }
+  }
+}
+
+TEST(GeneratedModels, SceneryAnimationsCoverTheSceneTime) {
+  for (Span s : {Span{"00000000.dat", 7600}, Span{"00000002.dat", 1370}, Span{"00000004.dat", 1250},
+                 Span{"00000006.dat", 432}, Span{"00000011.dat", 25}}) {
+    SCOPED_TRACE(s.file);
+    Model m = load(s.file);
+    ASSERT_FALSE(m.animation_sets.empty());
+    ASSERT_FALSE(m.animation_sets[0].animations.empty());
+    for (const auto& a : m.animation_sets[0].animations) {
+      ASSERT_FALSE(a.keys.empty()) << a.frame;
+      for (const auto& k : a.keys) {
+        EXPECT_EQ(k.keys.front().time, 0u) << a.frame;
+        EXPECT_GE(k.keys.back().time, s.end) << a.frame;
+      }
+    }
+  }
+}
+
+TEST(GeneratedModels, AnimationsNameFramesOfTheirOwnFile) {
+  for (int i = 0; i < assets::kModelCount; ++i) {
+    Model m = load(assets::model_file_name(i));
+    std::set<std::string> names;
+    for (const auto& ref : xfile::flatten_frames(m)) names.insert(ref.frame->name);
+    for (const auto& set : m.animation_sets)
+      for (const auto& a : set.animations) EXPECT_TRUE(names.count(a.frame)) << assets::model_file_name(i) << ": " << a.frame;
+  }
+}
+
+// The opening world stays drawn under later scenes: it must lie beyond the
+// back clipping distance (15000) from the origin.
+TEST(GeneratedModels, OpeningWorldLiesBeyondTheBackClipFromTheOrigin) {
+  Model ground = load("00000016.dat");
+  for (const auto& mesh : ground.meshes) EXPECT_GT(mesh_box(mesh).min.x, 15000.0f);
+  for (const char* file : {"00000000.dat", "00000001.dat"}) {
+    Model m = load(file);
+    for (const auto& set : m.animation_sets)
+      for (const auto& a : set.animations) {
+        if (!keys_of(a, 2) || a.frame.find("Truck_-_M") != std::string::npos) continue;
+        bool top = false;
+        for (const auto& f : m.frames) top = top || f.name == a.frame;
+        if (!top) continue;
+        for (const auto& k : keys_of(a, 2)->keys) EXPECT_GT(k.values[0], 15000.0f) << file << " " << a.frame;
+      }
+  }
+}
+
+TEST(GeneratedModels, ModelSceneCameraEndsNearTheOrigin) {
+  Model m = load("00000005.dat");
+  const xfile::AnimationKeys* k = keys_of(*find_animation(m, m.frames[0].name), 2);
+  ASSERT_NE(k, nullptr);
+  const auto& v = k->keys.back().values;
+  EXPECT_LT(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]), 100.0f);
+}
+
+Box model_box(const std::string& file) {
+  Model m = load(file);
+  Box b;
+  for (const auto& mesh : m.meshes)
+    for (const auto& p : mesh.positions) b.add(p);
+  return b;
+}
+
+TEST(GeneratedModels, FireballAtScaleFiveIsAFiftyToHundredUnitBurst) {
+  for (const char* file : {"00000012.dat", "00000013.dat"}) {
+    Box b = model_box(file);
+    float size = std::max({b.size_x(), b.size_y(), b.size_z()}) * 5.0f;
+    EXPECT_GE(size, 50.0f) << file;
+    EXPECT_LE(size, 100.0f) << file;
+  }
+}
+
+TEST(GeneratedModels, TreeIsAboutTenUnitsHighStandingOnTheGround) {
+  Box b = model_box("00000009.dat");
+  EXPECT_NEAR(b.min.y, 0.0f, 0.01f);
+  EXPECT_NEAR(b.max.y, 10.0f, 0.5f);
+  EXPECT_NEAR((b.min.x + b.max.x) / 2, 0.0f, 0.1f);
+}
+
+TEST(GeneratedModels, ForestGroundCoversTheFlightArea) {
+  Box b = model_box("00000010.dat");
+  EXPECT_LE(b.min.x, -1500.0f);
+  EXPECT_GE(b.max.x, 1500.0f);
+  EXPECT_LE(b.min.z, -2500.0f);
+  EXPECT_GE(b.max.z, 2500.0f);
+  EXPECT_LT(b.size_y(), 10.0f);
+}
+
+TEST(GeneratedModels, SkyDomeHasRadiusTenAndFacesInwards) {
+  Model m = load("00000014.dat");
+  ASSERT_EQ(m.meshes.size(), 1u);
+  const auto& mesh = m.meshes[0];
+  for (const auto& p : mesh.positions) EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 10.0f, 0.01f);
+  // Each triangle's front, (b - a) x (c - a), points towards the centre.
+  for (size_t t = 0; t + 2 < mesh.triangles.size(); t += 3) {
+    const auto& a = mesh.positions[mesh.triangles[t]];
+    const auto& b = mesh.positions[mesh.triangles[t + 1]];
+    const auto& c = mesh.positions[mesh.triangles[t + 2]];
+    float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z, vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+    float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    if (std::fabs(nx) + std::fabs(ny) + std::fabs(nz) < 1e-6f) continue;  // no area, no side
+    ASSERT_LT(nx * a.x + ny * a.y + nz * a.z, 0.0f) << "triangle " << t / 3;
+  }
+  EXPECT_GT(mesh.materials.size(), 2u);
+  for (const auto& mat : mesh.materials) EXPECT_TRUE(mat.textures.empty());
+}
+
+TEST(GeneratedModels, MonumentAtTheOriginShowsTheTitlePicture) {
+  Model m = load("00000008.dat");
+  Box b = model_box("00000008.dat");
+  EXPECT_NEAR((b.min.x + b.max.x) / 2, 0.0f, 1.0f);
+  EXPECT_NEAR((b.min.z + b.max.z) / 2, 0.0f, 1.0f);
+  EXPECT_NEAR(b.min.y, 0.0f, 0.01f);
+  bool textured = false;
+  for (const auto& mat : m.meshes[0].materials)
+    for (const auto& t : mat.textures) textured = textured || t == "introsi.bmp";
+  EXPECT_TRUE(textured);
+}
+
+TEST(GeneratedModels, LoopingAnimationStaysNearTheForestAimPoint) {
+  Model m = load("00000011.dat");
+  for (const auto& f : m.frames) {
+    const xfile::AnimationKeys* k = keys_of(*find_animation(m, f.name), 2);
+    ASSERT_NE(k, nullptr) << f.name;
+    for (const auto& key : k->keys) {
+      float dx = key.values[0], dy = key.values[1] - 150.0f, dz = key.values[2] + 200.0f;
+      EXPECT_LT(std::sqrt(dx * dx + dy * dy + dz * dz), 120.0f) << f.name;
+    }
+    // The loop closes: the pose at 25 is the pose at 0.
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(k->keys.front().values[c], k->keys.back().values[c], 0.01f);
+  }
+}
+
+}  // namespace
+}  // namespace quarvel::assets_test
