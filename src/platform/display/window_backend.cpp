@@ -1,6 +1,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,27 @@ class WindowBackend : public DisplayBackend {
 
   void open(bool full_screen) override {
     close();
+    const bool driver_chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    if (!driver_chosen && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+      throw DisplayError(
+          "cannot open the display: no X server or Wayland compositor (DISPLAY and WAYLAND_DISPLAY "
+          "are not set); quarvel-capture runs the show headless");
+    }
+    if (!driver_chosen) {
+      // Only the systems that are there: probing others prints their errors.
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY")
+                                            ? (std::getenv("DISPLAY") ? "wayland,x11" : "wayland")
+                                            : "x11");
+    }
     if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      throw DisplayError(std::string("cannot open the display: ") + SDL_GetError());
+      const char* name = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : std::getenv("DISPLAY");
+      throw DisplayError(std::string("cannot open the display") + (name ? std::string(" ") + name : "") + ": " +
+                         SDL_GetError());
+    }
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if (!driver_chosen && (driver == "offscreen" || driver == "dummy")) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      throw DisplayError("cannot open the display: no X server or Wayland compositor answered");
     }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
