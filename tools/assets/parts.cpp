@@ -8,10 +8,14 @@
 namespace quarvel::assets {
 
 Material colour(float r, float g, float b, const std::string& texture, float glow, float alpha) {
+  // The show lights everything with a full white ambient light plus eight
+  // white point lights: plain colours are kept dark so that lit faces do not
+  // all end up white. Textures keep their own brightness.
+  const float k = texture.empty() ? 0.45f : 1.0f;
   Material m;
-  m.r = r;
-  m.g = g;
-  m.b = b;
+  m.r = r * k;
+  m.g = g * k;
+  m.b = b * k;
   m.a = alpha;
   m.power = 12.0f;
   m.sr = m.sg = m.sb = 0.25f;
