@@ -48,15 +48,28 @@ TEST(MeshBuilder, OpaqueBatchesComeBeforeBlendedOnes) {
   EXPECT_EQ(tb.batches[0].count, 3u);
   EXPECT_TRUE(tb.batches[1].transparent);
   EXPECT_EQ(tb.batches[1].count, 6u);  // the quad as two triangles
+  EXPECT_EQ(tb.batches[1].first, 3u);
   EXPECT_EQ(tb.edges.size(), 2u * (3 + 4));
+  EXPECT_EQ(tb.vertices.size(), 7u);
 }
 
 TEST(MeshBuilder, FaceNormalPointsToTheFront) {
   Root root;
   auto mb = quad(root);
-  const auto& v = mb->triangles().vertices[0];
+  const auto& v = mb->triangles(true).vertices[0];
   EXPECT_NEAR(v.faceNormal[2], -1, 1e-6);
   EXPECT_NEAR(v.normal[2], -1, 1e-6);  // made from the faces when none are given
+}
+
+TEST(MeshBuilder, SmoothCornersShareVerticesFlatFacesDoNot) {
+  Root root;
+  auto mb = quad(root);
+  uint32_t e = mb->addVertex({0, -2, 0});
+  mb->addFace({3, 2, e});  // shares two vertices with the quad
+  EXPECT_EQ(mb->triangles(false).vertices.size(), 5u);
+  EXPECT_EQ(mb->triangles(false).triangleCount(), 3u);
+  EXPECT_EQ(mb->triangles(true).vertices.size(), 7u);
+  EXPECT_EQ(mb->triangles(true).triangleCount(), 3u);
 }
 
 TEST(MeshBuilder, BoxAndScale) {

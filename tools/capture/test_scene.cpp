@@ -149,10 +149,10 @@ TestScene buildTestScene(rm::Root& root, const std::shared_ptr<rm::Frame>& scene
     auto f = root.createFrame(ts.group);
     f->setPosition(scene.get(), o.pos);
     f->addVisual(o.mesh);
-    ts.triangles += o.mesh->triangles().vertices.size() / 3;
+    ts.triangles += o.mesh->triangles().triangleCount();
     if (o.spin) ts.spinning.push_back(f);
   }
-  ts.triangles += ground->triangles().vertices.size() / 3;
+  ts.triangles += ground->triangles().triangleCount();
 
   // Ten lights: ambient, directional, spot and coloured points.
   auto addLight = [&](rm::LightType type, Vec3 colour, Vec3 pos, Vec3 dir) {

@@ -233,11 +233,11 @@ GLuint SceneRenderer::texture(const rm::Texture& t) {
   return g.tex;
 }
 
-const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m) {
+const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool flat) {
   GpuMesh& g = meshes_[m.id()];
   g.lastUsed = frame_;
-  if (g.vao && g.revision == m.revision()) return g;
-  const rm::TriangleBuffer& tb = m.triangles();
+  if (g.vao && g.revision == m.revision() && g.flat == flat) return g;
+  const rm::TriangleBuffer& tb = m.triangles(flat);
   if (!g.vao) {
     glGenVertexArrays(1, &g.vao);
     glGenBuffers(1, &g.vbo);
@@ -260,8 +260,14 @@ const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m) {
   glBindVertexArray(g.vao);
   glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
   glBufferData(GL_ARRAY_BUFFER, tb.vertices.size() * sizeof(rm::RenderVertex), tb.vertices.data(), GL_STATIC_DRAW);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, tb.edges.size() * sizeof(uint32_t), tb.edges.data(), GL_STATIC_DRAW);
+  // Triangle indices, then edge indices.
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, (tb.indices.size() + tb.edges.size()) * sizeof(uint32_t), nullptr,
+               GL_STATIC_DRAW);
+  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, tb.indices.size() * sizeof(uint32_t), tb.indices.data());
+  glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, tb.indices.size() * sizeof(uint32_t), tb.edges.size() * sizeof(uint32_t),
+                  tb.edges.data());
   g.revision = m.revision();
+  g.flat = flat;
   ++stats_.geometryUploads;
   return g;
 }
@@ -360,18 +366,19 @@ void SceneRenderer::draw(const rm::RenderList& list) {
 
   auto drawItem = [&](const rm::DrawItem& item, bool blendedPass) {
     const rm::MeshBase& m = *item.mesh;
-    const rm::TriangleBuffer& tb = m.triangles();
+    uint32_t q = item.quality;
+    const bool flatShade = rm::quality::flat(q);
+    const rm::TriangleBuffer& tb = m.triangles(flatShade);
     bool hasBlended = !tb.batches.empty() && tb.batches.back().transparent;
-    const GpuMesh& g = mesh(m);
+    const GpuMesh& g = mesh(m, flatShade);
     glBindVertexArray(g.vao);
     glUniformMatrix4fv(u_->model, 1, GL_TRUE, &item.world.m[0][0]);
     rm::Mat4 inv = item.world.inverse();
     float nm[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
                    inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
     glUniformMatrix3fv(u_->normalMat, 1, GL_FALSE, nm);
-    uint32_t q = item.quality;
     glUniform1i(u_->lit, rm::quality::lit(q) ? 1 : 0);
-    glUniform1i(u_->flat, rm::quality::flat(q) ? 1 : 0);
+    glUniform1i(u_->flat, flatShade ? 1 : 0);
     bool solid = rm::quality::solid(q), wire = rm::quality::wireframe(q);
     for (const rm::RenderBatch& b : tb.batches) {
       if (b.transparent != blendedPass || b.count == 0) continue;
@@ -387,18 +394,21 @@ void SceneRenderer::draw(const rm::RenderList& list) {
           glEnable(GL_POLYGON_OFFSET_FILL);
           glPolygonOffset(1.0f, 1.0f);
         }
-        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(b.count), GL_UNSIGNED_INT,
+                       reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
         glDisable(GL_POLYGON_OFFSET_FILL);
         ++stats_.drawCalls;
       } else if (!wire) {
-        glDrawArrays(GL_POINTS, static_cast<GLint>(b.first), static_cast<GLsizei>(b.count));
+        glDrawElements(GL_POINTS, static_cast<GLsizei>(b.count), GL_UNSIGNED_INT,
+                       reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
         ++stats_.drawCalls;
       }
     }
     if (wire && hasBlended == blendedPass && !tb.edges.empty()) {
       glDisable(GL_CULL_FACE);
       glUniform1i(u_->textured, 0);
-      glDrawElements(GL_LINES, static_cast<GLsizei>(tb.edges.size()), GL_UNSIGNED_INT, nullptr);
+      glDrawElements(GL_LINES, static_cast<GLsizei>(tb.edges.size()), GL_UNSIGNED_INT,
+                     reinterpret_cast<void*>(tb.indices.size() * sizeof(uint32_t)));
       ++stats_.drawCalls;
     }
   };

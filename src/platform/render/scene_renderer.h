@@ -55,6 +55,7 @@ class SceneRenderer : public rm::RenderBackend {
   struct GpuMesh {
     GLuint vao = 0, vbo = 0, ebo = 0;
     uint32_t revision = 0;
+    bool flat = false;
     uint64_t lastUsed = 0;
   };
   struct GpuTexture {
@@ -64,7 +65,7 @@ class SceneRenderer : public rm::RenderBackend {
   };
 
   void ensureTargetSize();
-  const GpuMesh& mesh(const rm::MeshBase& m);
+  const GpuMesh& mesh(const rm::MeshBase& m, bool flat);
   GLuint texture(const rm::Texture& t);
   void readBack(const rm::Rect& clipped);
   bool clip(const rm::Rect& r, rm::Rect& out) const;

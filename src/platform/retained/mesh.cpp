@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 namespace quarvel::rm {
 
@@ -135,10 +136,11 @@ Vec3 polygonNormal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& id
 
 }  // namespace
 
-const TriangleBuffer& MeshBase::triangles() const {
-  if (trianglesRevision_ == revision_) return triangles_;
+const TriangleBuffer& MeshBase::triangles(bool flat) const {
+  if (trianglesRevision_ == revision_ && triangles_.flat == flat) return triangles_;
   TriangleBuffer out;
   out.box = box();
+  out.flat = flat;
 
   std::vector<Vec3> faceNormals(faces_.size());
   std::vector<Vec3> smooth;  // averaged normals for corners without one
@@ -157,21 +159,33 @@ const TriangleBuffer& MeshBase::triangles() const {
     }
   }
 
+  // Shared vertices: key (position, normal index or none, colour).
+  struct Key {
+    uint32_t position, normal, color;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      return (size_t(k.position) * 0x9E3779B1u) ^ (size_t(k.normal) * 0x85EBCA77u) ^ size_t(k.color);
+    }
+  };
+  std::unordered_map<Key, uint32_t, KeyHash> shared;
+
   // One batch per (texture, opaque/blended), opaque ones first.
   struct Pending {
     std::shared_ptr<Texture> texture;
     bool transparent;
-    std::vector<RenderVertex> verts;
-    std::vector<uint32_t> edges;  // local indices
+    std::vector<uint32_t> indices;
   };
   std::vector<Pending> pending;
   auto batchFor = [&](const std::shared_ptr<Texture>& t, bool transparent) -> Pending& {
     for (Pending& p : pending)
       if (p.texture == t && p.transparent == transparent) return p;
-    pending.push_back(Pending{t, transparent, {}, {}});
+    pending.push_back(Pending{t, transparent, {}});
     return pending.back();
   };
 
+  std::vector<uint32_t> corner;
   for (size_t f = 0; f < faces_.size(); ++f) {
     const Face& face = faces_[f];
     const size_t n = face.vertices.size();
@@ -181,40 +195,39 @@ const TriangleBuffer& MeshBase::triangles() const {
     bool transparent = false;
     for (size_t k = 0; k < n; ++k) transparent |= (cornerColor(k) >> 24) < 255;
     Pending& batch = batchFor(face.texture ? face.texture : texture_, transparent);
-    auto corner = [&](size_t k) {
-      RenderVertex rv{};
+    corner.assign(n, 0);
+    for (size_t k = 0; k < n; ++k) {
       uint32_t v = face.vertices[k];
+      uint32_t color = cornerColor(k);
+      uint32_t normalIndex = face.normals.empty() ? UINT32_MAX : face.normals[k];
+      if (!flat) {
+        auto [it, added] = shared.try_emplace(Key{v, normalIndex, color}, static_cast<uint32_t>(out.vertices.size()));
+        corner[k] = it->second;
+        if (!added) continue;
+      } else {
+        corner[k] = static_cast<uint32_t>(out.vertices.size());
+      }
+      RenderVertex rv{};
       const Vec3& p = positions_[v];
-      Vec3 nn = face.normals.empty() ? smooth[v] : normals_[face.normals[k]];
-      const Vec3& fn = faceNormals[f];
+      Vec3 nn = face.normals.empty() ? smooth[v] : normals_[normalIndex];
+      const Vec3& fn = flat ? faceNormals[f] : nn;
       rv.position[0] = p.x, rv.position[1] = p.y, rv.position[2] = p.z;
       rv.normal[0] = nn.x, rv.normal[1] = nn.y, rv.normal[2] = nn.z;
       rv.faceNormal[0] = fn.x, rv.faceNormal[1] = fn.y, rv.faceNormal[2] = fn.z;
       rv.uv[0] = uvs_[v].x, rv.uv[1] = uvs_[v].y;
-      rv.color = cornerColor(k);
-      return rv;
-    };
-    // Fan triangulation; the outline edges refer to the fan's own vertices.
-    std::vector<uint32_t> cornerIndex(n, UINT32_MAX);
-    for (size_t k = 1; k + 1 < n; ++k) {
-      for (size_t c : {size_t{0}, k, k + 1}) {
-        if (cornerIndex[c] == UINT32_MAX) cornerIndex[c] = static_cast<uint32_t>(batch.verts.size());
-        batch.verts.push_back(corner(c));
-      }
+      rv.color = color;
+      out.vertices.push_back(rv);
     }
-    for (size_t k = 0; k < n; ++k) {
-      batch.edges.push_back(cornerIndex[k]);
-      batch.edges.push_back(cornerIndex[(k + 1) % n]);
-    }
+    for (size_t k = 1; k + 1 < n; ++k) batch.indices.insert(batch.indices.end(), {corner[0], corner[k], corner[k + 1]});
+    for (size_t k = 0; k < n; ++k) out.edges.insert(out.edges.end(), {corner[k], corner[(k + 1) % n]});
   }
 
   std::stable_sort(pending.begin(), pending.end(),
                    [](const Pending& a, const Pending& b) { return !a.transparent && b.transparent; });
   for (Pending& p : pending) {
-    uint32_t first = static_cast<uint32_t>(out.vertices.size());
-    out.batches.push_back(RenderBatch{p.texture, p.transparent, first, static_cast<uint32_t>(p.verts.size())});
-    out.vertices.insert(out.vertices.end(), p.verts.begin(), p.verts.end());
-    for (uint32_t e : p.edges) out.edges.push_back(first + e);
+    uint32_t first = static_cast<uint32_t>(out.indices.size());
+    out.batches.push_back(RenderBatch{p.texture, p.transparent, first, static_cast<uint32_t>(p.indices.size())});
+    out.indices.insert(out.indices.end(), p.indices.begin(), p.indices.end());
   }
   triangles_ = std::move(out);
   trianglesRevision_ = revision_;

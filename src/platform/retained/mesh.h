@@ -50,21 +50,28 @@ struct RenderVertex {
   uint32_t color;  // ARGB
 };
 
-// Triangles of one texture and one kind (opaque or blended).
+// Triangles of one texture and one kind (opaque or blended): a range of
+// TriangleBuffer::indices.
 struct RenderBatch {
   std::shared_ptr<Texture> texture;
   bool transparent = false;
-  uint32_t first = 0;  // first vertex
-  uint32_t count = 0;  // vertex count (a multiple of 3)
+  uint32_t first = 0;  // first index
+  uint32_t count = 0;  // index count (a multiple of 3)
 };
 
-// The mesh as triangles: built from the faces when first asked for after a
-// change, then kept. Edge indices outline the faces (for wireframe).
+// The mesh as indexed triangles, built from the faces when first asked for
+// after a change, then kept. For smooth shading, corners with the same
+// vertex, normal and colour share one vertex; for flat shading every face has
+// vertices of its own (so any corner carries the face normal). Edge indices
+// outline the faces (for wireframe).
 struct TriangleBuffer {
   std::vector<RenderVertex> vertices;
+  std::vector<uint32_t> indices;
   std::vector<RenderBatch> batches;
   std::vector<uint32_t> edges;  // pairs of vertex indices
   Box box;
+  bool flat = false;
+  size_t triangleCount() const { return indices.size() / 3; }
 };
 
 class MeshBase : public Visual {
@@ -102,7 +109,7 @@ class MeshBase : public Visual {
 
   // Changes whenever the triangles change (geometry, colours, coordinates).
   uint32_t revision() const { return revision_; }
-  const TriangleBuffer& triangles() const;
+  const TriangleBuffer& triangles(bool flat = false) const;
 
  // Copies everything but the identity (id) from another mesh.
   void copyFrom(const MeshBase& o);

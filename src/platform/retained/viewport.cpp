@@ -124,7 +124,7 @@ RenderList Viewport::buildRenderList(const Frame& scene) const {
   std::vector<std::pair<float, size_t>> blended;
   auto onMesh = [&](const std::shared_ptr<MeshBase>& m, const Mat4& world, const auto&) {
     if (m->faceCount() == 0) return;
-    const TriangleBuffer& tb = m->triangles();
+    const TriangleBuffer& tb = m->triangles(quality::flat(m->quality()));
     Vec3 centre = (tb.box.min + tb.box.max) * 0.5f;
     DrawItem item{m, world, m->quality(), (list.view * world).transformPoint(centre).z};
     if (!tb.batches.empty() && tb.batches.back().transparent) blended.push_back({item.depth, list.items.size()});
