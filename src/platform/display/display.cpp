@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/display/display_error.h"
+#include "platform/render/scene_renderer.h"
 
 namespace quarvel::display {
 
@@ -19,12 +20,22 @@ void DisplayControl::initialize() {
   try {
     backend_->open(full_screen);
     presenter_ = std::make_unique<render::Presenter>(kWidth, kHeight);
+    renderer_ = std::make_shared<render::SceneRenderer>(back_);
   } catch (const std::runtime_error& e) {
+    renderer_.reset();
     presenter_.reset();
     backend_->close();
     if (dynamic_cast<const DisplayError*>(&e)) throw;
     throw DisplayError(e.what());
   }
+  device = root.createDevice(renderer_, kWidth, kHeight);
+  device->setQuality(rm::quality::kGouraud);
+  device->setTextureQuality(rm::TextureQuality::Nearest);
+  if (!scene) scene = root.createFrame(nullptr);
+  camera = root.createFrame(scene);
+  camera->setPosition(scene.get(), {0, 0, 0});
+  viewport = root.createViewport(device, camera, 0, 0, kWidth, kHeight);
+  viewport->setBack(5000.0f);
   initialized_ = true;
   if (on_initialize) on_initialize();
   if (on_initialize_surface) on_initialize_surface();
@@ -35,6 +46,11 @@ void DisplayControl::finalize() {
   if (on_finalize) on_finalize();
   initialized_ = false;
   backend_->make_current();
+  viewport.reset();
+  device.reset();
+  if (camera && scene) scene->deleteChild(camera.get());
+  camera.reset();
+  renderer_.reset();
   presenter_.reset();
   backend_->close();
 }
@@ -60,12 +76,10 @@ void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
 
 void DisplayControl::render() {
   if (!initialized_) return;
-  if (scene_renderer) {
-    backend_->make_current();
-    scene_renderer(back_);
-  } else {
-    render::fill_rect(back_, viewport, 0);
-  }
+  backend_->make_current();
+  viewport->clear();
+  viewport->render(*scene);
+  device->update();
 }
 
 void DisplayControl::flip() {

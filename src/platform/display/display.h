@@ -18,6 +18,11 @@
 #include "platform/display/text_canvas.h"
 #include "platform/render/gamma.h"
 #include "platform/render/surface2d.h"
+#include "platform/retained/root.h"
+
+namespace quarvel::render {
+class SceneRenderer;
+}
 
 namespace quarvel::display {
 
@@ -39,14 +44,20 @@ class DisplayControl {
   std::function<void()> on_initialize_surface;
   std::function<void()> on_finalize;
 
-  // Draws the 3D scene into the back surface (inside the viewport
-  // rectangle). Unset, render() clears the viewport rectangle to black.
-  std::function<void(Picture& back)> scene_renderer;
-  render::Rect viewport{0, 0, kWidth, kHeight};
+  // The scene graph. The root and the scene frame live as long as the
+  // control; each initialise makes a new device (OpenGL back end), a camera
+  // frame (child of the scene frame, at the origin) and a viewport over the
+  // whole back surface with its back clipping plane at 5000.
+  rm::Root root;
+  std::shared_ptr<rm::Frame> scene;
+  std::shared_ptr<rm::Frame> camera;
+  std::shared_ptr<rm::Device> device;
+  std::shared_ptr<rm::Viewport> viewport;
 
   // Finalises first when already initialised; then opens the back end,
-  // raises on_initialize and on_initialize_surface. On failure everything
-  // created so far is released and DisplayError is thrown.
+  // sets up the scene graph, raises on_initialize and
+  // on_initialize_surface. On failure everything created so far is
+  // released and DisplayError is thrown.
   void initialize();
   // Raises on_finalize and releases the back end. Does nothing when not
   // initialised.
@@ -74,7 +85,8 @@ class DisplayControl {
   // ours).
   void set_colour_tables(const std::array<uint32_t, 256>& table) { colour_table_ = table; }
 
-  // The 3D hook: only when initialised.
+  // Draws the scene into the viewport rectangle: viewport clear, render of
+  // the scene frame, device update. Only when initialised.
   void render();
   // Presents the back surface through the gamma ramp: only when initialised.
   void flip();
@@ -89,6 +101,7 @@ class DisplayControl {
  private:
   std::unique_ptr<DisplayBackend> backend_;
   std::unique_ptr<render::Presenter> presenter_;
+  std::shared_ptr<render::SceneRenderer> renderer_;
   Picture back_{kWidth, kHeight};
   TextCanvas canvas_;
   render::GammaRamp gamma_ = render::GammaRamp::identity();

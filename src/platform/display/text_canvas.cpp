@@ -96,14 +96,6 @@ inline uint32_t bgr_to_rgb(uint32_t bgr) {
   return ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
 }
 
-inline uint32_t mix(uint32_t d, uint32_t rgb, uint32_t a) {
-  const uint32_t na = 255 - a;
-  const uint32_t r = (((rgb >> 16) & 0xFF) * a + ((d >> 16) & 0xFF) * na + 127) / 255;
-  const uint32_t g = (((rgb >> 8) & 0xFF) * a + ((d >> 8) & 0xFF) * na + 127) / 255;
-  const uint32_t b = ((rgb & 0xFF) * a + (d & 0xFF) * na + 127) / 255;
-  return 0xFF000000u | (r << 16) | (g << 8) | b;
-}
-
 }  // namespace
 
 bool TextCanvas::font_available() { return Font::get().ok(); }
@@ -135,8 +127,9 @@ int TextCanvas::text_out(Picture& dst, int x, int y, std::string_view latin1) co
       for (int gx = 0; gx < g.w; ++gx) {
         const int px = pen + g.x0 + gx;
         if (px < 0 || px >= dst.width) continue;
-        const uint8_t a = g.coverage[static_cast<size_t>(gy) * g.w + gx];
-        if (a) dst.at(px, py) = mix(dst.at(px, py), rgb, a);
+        // Crisp pixels, as on the 16-bit displays the show was made for:
+        // a pixel is inked when the glyph covers at least half of it.
+        if (g.coverage[static_cast<size_t>(gy) * g.w + gx] >= 128) dst.at(px, py) = 0xFF000000u | rgb;
       }
     }
     pen += g.advance;

@@ -1,6 +1,6 @@
 #pragma once
 // The drawing canvas of the back surface: Latin-1 text in a TrueType font
-// (DejaVu Sans from fonts-dejavu-core), anti-aliased, with a transparent or
+// (DejaVu Sans from fonts-dejavu-core), crisp (not anti-aliased), with a transparent or
 // filled background. Font colours are given in the display layer's colour
 // encoding, 0x00BBGGRR (so 0xFFFFFF is white).
 #include <cstdint>
