@@ -1,0 +1,295 @@
+#include "capture.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "platform/common/png_write.h"
+#include "platform/display/display.h"
+#include "platform/display/display_error.h"
+#include "platform/retained/x_loader.h"
+#include "test_scene.h"
+
+namespace quarvel::capture {
+namespace {
+
+bool parse_int(const std::string& s, int& v) {
+  try {
+    size_t n = 0;
+    long x = std::stol(s, &n);
+    if (n != s.size() || x < 0 || x > 100000000) return false;
+    v = static_cast<int>(x);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string frame_name(const std::string& dir, int tick) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "frame_%06d.png", tick);
+  return (std::filesystem::path(dir) / buf).string();
+}
+
+bool wants_png(const Options& opt, int tick) {
+  return opt.png_at.count(tick) || (opt.png_every > 0 && tick % opt.png_every == 0);
+}
+
+bool write_frame(const Options& opt, const display::DisplayControl& d, int tick) {
+  std::string error;
+  if (!write_png(frame_name(opt.out, tick), d.screenshot(), &error)) {
+    std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The show itself, headless: the main form on a virtual clock.
+int run_show(const Options& opt) {
+  uint32_t now = 0;
+  app::TMainForm form(display::make_headless_backend(), [&now] { return now; });
+  form.FormCreate();
+  form.Show();
+  int status = 0;
+  // Idle calls until the form has ticked `ticks` times; a form whose timer
+  // is off (or that closes) ends the run.
+  for (uint64_t done = 0; done < static_cast<uint64_t>(opt.ticks) && !form.closing();) {
+    now += static_cast<uint32_t>(opt.ms_per_tick);
+    if (!form.idle_loop.idle()) break;
+    if (form.ticks() == done) continue;
+    done = form.ticks();
+    const int tick = static_cast<int>(done - 1);
+    if (wants_png(opt, tick) && !write_frame(opt, form.DXDraw, tick)) {
+      status = 2;
+      break;
+    }
+  }
+  form.FormDestroy();
+  return status;
+}
+
+// A scene of the runner's own, posed each tick by `pose`, then moved,
+// rendered and flipped as the show does.
+template <typename Pose>
+int run_scene(const Options& opt, display::DisplayControl& d, Pose pose) {
+  for (int tick = 0; tick < opt.ticks; ++tick) {
+    pose(tick);
+    d.scene->move(1.0f);
+    d.render();
+    d.flip();
+    if (wants_png(opt, tick) && !write_frame(opt, d, tick)) return 2;
+  }
+  return 0;
+}
+
+int run_test_scene(const Options& opt) {
+  display::DisplayControl d(display::make_headless_backend());
+  d.initialize();
+  d.viewport->setFront(1.0f);
+  d.viewport->setBack(5000.0f);
+  TestScene scene = buildTestScene(d.root, d.scene, d.camera, opt.detail);
+  return run_scene(opt, d, [&](int tick) { scene.setTime(static_cast<float>(tick)); });
+}
+
+void grow_bounds(const rm::Frame& f, rm::Vec3& lo, rm::Vec3& hi, bool& any) {
+  const rm::Mat4 world = f.worldTransform();
+  for (const auto& v : f.visuals()) {
+    auto mb = std::dynamic_pointer_cast<rm::MeshBase>(v);
+    if (!mb || mb->faceCount() == 0) continue;
+    const rm::Box b = mb->box();
+    for (int i = 0; i < 8; ++i) {
+      const rm::Vec3 c{i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z};
+      const rm::Vec3 w = world.transformPoint(c);
+      if (!any) {
+        lo = hi = w;
+        any = true;
+      }
+      lo = {std::min(lo.x, w.x), std::min(lo.y, w.y), std::min(lo.z, w.z)};
+      hi = {std::max(hi.x, w.x), std::max(hi.y, w.y), std::max(hi.z, w.z)};
+    }
+  }
+  for (const auto& c : f.children()) grow_bounds(*c, lo, hi, any);
+}
+
+void set_texture_everywhere(rm::Frame& f, const std::shared_ptr<rm::Texture>& t) {
+  for (const auto& v : f.visuals())
+    if (auto mb = rm::asMeshBuilder(v)) mb->setTexture(t);
+  for (const auto& c : f.children()) set_texture_everywhere(*c, t);
+}
+
+// One model file turning in front of the camera, lit.
+int run_model(const Options& opt) {
+  display::DisplayControl d(display::make_headless_backend());
+  d.initialize();
+  auto pivot = d.root.createFrame(d.scene);
+  auto holder = d.root.createFrame(pivot);
+  auto set = d.root.createAnimationSet();
+  std::string error;
+  if (!rm::loadAnimationSet(*set, opt.model, holder, error)) {
+    std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
+    return 2;
+  }
+  if (!opt.texture.empty()) {
+    auto tex = rm::loadTextureFile(opt.texture, error);
+    if (!tex) {
+      std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
+      return 2;
+    }
+    set_texture_everywhere(*holder, tex);
+  }
+  set->setTime(0.0f);
+  rm::Vec3 lo{}, hi{};
+  bool any = false;
+  grow_bounds(*holder, lo, hi, any);
+  if (!any) {
+    std::fprintf(stderr, "quarvel-capture: %s: the model has no faces to show\n", opt.model.c_str());
+    return 2;
+  }
+  const rm::Vec3 centre{(lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2};
+  const rm::Vec3 size{hi.x - lo.x, hi.y - lo.y, hi.z - lo.z};
+  const float radius = std::max(0.5f * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z), 1e-3f);
+  // Turn about the model's centre.
+  pivot->setPosition(d.scene.get(), centre);
+  holder->setPosition(pivot.get(), {-centre.x, -centre.y, -centre.z});
+  pivot->setRotation(d.scene.get(), {0, 1, 0}, 2.0f * 3.14159265f / 120.0f);
+
+  d.viewport->setBack(radius * 20.0f);
+  d.viewport->setFront(radius * 0.01f);
+  d.viewport->setField(0.5f);
+  d.camera->setPosition(d.scene.get(), {centre.x, centre.y + radius * 0.5f, centre.z - radius * 2.4f});
+  d.camera->lookAt(*pivot, d.scene.get());
+
+  d.scene->addLight(d.root.createLightRGB(rm::LightType::Ambient, 0.35f, 0.35f, 0.35f));
+  auto sun = d.root.createFrame(d.scene);
+  sun->setOrientation(d.scene.get(), {0.5f, -0.7f, 1.0f}, {0, 1, 0});
+  sun->addLight(d.root.createLightRGB(rm::LightType::Directional, 0.9f, 0.9f, 0.85f));
+  d.scene->setSceneBackground(0xFF202830u);
+
+  return run_scene(opt, d, [&](int tick) {
+    if (opt.anim_step != 0.0f) set->setTime(static_cast<float>(tick) * opt.anim_step);
+  });
+}
+
+}  // namespace
+
+const char* usage() {
+  return "usage: quarvel-capture [--ticks N] [--png-at K[,K...]] [--png-every N] [--out DIR]\n"
+         "                       [--ms-per-tick MS] [--test-scene [--detail N]]\n"
+         "                       [--model FILE [--texture PICTURE] [--anim-step T]]\n"
+         "Runs the show headless (no display needed) for N ticks of a virtual clock and\n"
+         "writes the presented picture of tick K (0-based) as DIR/frame_00000K.png.\n"
+         "--test-scene renders the renderer's built-in test scene instead; --model renders\n"
+         "one model file turning in front of the camera.\n";
+}
+
+bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
+  help = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    auto int_value = [&](int& out) {
+      std::string s;
+      if (!value(s)) return false;
+      if (!parse_int(s, out)) {
+        error = a + ": not a whole number: " + s;
+        return false;
+      }
+      return true;
+    };
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return true;
+    } else if (a == "--ticks") {
+      if (!int_value(opt.ticks)) return false;
+    } else if (a == "--png-at") {
+      std::string s;
+      if (!value(s)) return false;
+      size_t start = 0;
+      while (start <= s.size()) {
+        const size_t comma = s.find(',', start);
+        const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int k = 0;
+        if (!parse_int(part, k)) {
+          error = "--png-at: not a tick number: " + part;
+          return false;
+        }
+        opt.png_at.insert(k);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else if (a == "--png-every") {
+      if (!int_value(opt.png_every)) return false;
+    } else if (a == "--out") {
+      if (!value(opt.out)) return false;
+    } else if (a == "--ms-per-tick") {
+      if (!int_value(opt.ms_per_tick)) return false;
+    } else if (a == "--test-scene") {
+      opt.mode = Options::Mode::TestScene;
+    } else if (a == "--detail") {
+      if (!int_value(opt.detail)) return false;
+      if (opt.detail < 1 || opt.detail > 8) {
+        error = "--detail: from 1 to 8";
+        return false;
+      }
+    } else if (a == "--model") {
+      if (!value(opt.model)) return false;
+      opt.mode = Options::Mode::Model;
+    } else if (a == "--texture") {
+      if (!value(opt.texture)) return false;
+    } else if (a == "--anim-step") {
+      std::string s;
+      if (!value(s)) return false;
+      try {
+        size_t n = 0;
+        opt.anim_step = std::stof(s, &n);
+        if (n != s.size() || !std::isfinite(opt.anim_step)) throw 0;
+      } catch (...) {
+        error = "--anim-step: not a number: " + s;
+        return false;
+      }
+    } else {
+      error = "unknown argument: " + a;
+      return false;
+    }
+  }
+  if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {
+    error = "--texture goes with --model";
+    return false;
+  }
+  return true;
+}
+
+int run(const Options& opt) {
+  if (!opt.png_at.empty() || opt.png_every > 0) {
+    std::error_code ec;
+    std::filesystem::create_directories(opt.out, ec);
+    if (ec) {
+      std::fprintf(stderr, "quarvel-capture: %s: cannot create the folder (%s)\n", opt.out.c_str(),
+                   ec.message().c_str());
+      return 2;
+    }
+  }
+  try {
+    switch (opt.mode) {
+      case Options::Mode::TestScene: return run_test_scene(opt);
+      case Options::Mode::Model: return run_model(opt);
+      case Options::Mode::Show: return run_show(opt);
+    }
+  } catch (const display::DisplayError& e) {
+    std::fprintf(stderr, "quarvel-capture: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace quarvel::capture

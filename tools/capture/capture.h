@@ -1,0 +1,35 @@
+#pragma once
+// The headless runner: drives the show (or a test scene, or one model file)
+// with no display, from a virtual clock, and writes chosen frames as PNG.
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quarvel::capture {
+
+struct Options {
+  enum class Mode { Show, TestScene, Model };
+  Mode mode = Mode::Show;
+  int ticks = 100;
+  std::set<int> png_at;      // tick indices (0-based) to write
+  int png_every = 0;         // also every Nth tick when > 0
+  std::string out = ".";
+  int ms_per_tick = 17;      // virtual milliseconds between ticks
+  int detail = 1;            // test scene tessellation
+  std::string model;         // --model FILE
+  std::string texture;       // --texture PICTURE
+  float anim_step = 0.0f;    // model animation time advanced each tick
+};
+
+// Parses the command line (without argv[0]). Returns false with a message
+// for bad arguments; `help` is set for --help.
+bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help);
+
+const char* usage();
+
+// Runs and returns the process status: 0, 1 for a display failure, 2 for
+// bad input (a model that does not load, an output folder that cannot be
+// written).
+int run(const Options& opt);
+
+}  // namespace quarvel::capture
