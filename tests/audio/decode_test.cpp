@@ -126,11 +126,5 @@ TEST(DecodeMp3, RandomBytesAreRefused) {
   }
 }
 
-TEST(DecodeMp3, NullBufferIsRefused) {
-  PcmTrack track;
-  std::string error;
-  EXPECT_EQ(decode_mp3(nullptr, 100, track, error), DecodeStatus::undecodable);
-}
-
 }  // namespace
 }  // namespace quarvel::audio

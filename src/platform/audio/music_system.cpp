@@ -1,6 +1,7 @@
 #include "platform/audio/music_system.h"
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "platform/audio/output_stream.h"
@@ -67,6 +68,10 @@ uint32_t MusicSystem::open_stream(const std::string& file) {
   } catch (const std::bad_alloc&) {
     error_ = MusicError::memory;
     std::fprintf(stderr, "music file %s: out of memory\n", file.c_str());
+    return 0;
+  } catch (const std::exception& e) {  // e.g. no thread for the clock
+    error_ = MusicError::unknown;
+    std::fprintf(stderr, "music file %s: %s\n", file.c_str(), e.what());
     return 0;
   }
 }

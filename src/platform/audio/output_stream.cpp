@@ -29,16 +29,16 @@ void audio_callback(void* user, Uint8* stream, int len) {
 }  // namespace
 
 void silence_alsa_errors() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-  if (!lib) return;  // no ALSA here: nothing to silence
-  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-  using SetHandler = int (*)(Handler);
-  auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"));
-  if (set) set(alsa_error_ignored);
-  // The library stays loaded: SDL uses the same instance and its handler.
+  static std::once_flag once;
+  std::call_once(once, [] {
+    void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return;  // no ALSA here: nothing to silence
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"));
+    if (set) set(alsa_error_ignored);
+    // The library stays loaded: SDL uses the same instance and its handler.
+  });
 }
 
 OutputMusicStream::OutputMusicStream(PcmTrack track, bool try_sound_device)
