@@ -114,6 +114,26 @@ TEST(DecodeMp3, FileCutHalfwayKeepsTheFramesBeforeTheCut) {
   EXPECT_LT(track.frames(), frames);
 }
 
+TEST(DecodeMp3, DamagedBytesInsideAGoodFileDecodeWithoutHarm) {
+  const uint64_t frames = 44100;
+  const auto good = encode_mp3(sine_pcm(44100, 2, frames, 440.0, 0.5), 44100, 2);
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    auto bytes = good;
+    for (int i = 0; i < 50; ++i) bytes[rng() % bytes.size()] = static_cast<uint8_t>(rng());
+    PcmTrack track;
+    std::string error;
+    DecodeStatus status = decode_mp3(bytes.data(), bytes.size(), track, error);
+    if (status == DecodeStatus::ok) {
+      EXPECT_LE(track.frames(), 2 * frames) << round;
+      EXPECT_EQ(track.samples.size(), track.frames() * track.channels);
+    } else {
+      EXPECT_TRUE(track.empty());
+      EXPECT_FALSE(error.empty());
+    }
+  }
+}
+
 TEST(DecodeMp3, RandomBytesAreRefused) {
   for (unsigned seed = 1; seed <= 8; ++seed) {
     std::mt19937 rng(seed);
