@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "app/window_loop.h"
+#include "platform/audio/music_system.h"
 #include "platform/display/display_error.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,9 @@ int main(int argc, char** argv) {
   }
   int status = 0;
   try {
-    app::TMainForm form(display::make_window_backend(app::kTitle), [] { return static_cast<uint32_t>(SDL_GetTicks()); });
+    audio::MusicSystem music(audio::Playback::output);
+    app::TMainForm form(display::make_window_backend(app::kTitle),
+                        [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music);
     form.FormCreate();
     form.Show();
     app::run_message_loop(form);

@@ -1,9 +1,12 @@
 #include "app/main_form.h"
 
+#include "app/music_startup.h"
+
 namespace quarvel::app {
 
-TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock)
-    : DXDraw(std::move(backend)), DXTimer(idle_loop, clock), Timer_chargement(idle_loop, clock) {
+TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
+                     audio::MusicDevice& music_device)
+    : DXDraw(std::move(backend)), DXTimer(idle_loop, clock), Timer_chargement(idle_loop, clock), music(music_device) {
   DXDraw.image_list = &ImageList;
   DXDraw.on_initialize = [this] { DXDrawInitialize(); };
   DXDraw.on_initialize_surface = [this] { DXDrawInitializeSurface(); };
@@ -23,9 +26,12 @@ TMainForm::~TMainForm() { DXDraw.finalize(); }
 
 void TMainForm::Show() { DXDraw.initialize(); }
 
-void TMainForm::FormCreate() {}
+void TMainForm::FormCreate() {
+  // The display hides the cursor itself while in full screen.
+  FormCreate_music(music, nullptr, flux_musique);
+}
 
-void TMainForm::FormDestroy() {}
+void TMainForm::FormDestroy() { FormDestroy_music(music); }
 
 void TMainForm::DXDrawInitialize() {
   DXTimer.set_enabled(true);

@@ -11,13 +11,20 @@
 #include "platform/display/image_list.h"
 #include "platform/display/input.h"
 
+namespace quarvel::audio {
+class MusicDevice;
+}
+
 namespace quarvel::app {
 
 inline constexpr const char* kTitle = "Quarvel Team";
 
 class TMainForm {
  public:
-  TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock);
+  // `music` is the music layer (real output, or a virtual clock headless);
+  // it must outlive the form.
+  TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
+            audio::MusicDevice& music);
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
@@ -49,6 +56,11 @@ class TMainForm {
   void DXTimerTimer(int lag_count);
   void FormKeyDown(int key, bool alt);
   void FormMouseDown(int button, int x, int y);
+
+  // The music layer and the handle of the show's music stream (0 when the
+  // file could not be opened: the show's clock then stands still).
+  audio::MusicDevice& music;
+  uint32_t flux_musique = 0;
 
   // Ticks run so far.
   uint64_t ticks() const { return ticks_; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "platform/audio/music_system.h"
 #include "platform/common/png_write.h"
 #include "platform/display/display.h"
 #include "platform/display/display_error.h"
@@ -14,6 +15,7 @@
 #include "test_scene.h"
 
 namespace quarvel::capture {
+namespace fs = std::filesystem;
 namespace {
 
 bool parse_int(const std::string& s, int& v) {
@@ -50,7 +52,9 @@ bool write_frame(const Options& opt, const display::DisplayControl& d, int tick)
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
   uint32_t now = 0;
-  app::TMainForm form(display::make_headless_backend(), [&now] { return now; });
+  // The music plays on a virtual clock that moves with the ticks.
+  audio::MusicSystem music(audio::Playback::virtual_clock);
+  app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
   form.FormCreate();
   form.Show();
   int status = 0;
@@ -58,6 +62,7 @@ int run_show(const Options& opt) {
   // is off (or that closes) ends the run.
   for (uint64_t done = 0; done < static_cast<uint64_t>(opt.ticks) && !form.closing();) {
     now += static_cast<uint32_t>(opt.ms_per_tick);
+    music.advance_seconds(opt.ms_per_tick / 1000.0);
     if (!form.idle_loop.idle()) break;
     if (form.ticks() == done) continue;
     done = form.ticks();
@@ -177,12 +182,13 @@ int run_model(const Options& opt) {
 
 const char* usage() {
   return "usage: quarvel-capture [--ticks N] [--png-at K[,K...]] [--png-every N] [--out DIR]\n"
-         "                       [--ms-per-tick MS] [--test-scene [--detail N]]\n"
+         "                       [--ms-per-tick MS] [--show DIR] [--test-scene [--detail N]]\n"
          "                       [--model FILE [--texture PICTURE] [--anim-step T]]\n"
          "Runs the show headless (no display needed) for N ticks of a virtual clock and\n"
          "writes the presented picture of tick K (0-based) as DIR/frame_00000K.png.\n"
          "--test-scene renders the renderer's built-in test scene instead; --model renders\n"
-         "one model file turning in front of the camera.\n";
+         "one model file turning in front of the camera. --show DIR runs in the show folder DIR\n"
+         "(where the show's files are), as the show reads them from its current folder.\n";
 }
 
 bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
@@ -229,6 +235,8 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       }
     } else if (a == "--png-every") {
       if (!int_value(opt.png_every)) return false;
+    } else if (a == "--show") {
+      if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
       if (!value(opt.out)) return false;
     } else if (a == "--ms-per-tick") {
@@ -269,7 +277,22 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
   return true;
 }
 
-int run(const Options& opt) {
+int run(const Options& opt_in) {
+  Options opt = opt_in;
+  if (!opt.show_dir.empty()) {
+    // Paths given on the command line stay relative to where we started.
+    std::error_code ec;
+    const fs::path here = fs::current_path();
+    opt.out = (here / opt.out).string();
+    if (!opt.model.empty()) opt.model = (here / opt.model).string();
+    if (!opt.texture.empty()) opt.texture = (here / opt.texture).string();
+    fs::current_path(opt.show_dir, ec);
+    if (ec) {
+      std::fprintf(stderr, "quarvel-capture: %s: cannot enter the show folder (%s)\n", opt.show_dir.c_str(),
+                   ec.message().c_str());
+      return 2;
+    }
+  }
   if (!opt.png_at.empty() || opt.png_every > 0) {
     std::error_code ec;
     std::filesystem::create_directories(opt.out, ec);

@@ -14,6 +14,7 @@ struct Options {
   std::set<int> png_at;      // tick indices (0-based) to write
   int png_every = 0;         // also every Nth tick when > 0
   std::string out = ".";
+  std::string show_dir;      // --show DIR: the folder with the show's files
   int ms_per_tick = 17;      // virtual milliseconds between ticks
   int detail = 1;            // test scene tessellation
   std::string model;         // --model FILE
