@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/common/json.h"
+
 #include "audio/mp3_maker.h"
 #include "platform/audio/music_info.h"
 
@@ -46,8 +48,8 @@ TEST(DescribeMusic, FileThatDoesNotDecodeGivesAReason) {
 }
 
 TEST(DescribeMusic, FileNamesAreEscaped) {
-  EXPECT_EQ(json_quote("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
-  EXPECT_EQ(json_quote(std::string("\x01", 1)), "\"\\u0001\"");
+  EXPECT_EQ(quarvel::json_string("a\"b\\c\n"), "\"a\\\"b\\\\c\\n\"");
+  EXPECT_EQ(quarvel::json_string(std::string("\x01", 1)), "\"\\u0001\"");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/common/picture_file.h"
+#include "platform/common/json.h"
 #include "platform/retained/xfile/describe.h"
 #include "platform/retained/xfile/reader.h"
 
@@ -20,7 +21,7 @@
 
 namespace {
 
-using quarvel::xfile::json_string;
+using quarvel::json_string;
 
 bool read_whole(const std::string& path, std::vector<unsigned char>& data, std::string& error) {
   FILE* f = std::fopen(path.c_str(), "rb");

@@ -1,30 +1,10 @@
 #include "platform/audio/music_info.h"
 
+#include "platform/common/json.h"
+
 #include <cstdio>
 
 namespace quarvel::audio {
-
-std::string json_quote(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string music_json(const std::string& file, const PcmTrack& track) {
   const uint64_t frames = track.frames();
@@ -35,7 +15,7 @@ std::string music_json(const std::string& file, const PcmTrack& track) {
                 "\"seconds\": %.3f, \"left_peaks\": [",
                 track.rate, track.channels, static_cast<unsigned long long>(frames),
                 static_cast<unsigned long long>(track.bytes()), seconds);
-  std::string line = "{\"file\": " + json_quote(file) + head;
+  std::string line = "{\"file\": " + json_string(file) + head;
   const uint64_t rate = track.rate > 0 ? static_cast<uint64_t>(track.rate) : 0;
   const uint64_t whole_seconds = rate ? frames / rate : 0;
   for (uint64_t s = 0; s < whole_seconds; ++s) {

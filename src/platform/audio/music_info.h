@@ -19,7 +19,5 @@ bool describe_music(const std::string& path, std::string& json_line, std::string
 // The same line for a track already decoded.
 std::string music_json(const std::string& file, const PcmTrack& track);
 
-// A JSON string literal, quotes included.
-std::string json_quote(const std::string& text);
 
 }  // namespace quarvel::audio

@@ -1,33 +1,10 @@
 #include "platform/retained/xfile/describe.h"
 
+#include "platform/common/json.h"
+
 #include <cstdio>
 
 namespace quarvel::xfile {
-
-std::string json_string(std::string_view s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Names in model files are single bytes in an unknown code page:
-          // show anything outside ASCII as its Latin-1 character.
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
-}
 
 namespace {
 
@@ -44,7 +21,7 @@ std::string mesh_textures(const Mesh& mesh) {
       if (dup) continue;
       if (!seen.empty()) out += ", ";
       seen.push_back(&t);
-      out += json_string(t);
+      out += quarvel::json_string(t, true);
     }
   }
   return out + "]";
@@ -53,7 +30,7 @@ std::string mesh_textures(const Mesh& mesh) {
 }  // namespace
 
 std::string describe_model(const Model& model, const std::string& file) {
-  std::string o = "{\"file\": " + json_string(file) + ", \"kind\": \"model\"";
+  std::string o = "{\"file\": " + quarvel::json_string(file) + ", \"kind\": \"model\"";
   o += ", \"encoding\": \"" + std::string(encoding_name(model.encoding)) + "\"";
   o += ", \"float_bits\": " + num(model.float_bits);
   char version[16];
@@ -66,7 +43,7 @@ std::string describe_model(const Model& model, const std::string& file) {
   for (const FrameRef& r : flatten_frames(model)) {
     o += first ? "" : ", ";
     first = false;
-    o += "{\"name\": " + json_string(r.frame->name) + ", \"depth\": " + num(r.depth) +
+    o += "{\"name\": " + quarvel::json_string(r.frame->name, true) + ", \"depth\": " + num(r.depth) +
          ", \"children\": " + num(r.frame->children.size()) + ", \"meshes\": " + num(r.frame->meshes.size()) + "}";
   }
   o += "]";
@@ -76,7 +53,7 @@ std::string describe_model(const Model& model, const std::string& file) {
   for (const Mesh& m : model.meshes) {
     o += first ? "" : ", ";
     first = false;
-    o += "{\"name\": " + json_string(m.name) + ", \"vertices\": " + num(m.declared_vertices) +
+    o += "{\"name\": " + quarvel::json_string(m.name, true) + ", \"vertices\": " + num(m.declared_vertices) +
          ", \"faces\": " + num(m.declared_faces) + ", \"materials\": " + num(m.materials.size()) +
          ", \"textures\": " + mesh_textures(m) + "}";
   }
@@ -87,14 +64,14 @@ std::string describe_model(const Model& model, const std::string& file) {
   for (const AnimationSet& set : model.animation_sets) {
     o += first ? "" : ", ";
     first = false;
-    o += "{\"name\": " + json_string(set.name) + ", \"animations\": [";
+    o += "{\"name\": " + quarvel::json_string(set.name, true) + ", \"animations\": [";
     bool first_anim = true;
     for (const Animation& a : set.animations) {
       uint64_t count[4] = {0, 0, 0, 0};
       for (const AnimationKeys& k : a.keys) count[k.type >= 3 ? 3 : k.type] += k.keys.size();
       o += first_anim ? "" : ", ";
       first_anim = false;
-      o += "{\"name\": " + json_string(a.name) + ", \"frame\": " + json_string(a.frame) +
+      o += "{\"name\": " + quarvel::json_string(a.name, true) + ", \"frame\": " + quarvel::json_string(a.frame, true) +
            ", \"keys\": {\"rotation\": " + num(count[0]) + ", \"scale\": " + num(count[1]) +
            ", \"position\": " + num(count[2]) + ", \"matrix\": " + num(count[3]) + "}" +
            ", \"options\": " + boolean(a.has_options) + ", \"closed\": " + boolean(a.closed) +

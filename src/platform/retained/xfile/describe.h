@@ -12,7 +12,5 @@ namespace quarvel::xfile {
 //  "meshes": [...], "animation_sets": [...]} on one line, without a line end.
 std::string describe_model(const Model& model, const std::string& file);
 
-// A JSON string literal, quotes included.
-std::string json_string(std::string_view s);
 
 }  // namespace quarvel::xfile
