@@ -11,7 +11,7 @@ DEPS = cmake make g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench previews clean
 
 all: build
 
@@ -40,6 +40,10 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+# A picture of every model file of the show: build/previews/000000NN.png
+previews: build
+	cmake --build $(BUILD) --target quarvel_previews
 
 clean:
 	rm -rf $(BUILD)
