@@ -52,14 +52,20 @@ class WindowBackend : public DisplayBackend {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     } else {
       flags |= SDL_WINDOW_RESIZABLE;
-      // Twice the picture's size where the screen allows it.
+      // Where the window was when it was last left; else twice the
+      // picture's size where the screen allows it.
       SDL_Rect usable;
-      if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
+      if (saved_.w > 0) {
+        w = saved_.w;
+        h = saved_.h;
+      } else if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
         w = 1280;
         h = 960;
       }
     }
-    window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+    const bool placed = !full_screen && saved_.w > 0;
+    window_ = SDL_CreateWindow(title_.c_str(), placed ? saved_.x : SDL_WINDOWPOS_CENTERED,
+                               placed ? saved_.y : SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (!window_) throw DisplayError(std::string("cannot create the window: ") + SDL_GetError());
     context_ = SDL_GL_CreateContext(window_);
     if (!context_) {
@@ -74,6 +80,10 @@ class WindowBackend : public DisplayBackend {
   }
 
   void close() override {
+    if (window_ && !full_screen_) {
+      SDL_GetWindowPosition(window_, &saved_.x, &saved_.y);
+      SDL_GetWindowSize(window_, &saved_.w, &saved_.h);
+    }
     if (context_) SDL_GL_DeleteContext(context_);
     if (window_) SDL_DestroyWindow(window_);
     context_ = nullptr;
@@ -117,6 +127,7 @@ class WindowBackend : public DisplayBackend {
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool full_screen_ = true;
+  SDL_Rect saved_{0, 0, 0, 0};  // the window's place when it was last closed
 };
 
 }  // namespace
