@@ -47,33 +47,21 @@ Mat4 scaling(Vec3 s) {
 // Rotations in the left-handed convention: a positive angle about an axis
 // turns clockwise when looking along the axis towards the origin... the usual
 // Direct3D-style row-vector matrices.
-Mat4 rotation_x(float a) {
+namespace {
+// Turns axis i towards axis j by `a`; the third axis stays.
+Mat4 plane_rotation(float a, int i, int j) {
   Mat4 r;
   float c = std::cos(a), s = std::sin(a);
-  r.at(1, 1) = c;
-  r.at(1, 2) = s;
-  r.at(2, 1) = -s;
-  r.at(2, 2) = c;
+  r.at(i, i) = c;
+  r.at(i, j) = s;
+  r.at(j, i) = -s;
+  r.at(j, j) = c;
   return r;
 }
-Mat4 rotation_y(float a) {
-  Mat4 r;
-  float c = std::cos(a), s = std::sin(a);
-  r.at(0, 0) = c;
-  r.at(0, 2) = -s;
-  r.at(2, 0) = s;
-  r.at(2, 2) = c;
-  return r;
-}
-Mat4 rotation_z(float a) {
-  Mat4 r;
-  float c = std::cos(a), s = std::sin(a);
-  r.at(0, 0) = c;
-  r.at(0, 1) = s;
-  r.at(1, 0) = -s;
-  r.at(1, 1) = c;
-  return r;
-}
+}  // namespace
+Mat4 rotation_x(float a) { return plane_rotation(a, 1, 2); }
+Mat4 rotation_y(float a) { return plane_rotation(a, 2, 0); }
+Mat4 rotation_z(float a) { return plane_rotation(a, 0, 1); }
 
 Mat4 look_frame(Vec3 pos, Vec3 dir, Vec3 up) {
   Vec3 z = normalize(dir);
@@ -184,6 +172,14 @@ void MeshData::add_quad(int a, int b, int c, int d) {
   add_triangle(a, c, d);
 }
 
+void MeshData::add_lattice_quads(int base, int rows, int cols) {
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < cols; ++j) {
+      int a = base + i * (cols + 1) + j;
+      add_quad(a, a + 1, a + cols + 2, a + cols + 1);
+    }
+}
+
 void MeshData::box(Vec3 c, Vec3 s) {
   Vec3 h = s * 0.5f;
   struct Face {
@@ -240,14 +236,7 @@ void MeshData::lathe(const std::vector<std::array<float, 2>>& prof, int segs, bo
       add_vertex(p, nn, u_turns * s / segs, v);
     }
   }
-  for (int i = 0; i + 1 < n; ++i)
-    for (int s = 0; s < segs; ++s) {
-      int a = base + i * (segs + 1) + s;
-      int b = a + 1;
-      int c = a + segs + 1 + 1;
-      int d = a + segs + 1;
-      add_quad(a, b, c, d);
-    }
+  add_lattice_quads(base, n - 1, segs);
   if (!caps || inward) return;
   for (int end = 0; end < 2; ++end) {
     const auto& p = end == 0 ? prof.front() : prof.back();
@@ -287,11 +276,7 @@ void MeshData::ellipsoid(Vec3 c, Vec3 radii, int segs, int rings) {
                  1.0f - static_cast<float>(i) / rings);
     }
   }
-  for (int i = 0; i < rings; ++i)
-    for (int s = 0; s < segs; ++s) {
-      int a = base + i * (segs + 1) + s;
-      add_quad(a, a + 1, a + segs + 2, a + segs + 1);
-    }
+  add_lattice_quads(base, rings, segs);
 }
 
 void MeshData::grid(float x0, float x1, float z0, float z1, int nx, int nz,
@@ -307,11 +292,7 @@ void MeshData::grid(float x0, float x1, float z0, float z1, int nx, int nz,
       Vec3 n = normalize({-hx / dx, 1.0f, -hz / dz});
       add_vertex({x, h(x, z), z}, n, x / tile, -z / tile);
     }
-  for (int j = 0; j < nz; ++j)
-    for (int i = 0; i < nx; ++i) {
-      int a = base + j * (nx + 1) + i;
-      add_quad(a, a + 1, a + nx + 2, a + nx + 1);
-    }
+  add_lattice_quads(base, nz, nx);
 }
 
 void MeshData::panel(Vec3 c, float w, float h) {
@@ -338,11 +319,7 @@ void MeshData::torus(float major, float minor, int segs, int sides) {
                  static_cast<float>(j) / sides);
     }
   }
-  for (int i = 0; i < segs; ++i)
-    for (int j = 0; j < sides; ++j) {
-      int a = base + i * (sides + 1) + j;
-      add_quad(a, a + 1, a + sides + 2, a + sides + 1);
-    }
+  add_lattice_quads(base, segs, sides);
 }
 
 void MeshData::displace(int from, const std::function<Vec3(Vec3)>& f) {
@@ -363,22 +340,16 @@ void MeshData::recompute_normals(int from_vertex) {
     if (length(acc[i]) > 1e-12f) vertices[i].normal = normalize(acc[i]);
 }
 
-static float hash2(int x, int y, uint32_t seed) {
+float lattice_hash(int x, int y, uint32_t seed) {
   uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u +
                seed * 2246822519u;
   h = (h ^ (h >> 13)) * 1274126177u;
   h ^= h >> 16;
-  return static_cast<float>(h & 0xFFFFFF) / 8388608.0f - 1.0f;
+  return static_cast<float>(h & 0xFFFFFF) / 16777216.0f;
 }
 
 float value_noise(float x, float y, uint32_t seed) {
-  int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
-  float fx = x - ix, fy = y - iy;
-  fx = fx * fx * (3 - 2 * fx);
-  fy = fy * fy * (3 - 2 * fy);
-  float a = hash2(ix, iy, seed), b = hash2(ix + 1, iy, seed);
-  float c = hash2(ix, iy + 1, seed), d = hash2(ix + 1, iy + 1, seed);
-  return (a + (b - a) * fx) + ((c + (d - c) * fx) - (a + (b - a) * fx)) * fy;
+  return lattice_noise(x, y, [seed](int i, int j) { return lattice_hash(i, j, seed) * 2.0f - 1.0f; });
 }
 
 }  // namespace quarvel::assets

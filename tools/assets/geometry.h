@@ -3,6 +3,7 @@
 // (the model files' convention: v' = v * M, translation in the last row),
 // quaternions in the model files' key order, and a mesh under construction.
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -81,6 +82,9 @@ class MeshData {
   int add_vertex(Vec3 pos, Vec3 normal, float u, float v);  // transformed by xf
   void add_triangle(int a, int b, int c);
   void add_quad(int a, int b, int c, int d);
+  // Quads over a lattice of (rows + 1) x (cols + 1) vertices stored row by
+  // row from index `base`.
+  void add_lattice_quads(int base, int rows, int cols);
 
   // Axis-aligned box centred on c (before xf), flat-shaded, each face mapped
   // to the whole texture.
@@ -124,6 +128,22 @@ class Rng {
  private:
   uint32_t s_;
 };
+
+// A deterministic value in 0..1 for each integer lattice point.
+float lattice_hash(int x, int y, uint32_t seed);
+
+// Smooth noise in 2D: the values `at(i, j)` of the integer lattice points
+// around (x, y), blended with a smoothstep in each direction.
+template <typename Lattice>
+float lattice_noise(float x, float y, Lattice at) {
+  int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
+  float fx = x - ix, fy = y - iy;
+  fx = fx * fx * (3 - 2 * fx);
+  fy = fy * fy * (3 - 2 * fy);
+  float a = at(ix, iy), b = at(ix + 1, iy), c = at(ix, iy + 1), d = at(ix + 1, iy + 1);
+  float top = a + (b - a) * fx, bottom = c + (d - c) * fx;
+  return top + (bottom - top) * fy;
+}
 
 // Smooth value noise in 2D, deterministic, values in about -1..1.
 float value_noise(float x, float y, uint32_t seed);

@@ -24,26 +24,10 @@ uint32_t rgb(float r, float g, float b) {
   return 0xFF000000u | (c(r) << 16) | (c(g) << 8) | c(b);
 }
 
-float hashf(int x, int y, uint32_t seed) {
-  uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u +
-               seed * 2246822519u;
-  h = (h ^ (h >> 13)) * 1274126177u;
-  h ^= h >> 16;
-  return static_cast<float>(h & 0xFFFFFF) / 16777216.0f;  // 0..1
-}
-
 // Value noise whose lattice wraps every `period` cells, so the result tiles.
 float tile_noise(float x, float y, int period, uint32_t seed) {
-  int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
-  float fx = x - ix, fy = y - iy;
-  fx = fx * fx * (3 - 2 * fx);
-  fy = fy * fy * (3 - 2 * fy);
-  auto h = [&](int a, int b) {
-    return hashf(((a % period) + period) % period, ((b % period) + period) % period, seed);
-  };
-  float a = h(ix, iy), b = h(ix + 1, iy), c = h(ix, iy + 1), d = h(ix + 1, iy + 1);
-  float top = a + (b - a) * fx, bot = c + (d - c) * fx;
-  return top + (bot - top) * fy;
+  auto wrap = [period](int i) { return ((i % period) + period) % period; };
+  return lattice_noise(x, y, [&](int i, int j) { return lattice_hash(wrap(i), wrap(j), seed); });
 }
 
 // Fractal sum of tiling noise over a picture of `size` pixels, 0..1.
@@ -60,82 +44,75 @@ float fbm_tile(float px, float py, int size, int base_cells, int octaves, uint32
   return sum / norm;
 }
 
+// A square texture of n x n pixels, each given by `pixel(x, y)`.
+template <typename F>
+Picture square_texture(int n, F pixel) {
+  Picture p(n, n);
+  p.bits = 24;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) p.at(x, y) = pixel(x, y);
+  return p;
+}
+
 }  // namespace
 
 Picture make_moss_texture() {
   const int n = 256;
-  Picture p(n, n);
-  p.bits = 24;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float f = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 8, 5, 11);
-      float g = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 32, 3, 23);
-      float clump = std::clamp((f - 0.35f) * 2.2f, 0.0f, 1.0f);
-      float r = 0.10f + 0.18f * clump + 0.10f * g;
-      float gg = 0.22f + 0.40f * clump + 0.18f * g;
-      float b = 0.06f + 0.08f * clump;
-      p.at(x, y) = rgb(r, gg, b);
-    }
-  return p;
+  return square_texture(n, [](int x, int y) {
+    float f = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 8, 5, 11);
+    float g = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 32, 3, 23);
+    float clump = std::clamp((f - 0.35f) * 2.2f, 0.0f, 1.0f);
+    float r = 0.10f + 0.18f * clump + 0.10f * g;
+    float gg = 0.22f + 0.40f * clump + 0.18f * g;
+    float b = 0.06f + 0.08f * clump;
+    return rgb(r, gg, b);
+  });
 }
 
 Picture make_fire_texture() {
   const int n = 128;
-  Picture p(n, n);
-  p.bits = 24;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      float turb = fbm_tile(fx, fy * 0.6f, n, 4, 4, 77);
-      float height = 1.0f - fy / n;  // 1 at the top
-      float heat = std::clamp(1.15f - height * 1.1f + (turb - 0.5f) * 0.9f, 0.0f, 1.0f);
-      float r = std::min(1.0f, heat * 1.6f);
-      float g = std::clamp((heat - 0.35f) * 1.5f, 0.0f, 1.0f);
-      float b = std::clamp((heat - 0.8f) * 3.0f, 0.0f, 1.0f);
-      p.at(x, y) = rgb(r, g, b);
-    }
-  return p;
+  return square_texture(n, [](int x, int y) {
+    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    float turb = fbm_tile(fx, fy * 0.6f, n, 4, 4, 77);
+    float height = 1.0f - fy / n;  // 1 at the top
+    float heat = std::clamp(1.15f - height * 1.1f + (turb - 0.5f) * 0.9f, 0.0f, 1.0f);
+    float r = std::min(1.0f, heat * 1.6f);
+    float g = std::clamp((heat - 0.35f) * 1.5f, 0.0f, 1.0f);
+    float b = std::clamp((heat - 0.8f) * 3.0f, 0.0f, 1.0f);
+    return rgb(r, g, b);
+  });
 }
 
 Picture make_tree_texture() {
   const int n = 128;
-  Picture p(n, n);
-  p.bits = 24;
   const int bark = static_cast<int>(kTreeBarkV * n);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      if (y < bark) {
-        float leaf = fbm_tile(fx, fy, n, 16, 3, 5);
-        float fine = hashf(x, y, 9);
-        float l = std::clamp(leaf * 1.3f - 0.2f + fine * 0.15f, 0.0f, 1.0f);
-        p.at(x, y) = rgb(0.05f + 0.15f * l, 0.18f + 0.42f * l, 0.05f + 0.10f * l);
-      } else {
-        float stripe = tile_noise(fx * 0.25f, fy * 0.02f, 32, 3);
-        float fine = hashf(x, y, 4);
-        float l = 0.5f + 0.35f * stripe + 0.15f * fine;
-        p.at(x, y) = rgb(0.32f * l, 0.21f * l, 0.12f * l);
-      }
+  return square_texture(n, [bark](int x, int y) {
+    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    if (y < bark) {
+      float leaf = fbm_tile(fx, fy, n, 16, 3, 5);
+      float fine = lattice_hash(x, y, 9);
+      float l = std::clamp(leaf * 1.3f - 0.2f + fine * 0.15f, 0.0f, 1.0f);
+      return rgb(0.05f + 0.15f * l, 0.18f + 0.42f * l, 0.05f + 0.10f * l);
     }
-  return p;
+    float stripe = tile_noise(fx * 0.25f, fy * 0.02f, 32, 3);
+    float fine = lattice_hash(x, y, 4);
+    float l = 0.5f + 0.35f * stripe + 0.15f * fine;
+    return rgb(0.32f * l, 0.21f * l, 0.12f * l);
+  });
 }
 
 Picture make_explosion_texture() {
   const int n = 128;
-  Picture p(n, n);
-  p.bits = 24;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      float t = fbm_tile(fx, fy, n, 4, 5, 31);
-      float s = fbm_tile(fx, fy, n, 16, 2, 37);
-      float heat = std::clamp((t - 0.25f) * 1.9f + (s - 0.5f) * 0.3f, 0.0f, 1.0f);
-      float r = std::clamp(0.25f + heat * 1.3f, 0.0f, 1.0f);
-      float g = std::clamp(0.08f + (heat - 0.3f) * 1.2f, 0.0f, 1.0f);
-      float b = std::clamp(0.04f + (heat - 0.75f) * 2.5f, 0.0f, 1.0f);
-      p.at(x, y) = rgb(r, g, b);
-    }
-  return p;
+  return square_texture(n, [](int x, int y) {
+    float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    float t = fbm_tile(fx, fy, n, 4, 5, 31);
+    float s = fbm_tile(fx, fy, n, 16, 2, 37);
+    float heat = std::clamp((t - 0.25f) * 1.9f + (s - 0.5f) * 0.3f, 0.0f, 1.0f);
+    float r = std::clamp(0.25f + heat * 1.3f, 0.0f, 1.0f);
+    float g = std::clamp(0.08f + (heat - 0.3f) * 1.2f, 0.0f, 1.0f);
+    float b = std::clamp(0.04f + (heat - 0.75f) * 2.5f, 0.0f, 1.0f);
+    return rgb(r, g, b);
+  });
 }
 
 Picture make_title_picture() {
