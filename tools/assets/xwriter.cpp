@@ -84,46 +84,39 @@ void write_material(Out& o, const Material& m) {
   o.close();
 }
 
+// A count, then one line per item: the last ends with `last`, the others
+// with a comma.
+template <typename F>
+void write_list(Out& o, size_t count, F item_text, const char* last = ";") {
+  o.line(std::to_string(count) + ";");
+  for (size_t i = 0; i < count; ++i) o.line(item_text(i) + (i + 1 == count ? last : ","));
+}
+
+std::string vector_text(const Vec3& v) { return num(v.x) + ";" + num(v.y) + ";" + num(v.z) + ";"; }
+
 void write_mesh(Out& o, const MeshData& mesh, const std::string& name) {
-  o.open(name.empty() ? "Mesh" : "Mesh " + name);
   const size_t nv = mesh.vertices.size(), nf = mesh.faces.size();
-  o.line(std::to_string(nv) + ";");
-  for (size_t i = 0; i < nv; ++i) {
-    const Vec3& p = mesh.vertices[i].pos;
-    o.line(num(p.x) + ";" + num(p.y) + ";" + num(p.z) + ";" + (i + 1 == nv ? ";" : ","));
-  }
-  o.line(std::to_string(nf) + ";");
-  for (size_t i = 0; i < nf; ++i) {
+  auto face = [&](size_t i) {
     const auto& f = mesh.faces[i];
-    o.line("3;" + std::to_string(f[0]) + "," + std::to_string(f[1]) + "," + std::to_string(f[2]) +
-           ";" + (i + 1 == nf ? ";" : ","));
-  }
+    return "3;" + std::to_string(f[0]) + "," + std::to_string(f[1]) + "," + std::to_string(f[2]) + ";";
+  };
+  o.open(name.empty() ? "Mesh" : "Mesh " + name);
+  write_list(o, nv, [&](size_t i) { return vector_text(mesh.vertices[i].pos); });
+  write_list(o, nf, face);
   o.open("MeshNormals");
-  o.line(std::to_string(nv) + ";");
-  for (size_t i = 0; i < nv; ++i) {
-    const Vec3& n = mesh.vertices[i].normal;
-    o.line(num(n.x) + ";" + num(n.y) + ";" + num(n.z) + ";" + (i + 1 == nv ? ";" : ","));
-  }
-  o.line(std::to_string(nf) + ";");
-  for (size_t i = 0; i < nf; ++i) {
-    const auto& f = mesh.faces[i];
-    o.line("3;" + std::to_string(f[0]) + "," + std::to_string(f[1]) + "," + std::to_string(f[2]) +
-           ";" + (i + 1 == nf ? ";" : ","));
-  }
+  write_list(o, nv, [&](size_t i) { return vector_text(mesh.vertices[i].normal); });
+  write_list(o, nf, face);
   o.close();
   o.open("MeshTextureCoords");
-  o.line(std::to_string(nv) + ";");
-  for (size_t i = 0; i < nv; ++i) {
+  write_list(o, nv, [&](size_t i) {
     const Vertex& v = mesh.vertices[i];
-    o.line(num(v.u) + ";" + num(v.v) + ";" + (i + 1 == nv ? ";" : ","));
-  }
+    return num(v.u) + ";" + num(v.v) + ";";
+  });
   o.close();
   if (!mesh.materials.empty()) {
     o.open("MeshMaterialList");
     o.line(std::to_string(mesh.materials.size()) + ";");
-    o.line(std::to_string(nf) + ";");
-    for (size_t i = 0; i < nf; ++i)
-      o.line(std::to_string(mesh.face_material[i]) + (i + 1 == nf ? ";;" : ","));
+    write_list(o, nf, [&](size_t i) { return std::to_string(mesh.face_material[i]); }, ";;");
     for (const Material& m : mesh.materials) write_material(o, m);
     o.close();
   }
@@ -155,9 +148,12 @@ void write_key_block(Out& o, int type, size_t count,
                      const std::function<std::string(size_t)>& key_text) {
   o.open("AnimationKey");
   o.line(std::to_string(type) + ";");
-  o.line(std::to_string(count) + ";");
-  for (size_t i = 0; i < count; ++i) o.line(key_text(i) + (i + 1 == count ? ";" : ","));
+  write_list(o, count, key_text);
   o.close();
+}
+
+std::string vector_key_text(const VectorKey& k) {
+  return time_str(k.time) + ";3;" + num(k.v.x) + "," + num(k.v.y) + "," + num(k.v.z) + ";;";
 }
 
 void write_animation(Out& o, const XAnimation& a) {
@@ -170,15 +166,9 @@ void write_animation(Out& o, const XAnimation& a) {
              num(k.q.z) + ";;";
     });
   if (!a.scale.empty())
-    write_key_block(o, 1, a.scale.size(), [&](size_t i) {
-      const VectorKey& k = a.scale[i];
-      return time_str(k.time) + ";3;" + num(k.v.x) + "," + num(k.v.y) + "," + num(k.v.z) + ";;";
-    });
+    write_key_block(o, 1, a.scale.size(), [&](size_t i) { return vector_key_text(a.scale[i]); });
   if (!a.position.empty())
-    write_key_block(o, 2, a.position.size(), [&](size_t i) {
-      const VectorKey& k = a.position[i];
-      return time_str(k.time) + ";3;" + num(k.v.x) + "," + num(k.v.y) + "," + num(k.v.z) + ";;";
-    });
+    write_key_block(o, 2, a.position.size(), [&](size_t i) { return vector_key_text(a.position[i]); });
   if (!a.matrix.empty())
     write_key_block(o, 4, a.matrix.size(), [&](size_t i) {
       const MatrixKey& k = a.matrix[i];
