@@ -113,6 +113,22 @@ class MeshData {
   bool empty() const { return faces.empty(); }
 };
 
+// While it lives, everything added to `mesh` also goes through `local`
+// (before the mesh's own transform); the transform is put back after.
+class LocalTransform {
+ public:
+  LocalTransform(MeshData& mesh, const Mat4& local) : mesh_(mesh), saved_(mesh.xf) {
+    mesh_.xf = local * saved_;
+  }
+  ~LocalTransform() { mesh_.xf = saved_; }
+  LocalTransform(const LocalTransform&) = delete;
+  LocalTransform& operator=(const LocalTransform&) = delete;
+
+ private:
+  MeshData& mesh_;
+  Mat4 saved_;
+};
+
 // Deterministic pseudo-random numbers (a 32-bit linear congruential
 // generator with a fixed seed).
 class Rng {

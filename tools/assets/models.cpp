@@ -72,6 +72,36 @@ MeshData mesh_of(F build) {
   return m;
 }
 
+// A file holding one frame with one mesh.
+XFile single_mesh_file(const std::string& frame, MeshData mesh) {
+  XFile f;
+  XFrame fr = top(frame, Mat4{});
+  fr.mesh = std::move(mesh);
+  f.frames.push_back(fr);
+  return f;
+}
+
+// A file holding one camera frame moved along `pose` from 0 to `end`.
+XFile camera_file(const std::string& frame, float end, float step, const std::function<Mat4(float)>& pose) {
+  XFile f;
+  f.frames.push_back(top(frame, pose(0)));
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  set.animations.push_back(sampled_animation(frame, 0, end, step, pose));
+  f.sets.push_back(set);
+  return f;
+}
+
+// A ship keeping station `offset` from the fleet centre.
+PathFn on_station(Vec3 offset, float phase) {
+  return [offset, phase](float t) { return station(t, offset, phase); };
+}
+
+// An axle hanging under a mount frame that places it.
+void add_axle(XFrame& parent, const std::string& mount, const std::string& axle, float z) {
+  add_child(parent, mount, translation({0, 4, z})).child(axle).mesh = mesh_of(axle_mesh);
+}
+
 Mat4 wing_bob(float t, Vec3 local, float phase) {
   return translation(local + Vec3{6.0f * std::sin(t / 300.0f + phase), 8.0f * std::sin(t / 220.0f + phase),
                                   5.0f * std::sin(t / 410.0f + phase)});
@@ -82,34 +112,38 @@ XFile opening_ships_and_trucks() {
   XAnimationSet set;
   set.name = "x3ds_animset_0";
   const float step = 100.0f;
+  auto animate = [&](const std::string& name, const std::function<Mat4(float)>& pose) {
+    set.animations.push_back(sampled_animation(name, 0, kOpenEnd, step, pose));
+  };
+  // Animates `name` along `path`; returns its pose at the start.
   auto mover = [&](const std::string& name, const PathFn& path, float bank) {
-    set.animations.push_back(sampled_animation(name, 0, kOpenEnd, step,
-                                               [&](float t) { return pose_along(path, t, bank); }));
+    animate(name, [&](float t) { return pose_along(path, t, bank); });
     return pose_along(path, 0, bank);
+  };
+  // A fighter keeping its place `local` to its lead, bobbing a little.
+  auto wingman = [&](XFrame& lead, const std::string& name, Vec3 local, float phase) {
+    add_child(lead, name, wing_bob(0, local, phase)).mesh =
+        mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
+    animate(name, [local, phase](float t) { return wing_bob(t, local, phase); });
   };
 
   // Truck A: a container (Box01) on a truck whose two axle frames hang under
   // mount frames that place them.
   {
-    PathFn p = truck_a;
-    XFrame box = top("x3ds_Box01", mover("x3ds_Box01", p, 0));
+    XFrame box = top("x3ds_Box01", mover("x3ds_Box01", truck_a, 0));
     box.mesh = mesh_of([](MeshData& m) { cargo_box_mesh(m); });
     XFrame& body = add_child(box, "x3ds_Truck_-_Tr", Mat4{});
     body.mesh = mesh_of([](MeshData& m) { truck_body_mesh(m, false, false); });
-    XFrame& rear = add_child(body, "x3ds_Truck_-_M2", translation({0, 4, -10}));
-    add_child(rear, "x3ds_Truck_-_T2", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
-    XFrame& front = add_child(body, "x3ds_Truck_-_M0", translation({0, 4, 10}));
-    add_child(front, "x3ds_Truck_-_T0", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    add_axle(body, "x3ds_Truck_-_M2", "x3ds_Truck_-_T2", -10);
+    add_axle(body, "x3ds_Truck_-_M0", "x3ds_Truck_-_T0", 10);
     f.frames.push_back(box);
   }
   // Truck B leads the convoy; its axles are one level higher.
   {
     XFrame truck = top("x3ds_Truck__-Co", mover("x3ds_Truck__-Co", convoy, 0));
     truck.mesh = mesh_of([](MeshData& m) { truck_body_mesh(m, false, true); });
-    XFrame& m0 = add_child(truck, "x3ds_x4_Truck_M0", translation({0, 4, 10}));
-    add_child(m0, "x3ds_x4_Truck_-0", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
-    XFrame& m1 = add_child(truck, "x3ds_x4_Truck_M1", translation({0, 4, -10}));
-    add_child(m1, "x3ds_x4_Truck_-1", Mat4{}).mesh = mesh_of([](MeshData& m) { axle_mesh(m); });
+    add_axle(truck, "x3ds_x4_Truck_M0", "x3ds_x4_Truck_-0", 10);
+    add_axle(truck, "x3ds_x4_Truck_M1", "x3ds_x4_Truck_-1", -10);
     f.frames.push_back(truck);
   }
   for (int i = 2; i <= 3; ++i) {
@@ -130,10 +164,7 @@ XFile opening_ships_and_trucks() {
                     {"x3ds_VaisseauT3", {700, 250, -600}, 2.0f},
                     {"x3ds_VaisseauT4", {0, 650, -1300}, 3.0f}};
   for (const auto& tr : transports) {
-    Vec3 off = tr.offset;
-    float ph = tr.phase;
-    PathFn p = [off, ph](float t) { return station(t, off, ph); };
-    XFrame ship = top(tr.name, mover(tr.name, p, 800.0f));
+    XFrame ship = top(tr.name, mover(tr.name, on_station(tr.offset, tr.phase), 800.0f));
     ship.mesh = mesh_of([](MeshData& m) { transport_mesh(m, 500.0f); });
     f.frames.push_back(ship);
   }
@@ -152,17 +183,17 @@ XFile opening_ships_and_trucks() {
       t.mesh = mesh_of([](MeshData& m) { turret_mesh(m, 20.0f); });
       Vec3 at = tu.at;
       float ph = tu.phase;
-      set.animations.push_back(sampled_animation(tu.name, 0, kOpenEnd, step, [at, ph](float tt) {
+      animate(tu.name, [at, ph](float tt) {
         return rotation_y(0.8f * std::sin(tt / 260.0f + ph)) * translation(at);
-      }));
+      });
     }
     f.frames.push_back(ship);
   }
 
   // A squadron: the lead fighter and three wingmen one level down.
   {
-    PathFn p = [](float t) { return station(t, kSquadronOffset, 0.5f); };
-    XFrame lead = top("x3ds_x4_Vaisseau", mover("x3ds_x4_Vaisseau", p, 1500.0f));
+    XFrame lead =
+        top("x3ds_x4_Vaisseau", mover("x3ds_x4_Vaisseau", on_station(kSquadronOffset, 0.5f), 1500.0f));
     lead.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
     const struct {
       const char* name;
@@ -171,26 +202,15 @@ XFile opening_ships_and_trucks() {
     } wing[] = {{"x3ds_x4_Vaissea4", {-80, 0, -60}, 0.7f},
                 {"x3ds_x4_Vaissea0", kShipCLocal, 1.9f},
                 {"x3ds_x4_Vaissea2", {0, 10, -130}, 2.8f}};
-    for (const auto& w : wing) {
-      XFrame& c = add_child(lead, w.name, wing_bob(0, w.local, w.phase));
-      c.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
-      Vec3 local = w.local;
-      float ph = w.phase;
-      set.animations.push_back(sampled_animation(
-          w.name, 0, kOpenEnd, step, [local, ph](float t) { return wing_bob(t, local, ph); }));
-    }
+    for (const auto& w : wing) wingman(lead, w.name, w.local, w.phase);
     f.frames.push_back(lead);
   }
   // A second gunship with its escort.
   {
-    PathFn p = [](float t) { return station(t, {420, 90, 520}, 4.0f); };
-    XFrame lead = top("x3ds_x5_Vaisseau", mover("x3ds_x5_Vaisseau", p, 1500.0f));
+    XFrame lead =
+        top("x3ds_x5_Vaisseau", mover("x3ds_x5_Vaisseau", on_station({420, 90, 520}, 4.0f), 1500.0f));
     lead.mesh = mesh_of([](MeshData& m) { gunship_mesh(m, 180.0f); });
-    XFrame& esc = add_child(lead, "x3ds_x5_Vaissea2", wing_bob(0, {0, 60, -150}, 0.3f));
-    esc.mesh = mesh_of([](MeshData& m) { fighter_mesh(m, 60.0f); });
-    set.animations.push_back(sampled_animation("x3ds_x5_Vaissea2", 0, kOpenEnd, step, [](float t) {
-      return wing_bob(t, {0, 60, -150}, 0.3f);
-    }));
+    wingman(lead, "x3ds_x5_Vaissea2", {0, 60, -150}, 0.3f);
     f.frames.push_back(lead);
   }
   // More fighters and a third gunship, each with a part of its own.
@@ -204,10 +224,7 @@ XFile opening_ships_and_trucks() {
                 {"x3ds_x4_Vaissea3", "x3ds_x4_Pod3", {560, -90, 930}, 6.0f, false},
                 {"x3ds_x5_Vaissea1", "x3ds_x5_Turret1", {-160, 380, -820}, 7.0f, true}};
   for (const auto& o : others) {
-    Vec3 off = o.offset;
-    float ph = o.phase;
-    PathFn p = [off, ph](float t) { return station(t, off, ph); };
-    XFrame ship = top(o.name, mover(o.name, p, 1500.0f));
+    XFrame ship = top(o.name, mover(o.name, on_station(o.offset, o.phase), 1500.0f));
     bool big = o.big;
     ship.mesh = mesh_of([big](MeshData& m) {
       if (big) gunship_mesh(m, 190.0f);
@@ -271,13 +288,7 @@ XFile opening_camera() {
     Vec3 l = lerp(a.look(t), b.look(t), s);
     return look_frame(p, l - p);
   };
-  XFile f;
-  f.frames.push_back(top("x3ds_Camera01", pose(0)));
-  XAnimationSet set;
-  set.name = "x3ds_animset_0";
-  set.animations.push_back(sampled_animation("x3ds_Camera01", 0, kOpenEnd, 20.0f, pose));
-  f.sets.push_back(set);
-  return f;
+  return camera_file("x3ds_Camera01", kOpenEnd, 20.0f, pose);
 }
 
 float opening_ground_height(float x, float z) {
@@ -290,15 +301,11 @@ float opening_ground_height(float x, float z) {
 }
 
 XFile opening_ground() {
-  XFile f;
-  XFrame g = top("x3ds_Ground", Mat4{});
   MeshData m;
   m.mat = m.add_material(colour(0.5f, 0.6f, 0.4f, "greenmos.bmp"));
   m.grid(kOpeningX - 12000.0f, kOpeningX + 12000.0f, -14000.0f, 14000.0f, 48, 56,
          opening_ground_height, 400.0f);
-  g.mesh = std::move(m);
-  f.frames.push_back(g);
-  return f;
+  return single_mesh_file("x3ds_Ground", std::move(m));
 }
 
 // ---------------------------------------------------------------------------
@@ -324,11 +331,7 @@ XFile fireball() {
     m.recompute_normals(from);
     ++k;
   }
-  XFile f;
-  XFrame fr = top("x3ds_Fireball", Mat4{});
-  fr.mesh = std::move(m);
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Fireball", std::move(m));
 }
 
 XFile flame() {
@@ -337,12 +340,13 @@ XFile flame() {
   for (int tongue = 0; tongue < 3; ++tongue) {
     int from = static_cast<int>(m.vertices.size());
     float s = 1.0f - tongue * 0.22f;
-    Mat4 saved = m.xf;
-    m.xf = rotation_y(tongue * 2.1f) * translation({(tongue - 1) * 1.6f, 0, tongue == 1 ? 1.5f : -0.8f});
-    m.lathe({{0, 0}, {3.2f * s, 1.0f}, {4.2f * s, 3.0f}, {3.6f * s, 6.0f}, {2.2f * s, 9.0f},
-             {0.9f * s, 12.0f * s + 1.0f}, {0, 14.0f * s}},
-            12, false);
-    m.xf = saved;
+    {
+      LocalTransform placed(m, rotation_y(tongue * 2.1f) *
+                                   translation({(tongue - 1) * 1.6f, 0, tongue == 1 ? 1.5f : -0.8f}));
+      m.lathe({{0, 0}, {3.2f * s, 1.0f}, {4.2f * s, 3.0f}, {3.6f * s, 6.0f}, {2.2f * s, 9.0f},
+               {0.9f * s, 12.0f * s + 1.0f}, {0, 14.0f * s}},
+              12, false);
+    }
     uint32_t seed = 300u + static_cast<uint32_t>(tongue);
     m.displace(from, [seed](Vec3 p) {
       float a = std::atan2(p.z, p.x);
@@ -351,31 +355,19 @@ XFile flame() {
     });
     m.recompute_normals(from);
   }
-  XFile f;
-  XFrame fr = top("x3ds_Flame", Mat4{});
-  fr.mesh = std::move(m);
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Flame", std::move(m));
 }
 
 XFile tree() {
-  XFile f;
-  XFrame fr = top("x3ds_Tree", Mat4{});
-  fr.mesh = mesh_of([](MeshData& m) { tree_mesh(m, 10.0f, "arbre1.bmp"); });
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) { tree_mesh(m, 10.0f, "arbre1.bmp"); }));
 }
 
 XFile forest_ground() {
-  XFile f;
-  XFrame fr = top("x3ds_Ground", Mat4{});
   MeshData m;
   m.mat = m.add_material(colour(0.45f, 0.6f, 0.35f, "greenmos.bmp"));
   m.grid(-4000, 4000, -4000, 4000, 40, 40,
          [](float x, float z) { return 2.0f * value_noise(x / 300.0f, z / 300.0f, 4); }, 250.0f);
-  fr.mesh = std::move(m);
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Ground", std::move(m));
 }
 
 // Five birds hovering around the forest flight's aim point (0, 150, -200),
@@ -403,9 +395,8 @@ XFile birds() {
       m.ellipsoid({0, 0, 0}, {2.2f, 2.0f, 6.0f}, 8, 5);
       m.ellipsoid({0, 1.2f, 5.5f}, {1.5f, 1.5f, 1.8f}, 6, 4);
       m.mat = m.add_material(colour(0.9f, 0.6f, 0.1f));
-      m.xf = rotation_x(kPi / 2) * translation({0, 1.2f, 7.0f});  // beak pointing forwards
+      LocalTransform beak(m, rotation_x(kPi / 2) * translation({0, 1.2f, 7.0f}));  // pointing forwards
       m.cone(0.6f, 0, 2.0f, 5);
-      m.xf = Mat4{};
     });
     set.animations.push_back(sampled_animation(name, 0, loop, 1.0f, body_pose));
     for (int side = -1; side <= 1; side += 2) {
@@ -453,11 +444,7 @@ XFile sky_dome() {
     Vec3 n = cross(m.vertices[t[1]].pos - m.vertices[t[0]].pos, m.vertices[t[2]].pos - m.vertices[t[0]].pos);
     if (dot(n, m.vertices[t[0]].pos) > 0) std::swap(t[1], t[2]);
   }
-  XFile f;
-  XFrame fr = top("x3ds_Sky", Mat4{});
-  fr.mesh = std::move(m);
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Sky", std::move(m));
 }
 
 // ---------------------------------------------------------------------------
@@ -483,13 +470,7 @@ XFile edge_camera() {
     Vec3 p = lerp(ways[i].pos, ways[i + 1].pos, s), l = lerp(ways[i].look, ways[i + 1].look, s);
     return look_frame(p, l - p);
   };
-  XFile f;
-  f.frames.push_back(top("x3ds_Camera02", pose(0)));
-  XAnimationSet set;
-  set.name = "x3ds_animset_0";
-  set.animations.push_back(sampled_animation("x3ds_Camera02", 0, kEdgeEnd, 10.0f, pose));
-  f.sets.push_back(set);
-  return f;
+  return camera_file("x3ds_Camera02", kEdgeEnd, 10.0f, pose);
 }
 
 void cabin_mesh(MeshData& m) {
@@ -499,13 +480,9 @@ void cabin_mesh(MeshData& m) {
   m.mat = wood;
   for (int i = 0; i < 6; ++i) m.box({0, 4.0f + i * 7.0f, 0}, {80, 6.6f, 60});
   m.mat = roof;
-  {
-    Mat4 saved = m.xf;
-    m.xf = rotation_z(0.55f) * translation({-21, 56, 0}) * saved;
+  for (int side = -1; side <= 1; side += 2) {
+    LocalTransform placed(m, rotation_z(-0.55f * side) * translation({21.0f * side, 56, 0}));
     m.box({0, 0, 0}, {52, 3, 70});
-    m.xf = rotation_z(-0.55f) * translation({21, 56, 0}) * saved;
-    m.box({0, 0, 0}, {52, 3, 70});
-    m.xf = saved;
   }
   m.mat = dark;
   m.box({0, 16, -30.5f}, {14, 30, 1});
@@ -539,17 +516,13 @@ XFile edge_scenery() {
     for (int i = 0; i < 40; ++i) {
       float x = rng.range(-600, 2600), z = rng.range(-3400, -2100);
       float h = rng.range(60, 140), w = rng.range(0.7f, 1.1f);
-      Mat4 saved = m.xf;
-      m.xf = scaling({w, 1, w}) * translation({x, 0, z});
+      LocalTransform placed(m, scaling({w, 1, w}) * translation({x, 0, z}));
       tree_mesh(m, h, "arbre1.bmp");
-      m.xf = saved;
     }
     for (int i = 0; i < 10; ++i) {
       float x = rng.range(-1500, -300), z = rng.range(-1800, 400);
-      Mat4 saved = m.xf;
-      m.xf = translation({x, 0, z});
+      LocalTransform placed(m, translation({x, 0, z}));
       tree_mesh(m, rng.range(50, 110), "arbre1.bmp");
-      m.xf = saved;
     }
     forest.mesh = std::move(m);
     f.frames.push_back(forest);
@@ -573,11 +546,9 @@ XFile edge_scenery() {
       m.mat = m.add_material(colour(0.55f, 0.45f, 0.35f));
       m.cylinder(5, -4, 4, 8);
       for (int b = 0; b < 4; ++b) {
-        Mat4 saved = m.xf;
-        m.xf = rotation_z(b * kPi / 2) * saved;
+        LocalTransform placed(m, rotation_z(b * kPi / 2));
         m.box({0, 55, 0}, {16, 100, 2});
         m.box({0, 30, 0}, {3, 60, 4});
-        m.xf = saved;
       }
     });
     set.animations.push_back(sampled_animation("x3ds_Blades", 0, kEdgeEnd, 15.0f, [hub](float t) {
@@ -671,27 +642,19 @@ XFile model_camera() {
     }
     return look_frame(p, look - p);
   };
-  XFile f;
-  f.frames.push_back(top("x3ds_Camera03", pose(0)));
-  XAnimationSet set;
-  set.name = "x3ds_animset_0";
-  set.animations.push_back(sampled_animation("x3ds_Camera03", 0, kModelEnd, 5.0f, pose));
-  f.sets.push_back(set);
-  return f;
+  return camera_file("x3ds_Camera03", kModelEnd, 5.0f, pose);
 }
 
 void gear_mesh(MeshData& m, float radius, int teeth, float width, const Material& mat) {
   m.mat = m.add_material(mat);
-  Mat4 saved = m.xf;
-  m.xf = rotation_z(-kPi / 2) * saved;  // axis along x
-  m.cylinder(radius, -width / 2, width / 2, teeth * 2);
-  m.cylinder(radius * 0.25f, -width, width, 10);
-  m.xf = saved;
+  {
+    LocalTransform placed(m, rotation_z(-kPi / 2));  // axis along x
+    m.cylinder(radius, -width / 2, width / 2, teeth * 2);
+    m.cylinder(radius * 0.25f, -width, width, 10);
+  }
   for (int i = 0; i < teeth; ++i) {
-    Mat4 s2 = m.xf;
-    m.xf = rotation_x(2 * kPi * i / teeth) * s2;
+    LocalTransform placed(m, rotation_x(2 * kPi * i / teeth));
     m.box({0, radius + 3.0f, 0}, {width, 6.0f, 2 * kPi * radius / teeth * 0.5f});
-    m.xf = s2;
   }
 }
 
@@ -712,10 +675,8 @@ XFile model_engine() {
     m.box({0, 56, 20}, {220, 80, 90});
     m.mat = steel;
     for (int i = 0; i < 4; ++i) {
-      Mat4 saved = m.xf;
-      m.xf = translation({-75.0f + 50.0f * i, 96, 20}) * saved;
+      LocalTransform placed(m, translation({-75.0f + 50.0f * i, 96, 20}));
       m.lathe({{19, 0}, {19, 70}, {22, 72}, {22, 76}}, 14, false);
-      m.xf = saved;
     }
     // Bearings of the crankshaft and the gear shafts.
     m.mat = dark;
@@ -724,77 +685,60 @@ XFile model_engine() {
     // Pipes.
     m.mat = brass;
     for (int i = 0; i < 4; ++i) {
-      Mat4 saved = m.xf;
-      m.xf = rotation_x(kPi / 2) * translation({-75.0f + 50.0f * i, 150, 65}) * saved;
+      LocalTransform placed(m, rotation_x(kPi / 2) * translation({-75.0f + 50.0f * i, 150, 65}));
       m.cylinder(5, -10, 60, 8);
-      m.xf = saved;
     }
     {
-      Mat4 saved = m.xf;
-      m.xf = rotation_z(-kPi / 2) * translation({-110, 150, 125}) * saved;
+      LocalTransform placed(m, rotation_z(-kPi / 2) * translation({-110, 150, 125}));
       m.cylinder(9, 0, 220, 10);
-      m.xf = saved;
     }
     m.mat = steel;
     m.box({0, 175, 95}, {60, 30, 40});
     m.box({170, 40, 60}, {30, 60, 100});
   });
+  // A part at `at` turning on its own axis with the crank: `turn` by `rate`
+  // times the crank angle, plus `phase`.
+  auto turning_part = [&](const std::string& name, Vec3 at, Mat4 (*turn)(float), float rate,
+                          float phase = 0.0f) -> XFrame& {
+    XFrame& part = add_child(engine, name, translation(at));
+    set.animations.push_back(sampled_animation(name, 0, kModelEnd, step, [=](float t) {
+      return turn(crank(t) * rate + phase) * translation(at);
+    }));
+    return part;
+  };
   // Crankshaft, along x in front of the block.
-  const Vec3 crank_at{0, 56, -70};
-  XFrame& crankf = add_child(engine, "x3ds_Crank", translation(crank_at));
-  crankf.mesh = mesh_of([](MeshData& m) {
+  turning_part("x3ds_Crank", {0, 56, -70}, rotation_x, 1.0f).mesh = mesh_of([](MeshData& m) {
     m.mat = m.add_material(colour(0.6f, 0.62f, 0.66f));
     {
-      Mat4 saved = m.xf;
-      m.xf = rotation_z(-kPi / 2) * saved;
+      LocalTransform placed(m, rotation_z(-kPi / 2));
       m.cylinder(6, -190, 190, 10);
-      m.xf = saved;
     }
     for (int i = 0; i < 4; ++i) {
       float x = -75.0f + 50.0f * i;
-      Mat4 saved = m.xf;
-      m.xf = rotation_x(i * kPi / 2) * saved;
+      LocalTransform placed(m, rotation_x(i * kPi / 2));
       m.box({x - 8, 10, 0}, {4, 34, 16});
       m.box({x + 8, 10, 0}, {4, 34, 16});
       m.box({x, 22, 0}, {18, 5, 5});
-      m.xf = saved;
     }
   });
-  set.animations.push_back(sampled_animation("x3ds_Crank", 0, kModelEnd, step, [crank_at](float t) {
-    return rotation_x(crank(t)) * translation(crank_at);
-  }));
   // Flywheel on the crank's axis.
-  const Vec3 fly_at{205, 56, -70};
-  XFrame& fly = add_child(engine, "x3ds_Flywheel", translation(fly_at));
-  fly.mesh = mesh_of([](MeshData& m) {
+  turning_part("x3ds_Flywheel", {205, 56, -70}, rotation_x, 1.0f).mesh = mesh_of([](MeshData& m) {
     m.mat = m.add_material(colour(0.3f, 0.3f, 0.34f));
-    Mat4 saved = m.xf;
-    m.xf = rotation_z(-kPi / 2) * saved;
-    m.torus(48, 6, 28, 8);
-    m.cylinder(10, -8, 8, 12);
-    m.xf = saved;
+    {
+      LocalTransform placed(m, rotation_z(-kPi / 2));
+      m.torus(48, 6, 28, 8);
+      m.cylinder(10, -8, 8, 12);
+    }
     for (int s = 0; s < 6; ++s) {
-      Mat4 s2 = m.xf;
-      m.xf = rotation_x(s * kPi / 3) * s2;
+      LocalTransform placed(m, rotation_x(s * kPi / 3));
       m.box({0, 26, 0}, {5, 40, 6});
-      m.xf = s2;
     }
   });
-  set.animations.push_back(sampled_animation("x3ds_Flywheel", 0, kModelEnd, step, [fly_at](float t) {
-    return rotation_x(crank(t)) * translation(fly_at);
-  }));
   // Two gears meshing at the other end.
-  const Vec3 gear_a{-200, 56, -70}, gear_b{-200, 56 + 38 + 27, -70};
-  XFrame& ga = add_child(engine, "x3ds_GearA", translation(gear_a));
-  ga.mesh = mesh_of([](MeshData& m) { gear_mesh(m, 32, 16, 10, colour(0.7f, 0.55f, 0.25f)); });
-  set.animations.push_back(sampled_animation("x3ds_GearA", 0, kModelEnd, step, [gear_a](float t) {
-    return rotation_x(crank(t)) * translation(gear_a);
-  }));
-  XFrame& gb = add_child(engine, "x3ds_GearB", translation(gear_b));
-  gb.mesh = mesh_of([](MeshData& m) { gear_mesh(m, 21, 10, 10, colour(0.6f, 0.62f, 0.3f)); });
-  set.animations.push_back(sampled_animation("x3ds_GearB", 0, kModelEnd, step, [gear_b](float t) {
-    return rotation_x(-crank(t) * 1.6f + kPi / 10) * translation(gear_b);
-  }));
+  turning_part("x3ds_GearA", {-200, 56, -70}, rotation_x, 1.0f).mesh =
+      mesh_of([](MeshData& m) { gear_mesh(m, 32, 16, 10, colour(0.7f, 0.55f, 0.25f)); });
+  turning_part("x3ds_GearB", {-200, 56 + 38 + 27, -70}, rotation_x, -1.6f, kPi / 10).mesh =
+      mesh_of([](MeshData& m) { gear_mesh(m, 21, 10, 10, colour(0.6f, 0.62f, 0.3f)); });
   // Pistons riding up and down out of their cylinders.
   for (int i = 0; i < 4; ++i) {
     std::string name = "x3ds_Piston" + std::to_string(i + 1);
@@ -814,41 +758,29 @@ XFile model_engine() {
     set.animations.push_back(sampled_animation(name, 0, kModelEnd, step, pose));
   }
   // A governor spinning on top.
-  const Vec3 gov_at{0, 190, 95};
-  XFrame& gov = add_child(engine, "x3ds_Governor", translation(gov_at));
-  gov.mesh = mesh_of([](MeshData& m) {
+  turning_part("x3ds_Governor", {0, 190, 95}, rotation_y, 0.5f).mesh = mesh_of([](MeshData& m) {
     m.mat = m.add_material(colour(0.7f, 0.55f, 0.25f));
     m.cylinder(3, 0, 80, 8);
     for (int side = -1; side <= 1; side += 2) {
-      Mat4 saved = m.xf;
-      m.xf = rotation_z(side * 0.6f) * translation({0, 78, 0}) * saved;
-      m.box({0, -22, 0}, {2, 44, 2});
-      m.xf = saved;
+      {
+        LocalTransform placed(m, rotation_z(side * 0.6f) * translation({0, 78, 0}));
+        m.box({0, -22, 0}, {2, 44, 2});
+      }
       m.ellipsoid({side * 26.0f, 42, 0}, {8, 8, 8}, 10, 6);
     }
   });
-  set.animations.push_back(sampled_animation("x3ds_Governor", 0, kModelEnd, step, [gov_at](float t) {
-    return rotation_y(crank(t) * 0.5f) * translation(gov_at);
-  }));
   // A cooling fan at the back.
-  const Vec3 fan_at{170, 50, 112};
-  XFrame& fan = add_child(engine, "x3ds_Fan", translation(fan_at));
-  fan.mesh = mesh_of([](MeshData& m) {
+  turning_part("x3ds_Fan", {170, 50, 112}, rotation_z, 0.75f).mesh = mesh_of([](MeshData& m) {
     m.mat = m.add_material(colour(0.25f, 0.3f, 0.35f));
-    Mat4 saved = m.xf;
-    m.xf = rotation_x(kPi / 2) * saved;
-    m.cylinder(6, -4, 4, 10);
-    m.xf = saved;
+    {
+      LocalTransform placed(m, rotation_x(kPi / 2));
+      m.cylinder(6, -4, 4, 10);
+    }
     for (int b = 0; b < 5; ++b) {
-      Mat4 s2 = m.xf;
-      m.xf = rotation_x(0.35f) * rotation_z(b * 2 * kPi / 5) * s2;
+      LocalTransform placed(m, rotation_x(0.35f) * rotation_z(b * 2 * kPi / 5));
       m.box({0, 17, 0}, {9, 26, 1.5f});
-      m.xf = s2;
     }
   });
-  set.animations.push_back(sampled_animation("x3ds_Fan", 0, kModelEnd, step, [fan_at](float t) {
-    return rotation_z(crank(t) * 0.75f) * translation(fan_at);
-  }));
   f.frames.push_back(engine);
   f.sets.push_back(set);
   return f;
@@ -871,11 +803,7 @@ XFile monument() {
   // The slab: front and back show the whole picture; its edges take a
   // sliver of it.
   m.box({0, 90, 0}, {160, 120, 8});
-  XFile f;
-  XFrame fr = top("x3ds_Monument", Mat4{});
-  fr.mesh = std::move(m);
-  f.frames.push_back(fr);
-  return f;
+  return single_mesh_file("x3ds_Monument", std::move(m));
 }
 
 // ---------------------------------------------------------------------------
@@ -893,13 +821,7 @@ XFile finale_camera() {
     Vec3 p = kPlanetAt + Vec3{r * std::sin(a), 260.0f - 180.0f * s, -r * std::cos(a)};
     return look_frame(p, kPlanetAt - p);
   };
-  XFile f;
-  f.frames.push_back(top("x3ds_Camera04", pose(0)));
-  XAnimationSet set;
-  set.name = "x3ds_animset_0";
-  set.animations.push_back(sampled_animation("x3ds_Camera04", 0, kFinaleEnd, 4.0f, pose));
-  f.sets.push_back(set);
-  return f;
+  return camera_file("x3ds_Camera04", kFinaleEnd, 4.0f, pose);
 }
 
 XFile finale_scenery() {
@@ -923,11 +845,9 @@ XFile finale_scenery() {
   XFrame& rings = add_child(planet, "x3ds_Rings", rotation_x(0.35f));
   rings.mesh = mesh_of([](MeshData& m) {
     m.mat = m.add_material(colour(0.8f, 0.75f, 0.6f, "", 0.2f));
-    Mat4 saved = m.xf;
-    m.xf = scaling({1, 0.12f, 1}) * saved;
+    LocalTransform placed(m, scaling({1, 0.12f, 1}));
     m.torus(200, 28, 48, 6);
     m.torus(255, 12, 48, 6);
-    m.xf = saved;
   });
   f.frames.push_back(planet);
   for (int i = 0; i < 2; ++i) {
@@ -952,11 +872,9 @@ XFile finale_scenery() {
     const int c2 = m.add_material(colour(0.9f, 0.4f, 0.8f, "", 0.4f));
     for (int i = 0; i < 10; ++i) {
       float a = 2 * kPi * i / 10;
-      Mat4 saved = m.xf;
-      m.xf = rotation_z(0.4f * std::sin(a * 3)) * translation({620 * std::cos(a), 40 * std::sin(2 * a), 620 * std::sin(a)}) * saved;
+      LocalTransform placed(m, rotation_z(0.4f * std::sin(a * 3)) * translation({620 * std::cos(a), 40 * std::sin(2 * a), 620 * std::sin(a)}));
       m.mat = i % 2 ? c1 : c2;
       m.lathe({{0, -60}, {22, 0}, {0, 90}}, 5, false);
-      m.xf = saved;
     }
   });
   set.animations.push_back(sampled_animation("x3ds_Crystals", 0, kFinaleEnd, 4.0f, [](float t) {
@@ -986,10 +904,8 @@ XFile station_model() {
     m.mat = m.add_material(colour(0.7f, 0.68f, 0.6f));
     m.torus(150, 14, 48, 10);
     for (int s = 0; s < 4; ++s) {
-      Mat4 saved = m.xf;
-      m.xf = rotation_y(s * kPi / 2) * saved;
+      LocalTransform placed(m, rotation_y(s * kPi / 2));
       m.box({75, 0, 0}, {150, 6, 6});
-      m.xf = saved;
     }
   });
   XAnimationSet set;

@@ -73,26 +73,18 @@ Mat4 along_z(Vec3 offset, float s = 1.0f) {
 // Local y of a lathe becomes +x (an axle).
 Mat4 along_x(Vec3 offset) { return rotation_z(-kPi / 2) * translation(offset); }
 
-struct Scoped {
-  MeshData& m;
-  Mat4 saved;
-  Scoped(MeshData& mesh, const Mat4& local) : m(mesh), saved(mesh.xf) { m.xf = local * saved; }
-  ~Scoped() { m.xf = saved; }
-};
-
 }  // namespace
 
 void fighter_mesh(MeshData& m, float length) {
   const float k = length / 120.0f;
-  const Mat4 base = m.xf;
-  m.xf = scaling({k, k, k}) * base;
+  LocalTransform scaled(m, scaling({k, k, k}));
   const int hull = m.add_material(colour(0.55f, 0.58f, 0.62f));
   const int dark = m.add_material(colour(0.18f, 0.2f, 0.26f));
   const int glass = m.add_material(colour(0.2f, 0.45f, 0.7f, "", 0.3f));
   const int glow = m.add_material(colour(1.0f, 0.55f, 0.2f, "", 0.9f));
   m.mat = hull;
   {
-    Scoped s(m, along_z({0, 0, 0}));
+    LocalTransform s(m, along_z({0, 0, 0}));
     m.lathe({{0, -60}, {8, -57}, {13, -36}, {13, -5}, {10, 25}, {5, 48}, {0, 62}}, 12);
   }
   m.box({0, -2, -15}, {110, 3, 36});
@@ -101,7 +93,7 @@ void fighter_mesh(MeshData& m, float length) {
   m.box({55, 0, -18}, {4, 10, 22});
   m.box({0, 13, -46}, {3, 24, 20});
   for (int side = -1; side <= 1; side += 2) {
-    Scoped s(m, along_z({16.0f * side, -4, 0}));
+    LocalTransform s(m, along_z({16.0f * side, -4, 0}));
     m.mat = dark;
     m.lathe({{6, -62}, {7, -50}, {7, -30}, {4, -24}}, 10);
     m.mat = glow;
@@ -109,20 +101,18 @@ void fighter_mesh(MeshData& m, float length) {
   }
   m.mat = glass;
   m.ellipsoid({0, 9, 18}, {6, 5, 15}, 10, 6);
-  m.xf = base;
 }
 
 void gunship_mesh(MeshData& m, float length) {
   const float k = length / 200.0f;
-  const Mat4 base = m.xf;
-  m.xf = scaling({k, k, k}) * base;
+  LocalTransform scaled(m, scaling({k, k, k}));
   const int hull = m.add_material(colour(0.5f, 0.45f, 0.4f));
   const int dark = m.add_material(colour(0.22f, 0.2f, 0.2f));
   const int red = m.add_material(colour(0.6f, 0.15f, 0.1f));
   const int glow = m.add_material(colour(0.4f, 0.7f, 1.0f, "", 0.9f));
   m.mat = hull;
   {
-    Scoped s(m, along_z({0, 0, 0}));
+    LocalTransform s(m, along_z({0, 0, 0}));
     m.lathe({{0, -100}, {20, -96}, {28, -60}, {30, 0}, {25, 50}, {12, 86}, {0, 100}}, 14);
   }
   m.mat = dark;
@@ -131,53 +121,48 @@ void gunship_mesh(MeshData& m, float length) {
   m.box({26, 0, -20}, {26, 6, 34});
   for (int side = -1; side <= 1; side += 2) {
     m.mat = red;
-    Scoped s(m, along_z({50.0f * side, 0, 0}));
+    LocalTransform s(m, along_z({50.0f * side, 0, 0}));
     m.lathe({{0, -85}, {12, -80}, {13, 20}, {7, 40}, {0, 46}}, 10);
     m.mat = glow;
     m.lathe({{0, -88}, {9, -85}}, 10, false);
   }
   m.mat = dark;
   m.box({0, 0, -105}, {40, 30, 10});
-  m.xf = base;
 }
 
 void transport_mesh(MeshData& m, float length) {
   const float k = length / 500.0f;
-  const Mat4 base = m.xf;
-  m.xf = scaling({k, k, k}) * base;
+  LocalTransform scaled(m, scaling({k, k, k}));
   m.mat = m.add_material(colour(0.6f, 0.62f, 0.6f));
   // Hull in sections so the wireframe shows its ribs.
   for (int i = 0; i < 6; ++i) m.box({0, 0, -170.0f + i * 60.0f}, {90, 70, 58});
   {
-    Scoped s(m, along_z({0, 0, 0}));
+    LocalTransform s(m, along_z({0, 0, 0}));
     m.lathe({{46, 160}, {40, 200}, {24, 235}, {0, 252}}, 12, true);
   }
   m.box({0, 0, -225}, {112, 82, 50});
   for (int e = 0; e < 4; ++e) {
-    Scoped s(m, along_z({e % 2 ? 32.0f : -32.0f, e / 2 ? 24.0f : -24.0f, 0}));
+    LocalTransform s(m, along_z({e % 2 ? 32.0f : -32.0f, e / 2 ? 24.0f : -24.0f, 0}));
     m.lathe({{18, -290}, {20, -270}, {20, -250}}, 10, true);
   }
   m.box({0, 62, -120}, {40, 54, 64});
   m.box({0, 95, -130}, {60, 10, 30});
   {
-    Scoped s(m, translation({0, 100, -100}));
+    LocalTransform s(m, translation({0, 100, -100}));
     m.cylinder(2, 0, 60, 6);
   }
   {
-    Scoped s(m, rotation_x(kPi / 2) * translation({0, 0, 40}));
+    LocalTransform s(m, rotation_x(kPi / 2) * translation({0, 0, 40}));
     m.torus(62, 5, 24, 6);
   }
-  m.xf = base;
 }
 
 void turret_mesh(MeshData& m, float size) {
-  const Mat4 base = m.xf;
-  m.xf = scaling({size / 20, size / 20, size / 20}) * base;
+  LocalTransform scaled(m, scaling({size / 20, size / 20, size / 20}));
   m.mat = m.add_material(colour(0.3f, 0.3f, 0.32f));
   m.cylinder(10, -4, 4, 12);
   m.box({-3, 2, 14}, {2, 2, 22});
   m.box({3, 2, 14}, {2, 2, 22});
-  m.xf = base;
 }
 
 void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
@@ -196,7 +181,7 @@ void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
   }
   if (with_wheels) {
     for (float z : {10.0f, -10.0f}) {
-      Scoped s(m, translation({0, 4, z}));
+      LocalTransform s(m, translation({0, 4, z}));
       axle_mesh(m);
     }
   }
@@ -214,18 +199,15 @@ void axle_mesh(MeshData& m) {
   const int tyre = m.add_material(colour(0.1f, 0.1f, 0.1f));
   m.mat = steel;
   {
-    Scoped s(m, along_x({0, 0, 0}));
+    LocalTransform s(m, along_x({0, 0, 0}));
     m.cylinder(0.6f, -6, 6, 8, true);
   }
   for (int side = -1; side <= 1; side += 2) {
-    m.mat = tyre;
     {
-      Scoped s(m, along_x({5.5f * side, 0, 0}));
+      LocalTransform s(m, along_x({5.5f * side, 0, 0}));
+      m.mat = tyre;
       m.lathe({{3.0f, -1.3f}, {4.0f, -1.1f}, {4.0f, 1.1f}, {3.0f, 1.3f}}, 14, false);
-    }
-    m.mat = steel;
-    {
-      Scoped s(m, along_x({5.5f * side, 0, 0}));
+      m.mat = steel;
       m.cylinder(3.0f, -1.0f, 1.0f, 14, true);
     }
     // A bar across the hub shows the wheel turning.
@@ -235,8 +217,7 @@ void axle_mesh(MeshData& m) {
 
 void tree_mesh(MeshData& m, float h, const std::string& texture) {
   const float k = h / 10.0f;
-  const Mat4 base = m.xf;
-  m.xf = scaling({k, k, k}) * base;
+  LocalTransform scaled(m, scaling({k, k, k}));
   m.mat = m.add_material(colour(0.85f, 0.85f, 0.85f, texture));
   auto remap = [&](int from, float v0, float v1) {
     for (size_t i = static_cast<size_t>(from); i < m.vertices.size(); ++i)
@@ -253,7 +234,6 @@ void tree_mesh(MeshData& m, float h, const std::string& texture) {
             10, true, false, 2.0f);
     remap(from, 0.02f, kTreeBarkV - 0.02f);
   }
-  m.xf = base;
 }
 
 }  // namespace quarvel::assets
