@@ -16,6 +16,26 @@ constexpr double kTau = 6.283185307179586;
 
 double midi_hz(double n) { return 440.0 * std::pow(2.0, (n - 69.0) / 12.0); }
 
+// Coefficient of a one-pole low-pass filter with its corner at `hz`.
+float one_pole(double hz) { return static_cast<float>(1.0 - std::exp(-kTau * hz / kMusicRate)); }
+
+// Moves an oscillator's phase (0..1) on by one sample at `hz`.
+void advance(double& phase, double hz) {
+  phase += hz / kMusicRate;
+  phase -= std::floor(phase);
+}
+
+// A simple high-pass on noise: keeps the hiss, `k` sets how bright.
+struct HighPass {
+  float k;
+  float out = 0, prev = 0;
+  float operator()(float in) {
+    out = k * (out + in - prev);
+    prev = in;
+    return out;
+  }
+};
+
 // A stereo bus of the song's length.
 struct Bus {
   std::vector<float> l, r;
@@ -41,6 +61,12 @@ class Synth {
 
   float noise() { return rng_.uniform() * 2.0f - 1.0f; }
 
+  // `v` into the main bus, with the share `send` of it into the echo.
+  void put_sent(size_t i, float v, float send, float pan) {
+    put(main, i, v * (1.0f - send), pan);
+    put(fx, i, v * send, pan);
+  }
+
   void kick(Bus& b, double t, float amp, double hold = 0.0, double decay = 0.32) {
     const size_t i0 = index(t);
     const int n = static_cast<int>((hold + decay * 5) * kMusicRate);
@@ -59,14 +85,12 @@ class Synth {
   void snare(double t, float amp, float pan = 0.05f) {
     const size_t i0 = index(t);
     const int n = static_cast<int>(0.35 * kMusicRate);
-    float hp = 0, prev = 0;
+    HighPass hp{0.6f};
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
-      float w = noise();
-      hp = 0.6f * (hp + w - prev);
-      prev = w;
+      float h = hp(noise());
       double tone = std::sin(kTau * 185.0 * s) * std::exp(-s / 0.05);
-      double v = (hp * std::exp(-s / 0.09) * 0.8 + tone * 0.5) * amp;
+      double v = (h * std::exp(-s / 0.09) * 0.8 + tone * 0.5) * amp;
       put(main, i0 + static_cast<size_t>(k), static_cast<float>(v), pan);
     }
   }
@@ -93,27 +117,23 @@ class Synth {
     const size_t i0 = index(t);
     const double dec = open ? 0.14 : 0.03;
     const int n = static_cast<int>(dec * 6 * kMusicRate);
-    float prev = 0, hp = 0;
+    HighPass hp{0.3f};
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
-      float w = noise();
-      hp = 0.3f * (hp + w - prev);
-      prev = w;
-      put(main, i0 + static_cast<size_t>(k), static_cast<float>(hp * std::exp(-s / dec) * amp), pan);
+      float h = hp(noise());
+      put(main, i0 + static_cast<size_t>(k), static_cast<float>(h * std::exp(-s / dec) * amp), pan);
     }
   }
 
   void crash(double t, float amp, double decay = 1.4) {
     const size_t i0 = index(t);
     const int n = static_cast<int>(decay * 5 * kMusicRate);
-    float prev = 0, hp = 0;
+    HighPass hp{0.5f};
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
-      float w = noise();
-      hp = 0.5f * (hp + w - prev);
-      prev = w;
+      float h = hp(noise());
       double ring = std::sin(kTau * 3150.0 * s + 2.0 * std::sin(kTau * 4370.0 * s));
-      double v = (hp * 0.8 + ring * 0.15) * std::exp(-s / decay) * amp;
+      double v = (h * 0.8 + ring * 0.15) * std::exp(-s / decay) * amp;
       put(main, i0 + static_cast<size_t>(k), static_cast<float>(v), (k & 1) ? 0.2f : -0.2f);
     }
   }
@@ -158,12 +178,10 @@ class Synth {
     float lp = 0, lp2 = 0;
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
-      phase += f / kMusicRate;
-      phase -= std::floor(phase);
+      advance(phase, f);
       double saw = 2.0 * phase - 1.0;
       double sq = phase < 0.5 ? 1.0 : -1.0;
-      double fc = cutoff * (0.4 + 1.6 * std::exp(-s / 0.08));
-      float a = static_cast<float>(1.0 - std::exp(-kTau * fc / kMusicRate));
+      float a = one_pole(cutoff * (0.4 + 1.6 * std::exp(-s / 0.08)));
       lp += a * (static_cast<float>(0.7 * saw + 0.3 * sq) - lp);
       lp2 += a * (lp - lp2);
       double env = std::min(1.0, s / 0.004) * (s < dur ? 1.0 : std::max(0.0, 1.0 - (s - dur) / 0.05));
@@ -183,12 +201,11 @@ class Synth {
         const double f = midi_hz(note) * (1.0 + (d - 1) * 0.004);
         double phase = (d * 0.33 + v * 0.17);
         float lp = 0, lp2 = 0;
-        const float a = static_cast<float>(1.0 - std::exp(-kTau * bright / kMusicRate));
+        const float a = one_pole(bright);
         const float pan = static_cast<float>((d - 1) * 0.6);
         for (int k = 0; k < n; ++k) {
           double s = static_cast<double>(k) / kMusicRate;
-          phase += f / kMusicRate;
-          phase -= std::floor(phase);
+          advance(phase, f);
           lp += a * (static_cast<float>(2.0 * phase - 1.0) - lp);
           lp2 += a * (lp - lp2);
           double env = s < attack ? s / attack : (s < dur ? 1.0 : std::exp(-(s - dur) / (release * 0.3)));
@@ -209,16 +226,11 @@ class Synth {
     float lp = 0;
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
-      phase += f / kMusicRate;
-      phase -= std::floor(phase);
+      advance(phase, f);
       double x = phase < width ? 1.0 : -1.0;
-      double fc = 400.0 + 5000.0 * std::exp(-s / 0.06);
-      float a = static_cast<float>(1.0 - std::exp(-kTau * fc / kMusicRate));
-      lp += a * (static_cast<float>(x) - lp);
+      lp += one_pole(400.0 + 5000.0 * std::exp(-s / 0.06)) * (static_cast<float>(x) - lp);
       double env = std::min(1.0, s / 0.002) * std::exp(-s / (dur * 0.5 + 0.02));
-      float v = static_cast<float>(lp * env * amp);
-      put(main, i0 + static_cast<size_t>(k), v * (1.0f - send), pan);
-      put(fx, i0 + static_cast<size_t>(k), v * send, pan);
+      put_sent(i0 + static_cast<size_t>(k), static_cast<float>(lp * env * amp), send, pan);
     }
   }
 
@@ -244,17 +256,14 @@ class Synth {
     const double f = midi_hz(note);
     double phase = 0;
     float lp = 0;
-    const float a = static_cast<float>(1.0 - std::exp(-kTau * 2500.0 / kMusicRate));
+    const float a = one_pole(2500.0);
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
       double vib = 1.0 + 0.006 * std::sin(kTau * 5.5 * s) * std::min(1.0, s / 0.3);
-      phase += f * vib / kMusicRate;
-      phase -= std::floor(phase);
+      advance(phase, f * vib);
       lp += a * (static_cast<float>(2.0 * phase - 1.0) - lp);
       double env = std::min(1.0, s / 0.02) * (s < dur ? 1.0 : std::exp(-(s - dur) / 0.06));
-      float v = static_cast<float>(lp * env * amp);
-      put(main, i0 + static_cast<size_t>(k), v * 0.7f, 0.1f);
-      put(fx, i0 + static_cast<size_t>(k), v * 0.3f, 0.1f);
+      put_sent(i0 + static_cast<size_t>(k), static_cast<float>(lp * env * amp), 0.3f, 0.1f);
     }
   }
 
@@ -377,18 +386,13 @@ void level_sections(Bus& b, const std::array<double, 7>& bounds, const std::arra
 StereoPcm compose_music() {
   const size_t frames = static_cast<size_t>(kMusicSeconds * kMusicRate);
   Synth s(frames);
-  const std::array<double, 7> T{kSectionStart[0], kSectionStart[1], kSectionStart[2],
-                                kSectionStart[3], kSectionStart[4], kSectionStart[5],
-                                kSectionStart[6]};
+  const std::array<double, 7> T = std::to_array(kSectionStart);
 
   // Opening: A minor, 100 beats a minute.
   const std::vector<Chord> am{{33, {57, 60, 64}}, {29, {53, 57, 60}}, {36, {55, 60, 64}},
                               {31, {55, 59, 62}}};
   {
-    Groove intro;
-    intro.bpm = 100;
-    intro.pad = 0.5f;
-    intro.arp = 0.0f;
+    Groove intro{.bpm = 100, .pad = 0.5f};
     play(s, 0.0, 9.6, am, intro);
     intro.arp = 0.22f;
     intro.arp16 = false;
@@ -399,15 +403,8 @@ StereoPcm compose_music() {
     // Fade to black: only a low drone and a riser into the groove.
     s.pad(28.4, 5.3, {45, 52, 57}, 0.5f, 400.0);
     s.riser(30.5, 33.7, 0.8f);
-    Groove main;
-    main.bpm = 100;
-    main.pad = 0.35f;
-    main.kick = 0.9f;
-    main.snare = 0.55f;
-    main.hats = 0.16f;
-    main.open_hats = 0.12f;
-    main.bass = 0.5f;
-    main.arp = 0.2f;
+    const Groove main{.bpm = 100, .kick = 0.9f, .snare = 0.55f, .hats = 0.16f, .open_hats = 0.12f,
+                      .bass = 0.5f, .arp = 0.2f, .pad = 0.35f};
     play(s, 33.7, 103.7, am, main);
     // White screen: lead tune over a driving beat.
     Groove bright = main;
@@ -418,14 +415,8 @@ StereoPcm compose_music() {
     for (int k = 0; k < 16; ++k) s.lead(103.7 + k * 0.6 * 1.175, 0.6 * 1.1, tune[k], 0.28f);
     for (int k = 0; k < 8; ++k) s.snare(114.0 + k * 0.125, 0.25f + 0.05f * k);
     // Contrast ramp and the ship's last seconds: half-time tension.
-    Groove tense;
-    tense.bpm = 100;
-    tense.pad = 0.4f;
-    tense.kick = 0.8f;
-    tense.half_time_kick = true;
-    tense.hats = 0.1f;
-    tense.bass = 0.4f;
-    play(s, 115.0, 123.6, am, tense);
+    play(s, 115.0, 123.6, am,
+         {.bpm = 100, .kick = 0.8f, .hats = 0.1f, .bass = 0.4f, .pad = 0.4f, .half_time_kick = true});
     s.riser(119.6, 123.65, 0.9f);
     // The ship goes up at 7271 clock units.
     const double blast = 7271.0 / 58.8;
@@ -437,50 +428,24 @@ StereoPcm compose_music() {
   // Forest flight: E minor, 140 beats a minute, driving.
   const std::vector<Chord> em{{28, {55, 59, 64}}, {24, {55, 60, 64}}, {26, {54, 57, 62}},
                               {23, {54, 59, 62}}};
-  {
-    Groove g;
-    g.bpm = 140;
-    g.pad = 0.35f;
-    g.kick = 0.85f;
-    g.clap = 0.5f;
-    g.hats = 0.15f;
-    g.bass = 0.45f;
-    g.bass16 = true;
-    g.arp = 0.18f;
-    s.crash(T[1], 0.4f);
-    play(s, T[1], T[2], em, g);
-  }
+  s.crash(T[1], 0.4f);
+  play(s, T[1], T[2], em,
+       {.bpm = 140, .kick = 0.85f, .clap = 0.5f, .hats = 0.15f, .bass = 0.45f, .arp = 0.18f,
+        .pad = 0.35f, .bass16 = true});
 
   // Forest edge: D major, calm, bells and pads.
   const std::vector<Chord> dmaj{{38, {62, 66, 69, 73}}, {43, {59, 62, 67, 71}},
                                 {35, {59, 62, 66, 69}}, {45, {57, 61, 64, 69}}};
-  {
-    Groove g;
-    g.bpm = 90;
-    g.pad = 0.45f;
-    g.bells = 0.25f;
-    g.hats = 0.05f;
-    g.bass = 0.3f;
-    play(s, T[2], T[3], dmaj, g);
-  }
+  play(s, T[2], T[3], dmaj, {.bpm = 90, .hats = 0.05f, .bass = 0.3f, .pad = 0.45f, .bells = 0.25f});
 
   // Model: C minor, mechanical.
   const std::vector<Chord> cm{{36, {60, 63, 67}}, {32, {60, 63, 68}}, {39, {58, 63, 67}},
                               {34, {58, 62, 65}}};
   {
-    Groove g;
-    g.bpm = 124;
-    g.pad = 0.25f;
-    g.kick = 0.85f;
-    g.clap = 0.45f;
-    g.hats = 0.18f;
-    g.open_hats = 0.1f;
-    g.bass = 0.45f;
-    g.bass16 = true;
-    g.arp = 0.22f;
-    g.arp_octave = 0;
     s.crash(T[3], 0.35f);
-    play(s, T[3], T[4], cm, g);
+    play(s, T[3], T[4], cm,
+         {.bpm = 124, .kick = 0.85f, .clap = 0.45f, .hats = 0.18f, .open_hats = 0.1f, .bass = 0.45f,
+          .arp = 0.22f, .pad = 0.25f, .bass16 = true, .arp_octave = 0});
     // Metallic pings on the off-beats.
     const double spb = 60.0 / 124.0;
     for (double t = T[3]; t < T[4]; t += spb * 2) s.bell(t + spb * 0.75, 0.2, 96, 0.08f, 0.6f);
@@ -488,12 +453,7 @@ StereoPcm compose_music() {
 
   // Explosion: a quiet rumble under loud, short beats.
   {
-    Groove g;
-    g.bpm = 130;
-    g.pad = 0.3f;
-    g.hats = 0.12f;
-    g.bass = 0.3f;
-    play(s, T[4], T[5], am, g);
+    play(s, T[4], T[5], am, {.bpm = 130, .hats = 0.12f, .bass = 0.3f, .pad = 0.3f});
     const double spb = 60.0 / 130.0;
     int n = 0;
     for (double t = kLoudBeatsFrom; t < kLoudBeatsTo; t += spb, ++n) {
@@ -506,13 +466,7 @@ StereoPcm compose_music() {
   // Finale: slow pads and bells, fading out.
   const std::vector<Chord> fin{{33, {57, 60, 64, 69}}, {29, {57, 60, 65}}, {36, {55, 60, 64, 67}},
                                {28, {56, 59, 64}}};
-  {
-    Groove g;
-    g.bpm = 80;
-    g.pad = 0.5f;
-    g.bells = 0.2f;
-    play(s, T[5], kMusicSeconds - 2.0, fin, g);
-  }
+  play(s, T[5], kMusicSeconds - 2.0, fin, {.bpm = 80, .pad = 0.5f, .bells = 0.2f});
 
   apply_echo(s, 0.3, 0.38f, 0.6f);
   level_sections(s.main, T, {0.6f, 0.6f, 0.6f, 0.6f, 0.3f, 0.55f});
