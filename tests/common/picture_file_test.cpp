@@ -167,3 +167,34 @@ TEST(PictureFile, RefusesPicturesLargerThanTheLimit) {
 
 }  // namespace
 }  // namespace quarvel
+
+namespace quarvel {
+namespace {
+
+TEST(PictureFile, ReadsBitmapsStoredTopRowFirst) {
+  const std::vector<uint32_t> pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x102030, 0xFFFFFF, 0x000000};
+  std::string bmp = make_bmp(3, 2, 24, pixels);
+  // Negative height: rows are stored top first.
+  const int32_t minus_two = -2;
+  bmp.replace(22, 4, reinterpret_cast<const char*>(&minus_two), 4);
+  const size_t stride = 12;
+  std::string bottom = bmp.substr(54, stride), top = bmp.substr(54 + stride, stride);
+  bmp.replace(54, 2 * stride, top + bottom);
+  PictureInfo info;
+  ASSERT_TRUE(probe_picture(bmp.data(), bmp.size(), info));
+  EXPECT_EQ(info.height, 2);
+  Picture p = decode_ok(bmp);
+  ASSERT_EQ(p.height, 2);
+  for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(p.pixels[i], 0xFF000000u | pixels[i]) << i;
+}
+
+TEST(PictureFile, UnreadableFilesAreNamedInOurWords) {
+  Picture p;
+  std::string error;
+  const std::string junk = "this is not a picture at all";
+  EXPECT_FALSE(decode_picture(junk.data(), junk.size(), "j.bin", p, error));
+  EXPECT_EQ(error, "j.bin: not a picture this program reads (unknown format; BMP, JPEG, PNG and TGA are read)");
+}
+
+}  // namespace
+}  // namespace quarvel

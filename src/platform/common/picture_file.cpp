@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -85,6 +86,16 @@ bool bmp_complete(const uint8_t* d, size_t size, const PictureInfo& info) {
   return le32(d + 10) + stride * static_cast<uint64_t>(info.height) <= size;
 }
 
+// Why a file is not a picture we read: stb's own reason names only the last
+// format it tried, so say it in our words.
+std::string unreadable_reason(const void* data, size_t size) {
+  const uint8_t* d = static_cast<const uint8_t*>(data);
+  if (size >= 2 && d[0] == 'B' && d[1] == 'M') {
+    return "not a picture this program reads (a bitmap compressed with RLE, or damaged)";
+  }
+  return "not a picture this program reads (unknown format; BMP, JPEG, PNG and TGA are read)";
+}
+
 bool read_whole(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) {
@@ -116,6 +127,8 @@ bool probe_picture(const void* data, size_t size, PictureInfo& info) {
   const uint8_t* d = static_cast<const uint8_t*>(data);
   int w = 0, h = 0, channels = 0;
   if (!stbi_info_from_memory(d, static_cast<int>(size), &w, &h, &channels)) return false;
+  // A bitmap stored top row first gives a negative height.
+  if (h < 0 && h != INT_MIN) h = -h;
   if (w <= 0 || h <= 0) return false;
   info.width = w;
   info.height = h;
@@ -130,8 +143,7 @@ bool decode_picture(const void* data, size_t size, const std::string& name, Pict
     return false;
   }
   if (!probe_picture(data, size, info)) {
-    const char* why = stbi_failure_reason();
-    error = name + ": not a picture this program reads (" + (why ? why : "unknown format") + ")";
+    error = name + ": " + unreadable_reason(data, size);
     return false;
   }
   if (info.width > kMaxPictureSide || info.height > kMaxPictureSide) {
@@ -180,7 +192,7 @@ bool load_picture_info(const std::string& path, PictureInfo& info, std::string& 
     return false;
   }
   if (!probe_picture(data.data(), data.size(), info)) {
-    error = path + ": not a picture this program reads";
+    error = path + ": " + unreadable_reason(data.data(), data.size());
     return false;
   }
   return true;
