@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -215,6 +217,25 @@ TEST(XLoader, MissingTextureLeavesFacesUntextured) {
   ASSERT_TRUE(loadMeshBuilder(b, kX + "dbpro/ghost_train/spider.x", error)) << error;
   EXPECT_GT(b.faceCount(), 0u);
   EXPECT_EQ(texturedFaces(b), 0u);
+}
+
+TEST(XLoader, AnUnreadableTextureIsNamedOnceAndLeavesFacesUntextured) {
+  TempDir dir("_broken");
+  dir.write("broken.bmp", "BM cut short");
+  std::string p = dir.write("t.x", R"(xof 0303txt 0032
+Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
+  MeshMaterialList { 1; 2; 0, 0;;
+    Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { "broken.bmp"; } } } })");
+  MeshBuilder b;
+  std::string error;
+  testing::internal::CaptureStderr();
+  const bool ok = loadMeshBuilder(b, p, error);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(b.faceCount(), 2u);
+  EXPECT_EQ(texturedFaces(b), 0u);
+  EXPECT_NE(err.find("broken.bmp"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line for both faces
 }
 
 TEST(XLoader, TextureFilesAreLookedUpInTheModelFolderThenTheCurrentFolder) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -177,8 +178,10 @@ TextureResolver resolverFor(const std::string& modelPath) {
     std::shared_ptr<Texture> texture;
     std::string file = findTextureFile(name, folder);
     if (!file.empty()) {
+      // There but unreadable: say so once; the faces stay untextured.
       std::string error;
       texture = loadTextureFile(file, error);
+      if (!texture) std::fprintf(stderr, "%s\n", error.c_str());
     }
     (*cache)[name] = texture;
     return texture;
