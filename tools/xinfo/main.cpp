@@ -2,22 +2,18 @@
 // holds (model, picture or music). A file that cannot be read gives one
 // line "error: FILE: reason" on standard error and exit status 2, after
 // the other files are described.
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/common/picture_file.h"
+#include "platform/audio/music_info.h"
 #include "platform/common/json.h"
+#include "platform/common/picture_file.h"
 #include "platform/retained/xfile/describe.h"
 #include "platform/retained/xfile/reader.h"
-
-// The single place where music files are described. The audio layer
-// provides describe_music; without it, music files are refused.
-#if __has_include("platform/audio/music_info.h")
-#include "platform/audio/music_info.h"
-#define QUARVEL_XINFO_MUSIC 1
-#endif
 
 namespace {
 
@@ -46,6 +42,16 @@ bool read_whole(const std::string& path, std::vector<unsigned char>& data, std::
     return false;
   }
   return true;
+}
+
+// An ID3 tag, an MPEG audio frame header at the start, or an .mp3 name:
+// worth handing to the decoder (which then says what is wrong, if anything).
+bool looks_like_mp3(const std::string& path, const std::vector<unsigned char>& d) {
+  if (d.size() >= 3 && d[0] == 'I' && d[1] == 'D' && d[2] == '3') return true;
+  if (d.size() >= 2 && d[0] == 0xFF && (d[1] & 0xE0) == 0xE0) return true;
+  const size_t n = path.size();
+  return n >= 4 && path[n - 4] == '.' && std::tolower(static_cast<unsigned char>(path[n - 3])) == 'm' &&
+         std::tolower(static_cast<unsigned char>(path[n - 2])) == 'p' && path[n - 1] == '3';
 }
 
 // Describes one file on one line; false with `error` (without the file name) when it cannot.
@@ -77,12 +83,11 @@ bool describe(const std::string& path, std::string& line, std::string& error) {
            ", \"bits\": " + std::to_string(picture.bits) + "}";
     return true;
   }
-#ifdef QUARVEL_XINFO_MUSIC
+  if (!looks_like_mp3(path, data)) {
+    error = "not a model file (no \"xof \" header), a picture or MP3 music";
+    return false;
+  }
   return quarvel::audio::describe_music(path, line, error);
-#else
-  error = "neither a model file nor a picture";
-  return false;
-#endif
 }
 
 }  // namespace
