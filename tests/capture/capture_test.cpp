@@ -42,7 +42,8 @@ TEST(CaptureOptions, ParsesAndRefusesArguments) {
 
   for (std::vector<std::string> bad : {std::vector<std::string>{"--ticks"}, {"--ticks", "ten"}, {"--ticks", "-1"},
                                        {"--png-at", "1,,2"}, {"--bogus"}, {"--texture", "a.bmp"},
-                                       {"--test-scene", "--detail", "99"}, {"--anim-step", "x"}}) {
+                                       {"--test-scene", "--detail", "99"}, {"--anim-step", "x"},
+                                       {"--ticks", "3", "--png-at", "3"}, {"--png-every", "0"}}) {
     capture::Options o;
     std::string error;
     bool help = false;

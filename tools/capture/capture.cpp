@@ -235,6 +235,10 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       }
     } else if (a == "--png-every") {
       if (!int_value(opt.png_every)) return false;
+      if (opt.png_every < 1) {
+        error = "--png-every: at least 1";
+        return false;
+      }
     } else if (a == "--show") {
       if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
@@ -269,6 +273,11 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       error = "unknown argument: " + a;
       return false;
     }
+  }
+  if (!opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
+    error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
+            std::to_string(opt.ticks - 1) + ")";
+    return false;
   }
   if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {
     error = "--texture goes with --model";

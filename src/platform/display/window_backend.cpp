@@ -50,6 +50,13 @@ class WindowBackend : public DisplayBackend {
     int w = 640, h = 480;
     if (full_screen) {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+      // The desktop's size from the start, so the window covers the screen
+      // even where no window manager resizes it.
+      SDL_DisplayMode desktop;
+      if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+        w = desktop.w;
+        h = desktop.h;
+      }
     } else {
       flags |= SDL_WINDOW_RESIZABLE;
       // Where the window was when it was last left; else twice the
@@ -64,8 +71,9 @@ class WindowBackend : public DisplayBackend {
       }
     }
     const bool placed = !full_screen && saved_.w > 0;
-    window_ = SDL_CreateWindow(title_.c_str(), placed ? saved_.x : SDL_WINDOWPOS_CENTERED,
-                               placed ? saved_.y : SDL_WINDOWPOS_CENTERED, w, h, flags);
+    const int x = full_screen ? 0 : placed ? saved_.x : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    const int y = full_screen ? 0 : placed ? saved_.y : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    window_ = SDL_CreateWindow(title_.c_str(), x, y, w, h, flags);
     if (!window_) throw DisplayError(std::string("cannot create the window: ") + SDL_GetError());
     context_ = SDL_GL_CreateContext(window_);
     if (!context_) {
