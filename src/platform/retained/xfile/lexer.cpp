@@ -37,14 +37,14 @@ inline bool ends_word(char c) {
   }
 }
 
+}  // namespace
+
 std::string shown(std::string_view s) {
   std::string out;
   for (char c : s.substr(0, 40)) out += (c >= ' ' && c < 127) ? c : '?';
   if (s.size() > 40) out += "...";
   return "'" + out + "'";
 }
-
-}  // namespace
 
 Token TextLexer::next() {
   for (;;) {
@@ -101,8 +101,11 @@ std::string_view TextLexer::number_word(const char* what) {
   }
 }
 
+size_t TextLexer::offset_of(std::string_view word) const {
+  return static_cast<size_t>(word.data() - begin_) + base_;
+}
+
 uint32_t TextLexer::read_uint() {
-  size_t at = offset();
   std::string_view w = number_word("a count or index");
   const char* b = w.data();
   const char* e = b + w.size();
@@ -115,8 +118,7 @@ uint32_t TextLexer::read_uint() {
   auto rd = std::from_chars(b, e, d);
   if (rd.ec == std::errc() && rd.ptr == e && d >= 0 && d <= 4294967295.0 && d == std::floor(d))
     return static_cast<uint32_t>(d);
-  (void)at;
-  fail("expected a count or index, found " + shown(w), static_cast<size_t>(w.data() - begin_) + base_);
+  fail("expected a count or index, found " + shown(w), offset_of(w));
 }
 
 float TextLexer::read_float() {
@@ -127,11 +129,11 @@ float TextLexer::read_float() {
   double d = 0;
   auto r = std::from_chars(b, e, d);
   if (r.ec == std::errc::result_out_of_range) return 0.0f;
-  if (r.ec != std::errc()) fail("expected a number, found " + shown(w), static_cast<size_t>(w.data() - begin_) + base_);
+  if (r.ec != std::errc()) fail("expected a number, found " + shown(w), offset_of(w));
   if (r.ptr != e) {
     // "1.#QNAN0", "-1.#IND00": a value the writer could not print; read as 0.
     if (*r.ptr == '#') return 0.0f;
-    fail("expected a number, found " + shown(w), static_cast<size_t>(w.data() - begin_) + base_);
+    fail("expected a number, found " + shown(w), offset_of(w));
   }
   if (!std::isfinite(d) || std::fabs(d) > 3.0e38) return 0.0f;
   return static_cast<float>(d);
@@ -170,18 +172,12 @@ bool is_plain_code(uint16_t c) { return (c >= 12 && c <= 20) || (c >= 40 && c <=
 
 uint16_t BinaryLexer::word() {
   if (end_ - p_ < 2) fail("the file ends inside a token");
-  uint16_t v;
-  std::memcpy(&v, p_, 2);
-  p_ += 2;
-  return v;
+  return take<uint16_t>();
 }
 
 uint32_t BinaryLexer::dword() {
   if (end_ - p_ < 4) fail("the file ends inside a token");
-  uint32_t v;
-  std::memcpy(&v, p_, 4);
-  p_ += 4;
-  return v;
+  return take<uint32_t>();
 }
 
 bool BinaryLexer::open_list(uint16_t code, size_t at) {
@@ -233,14 +229,18 @@ void BinaryLexer::read_floats(float* out, size_t n) {
   }
 }
 
+void BinaryLexer::skip_list(Token& t) {
+  t.kind = TokenKind::Numbers;
+  t.count = left_;
+  p_ += static_cast<size_t>(left_) * (list_floats_ ? static_cast<size_t>(float_size_) : 4);
+  left_ = 0;
+}
+
 Token BinaryLexer::next() {
   Token t;
   if (left_ > 0) {  // numbers the parser did not ask for
-    t.kind = TokenKind::Numbers;
-    t.count = left_;
     t.offset = offset();
-    p_ += static_cast<size_t>(left_) * (list_floats_ ? static_cast<size_t>(float_size_) : 4);
-    left_ = 0;
+    skip_list(t);
     return t;
   }
   t.offset = offset();
@@ -280,10 +280,7 @@ Token BinaryLexer::next() {
       break;
   }
   if (open_list(code, t.offset)) {
-    t.kind = TokenKind::Numbers;
-    t.count = left_;
-    p_ += static_cast<size_t>(left_) * (list_floats_ ? static_cast<size_t>(float_size_) : 4);
-    left_ = 0;
+    skip_list(t);
     return t;
   }
   if (is_plain_code(code)) {

@@ -31,6 +31,10 @@ enum class TokenKind {
 
 const char* token_kind_name(TokenKind k);
 
+// Text from the file as error messages show it: quoted, at most 40
+// characters, anything unprintable as '?'.
+std::string shown(std::string_view s);
+
 struct Token {
   TokenKind kind = TokenKind::End;
   std::string_view text;  // Word and String
@@ -69,6 +73,7 @@ class TextLexer {
 
  private:
   std::string_view number_word(const char* what);
+  size_t offset_of(std::string_view word) const;  // where a word read from the data starts
   const char* begin_;
   const char* p_;
   const char* end_;
@@ -91,33 +96,16 @@ class BinaryLexer {
     return t;
   }
   uint32_t read_uint() {
-    if (left_ == 0) start_list();
-    --left_;
-    uint32_t v;
-    if (list_floats_ && float_size_ == 8) {
-      double d;
-      std::memcpy(&d, p_, 8);
-      p_ += 8;
+    if (next_number_is_double()) {
+      double d = take<double>();
       if (!(d >= 0 && d <= 4294967295.0)) fail("a float where a count or index was expected");
       return static_cast<uint32_t>(d);
     }
-    std::memcpy(&v, p_, 4);
-    p_ += 4;
-    return v;
+    return take<uint32_t>();
   }
   float read_float() {
-    if (left_ == 0) start_list();
-    --left_;
-    if (list_floats_ && float_size_ == 8) {
-      double d;
-      std::memcpy(&d, p_, 8);
-      p_ += 8;
-      return static_cast<float>(d);
-    }
-    float f;
-    std::memcpy(&f, p_, 4);
-    p_ += 4;
-    return f;
+    if (next_number_is_double()) return static_cast<float>(take<double>());
+    return take<float>();
   }
   void read_floats(float* out, size_t n);
   std::string read_string();
@@ -141,9 +129,26 @@ class BinaryLexer {
     left_ = s.left;
     list_floats_ = s.floats;
   }
+  // The next value in the data; the caller has made sure it is there.
+  template <class T>
+  T take() {
+    T v;
+    std::memcpy(&v, p_, sizeof v);
+    p_ += sizeof v;
+    return v;
+  }
+  // Moves to the next number, opening the next list when this one is used
+  // up; true when it is a 64-bit float.
+  bool next_number_is_double() {
+    if (left_ == 0) start_list();
+    --left_;
+    return list_floats_ && float_size_ == 8;
+  }
   uint16_t word();
   uint32_t dword();
   void start_list();  // reads the next integer or float list token
+  // Steps over the numbers left in the current list, as one Numbers token.
+  void skip_list(Token& t);
   bool open_list(uint16_t code, size_t at);  // `at`: where the token starts
 
   const uint8_t* begin_;

@@ -36,12 +36,6 @@ bool is_number_word(std::string_view w) {
   return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
 }
 
-std::string quoted(std::string_view s) {
-  std::string out = "'";
-  for (char c : s.substr(0, 40)) out += (c >= ' ' && c < 127) ? c : '?';
-  return out + (s.size() > 40 ? "...'" : "'");
-}
-
 template <class Lexer>
 class Parser {
  public:
@@ -94,7 +88,7 @@ class Parser {
     }
     while (t.kind == TokenKind::Guid) t = lx_.next();
     if (t.kind != TokenKind::OpenBrace)
-      lx_.fail("expected '{' after " + quoted(type.text) + ", found " + token_kind_name(t.kind), t.offset);
+      lx_.fail("expected '{' after " + shown(type.text) + ", found " + token_kind_name(t.kind), t.offset);
     if (lx_.peek().kind == TokenKind::Guid) lx_.next();
     return name;
   }
@@ -110,7 +104,7 @@ class Parser {
       } else if (t.kind == TokenKind::CloseBrace) {
         if (--level == 0) return;
       } else if (t.kind == TokenKind::End) {
-        lx_.fail("the file ends inside " + quoted(type.text), type.offset);
+        lx_.fail("the file ends inside " + shown(type.text), type.offset);
       }
     }
   }
@@ -125,7 +119,7 @@ class Parser {
     Token name = lx_.next();
     if (name.kind != TokenKind::Word) lx_.fail("expected a name after 'template'", name.offset);
     Token open = lx_.next();
-    if (open.kind != TokenKind::OpenBrace) lx_.fail("expected '{' after template " + quoted(name.text), open.offset);
+    if (open.kind != TokenKind::OpenBrace) lx_.fail("expected '{' after template " + shown(name.text), open.offset);
     Nest nest(*this, t.offset);
     skip_rest(name);
   }
@@ -153,7 +147,7 @@ class Parser {
         case TokenKind::CloseBrace:
           return;
         case TokenKind::End:
-          lx_.fail("the file ends inside " + quoted(type.text), type.offset);
+          lx_.fail("the file ends inside " + shown(type.text), type.offset);
         case TokenKind::Word:
           if (is_number_word(t.text)) continue;
           child(t);
@@ -193,36 +187,60 @@ class Parser {
 
   void read_matrix(Matrix& m) { lx_.read_floats(m.data(), 16); }
 
+  // An index below `limit`; past it, the file is refused with `describe(index)`.
+  template <class Describe>
+  uint32_t read_index(uint32_t limit, Describe&& describe) {
+    size_t at = lx_.offset();
+    uint32_t v = lx_.read_uint();
+    if (v >= limit) lx_.fail(describe(v), at);
+    return v;
+  }
+
+  static float* first_float(Vec3* v) { return &v->x; }
+  static float* first_float(Vec2* v) { return &v->u; }
+
+  // A count, then that many vectors of floats.
+  template <class V>
+  std::vector<V> read_vectors(const char* what) {
+    constexpr size_t kFloats = sizeof(V) / sizeof(float);
+    uint32_t n = read_count(kFloats, what);
+    std::vector<V> out(n);
+    if (n) lx_.read_floats(first_float(out.data()), static_cast<size_t>(n) * kFloats);
+    return out;
+  }
+
+  // An object whose data `read` takes; the child objects it may hold are
+  // skipped.
+  template <class F>
+  void data_object(const Token& type, F&& read) {
+    Nest nest(*this, type.offset);
+    open_object(type);
+    read();
+    skip_children(type);
+  }
+
   // ------------------------------------------------------------ objects
 
   void top_object(const Token& t) {
     std::string_view type = t.text;
     if (iequals(type, "Frame")) {
-      Frame f;
-      parse_frame(t, f);
-      m_.frames.push_back(std::move(f));
+      m_.frames.push_back(parse_frame(t));
     } else if (iequals(type, "Mesh")) {
       m_.top_meshes.push_back(parse_mesh(t));
     } else if (iequals(type, "Material")) {
-      Material mat;
-      parse_material(t, mat);
-      m_.materials.push_back(std::move(mat));
+      m_.materials.push_back(parse_material(t));
     } else if (iequals(type, "AnimationSet")) {
-      AnimationSet set;
-      parse_animation_set(t, set);
-      m_.animation_sets.push_back(std::move(set));
+      m_.animation_sets.push_back(parse_animation_set(t));
     } else if (iequals(type, "AnimTicksPerSecond")) {
-      Nest nest(*this, t.offset);
-      open_object(t);
-      m_.ticks_per_second = lx_.read_uint();
-      skip_children(t);
+      data_object(t, [&] { m_.ticks_per_second = lx_.read_uint(); });
     } else {
       skip_object(t);
     }
   }
 
-  void parse_frame(const Token& type, Frame& f) {
+  Frame parse_frame(const Token& type) {
     Nest nest(*this, type.offset);
+    Frame f;
     f.name = open_object(type);
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::OpenBrace) {
@@ -237,28 +255,23 @@ class Parser {
         return;
       }
       if (iequals(t.text, "FrameTransformMatrix")) {
-        Nest n2(*this, t.offset);
-        open_object(t);
-        read_matrix(f.transform);
-        skip_children(t);
+        data_object(t, [&] { read_matrix(f.transform); });
       } else if (iequals(t.text, "Frame")) {
-        Frame child;
-        parse_frame(t, child);
-        f.children.push_back(std::move(child));
+        f.children.push_back(parse_frame(t));
       } else if (iequals(t.text, "Mesh")) {
         f.meshes.push_back(parse_mesh(t));
       } else if (iequals(t.text, "Material")) {
-        Material mat;
-        parse_material(t, mat);
-        m_.materials.push_back(std::move(mat));
+        m_.materials.push_back(parse_material(t));
       } else {
         skip_object(t);
       }
     });
+    return f;
   }
 
-  void parse_material(const Token& type, Material& mat) {
+  Material parse_material(const Token& type) {
     Nest nest(*this, type.offset);
+    Material mat;
     mat.name = open_object(type);
     float v[11];
     lx_.read_floats(v, 11);
@@ -268,14 +281,12 @@ class Parser {
     mat.emissive = {v[8], v[9], v[10]};
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::Word && iequals(t.text, "TextureFilename")) {
-        Nest n2(*this, t.offset);
-        open_object(t);
-        mat.textures.push_back(lx_.read_string());
-        skip_children(t);
+        data_object(t, [&] { mat.textures.push_back(lx_.read_string()); });
       } else {
         skip_child(t);
       }
     });
+    return mat;
   }
 
   // Reads `n` polygons: a corner count, then that many indices below `limit`.
@@ -287,13 +298,10 @@ class Parser {
       uint32_t k = read_count(1, "polygon corners");
       sizes[f] = k;
       for (uint32_t i = 0; i < k; ++i) {
-        size_t at = lx_.offset();
-        uint32_t v = lx_.read_uint();
-        if (v >= limit)
-          lx_.fail(std::string(what) + " " + std::to_string(f) + " refers to index " + std::to_string(v) +
-                       " of " + std::to_string(limit),
-                   at);
-        indices.push_back(v);
+        indices.push_back(read_index(limit, [&](uint32_t v) {
+          return std::string(what) + " " + std::to_string(f) + " refers to index " + std::to_string(v) +
+                 " of " + std::to_string(limit);
+        }));
       }
     }
   }
@@ -302,10 +310,9 @@ class Parser {
     Nest nest(*this, type.offset);
     Mesh mesh;
     mesh.name = open_object(type);
-    uint32_t nv = read_count(3, "vertices");
+    mesh.positions = read_vectors<Vec3>("vertices");
+    const uint32_t nv = static_cast<uint32_t>(mesh.positions.size());
     mesh.declared_vertices = nv;
-    mesh.positions.resize(nv);
-    if (nv) lx_.read_floats(&mesh.positions[0].x, static_cast<size_t>(nv) * 3);
     uint32_t nf = read_count(1, "faces");
     mesh.declared_faces = nf;
     read_polygons(nf, nv, "face", mesh.face_sizes, mesh.face_indices);
@@ -317,29 +324,24 @@ class Parser {
       if (iequals(k, "MeshNormals")) {
         parse_normals(t, mesh);
       } else if (iequals(k, "MeshTextureCoords")) {
-        Nest n2(*this, t.offset);
-        open_object(t);
-        uint32_t n = read_count(2, "texture coordinates");
-        std::vector<Vec2> uv(n);
-        if (n) lx_.read_floats(&uv[0].u, static_cast<size_t>(n) * 2);
-        uv.resize(nv);
-        mesh.uvs = std::move(uv);
-        skip_children(t);
+        data_object(t, [&] {
+          mesh.uvs = read_vectors<Vec2>("texture coordinates");
+          mesh.uvs.resize(nv);
+        });
       } else if (iequals(k, "MeshVertexColors")) {
-        Nest n2(*this, t.offset);
-        open_object(t);
-        uint32_t n = read_count(5, "vertex colours");
-        mesh.colors.assign(nv, Color{});
-        for (uint32_t i = 0; i < n; ++i) {
-          size_t at = lx_.offset();
-          uint32_t v = lx_.read_uint();
-          float c[4];
-          lx_.read_floats(c, 4);
-          if (v >= nv)
-            lx_.fail("a vertex colour for vertex " + std::to_string(v) + " of " + std::to_string(nv), at);
-          mesh.colors[v] = {c[0], c[1], c[2], c[3]};
-        }
-        skip_children(t);
+        data_object(t, [&] {
+          uint32_t n = read_count(5, "vertex colours");
+          mesh.colors.assign(nv, Color{});
+          for (uint32_t i = 0; i < n; ++i) {
+            size_t at = lx_.offset();
+            uint32_t v = lx_.read_uint();
+            float c[4];
+            lx_.read_floats(c, 4);
+            if (v >= nv)
+              lx_.fail("a vertex colour for vertex " + std::to_string(v) + " of " + std::to_string(nv), at);
+            mesh.colors[v] = {c[0], c[1], c[2], c[3]};
+          }
+        });
       } else if (iequals(k, "MeshMaterialList")) {
         parse_material_list(t, mesh);
       } else if (iequals(k, "SkinWeights")) {
@@ -371,15 +373,13 @@ class Parser {
   }
 
   void parse_normals(const Token& type, Mesh& mesh) {
-    Nest nest(*this, type.offset);
-    open_object(type);
-    uint32_t nn = read_count(3, "normals");
-    std::vector<Vec3> normals(nn);
-    if (nn) lx_.read_floats(&normals[0].x, static_cast<size_t>(nn) * 3);
-    uint32_t nf = read_count(1, "normal faces");
+    std::vector<Vec3> normals;
     std::vector<uint32_t> sizes, indices;
-    read_polygons(nf, nn, "normal face", sizes, indices);
-    skip_children(type);
+    data_object(type, [&] {
+      normals = read_vectors<Vec3>("normals");
+      uint32_t nf = read_count(1, "normal faces");
+      read_polygons(nf, static_cast<uint32_t>(normals.size()), "normal face", sizes, indices);
+    });
     if (sizes == mesh.face_sizes) {
       mesh.normals = std::move(normals);
       mesh.normal_indices = std::move(indices);
@@ -396,12 +396,9 @@ class Parser {
     uint32_t ni = read_count(1, "face materials");
     std::vector<uint32_t> index(ni);
     for (uint32_t i = 0; i < ni; ++i) {
-      size_t at = lx_.offset();
-      index[i] = lx_.read_uint();
-      if (index[i] >= nm)
-        lx_.fail("face " + std::to_string(i) + " uses material " + std::to_string(index[i]) + " of " +
-                     std::to_string(nm),
-                 at);
+      index[i] = read_index(nm, [&](uint32_t v) {
+        return "face " + std::to_string(i) + " uses material " + std::to_string(v) + " of " + std::to_string(nm);
+      });
     }
     std::vector<Material> mats;
     children(type, [&](const Token& t) {
@@ -417,9 +414,7 @@ class Parser {
         }
         mats.push_back(std::move(found));
       } else if (iequals(t.text, "Material")) {
-        Material mat;
-        parse_material(t, mat);
-        mats.push_back(std::move(mat));
+        mats.push_back(parse_material(t));
       } else {
         skip_object(t);
       }
@@ -438,38 +433,37 @@ class Parser {
   // Skin data is not used, but its vertex indices are checked so a damaged
   // file is refused rather than half read.
   void check_skin_weights(const Token& type, uint32_t nv) {
-    Nest nest(*this, type.offset);
-    open_object(type);
-    lx_.read_string();
-    uint32_t n = read_count(2, "skin weights");
-    for (uint32_t i = 0; i < n; ++i) {
-      size_t at = lx_.offset();
-      uint32_t v = lx_.read_uint();
-      if (v >= nv)
-        lx_.fail("a skin weight for vertex " + std::to_string(v) + " of " + std::to_string(nv), at);
-    }
-    for (uint32_t i = 0; i < n; ++i) lx_.read_float();
-    Matrix offset;
-    read_matrix(offset);
-    skip_children(type);
+    data_object(type, [&] {
+      lx_.read_string();
+      uint32_t n = read_count(2, "skin weights");
+      for (uint32_t i = 0; i < n; ++i) {
+        read_index(nv, [&](uint32_t v) {
+          return "a skin weight for vertex " + std::to_string(v) + " of " + std::to_string(nv);
+        });
+      }
+      for (uint32_t i = 0; i < n; ++i) lx_.read_float();
+      Matrix offset;
+      read_matrix(offset);
+    });
   }
 
-  void parse_animation_set(const Token& type, AnimationSet& set) {
+  AnimationSet parse_animation_set(const Token& type) {
     Nest nest(*this, type.offset);
+    AnimationSet set;
     set.name = open_object(type);
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::Word && iequals(t.text, "Animation")) {
-        Animation a;
-        parse_animation(t, a);
-        set.animations.push_back(std::move(a));
+        set.animations.push_back(parse_animation(t));
       } else {
         skip_child(t);
       }
     });
+    return set;
   }
 
-  void parse_animation(const Token& type, Animation& a) {
+  Animation parse_animation(const Token& type) {
     Nest nest(*this, type.offset);
+    Animation a;
     a.name = open_object(type);
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::OpenBrace) {
@@ -478,18 +472,15 @@ class Parser {
       }
       std::string_view k = t.text;
       if (iequals(k, "AnimationKey")) {
-        AnimationKeys keys;
-        parse_keys(t, keys);
-        a.keys.push_back(std::move(keys));
+        a.keys.push_back(parse_keys(t));
       } else if (iequals(k, "AnimationOptions")) {
-        Nest n2(*this, t.offset);
-        open_object(t);
-        uint32_t open_closed = lx_.read_uint();
-        uint32_t quality = lx_.read_uint();
-        a.has_options = true;
-        a.closed = open_closed == 0;
-        a.spline = quality == 0;
-        skip_children(t);
+        data_object(t, [&] {
+          uint32_t open_closed = lx_.read_uint();
+          uint32_t quality = lx_.read_uint();
+          a.has_options = true;
+          a.closed = open_closed == 0;
+          a.spline = quality == 0;
+        });
       } else if (iequals(k, "Frame")) {
         // A frame written inside the animation: the animation moves it.
         Nest n2(*this, t.offset);
@@ -499,24 +490,24 @@ class Parser {
         skip_object(t);
       }
     });
+    return a;
   }
 
-  void parse_keys(const Token& type, AnimationKeys& keys) {
-    Nest nest(*this, type.offset);
-    open_object(type);
-    size_t at = lx_.offset();
-    keys.type = lx_.read_uint();
-    if (keys.type > 4) lx_.fail("unknown animation key type " + std::to_string(keys.type), at);
-    uint32_t n = read_count(2, "keys");
-    keys.keys.resize(n);
-    for (Key& k : keys.keys) {
-      k.time = lx_.read_uint();
-      k.count = read_count(1, "key values");
-      uint32_t kept = std::min<uint32_t>(k.count, 16);
-      lx_.read_floats(k.values.data(), kept);
-      for (uint32_t i = kept; i < k.count; ++i) lx_.read_float();
-    }
-    skip_children(type);
+  AnimationKeys parse_keys(const Token& type) {
+    AnimationKeys keys;
+    data_object(type, [&] {
+      keys.type = read_index(5, [](uint32_t v) { return "unknown animation key type " + std::to_string(v); });
+      uint32_t n = read_count(2, "keys");
+      keys.keys.resize(n);
+      for (Key& k : keys.keys) {
+        k.time = lx_.read_uint();
+        k.count = read_count(1, "key values");
+        uint32_t kept = std::min<uint32_t>(k.count, 16);
+        lx_.read_floats(k.values.data(), kept);
+        for (uint32_t i = kept; i < k.count; ++i) lx_.read_float();
+      }
+    });
+    return keys;
   }
 
   Lexer& lx_;
@@ -573,28 +564,19 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
   size_t pos = 4, done = 0;
   int block = 0;
   while (pos < size && done < body) {
-    if (size - pos < 6) {
-      error = "compressed block " + std::to_string(block) + " is cut short (byte " + std::to_string(pos + 16) + ")";
+    const size_t at = pos + 16;  // where the block starts in the file
+    auto refuse_block = [&](const std::string& what) {
+      error = "compressed block " + std::to_string(block) + " " + what + " (byte " + std::to_string(at) + ")";
       return false;
-    }
+    };
+    if (size - pos < 6) return refuse_block("is cut short");
     size_t expect = le16(data + pos);
     size_t packed = le16(data + pos + 2);
-    size_t at = pos + 16;
     pos += 4;
-    if (packed < 2 || packed > size - pos) {
-      error = "compressed block " + std::to_string(block) + " runs past the end of the file (byte " +
-              std::to_string(at) + ")";
-      return false;
-    }
-    if (data[pos] != 'C' || data[pos + 1] != 'K') {
-      error = "compressed block " + std::to_string(block) + " lacks its 'CK' mark (byte " + std::to_string(at) + ")";
-      return false;
-    }
-    if (expect == 0 || expect > body - done) {
-      error = "compressed block " + std::to_string(block) + " declares " + std::to_string(expect) +
-              " bytes, past the declared total (byte " + std::to_string(at) + ")";
-      return false;
-    }
+    if (packed < 2 || packed > size - pos) return refuse_block("runs past the end of the file");
+    if (data[pos] != 'C' || data[pos + 1] != 'K') return refuse_block("lacks its 'CK' mark");
+    if (expect == 0 || expect > body - done)
+      return refuse_block("declares " + std::to_string(expect) + " bytes, past the declared total");
     inflateReset(&s.z);
     if (done > 0) {
       size_t dict = std::min<size_t>(done, 32768);
@@ -606,11 +588,9 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
     s.z.avail_out = static_cast<uInt>(expect);
     int r = inflate(&s.z, Z_FINISH);
     size_t got = expect - s.z.avail_out;
-    if (r != Z_STREAM_END || got != expect) {
-      error = "compressed block " + std::to_string(block) + " is damaged: it inflates to " + std::to_string(got) +
-              " bytes instead of " + std::to_string(expect) + " (byte " + std::to_string(at) + ")";
-      return false;
-    }
+    if (r != Z_STREAM_END || got != expect)
+      return refuse_block("is damaged: it inflates to " + std::to_string(got) + " bytes instead of " +
+                          std::to_string(expect));
     done += got;
     pos += packed;
     ++block;
@@ -652,11 +632,11 @@ bool read_memory(const void* raw, size_t size, const std::string& name, Model& m
   else if (enc == "bin ") m.encoding = Encoding::Binary;
   else if (enc == "tzip") m.encoding = Encoding::TextZip;
   else if (enc == "bzip") m.encoding = Encoding::BinaryZip;
-  else return refuse("unknown encoding " + quoted(enc) + " in the header");
+  else return refuse("unknown encoding " + shown(enc) + " in the header");
   std::string_view bits(reinterpret_cast<const char*>(data + 12), 4);
   if (bits == "0032") m.float_bits = 32;
   else if (bits == "0064") m.float_bits = 64;
-  else return refuse("unknown float size " + quoted(bits) + " in the header");
+  else return refuse("unknown float size " + shown(bits) + " in the header");
 
   try {
     const uint8_t* body = data + 16;
