@@ -11,7 +11,7 @@ DEPS = cmake make g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench previews clean
+.PHONY: all deps configure build run test test-asan bench previews clean
 
 all: build
 
@@ -37,6 +37,18 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The platform and tool tests again under AddressSanitizer, UBSan and
+# LeakSanitizer (a separate build in build-asan).
+ASAN_TESTS = test_common test_xfile test_retained test_render test_display test_audio test_app test_capture test_xinfo
+test-asan: deps
+	cmake -S . -B build-asan -DQUARVEL_ASAN=ON -DQUARVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-asan -j $(JOBS) --target $(ASAN_TESTS)
+	cd build-asan/tests && for t in $(ASAN_TESTS); do \
+	  echo "== $$t (sanitizers)"; \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ./$$t --gtest_brief=1 || exit 1; \
+	done
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
