@@ -48,7 +48,12 @@ void FrameTimer::idle() {
   ++ticks_counted_;
   const uint32_t elapsed = now - rate_start_;
   if (elapsed >= 1000) {
-    frame_rate_ = static_cast<int>((static_cast<uint64_t>(ticks_counted_) * 1000 + elapsed / 2) / elapsed);
+    // ticks x 1000 / elapsed, rounded to nearest with halves to even.
+    const uint64_t n = static_cast<uint64_t>(ticks_counted_) * 1000;
+    uint64_t q = n / elapsed;
+    const uint64_t twice_rest = 2 * (n % elapsed);
+    if (twice_rest > elapsed || (twice_rest == elapsed && (q & 1))) ++q;
+    frame_rate_ = static_cast<int>(q);
     ticks_counted_ = 0;
     rate_start_ = now;
   }
