@@ -58,3 +58,56 @@ TEST(Presenter, AppliesTheRampPerChannel) {
   presenter.present(back, half);
   EXPECT_EQ(presenter.read_presented().at(5, 5), 0xFF044080u);
 }
+
+namespace {
+
+// Blits into a framebuffer of w x h and reads it back (row 0 at the bottom).
+std::vector<uint32_t> blit_and_read(Presenter& presenter, int w, int h) {
+  GLuint tex = 0, fbo = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+  presenter.blit_to(fbo, w, h);
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, px.data());
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteTextures(1, &tex);
+  return px;
+}
+
+}  // namespace
+
+TEST(Presenter, ScalesIntoTheWindowWithBlackBars) {
+  display::EglHeadlessContext ctx;
+  Presenter presenter;
+  Picture back(640, 480, 0xFF3060C0u);
+  back.at(0, 0) = 0xFFFFFFFFu;  // top-left pixel
+  presenter.present(back, GammaRamp::identity());
+
+  // An exact multiple: every picture pixel becomes a crisp 2 x 2 block.
+  {
+    const int w = 1280, h = 960;
+    auto px = blit_and_read(presenter, w, h);
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(h - 1 - y) * w + x]; };
+    EXPECT_EQ(at(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(at(1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(at(2, 0), 0xFF3060C0u);
+    EXPECT_EQ(at(0, 2), 0xFF3060C0u);
+  }
+  // A wide screen: bars left and right, the picture between them.
+  {
+    const int w = 1920, h = 1080;
+    auto px = blit_and_read(presenter, w, h);
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(h - 1 - y) * w + x]; };
+    EXPECT_EQ(at(100, 500), 0xFF000000u);
+    EXPECT_EQ(at(1820, 500), 0xFF000000u);
+    EXPECT_EQ(at(960, 540), 0xFF3060C0u);  // flat areas keep their colour exactly
+    EXPECT_EQ(at(240, 0), 0xFFFFFFFFu);    // the corner pixel lands at the picture's corner
+    EXPECT_EQ(at(239, 0), 0xFF000000u);
+  }
+}

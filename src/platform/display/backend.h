@@ -22,7 +22,7 @@ class DisplayBackend {
 
   // Shows the presented picture: in a window, scaled with black bars and
   // swapped after the vertical blank; headless, nothing more to do.
-  virtual void show(const render::Presenter& presenter) = 0;
+  virtual void show(render::Presenter& presenter) = 0;
 
   virtual bool headless() const = 0;
 

@@ -14,7 +14,7 @@ class HeadlessBackend : public DisplayBackend {
   void make_current() override {
     if (context_) context_->make_current();
   }
-  void show(const render::Presenter&) override {}
+  void show(render::Presenter&) override {}
   bool headless() const override { return true; }
 
  private:

@@ -104,7 +104,7 @@ class WindowBackend : public DisplayBackend {
     if (window_) SDL_GL_MakeCurrent(window_, context_);
   }
 
-  void show(const render::Presenter& presenter) override {
+  void show(render::Presenter& presenter) override {
     if (!window_) return;
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);

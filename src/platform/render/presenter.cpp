@@ -89,9 +89,10 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
 }
 
 Presenter::~Presenter() {
-  glDeleteFramebuffers(1, &out_fbo_);
-  GLuint tex[] = {back_tex_, ramp_tex_, out_tex_};
-  glDeleteTextures(3, tex);
+  GLuint fbos[] = {out_fbo_, scaled_fbo_};
+  glDeleteFramebuffers(2, fbos);
+  GLuint tex[] = {back_tex_, ramp_tex_, out_tex_, scaled_tex_};
+  glDeleteTextures(4, tex);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
 }
@@ -127,7 +128,7 @@ void Presenter::present(const Picture& back, const GammaRamp& ramp) {
   glActiveTexture(GL_TEXTURE0);
 }
 
-void Presenter::blit_to(GLuint target, int w, int h) const {
+void Presenter::blit_to(GLuint target, int w, int h) {
   const Rect r = letterbox(w, h, width_, height_);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
   glDisable(GL_SCISSOR_TEST);
@@ -135,11 +136,42 @@ void Presenter::blit_to(GLuint target, int w, int h) const {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   if (r.w > 0 && r.h > 0) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
-    glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
+    // Sharp scaling: whole multiples of a pixel by copying (crisp), and the
+    // remaining fraction by filtering, so pixels keep one size across the
+    // picture instead of alternating widths.
+    const int k = std::max(1, std::min(r.w / width_, r.h / height_));
+    if (r.w == k * width_ && r.h == k * height_) {
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
+      glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    } else {
+      GLuint source = out_fbo_;
+      if (k > 1) {
+        ensure_scaled(k);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled_fbo_);
+        glBlitFramebuffer(0, 0, width_, height_, 0, 0, k * width_, k * height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+        source = scaled_fbo_;
+      }
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+      glBlitFramebuffer(0, 0, k * width_, k * height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
+                        GL_LINEAR);
+    }
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void Presenter::ensure_scaled(int k) {
+  if (scaled_k_ == k) return;
+  if (!scaled_tex_) glGenTextures(1, &scaled_tex_);
+  if (!scaled_fbo_) glGenFramebuffers(1, &scaled_fbo_);
+  glBindTexture(GL_TEXTURE_2D, scaled_tex_);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, k * width_, k * height_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindFramebuffer(GL_FRAMEBUFFER, scaled_fbo_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scaled_tex_, 0);
+  scaled_k_ = k;
 }
 
 Picture Presenter::read_presented() const {

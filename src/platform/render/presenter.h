@@ -30,7 +30,7 @@ class Presenter {
 
   // Scales the presented picture into the largest 4:3 rectangle of the
   // framebuffer `target` (0 is the window's), w x h pixels, with black bars.
-  void blit_to(GLuint target, int w, int h) const;
+  void blit_to(GLuint target, int w, int h);
 
   // The presented picture, row 0 at the top.
   Picture read_presented() const;
@@ -43,6 +43,10 @@ class Presenter {
   GLuint program_ = 0, vao_ = 0;
   GLuint back_tex_ = 0, ramp_tex_ = 0;
   GLuint out_tex_ = 0, out_fbo_ = 0;
+  // The presented picture at a whole multiple of its size, for scaling.
+  void ensure_scaled(int k);
+  GLuint scaled_tex_ = 0, scaled_fbo_ = 0;
+  int scaled_k_ = 0;
 };
 
 }  // namespace quarvel::render
