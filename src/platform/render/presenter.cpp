@@ -37,6 +37,17 @@ void main() {
 }
 )";
 
+// A new w x h texture of `internal` format, filtered by `filter`.
+GLuint make_texture(GLenum internal, int w, int h, GLenum format, GLenum type, GLenum filter) {
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internal), w, h, 0, format, type, nullptr);
+  return tex;
+}
+
 }  // namespace
 
 Rect letterbox(int w, int h, int pic_w, int pic_h) {
@@ -63,23 +74,9 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
   glUniform1i(glGetUniformLocation(program_, "height"), height_);
   glGenVertexArrays(1, &vao_);
 
-  glGenTextures(1, &back_tex_);
-  glBindTexture(GL_TEXTURE_2D, back_tex_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-
-  glGenTextures(1, &ramp_tex_);
-  glBindTexture(GL_TEXTURE_2D, ramp_tex_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R16UI, 256, 3, 0, GL_RED_INTEGER, GL_UNSIGNED_SHORT, nullptr);
-
-  glGenTextures(1, &out_tex_);
-  glBindTexture(GL_TEXTURE_2D, out_tex_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  back_tex_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GL_NEAREST);
+  ramp_tex_ = make_texture(GL_R16UI, 256, 3, GL_RED_INTEGER, GL_UNSIGNED_SHORT, GL_NEAREST);
+  out_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
   glGenFramebuffers(1, &out_fbo_);
   glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, out_tex_, 0);
@@ -163,12 +160,9 @@ void Presenter::blit_to(GLuint target, int w, int h) {
 
 void Presenter::ensure_scaled(int k) {
   if (scaled_k_ == k) return;
-  if (!scaled_tex_) glGenTextures(1, &scaled_tex_);
+  glDeleteTextures(1, &scaled_tex_);
+  scaled_tex_ = make_texture(GL_RGBA8, k * width_, k * height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
   if (!scaled_fbo_) glGenFramebuffers(1, &scaled_fbo_);
-  glBindTexture(GL_TEXTURE_2D, scaled_tex_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, k * width_, k * height_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glBindFramebuffer(GL_FRAMEBUFFER, scaled_fbo_);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scaled_tex_, 0);
   scaled_k_ = k;
