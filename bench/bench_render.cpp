@@ -19,16 +19,16 @@ void BM_RenderTestScene640x480(benchmark::State& state) {
   Picture back(640, 480);
   rm::Root root;
   auto renderer = std::make_shared<render::SceneRenderer>(back);
-  auto device = root.createDevice(renderer, 640, 480);
-  device->setTextureQuality(rm::TextureQuality::Linear);
-  auto scene = root.createFrame();
-  auto camera = root.createFrame(scene);
-  auto viewport = root.createViewport(device, camera, 0, 0, 640, 480);
-  viewport->setBack(5000);
-  auto ts = capture::buildTestScene(root, scene, camera, static_cast<int>(state.range(0)));
+  auto device = root.create_device(renderer, 640, 480);
+  device->set_texture_quality(rm::TextureQuality::Linear);
+  auto scene = root.create_frame();
+  auto camera = root.create_frame(scene);
+  auto viewport = root.create_viewport(device, camera, 0, 0, 640, 480);
+  viewport->set_back(5000);
+  auto ts = capture::build_test_scene(root, scene, camera, static_cast<int>(state.range(0)));
   float t = 0;
   for (auto _ : state) {
-    ts.setTime(t);
+    ts.set_time(t);
     scene->move(1.0f);
     viewport->clear();
     viewport->render(*scene);

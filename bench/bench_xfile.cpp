@@ -127,7 +127,7 @@ void BM_LoadFolder(benchmark::State& state) {
       auto parent = std::make_shared<quarvel::rm::Frame>();
       quarvel::rm::AnimationSet set;
       std::string error;
-      benchmark::DoNotOptimize(quarvel::rm::loadAnimationSet(set, f.path, parent, error));
+      benchmark::DoNotOptimize(quarvel::rm::load_animation_set(set, f.path, parent, error));
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(total_bytes(g_folder)));

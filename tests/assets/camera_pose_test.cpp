@@ -22,9 +22,9 @@ struct PosedPath {
   std::shared_ptr<rm::Frame> camera;
 
   explicit PosedPath(const std::string& file) {
-    root->addChild(parent);
+    root->add_child(parent);
     std::string error;
-    EXPECT_TRUE(rm::loadAnimationSet(set, show_file(file), parent, error)) << error;
+    EXPECT_TRUE(rm::load_animation_set(set, show_file(file), parent, error)) << error;
     auto children = parent->children();
     if (!children.empty()) camera = children.front();
   }
@@ -54,7 +54,7 @@ TEST(CameraPaths, OpeningCameraWatchesTheBurningShipGoUp) {
   PosedPath path("00000001.dat");
   ASSERT_TRUE(path.camera);
   for (float t : {7300.0f, 7450.0f, 7600.0f}) {
-    path.set.setTime(t);
+    path.set.set_time(t);
     EXPECT_GT(facing(*path.camera, *path.root, fire), 0.995f) << "at " << t;
   }
 }
@@ -63,7 +63,7 @@ TEST(CameraPaths, ModelCameraLooksAtTheEngineAndEndsAtTheOrigin) {
   PosedPath path("00000005.dat");
   ASSERT_TRUE(path.camera);
   for (float t : {0.0f, 400.0f, 900.0f, 1250.0f}) {
-    path.set.setTime(t);
+    path.set.set_time(t);
     EXPECT_GT(facing(*path.camera, *path.root, {0, 90, 450}), 0.99f) << "at " << t;
   }
   Vec3 end = path.camera->position(path.root.get());
@@ -73,7 +73,7 @@ TEST(CameraPaths, ModelCameraLooksAtTheEngineAndEndsAtTheOrigin) {
 TEST(CameraPaths, ForestEdgeCameraEndsFacingTheForest) {
   PosedPath path("00000003.dat");
   ASSERT_TRUE(path.camera);
-  path.set.setTime(1370.0f);
+  path.set.set_time(1370.0f);
   EXPECT_GT(facing(*path.camera, *path.root, {400, 70, -2000}), 0.99f);
 }
 

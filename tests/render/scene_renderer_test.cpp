@@ -31,13 +31,13 @@ class SceneRendererTest : public ::testing::Test {
     }
     surface = Picture(kW, kH, 0xFF102030);
     renderer = std::make_shared<render::SceneRenderer>(surface);
-    device = root.createDevice(renderer, kW, kH);
-    device->setTextureQuality(TextureQuality::Linear);
-    device->setRenderMode(Device::kBlendedTransparency | Device::kSortedTransparency);
-    scene = root.createFrame();
-    camera = root.createFrame(scene);
-    viewport = root.createViewport(device, camera, 0, 0, kW, kH);
-    viewport->setBack(5000);
+    device = root.create_device(renderer, kW, kH);
+    device->set_texture_quality(TextureQuality::Linear);
+    device->set_render_mode(Device::kBlendedTransparency | Device::kSortedTransparency);
+    scene = root.create_frame();
+    camera = root.create_frame(scene);
+    viewport = root.create_viewport(device, camera, 0, 0, kW, kH);
+    viewport->set_back(5000);
   }
 
   void frame() {
@@ -47,25 +47,25 @@ class SceneRendererTest : public ::testing::Test {
   }
 
   std::shared_ptr<Frame> place(const std::shared_ptr<Visual>& v, Vec3 pos) {
-    auto f = root.createFrame(scene);
-    f->setPosition(scene.get(), pos);
-    f->addVisual(v);
+    auto f = root.create_frame(scene);
+    f->set_position(scene.get(), pos);
+    f->add_visual(v);
     return f;
   }
 
   std::shared_ptr<Light> light(LightType type, Vec3 colour, Vec3 pos, Vec3 dir = {0, 0, 1}) {
-    auto f = root.createFrame(scene);
-    f->setPosition(scene.get(), pos);
-    f->setOrientation(scene.get(), dir, std::fabs(dir.y) > 0.9f ? Vec3{0, 0, 1} : Vec3{0, 1, 0});
-    auto l = root.createLightRGB(type, colour.x, colour.y, colour.z);
-    l->setConstantAttenuation(0);
-    l->setRange(100000);
-    f->addLight(l);
+    auto f = root.create_frame(scene);
+    f->set_position(scene.get(), pos);
+    f->set_orientation(scene.get(), dir, std::fabs(dir.y) > 0.9f ? Vec3{0, 0, 1} : Vec3{0, 1, 0});
+    auto l = root.create_light_rgb(type, colour.x, colour.y, colour.z);
+    l->set_constant_attenuation(0);
+    l->set_range(100000);
+    f->add_light(l);
     return l;
   }
 
   // Compares with tests/render/golden/<name>.png on llvmpipe.
-  void expectGolden(const std::string& name) {
+  void expect_golden(const std::string& name) {
     if (!render::renderer_is_llvmpipe()) GTEST_SKIP() << "golden pictures need llvmpipe";
     std::string path = std::string(QUARVEL_SOURCE_DIR) + "/tests/render/golden/" + name + ".png";
     const char* update = std::getenv("QUARVEL_UPDATE_GOLDEN");
@@ -103,11 +103,11 @@ class SceneRendererTest : public ::testing::Test {
 };
 
 std::shared_ptr<MeshBuilder> square(Root& root, float half, uint32_t color, uint32_t quality = 0x80) {
-  auto mb = root.createMeshBuilder();
-  uint32_t a = mb->addVertex({-half, half, 0}, {0, 0}), b = mb->addVertex({half, half, 0}, {1, 0});
-  uint32_t c = mb->addVertex({half, -half, 0}, {1, 1}), d = mb->addVertex({-half, -half, 0}, {0, 1});
-  mb->addFace({a, b, c, d}, {}, color);
-  mb->setQuality(quality);  // solid, unlit
+  auto mb = root.create_mesh_builder();
+  uint32_t a = mb->add_vertex({-half, half, 0}, {0, 0}), b = mb->add_vertex({half, half, 0}, {1, 0});
+  uint32_t c = mb->add_vertex({half, -half, 0}, {1, 1}), d = mb->add_vertex({-half, -half, 0}, {0, 1});
+  mb->add_face({a, b, c, d}, {}, color);
+  mb->set_quality(quality);  // solid, unlit
   return mb;
 }
 
@@ -124,7 +124,7 @@ TEST_F(SceneRendererTest, ClearFillsOnlyTheViewportRectangle) {
 }
 
 TEST_F(SceneRendererTest, ProjectedPointLandsOnItsPixel) {
-  viewport->setField(0.5f);
+  viewport->set_field(0.5f);
   auto dot = square(root, 0.5f, 0xFFFFFFFF);
   Vec3 p{20, -10, 200};
   place(dot, p);
@@ -142,7 +142,7 @@ TEST_F(SceneRendererTest, BackFacesAreNotDrawn) {
   auto f = place(sq, {0, 0, 100});
   frame();
   EXPECT_EQ(px(160, 120), 0xFFFFFFu);
-  f->addRotation(Combine::Before, {0, 1, 0}, 3.14159265f);
+  f->add_rotation(Combine::Before, {0, 1, 0}, 3.14159265f);
   frame();
   EXPECT_EQ(px(160, 120), 0u);
 }
@@ -152,11 +152,11 @@ TEST_F(SceneRendererTest, GeometryIsUploadedOnceAndAgainWhenItChanges) {
   place(sq, {0, 0, 100});
   frame();
   frame();
-  EXPECT_EQ(renderer->stats().geometryUploads, 1u);
+  EXPECT_EQ(renderer->stats().geometry_uploads, 1u);
   EXPECT_EQ(px(160, 120), 0xFF0000u);
-  sq->setColor(0xFF00FF00);
+  sq->set_color(0xFF00FF00);
   frame();
-  EXPECT_EQ(renderer->stats().geometryUploads, 2u);
+  EXPECT_EQ(renderer->stats().geometry_uploads, 2u);
   EXPECT_EQ(px(160, 120), 0x00FF00u);
 }
 
@@ -176,10 +176,10 @@ TEST_F(SceneRendererTest, TexturesRepeatAndAreModulated) {
   tex.at(0, 0) = 0xFFFFFFFF;
   tex.at(1, 0) = 0xFF00FF00;
   // u from 0 to 2: the texture shows twice across the square.
-  sq->setTextureCoordinates(1, 2, 0);
-  sq->setTextureCoordinates(2, 2, 1);
-  sq->setTexture(root.createTexture(tex));
-  device->setTextureQuality(TextureQuality::Nearest);
+  sq->set_texture_coordinates(1, 2, 0);
+  sq->set_texture_coordinates(2, 2, 1);
+  sq->set_texture(root.create_texture(tex));
+  device->set_texture_quality(TextureQuality::Nearest);
   place(sq, {0, 0, 40});
   frame();
   // The square spans 160 +- 80 pixels: quarters alternate white and green.
@@ -202,41 +202,41 @@ TEST_F(SceneRendererTest, AttenuationAndRange) {
   auto sq = square(root, 10, 0xFFFFFFFF, quality::kGouraud);
   place(sq, {0, 0, 100});
   auto l = light(LightType::Point, {1, 1, 1}, {0, 0, 50});
-  l->setConstantAttenuation(2);
+  l->set_constant_attenuation(2);
   frame();
   // Lit at the corners: 1/2 attenuated, at 50 / sqrt(50^2 + 200) to the normal.
   EXPECT_NEAR(int(px(160, 120) & 255), int(255 * 0.5f * 50 / std::sqrt(2700.0f)), 2);
-  l->setRange(10);
+  l->set_range(10);
   frame();
   EXPECT_EQ(px(160, 120), 0u);
 }
 
 TEST_F(SceneRendererTest, GoldenLighting) {
-  auto gouraud = capture::makeSphere(root, 30, 24, 12, 0xFFFFFFFF);
+  auto gouraud = capture::make_sphere(root, 30, 24, 12, 0xFFFFFFFF);
   place(gouraud, {-40, 0, 150});
-  auto flat = capture::makeSphere(root, 30, 24, 12, 0xFFFFFFFF);
-  flat->setQuality(quality::kLightOn | quality::kFillSolid);
+  auto flat = capture::make_sphere(root, 30, 24, 12, 0xFFFFFFFF);
+  flat->set_quality(quality::kLightOn | quality::kFillSolid);
   place(flat, {40, 0, 150});
   light(LightType::Ambient, {0.15f, 0.15f, 0.15f}, {});
   light(LightType::Point, {1.0f, 0.3f, 0.3f}, {-100, 80, 60});
   light(LightType::Directional, {0.2f, 0.3f, 1.2f}, {}, {1, -0.5f, 0.5f});
   auto spot = light(LightType::Spot, {0.3f, 1.0f, 0.3f}, {40, 0, 60}, {0, 0, 1});
-  spot->setUmbra(0.15f);
-  spot->setPenumbra(0.25f);
+  spot->set_umbra(0.15f);
+  spot->set_penumbra(0.25f);
   frame();
-  expectGolden("lighting");
+  expect_golden("lighting");
 }
 
 TEST_F(SceneRendererTest, GoldenFog) {
-  for (int i = 0; i < 6; ++i) place(capture::makeBox(root, {20, 20, 20}, 0xFFFFFFFF), {-50.0f + 20 * i, 0, 60.0f + 80 * i});
+  for (int i = 0; i < 6; ++i) place(capture::make_box(root, {20, 20, 20}, 0xFFFFFFFF), {-50.0f + 20 * i, 0, 60.0f + 80 * i});
   for (auto& v : scene->children())
     for (auto& vis : v->visuals())
-      if (auto mb = asMeshBuilder(vis)) mb->setQuality(0x80);
-  scene->setSceneFogEnable(true);
-  scene->setSceneFogColor(0xFF193F19);
-  scene->setSceneFogParams(100, 450, 1);
+      if (auto mb = as_mesh_builder(vis)) mb->set_quality(0x80);
+  scene->set_scene_fog_enable(true);
+  scene->set_scene_fog_color(0xFF193F19);
+  scene->set_scene_fog_params(100, 450, 1);
   frame();
-  expectGolden("fog");
+  expect_golden("fog");
 }
 
 TEST_F(SceneRendererTest, GoldenTransparencyOrder) {
@@ -245,42 +245,42 @@ TEST_F(SceneRendererTest, GoldenTransparencyOrder) {
   place(square(root, 20, 0x8000FF00), {0, 0, 100});
   place(square(root, 20, 0x80FFFFFF), {15, -10, 80});
   frame();
-  expectGolden("transparency");
+  expect_golden("transparency");
   // Back to front whatever order the frames were made in.
   uint32_t mid = px(160, 120);
   EXPECT_GT((mid >> 16) & 255, 100u);  // the white one is on top
 }
 
 TEST_F(SceneRendererTest, GoldenWireframe) {
-  auto wire = capture::makeBox(root, {30, 30, 30}, 0xFFFFFF40);
-  wire->setQuality(64);
+  auto wire = capture::make_box(root, {30, 30, 30}, 0xFFFFFF40);
+  wire->set_quality(64);
   auto f1 = place(wire, {-30, 0, 120});
-  f1->addRotation(Combine::Before, {1, 1, 0}, 0.6f);
-  auto both = capture::makeSphere(root, 20, 12, 6, 0xFFFF8040);
-  both->setQuality(201);
+  f1->add_rotation(Combine::Before, {1, 1, 0}, 0.6f);
+  auto both = capture::make_sphere(root, 20, 12, 6, 0xFFFF8040);
+  both->set_quality(201);
   place(both, {30, 0, 120});
-  auto points = capture::makeSphere(root, 15, 12, 6, 0xFFFFFFFF);
-  points->setQuality(0);
+  auto points = capture::make_sphere(root, 15, 12, 6, 0xFFFFFFFF);
+  points->set_quality(0);
   place(points, {0, 30, 120});
   light(LightType::Ambient, {0.3f, 0.3f, 0.3f}, {});
   light(LightType::Directional, {0.8f, 0.8f, 0.8f}, {}, {0.5f, -0.5f, 1});
   frame();
-  expectGolden("wireframe");
+  expect_golden("wireframe");
 }
 
 TEST_F(SceneRendererTest, GoldenBackgroundImage) {
-  scene->setSceneBackgroundImage(root.createTexture(capture::checkerPicture(64, 4, 0xFFFF8000, 0xFF0080FF)));
+  scene->set_scene_background_image(root.create_texture(capture::checker_picture(64, 4, 0xFFFF8000, 0xFF0080FF)));
   viewport->configure(0, 30, 320, 180);
   place(square(root, 10, 0xFFFFFFFF), {0, 0, 100});
   frame();
   EXPECT_EQ(px(0, 29), 0x102030u);  // outside the viewport: untouched
-  expectGolden("background");
+  expect_golden("background");
 }
 
 TEST_F(SceneRendererTest, GoldenTestScene) {
-  auto ts = capture::buildTestScene(root, scene, camera, 1);
-  ts.setTime(130);
-  viewport->setField(0.6f);
+  auto ts = capture::build_test_scene(root, scene, camera, 1);
+  ts.set_time(130);
+  viewport->set_field(0.6f);
   frame();
-  expectGolden("test_scene");
+  expect_golden("test_scene");
 }

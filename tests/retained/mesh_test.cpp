@@ -7,10 +7,10 @@ using namespace quarvel::rm;
 namespace {
 // A unit quad in the z = 0 plane facing -z (clockwise seen from the front).
 std::shared_ptr<MeshBuilder> quad(Root& root, uint32_t color = 0xFFFFFFFF) {
-  auto mb = root.createMeshBuilder();
-  uint32_t a = mb->addVertex({-1, 1, 0}), b = mb->addVertex({1, 1, 0});
-  uint32_t c = mb->addVertex({1, -1, 0}), d = mb->addVertex({-1, -1, 0});
-  mb->addFace({a, b, c, d}, {}, color);
+  auto mb = root.create_mesh_builder();
+  uint32_t a = mb->add_vertex({-1, 1, 0}), b = mb->add_vertex({1, 1, 0});
+  uint32_t c = mb->add_vertex({1, -1, 0}), d = mb->add_vertex({-1, -1, 0});
+  mb->add_face({a, b, c, d}, {}, color);
   return mb;
 }
 }  // namespace
@@ -29,7 +29,7 @@ TEST(MeshQuality, ShowValuesDecode) {
 TEST(MeshBuilder, SetColorKeepsAlpha) {
   Root root;
   auto mb = quad(root);
-  mb->setColor(0x7F7F7F7F);
+  mb->set_color(0x7F7F7F7F);
   EXPECT_EQ(mb->faces()[0].color, 0x7F7F7F7Fu);
   const auto& tb = mb->triangles();
   ASSERT_EQ(tb.batches.size(), 1u);
@@ -40,8 +40,8 @@ TEST(MeshBuilder, SetColorKeepsAlpha) {
 TEST(MeshBuilder, OpaqueBatchesComeBeforeBlendedOnes) {
   Root root;
   auto mb = quad(root, 0x80FFFFFF);
-  uint32_t e = mb->addVertex({0, 0, 1}), f = mb->addVertex({1, 0, 1}), g = mb->addVertex({0, -1, 1});
-  mb->addFace({e, f, g}, {}, 0xFFFF0000);
+  uint32_t e = mb->add_vertex({0, 0, 1}), f = mb->add_vertex({1, 0, 1}), g = mb->add_vertex({0, -1, 1});
+  mb->add_face({e, f, g}, {}, 0xFFFF0000);
   const auto& tb = mb->triangles();
   ASSERT_EQ(tb.batches.size(), 2u);
   EXPECT_FALSE(tb.batches[0].transparent);
@@ -57,19 +57,19 @@ TEST(MeshBuilder, FaceNormalPointsToTheFront) {
   Root root;
   auto mb = quad(root);
   const auto& v = mb->triangles(true).vertices[0];
-  EXPECT_NEAR(v.faceNormal[2], -1, 1e-6);
+  EXPECT_NEAR(v.face_normal[2], -1, 1e-6);
   EXPECT_NEAR(v.normal[2], -1, 1e-6);  // made from the faces when none are given
 }
 
 TEST(MeshBuilder, SmoothCornersShareVerticesFlatFacesDoNot) {
   Root root;
   auto mb = quad(root);
-  uint32_t e = mb->addVertex({0, -2, 0});
-  mb->addFace({3, 2, e});  // shares two vertices with the quad
+  uint32_t e = mb->add_vertex({0, -2, 0});
+  mb->add_face({3, 2, e});  // shares two vertices with the quad
   EXPECT_EQ(mb->triangles(false).vertices.size(), 5u);
-  EXPECT_EQ(mb->triangles(false).triangleCount(), 3u);
+  EXPECT_EQ(mb->triangles(false).triangle_count(), 3u);
   EXPECT_EQ(mb->triangles(true).vertices.size(), 7u);
-  EXPECT_EQ(mb->triangles(true).triangleCount(), 3u);
+  EXPECT_EQ(mb->triangles(true).triangle_count(), 3u);
 }
 
 TEST(MeshBuilder, BoxAndScale) {
@@ -84,42 +84,42 @@ TEST(MeshBuilder, BoxAndScale) {
   b = mb->box();
   EXPECT_FLOAT_EQ(b.max.x, 0.01f);
   EXPECT_FLOAT_EQ(b.min.y, -2);
-  EXPECT_EQ(root.createMeshBuilder()->box().max, (Vec3{0, 0, 0}));
+  EXPECT_EQ(root.create_mesh_builder()->box().max, (Vec3{0, 0, 0}));
 }
 
 TEST(MeshBuilder, InvalidFacesAreRefused) {
   Root root;
-  auto mb = root.createMeshBuilder();
-  mb->addVertex({0, 0, 0});
-  mb->addVertex({1, 0, 0});
-  EXPECT_FALSE(mb->addFace({0, 1}));
-  EXPECT_FALSE(mb->addFace({0, 1, 2}));
-  EXPECT_EQ(mb->faceCount(), 0u);
+  auto mb = root.create_mesh_builder();
+  mb->add_vertex({0, 0, 0});
+  mb->add_vertex({1, 0, 0});
+  EXPECT_FALSE(mb->add_face({0, 1}));
+  EXPECT_FALSE(mb->add_face({0, 1, 2}));
+  EXPECT_EQ(mb->face_count(), 0u);
 }
 
 TEST(MeshBuilder, CreateMeshCopiesAndIsNoBuilder) {
   Root root;
   auto mb = quad(root);
-  mb->setQuality(201);
-  auto mesh = mb->createMesh();
-  EXPECT_EQ(mesh->faceCount(), 1u);
+  mb->set_quality(201);
+  auto mesh = mb->create_mesh();
+  EXPECT_EQ(mesh->face_count(), 1u);
   EXPECT_EQ(mesh->quality(), 201u);
   EXPECT_NE(mesh->id(), mb->id());
   mb->scale(5, 5, 5);
   EXPECT_EQ(mesh->box().max.x, 1);  // a copy, not a view
-  std::shared_ptr<Visual> asVisual = mesh;
-  EXPECT_EQ(asMeshBuilder(asVisual), nullptr);
-  asVisual = mb;
-  EXPECT_EQ(asMeshBuilder(asVisual), mb);
+  std::shared_ptr<Visual> as_visual = mesh;
+  EXPECT_EQ(as_mesh_builder(as_visual), nullptr);
+  as_visual = mb;
+  EXPECT_EQ(as_mesh_builder(as_visual), mb);
 }
 
 TEST(MeshBuilder, TextureAppliesToEveryFace) {
   Root root;
   auto mb = quad(root);
-  auto tex = root.createTexture(quarvel::Picture(2, 2, 0xFFFF0000));
-  mb->setTexture(tex);
+  auto tex = root.create_texture(quarvel::Picture(2, 2, 0xFFFF0000));
+  mb->set_texture(tex);
   EXPECT_EQ(mb->triangles().batches[0].texture, tex);
-  mb->setTexture(nullptr);
+  mb->set_texture(nullptr);
   EXPECT_EQ(mb->triangles().batches[0].texture, nullptr);
 }
 
@@ -129,17 +129,17 @@ TEST(BuildMesh, MaterialsGiveFaceColoursAndTextures) {
   m.uvs = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
   m.faces = {{0, 2, 1}, {1, 2, 3}};
   m.materials = {{0xFF00FF00, ""}, {0x80FFFFFF, "Tree.BMP"}};
-  m.faceMaterials = {0, 1};
+  m.face_materials = {0, 1};
   int lookups = 0;
   auto tex = std::make_shared<Texture>(quarvel::Picture(1, 1));
   MeshBuilder mb;
-  EXPECT_TRUE(buildMesh(mb, m, [&](const std::string& name) {
+  EXPECT_TRUE(build_mesh(mb, m, [&](const std::string& name) {
     ++lookups;
     EXPECT_EQ(name, "Tree.BMP");
     return tex;
   }));
   EXPECT_EQ(lookups, 1);
-  ASSERT_EQ(mb.faceCount(), 2u);
+  ASSERT_EQ(mb.face_count(), 2u);
   EXPECT_EQ(mb.faces()[0].color, 0xFF00FF00u);
   EXPECT_EQ(mb.faces()[1].texture, tex);
   EXPECT_FLOAT_EQ(mb.uvs()[3].x, 1);

@@ -11,18 +11,18 @@ namespace {
 struct World {
   Root root;
   std::shared_ptr<RecordingBackend> backend = std::make_shared<RecordingBackend>();
-  std::shared_ptr<Device> device = root.createDevice(backend, 640, 480);
-  std::shared_ptr<Frame> scene = root.createFrame();
-  std::shared_ptr<Frame> camera = root.createFrame(scene);
-  std::shared_ptr<Viewport> viewport = root.createViewport(device, camera, 0, 0, 640, 480);
+  std::shared_ptr<Device> device = root.create_device(backend, 640, 480);
+  std::shared_ptr<Frame> scene = root.create_frame();
+  std::shared_ptr<Frame> camera = root.create_frame(scene);
+  std::shared_ptr<Viewport> viewport = root.create_viewport(device, camera, 0, 0, 640, 480);
 };
 
 // A square of side 2 facing the camera, at depth z.
 std::shared_ptr<MeshBuilder> square(Root& root, float z, uint32_t color = 0xFFFFFFFF) {
-  auto mb = root.createMeshBuilder();
-  uint32_t a = mb->addVertex({-1, 1, z}), b = mb->addVertex({1, 1, z});
-  uint32_t c = mb->addVertex({1, -1, z}), d = mb->addVertex({-1, -1, z});
-  mb->addFace({a, b, c, d}, {}, color);
+  auto mb = root.create_mesh_builder();
+  uint32_t a = mb->add_vertex({-1, 1, z}), b = mb->add_vertex({1, 1, z});
+  uint32_t c = mb->add_vertex({1, -1, z}), d = mb->add_vertex({-1, -1, z});
+  mb->add_face({a, b, c, d}, {}, color);
   return mb;
 }
 
@@ -36,29 +36,29 @@ TEST(Viewport, ConfigureRefusesEmptySizes) {
   Rect r = w.viewport->rect();
   EXPECT_EQ(r.y, 60);
   EXPECT_EQ(r.height, 360);
-  EXPECT_EQ(w.root.createViewport(w.device, w.camera, 0, 0, 0, 480), nullptr);
+  EXPECT_EQ(w.root.create_viewport(w.device, w.camera, 0, 0, 0, 480), nullptr);
 }
 
 TEST(Viewport, FrontAndBackPlaneRefusals) {
   World w;
-  EXPECT_TRUE(w.viewport->setBack(15000));
-  EXPECT_FALSE(w.viewport->setFront(-100));
-  EXPECT_FALSE(w.viewport->setFront(0));
-  EXPECT_FALSE(w.viewport->setFront(15000));
-  EXPECT_TRUE(w.viewport->setFront(10));
-  EXPECT_FALSE(w.viewport->setBack(10));
-  EXPECT_FALSE(w.viewport->setBack(5));
+  EXPECT_TRUE(w.viewport->set_back(15000));
+  EXPECT_FALSE(w.viewport->set_front(-100));
+  EXPECT_FALSE(w.viewport->set_front(0));
+  EXPECT_FALSE(w.viewport->set_front(15000));
+  EXPECT_TRUE(w.viewport->set_front(10));
+  EXPECT_FALSE(w.viewport->set_back(10));
+  EXPECT_FALSE(w.viewport->set_back(5));
   EXPECT_EQ(w.viewport->front(), 10);
   EXPECT_EQ(w.viewport->back(), 15000);
-  EXPECT_FALSE(w.viewport->setField(0));
-  EXPECT_FALSE(w.viewport->setField(-1));
+  EXPECT_FALSE(w.viewport->set_field(0));
+  EXPECT_FALSE(w.viewport->set_field(-1));
   EXPECT_EQ(w.viewport->field(), 0.5f);
 }
 
 TEST(Viewport, ProjectsKnownPointWithUniformScaling) {
   World w;
-  w.viewport->setField(0.5f);
-  w.viewport->setUniformScaling(true);
+  w.viewport->set_field(0.5f);
+  w.viewport->set_uniform_scaling(true);
   float px, py;
   // sx = sy = 640 / 2 / 0.5 = 640; (10, 5, 100) -> (320 + 64, 240 - 32)
   ASSERT_TRUE(w.viewport->project({10, 5, 100}, px, py));
@@ -69,8 +69,8 @@ TEST(Viewport, ProjectsKnownPointWithUniformScaling) {
 TEST(Viewport, ProjectsKnownPointWithoutUniformScaling) {
   World w;
   w.viewport->configure(0, 60, 640, 360);
-  w.viewport->setField(1.0f);
-  w.viewport->setUniformScaling(false);
+  w.viewport->set_field(1.0f);
+  w.viewport->set_uniform_scaling(false);
   float px, py;
   // sx = 320, sy = 180: (10, 5, 100) -> (320 + 32, 60 + 180 - 9)
   ASSERT_TRUE(w.viewport->project({10, 5, 100}, px, py));
@@ -81,18 +81,18 @@ TEST(Viewport, ProjectsKnownPointWithoutUniformScaling) {
 
 TEST(Viewport, ProjectionMatrixMatchesProject) {
   World w;
-  w.viewport->setUniformScaling(false);
+  w.viewport->set_uniform_scaling(false);
   w.viewport->configure(100, 50, 300, 200);
-  w.camera->setPosition(w.scene.get(), {5, 6, -50});
-  RenderList list = w.viewport->buildRenderList(*w.scene);
+  w.camera->set_position(w.scene.get(), {5, 6, -50});
+  RenderList list = w.viewport->build_render_list(*w.scene);
   Vec3 p{12, -3, 40};
   float px, py;
   ASSERT_TRUE(w.viewport->project(p, px, py));
-  Vec3 c = list.view.transformPoint(p);
+  Vec3 c = list.view.transform_point(p);
   const auto& m = list.projection.m;
-  float ndcX = (m[0][0] * c.x) / c.z, ndcY = (m[1][1] * c.y) / c.z;
-  EXPECT_NEAR(100 + (ndcX + 1) * 150, px, 1e-3);
-  EXPECT_NEAR(50 + (1 - ndcY) * 100, py, 1e-3);
+  float ndc_x = (m[0][0] * c.x) / c.z, ndc_y = (m[1][1] * c.y) / c.z;
+  EXPECT_NEAR(100 + (ndc_x + 1) * 150, px, 1e-3);
+  EXPECT_NEAR(50 + (1 - ndc_y) * 100, py, 1e-3);
 }
 
 TEST(Viewport, ClearUsesSceneBackgroundImage) {
@@ -101,8 +101,8 @@ TEST(Viewport, ClearUsesSceneBackgroundImage) {
   ASSERT_EQ(w.backend->clears.size(), 1u);
   EXPECT_EQ(w.backend->clears[0].background, nullptr);
   EXPECT_EQ(w.backend->clears[0].color, 0xFF000000u);
-  auto tex = w.root.createTexture(quarvel::Picture(4, 4, 0xFF123456));
-  w.scene->setSceneBackgroundImage(tex);
+  auto tex = w.root.create_texture(quarvel::Picture(4, 4, 0xFF123456));
+  w.scene->set_scene_background_image(tex);
   w.viewport->configure(0, 60, 640, 360);
   w.viewport->clear();
   EXPECT_EQ(w.backend->clears[1].background, tex.get());
@@ -113,17 +113,17 @@ TEST(Viewport, ClearUsesSceneBackgroundImage) {
 
 TEST(Viewport, RenderListHasMeshesLightsAndFog) {
   World w;
-  auto obj = w.root.createFrame(w.scene);
-  obj->setPosition(w.scene.get(), {0, 0, 100});
-  obj->addVisual(square(w.root, 0));
-  auto lf = w.root.createFrame(w.scene);
-  lf->setPosition(w.scene.get(), {10000, 10000, 0});
-  auto light = w.root.createLightRGB(LightType::Point, 1.5f, 1, 1);
-  light->setConstantAttenuation(0);
-  lf->addLight(light);
-  w.scene->setSceneFogEnable(true);
-  w.scene->setSceneFogColor(0xFF193F19);
-  w.scene->setSceneFogParams(100, 2500, 1);
+  auto obj = w.root.create_frame(w.scene);
+  obj->set_position(w.scene.get(), {0, 0, 100});
+  obj->add_visual(square(w.root, 0));
+  auto lf = w.root.create_frame(w.scene);
+  lf->set_position(w.scene.get(), {10000, 10000, 0});
+  auto light = w.root.create_light_rgb(LightType::Point, 1.5f, 1, 1);
+  light->set_constant_attenuation(0);
+  lf->add_light(light);
+  w.scene->set_scene_fog_enable(true);
+  w.scene->set_scene_fog_color(0xFF193F19);
+  w.scene->set_scene_fog_params(100, 2500, 1);
   w.viewport->render(*w.scene);
   ASSERT_EQ(w.backend->lists.size(), 1u);
   const RenderList& l = w.backend->lists[0];
@@ -136,19 +136,19 @@ TEST(Viewport, RenderListHasMeshesLightsAndFog) {
   EXPECT_EQ(l.lights[0].color.x, 1.5f);  // not clamped
   EXPECT_TRUE(l.fog.enabled);
   EXPECT_EQ(l.fog.end, 2500);
-  EXPECT_TRUE(l.blendedOrder.empty());
+  EXPECT_TRUE(l.blended_order.empty());
 }
 
 TEST(Viewport, FrameAsVisualIsDrawnAgainWhereItIsAVisual) {
   World w;
-  auto group = w.root.createFrame(w.scene);
-  auto part = w.root.createFrame(group);
-  part->addVisual(square(w.root, 0));
-  part->setPosition(w.scene.get(), {0, 0, 50});
-  auto elsewhere = w.root.createFrame(w.scene);
-  elsewhere->setPosition(w.scene.get(), {100, 0, 0});
-  elsewhere->addVisual(group);
-  w.scene->addVisual(group);  // as the show does with its scene roots
+  auto group = w.root.create_frame(w.scene);
+  auto part = w.root.create_frame(group);
+  part->add_visual(square(w.root, 0));
+  part->set_position(w.scene.get(), {0, 0, 50});
+  auto elsewhere = w.root.create_frame(w.scene);
+  elsewhere->set_position(w.scene.get(), {100, 0, 0});
+  elsewhere->add_visual(group);
+  w.scene->add_visual(group);  // as the show does with its scene roots
   w.viewport->render(*w.scene);
   const RenderList& l = w.backend->lists[0];
   ASSERT_EQ(l.items.size(), 3u);
@@ -156,7 +156,7 @@ TEST(Viewport, FrameAsVisualIsDrawnAgainWhereItIsAVisual) {
   EXPECT_EQ(l.items[1].world.origin(), (Vec3{0, 0, 50}));    // as a child
   EXPECT_EQ(l.items[2].world.origin(), (Vec3{100, 0, 50}));  // under `elsewhere`
   // Detached, the group is still drawn as a visual.
-  w.scene->deleteChild(group.get());
+  w.scene->delete_child(group.get());
   w.viewport->render(*w.scene);
   EXPECT_EQ(w.backend->lists[1].items.size(), 2u);
 }
@@ -164,49 +164,49 @@ TEST(Viewport, FrameAsVisualIsDrawnAgainWhereItIsAVisual) {
 TEST(Viewport, BlendedItemsAreOrderedBackToFront) {
   World w;
   auto mk = [&](float z, uint32_t color) {
-    auto f = w.root.createFrame(w.scene);
-    f->setPosition(w.scene.get(), {0, 0, z});
-    f->addVisual(square(w.root, 0, color));
+    auto f = w.root.create_frame(w.scene);
+    f->set_position(w.scene.get(), {0, 0, z});
+    f->add_visual(square(w.root, 0, color));
   };
   mk(10, 0x80FFFFFF);
   mk(30, 0xFFFFFFFF);
   mk(50, 0x80FF0000);
   mk(20, 0x7F00FF00);
-  RenderList l = w.viewport->buildRenderList(*w.scene);
+  RenderList l = w.viewport->build_render_list(*w.scene);
   ASSERT_EQ(l.items.size(), 4u);
-  ASSERT_EQ(l.blendedOrder.size(), 3u);
-  EXPECT_EQ(l.blendedOrder[0], 2u);
-  EXPECT_EQ(l.blendedOrder[1], 3u);
-  EXPECT_EQ(l.blendedOrder[2], 0u);
+  ASSERT_EQ(l.blended_order.size(), 3u);
+  EXPECT_EQ(l.blended_order[0], 2u);
+  EXPECT_EQ(l.blended_order[1], 3u);
+  EXPECT_EQ(l.blended_order[2], 0u);
 }
 
 TEST(Viewport, PickListsVisualsNearestFirstWithFrames) {
   World w;
-  auto near = w.root.createFrame(w.scene);
-  near->setName("near");
-  near->setPosition(w.scene.get(), {0, 0, 10});
-  auto nearMesh = square(w.root, 0);
-  near->addVisual(nearMesh);
-  auto farGroup = w.root.createFrame(w.scene);
-  auto far = w.root.createFrame(farGroup);
-  far->setPosition(w.scene.get(), {0, 0, 40});
-  auto farMesh = square(w.root, 0);
-  far->addVisual(farMesh);
+  auto near = w.root.create_frame(w.scene);
+  near->set_name("near");
+  near->set_position(w.scene.get(), {0, 0, 10});
+  auto near_mesh = square(w.root, 0);
+  near->add_visual(near_mesh);
+  auto far_group = w.root.create_frame(w.scene);
+  auto far = w.root.create_frame(far_group);
+  far->set_position(w.scene.get(), {0, 0, 40});
+  auto far_mesh = square(w.root, 0);
+  far->add_visual(far_mesh);
   auto hits = w.viewport->pick(320, 240);
   ASSERT_EQ(hits.size(), 2u);
-  EXPECT_EQ(hits[0].visual, nearMesh);
+  EXPECT_EQ(hits[0].visual, near_mesh);
   EXPECT_NEAR(hits[0].distance, 10, 1e-3);
-  EXPECT_EQ(hits[1].visual, farMesh);
+  EXPECT_EQ(hits[1].visual, far_mesh);
   ASSERT_EQ(hits[1].frames.size(), 3u);
   EXPECT_EQ(hits[1].frames[0], w.scene);
-  EXPECT_EQ(hits[1].frames[1], farGroup);
+  EXPECT_EQ(hits[1].frames[1], far_group);
   EXPECT_EQ(hits[1].frames[2], far);
-  EXPECT_EQ(asMeshBuilder(hits[0].visual), nearMesh);
+  EXPECT_EQ(as_mesh_builder(hits[0].visual), near_mesh);
   // Nothing at the corner, nothing outside the viewport.
   EXPECT_TRUE(w.viewport->pick(0, 0).empty());
   EXPECT_TRUE(w.viewport->pick(700, 240).empty());
   // Beyond the back plane nothing is picked.
-  w.viewport->setBack(20);
+  w.viewport->set_back(20);
   EXPECT_EQ(w.viewport->pick(320, 240).size(), 1u);
 }
 
@@ -214,24 +214,24 @@ TEST(Viewport, RepeatedBuildAndTeardownReleasesEverything) {
   World w;
   std::vector<std::weak_ptr<Object>> watched;
   for (int round = 0; round < 20; ++round) {
-    auto group = w.root.createFrame(w.scene);
-    w.scene->addVisual(group);
+    auto group = w.root.create_frame(w.scene);
+    w.scene->add_visual(group);
     for (int i = 0; i < 10; ++i) {
-      auto f = w.root.createFrame(group);
+      auto f = w.root.create_frame(group);
       auto mb = square(w.root, 0);
-      mb->setTexture(w.root.createTexture(quarvel::Picture(2, 2)));
-      f->addVisual(mb);
-      auto anim = w.root.createAnimation();
-      anim->setFrame(f);
-      anim->addPositionKey(0, {0, 0, 0});
-      anim->setTime(0);
+      mb->set_texture(w.root.create_texture(quarvel::Picture(2, 2)));
+      f->add_visual(mb);
+      auto anim = w.root.create_animation();
+      anim->set_frame(f);
+      anim->add_position_key(0, {0, 0, 0});
+      anim->set_time(0);
       watched.push_back(f);
       watched.push_back(mb);
     }
     w.viewport->render(*w.scene);
     w.backend->lists.clear();
-    w.scene->deleteChild(group.get());
-    w.scene->deleteVisual(group.get());
+    w.scene->delete_child(group.get());
+    w.scene->delete_visual(group.get());
   }
   for (auto& o : watched) EXPECT_TRUE(o.expired());
 }

@@ -6,19 +6,19 @@ using namespace quarvel::rm;
 
 namespace {
 std::shared_ptr<MeshBuilder> ground(Root& root) {
-  auto mb = root.createMeshBuilder();
-  uint32_t a = mb->addVertex({-100, 0, 100}), b = mb->addVertex({100, 0, 100});
-  uint32_t c = mb->addVertex({100, 0, -100}), d = mb->addVertex({-100, 0, -100});
-  mb->addFace({a, b, c, d});
+  auto mb = root.create_mesh_builder();
+  uint32_t a = mb->add_vertex({-100, 0, 100}), b = mb->add_vertex({100, 0, 100});
+  uint32_t c = mb->add_vertex({100, 0, -100}), d = mb->add_vertex({-100, 0, -100});
+  mb->add_face({a, b, c, d});
   return mb;
 }
 }  // namespace
 
 TEST(Wrap, FlatProjectsOntoPlanePerpendicularToDirection) {
   Root root;
-  auto mb = root.createMeshBuilder();
-  mb->addVertex({10, 20, 30});
-  auto wrap = root.createWrap(WrapType::Flat, nullptr, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0.5f, 0.25f, 0.01f, 0.02f);
+  auto mb = root.create_mesh_builder();
+  mb->add_vertex({10, 20, 30});
+  auto wrap = root.create_wrap(WrapType::Flat, nullptr, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0.5f, 0.25f, 0.01f, 0.02f);
   ASSERT_TRUE(wrap->apply(*mb));
   EXPECT_FLOAT_EQ(mb->uvs()[0].x, 0.5f + 0.01f * 10);
   EXPECT_FLOAT_EQ(mb->uvs()[0].y, 0.25f + 0.02f * 20);
@@ -29,7 +29,7 @@ TEST(Wrap, FlatWithUpParallelToDirectionUsesZAsUp) {
   Root root;
   auto mb = ground(root);
   int wrap_u = -5;
-  auto wrap = root.createWrap(WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0}, wrap_u / 25.0f, 0, 0.01f, 0.01f);
+  auto wrap = root.create_wrap(WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0}, wrap_u / 25.0f, 0, 0.01f, 0.01f);
   Vec3 x, y, z;
   wrap->axes(x, y, z);
   EXPECT_EQ(z, (Vec3{0, 1, 0}));
@@ -46,27 +46,27 @@ TEST(Wrap, FlatWithUpParallelToDirectionUsesZAsUp) {
 
 TEST(Wrap, ApplyChangesTheMeshRevision) {
   Root root;
-  auto mesh = ground(root)->createMesh();
+  auto mesh = ground(root)->create_mesh();
   uint32_t rev = mesh->revision();
-  root.createWrap(WrapType::Flat, nullptr, {}, {0, 1, 0}, {0, 1, 0}, 0, 0, 1, 1)->apply(*mesh);
+  root.create_wrap(WrapType::Flat, nullptr, {}, {0, 1, 0}, {0, 1, 0}, 0, 0, 1, 1)->apply(*mesh);
   EXPECT_NE(mesh->revision(), rev);
 }
 
 TEST(Wrap, ChromeFollowsNormalsSeenFromReference) {
   Root root;
-  auto scene = root.createFrame();
-  auto camera = root.createFrame(scene);
-  camera->setPosition(scene.get(), {0, 0, -500});
-  auto mb = root.createMeshBuilder();
-  uint32_t n = mb->addNormal({1, 0, 0});
-  uint32_t a = mb->addVertex({0, 0, 0}), b = mb->addVertex({0, 1, 0}), c = mb->addVertex({0, 0, 1});
-  mb->addFace({a, b, c}, {n, n, n});
-  auto wrap = root.createWrap(WrapType::Chrome, camera, {}, {0, 0, 1}, {0, 1, 0}, 0, 0.5f, 1, -2);
+  auto scene = root.create_frame();
+  auto camera = root.create_frame(scene);
+  camera->set_position(scene.get(), {0, 0, -500});
+  auto mb = root.create_mesh_builder();
+  uint32_t n = mb->add_normal({1, 0, 0});
+  uint32_t a = mb->add_vertex({0, 0, 0}), b = mb->add_vertex({0, 1, 0}), c = mb->add_vertex({0, 0, 1});
+  mb->add_face({a, b, c}, {n, n, n});
+  auto wrap = root.create_wrap(WrapType::Chrome, camera, {}, {0, 0, 1}, {0, 1, 0}, 0, 0.5f, 1, -2);
   ASSERT_TRUE(wrap->apply(*mb));
   EXPECT_FLOAT_EQ(mb->uvs()[0].x, 1.0f);         // normal along the camera's x
   EXPECT_FLOAT_EQ(mb->uvs()[0].y, 0.5f - 1.0f);  // 0.5 + (-2) * 0.5
   // Turn the camera: the same normal now faces it.
-  camera->setOrientation(scene.get(), {-1, 0, 0}, {0, 1, 0});
+  camera->set_orientation(scene.get(), {-1, 0, 0}, {0, 1, 0});
   wrap->apply(*mb);
   EXPECT_NEAR(mb->uvs()[0].x, 0.5f, 1e-6);
 }

@@ -38,19 +38,19 @@ class TempDir {
   fs::path path_;
 };
 
-void expectSameMatrix(const Mat4& a, const Mat4& b) {
+void expect_same_matrix(const Mat4& a, const Mat4& b) {
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-5) << r << "," << c;
 }
 
-std::shared_ptr<Frame> findFrame(const std::shared_ptr<Frame>& f, const std::string& name) {
+std::shared_ptr<Frame> find_frame(const std::shared_ptr<Frame>& f, const std::string& name) {
   if (f->name() == name) return f;
   for (const auto& c : f->children())
-    if (auto hit = findFrame(c, name)) return hit;
+    if (auto hit = find_frame(c, name)) return hit;
   return nullptr;
 }
 
-size_t texturedFaces(const MeshBase& mesh) {
+size_t textured_faces(const MeshBase& mesh) {
   size_t n = 0;
   for (const Face& f : mesh.faces()) n += f.texture != nullptr;
   return n;
@@ -59,9 +59,9 @@ size_t texturedFaces(const MeshBase& mesh) {
 TEST(XLoader, MeshBuilderLoadsTheFirstMeshOfAFile) {
   MeshBuilder b;
   std::string error;
-  ASSERT_TRUE(loadMeshBuilder(b, kX + "assimp/test_cube_binary.x", error)) << error;
+  ASSERT_TRUE(load_mesh_builder(b, kX + "assimp/test_cube_binary.x", error)) << error;
   EXPECT_EQ(b.positions().size(), 24u);
-  EXPECT_EQ(b.faceCount(), 12u);
+  EXPECT_EQ(b.face_count(), 12u);
   EXPECT_EQ(b.name(), "Cube");
 }
 
@@ -70,23 +70,23 @@ TEST(XLoader, MeshBuilderSplitsNothingButKeepsPolygons) {
   std::string p = dir.write("quad.x", "xof 0303txt 0032\nMesh { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;; 1; 4;0,1,2,3;; }");
   MeshBuilder b;
   std::string error;
-  ASSERT_TRUE(loadMeshBuilder(b, p, error)) << error;
-  ASSERT_EQ(b.faceCount(), 1u);
+  ASSERT_TRUE(load_mesh_builder(b, p, error)) << error;
+  ASSERT_EQ(b.face_count(), 1u);
   EXPECT_EQ(b.faces()[0].vertices.size(), 4u);
 }
 
 TEST(XLoader, FailedMeshLoadLeavesTheBuilderUnchanged) {
   MeshBuilder b;
-  b.addVertex({0, 0, 0});
-  b.addVertex({1, 0, 0});
-  b.addVertex({0, 1, 0});
-  ASSERT_TRUE(b.addFace({0, 1, 2}));
+  b.add_vertex({0, 0, 0});
+  b.add_vertex({1, 0, 0});
+  b.add_vertex({0, 1, 0});
+  ASSERT_TRUE(b.add_face({0, 1, 2}));
   std::string error;
-  EXPECT_FALSE(loadMeshBuilder(b, kX + "assimp/malformed/OV_GetNextToken", error));
+  EXPECT_FALSE(load_mesh_builder(b, kX + "assimp/malformed/OV_GetNextToken", error));
   EXPECT_NE(error.find("OV_GetNextToken: "), std::string::npos) << error;
-  EXPECT_FALSE(loadMeshBuilder(b, kX + "no_such_file.x", error));
+  EXPECT_FALSE(load_mesh_builder(b, kX + "no_such_file.x", error));
   EXPECT_NE(error.find("no_such_file.x: cannot open"), std::string::npos) << error;
-  EXPECT_EQ(b.faceCount(), 1u);
+  EXPECT_EQ(b.face_count(), 1u);
 }
 
 TEST(XLoader, FileWithoutAMeshIsRefusedForAMeshBuilder) {
@@ -94,7 +94,7 @@ TEST(XLoader, FileWithoutAMeshIsRefusedForAMeshBuilder) {
   std::string p = dir.write("frames.x", "xof 0303txt 0032\nFrame A { }");
   MeshBuilder b;
   std::string error;
-  EXPECT_FALSE(loadMeshBuilder(b, p, error));
+  EXPECT_FALSE(load_mesh_builder(b, p, error));
   EXPECT_NE(error.find("no mesh"), std::string::npos) << error;
 }
 
@@ -102,7 +102,7 @@ TEST(XLoader, AnimationSetBuildsNamedFramesWithMeshesAndBindsAnimations) {
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  ASSERT_TRUE(loadAnimationSet(set, kX + "dbpro/basic3d/models/ninja.X", parent, error)) << error;
+  ASSERT_TRUE(load_animation_set(set, kX + "dbpro/basic3d/models/ninja.X", parent, error)) << error;
   ASSERT_EQ(parent->children().size(), 1u);
   auto waist = parent->children()[0];
   EXPECT_EQ(waist->name(), "x3ds_Waist");
@@ -124,7 +124,7 @@ Frame A { FrameTransformMatrix { 0,0,-1,0, 0,1,0,0, 1,0,0,0, 5,6,7,1;; } })");
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  ASSERT_TRUE(load_animation_set(set, p, parent, error)) << error;
   auto a = parent->children()[0];
   EXPECT_EQ(a->transform().origin(), Vec3(5, 6, 7));
   // The file's x axis (first row) is the frame's x axis (first column).
@@ -144,12 +144,12 @@ AnimationSet { Animation { {A}
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  ASSERT_TRUE(load_animation_set(set, p, parent, error)) << error;
   auto a = parent->children()[0];
-  Mat4 fromFile = a->transform();
-  a->setTransform(Mat4::identity());
-  set.setTime(0);
-  expectSameMatrix(a->transform(), fromFile);
+  Mat4 from_file = a->transform();
+  a->set_transform(Mat4::identity());
+  set.set_time(0);
+  expect_same_matrix(a->transform(), from_file);
 }
 
 TEST(XLoader, MatrixKeysPoseTheFrame) {
@@ -162,14 +162,14 @@ AnimationSet { Animation { {A}
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
-  set.setTime(0);
+  ASSERT_TRUE(load_animation_set(set, p, parent, error)) << error;
+  set.set_time(0);
   Mat4 want;
-  want.setAxis(0, {0, 0, -2});
-  want.setAxis(1, {0, 2, 0});
-  want.setAxis(2, {2, 0, 0});
-  want.setOrigin({1, 2, 3});
-  expectSameMatrix(parent->children()[0]->transform(), want);
+  want.set_axis(0, {0, 0, -2});
+  want.set_axis(1, {0, 2, 0});
+  want.set_axis(2, {2, 0, 0});
+  want.set_origin({1, 2, 3});
+  expect_same_matrix(parent->children()[0]->transform(), want);
 }
 
 TEST(XLoader, AnimationOptionsBecomeTheAnimationsOptions) {
@@ -180,7 +180,7 @@ AnimationSet { Animation { {A} AnimationOptions { 1; 0; } } Animation { {B} } })
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  ASSERT_TRUE(loadAnimationSet(set, p, parent, error)) << error;
+  ASSERT_TRUE(load_animation_set(set, p, parent, error)) << error;
   auto anims = set.animations();
   ASSERT_EQ(anims.size(), 2u);
   EXPECT_TRUE(anims[0]->options() & Animation::kOpen);
@@ -192,31 +192,31 @@ TEST(XLoader, FailedAnimationLoadLeavesParentAndSetUnchanged) {
   auto parent = std::make_shared<Frame>();
   AnimationSet set;
   std::string error;
-  EXPECT_FALSE(loadAnimationSet(set, kX + "assimp/malformed/malformed_skinweights_oob.x", parent, error));
+  EXPECT_FALSE(load_animation_set(set, kX + "assimp/malformed/malformed_skinweights_oob.x", parent, error));
   EXPECT_NE(error.find("skin weight"), std::string::npos) << error;
   EXPECT_TRUE(parent->children().empty());
   EXPECT_TRUE(set.animations().empty());
-  EXPECT_FALSE(loadAnimationSet(set, kX + "assimp/test_cube_text.x", nullptr, error));
+  EXPECT_FALSE(load_animation_set(set, kX + "assimp/test_cube_text.x", nullptr, error));
 }
 
 TEST(XLoader, TexturesResolveByBaseNameWithoutRegardToCase) {
   // NINJA.BMP in the model, ninja.bmp on disk.
   MeshBuilder b;
   std::string error;
-  ASSERT_TRUE(loadMeshBuilder(b, kX + "dbpro/basic3d/models/ninja.X", error)) << error;
-  EXPECT_EQ(texturedFaces(b), b.faceCount());
+  ASSERT_TRUE(load_mesh_builder(b, kX + "dbpro/basic3d/models/ninja.X", error)) << error;
+  EXPECT_EQ(textured_faces(b), b.face_count());
   // Absolute Windows paths: only the base name counts.
   MeshBuilder cube;
-  ASSERT_TRUE(loadMeshBuilder(cube, kX + "assimp/kwxport_test_cubewithvcolors.x", error)) << error;
-  EXPECT_EQ(texturedFaces(cube), cube.faceCount());
+  ASSERT_TRUE(load_mesh_builder(cube, kX + "assimp/kwxport_test_cubewithvcolors.x", error)) << error;
+  EXPECT_EQ(textured_faces(cube), cube.face_count());
 }
 
 TEST(XLoader, MissingTextureLeavesFacesUntextured) {
   MeshBuilder b;
   std::string error;
-  ASSERT_TRUE(loadMeshBuilder(b, kX + "dbpro/ghost_train/spider.x", error)) << error;
-  EXPECT_GT(b.faceCount(), 0u);
-  EXPECT_EQ(texturedFaces(b), 0u);
+  ASSERT_TRUE(load_mesh_builder(b, kX + "dbpro/ghost_train/spider.x", error)) << error;
+  EXPECT_GT(b.face_count(), 0u);
+  EXPECT_EQ(textured_faces(b), 0u);
 }
 
 TEST(XLoader, AnUnreadableTextureIsNamedOnceAndLeavesFacesUntextured) {
@@ -229,11 +229,11 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
   MeshBuilder b;
   std::string error;
   testing::internal::CaptureStderr();
-  const bool ok = loadMeshBuilder(b, p, error);
+  const bool ok = load_mesh_builder(b, p, error);
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(ok) << error;
-  EXPECT_EQ(b.faceCount(), 2u);
-  EXPECT_EQ(texturedFaces(b), 0u);
+  EXPECT_EQ(b.face_count(), 2u);
+  EXPECT_EQ(textured_faces(b), 0u);
   EXPECT_NE(err.find("broken.bmp"), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line for both faces
 }
@@ -244,20 +244,20 @@ TEST(XLoader, TextureFilesAreLookedUpInTheModelFolderThenTheCurrentFolder) {
   cwd.write("floor.bmp", "x");
   fs::path old = fs::current_path();
   fs::current_path(cwd.path());
-  EXPECT_EQ(findTextureFile("C:\\\\maps\\\\wall.bmp", models.path()), (fs::path(models.path()) / "Wall.BMP").string());
-  EXPECT_EQ(findTextureFile("FLOOR.BMP", models.path()), "floor.bmp");
-  EXPECT_EQ(findTextureFile("none.bmp", models.path()), "");
-  EXPECT_EQ(findTextureFile("", models.path()), "");
+  EXPECT_EQ(find_texture_file("C:\\\\maps\\\\wall.bmp", models.path()), (fs::path(models.path()) / "Wall.BMP").string());
+  EXPECT_EQ(find_texture_file("FLOOR.BMP", models.path()), "floor.bmp");
+  EXPECT_EQ(find_texture_file("none.bmp", models.path()), "");
+  EXPECT_EQ(find_texture_file("", models.path()), "");
   fs::current_path(old);
 }
 
 TEST(XLoader, TextureLoadsFromAPictureFile) {
   std::string error;
-  auto t = loadTextureFile(kX + "dbpro/ghost_train/ground.jpg", error);
+  auto t = load_texture_file(kX + "dbpro/ghost_train/ground.jpg", error);
   ASSERT_NE(t, nullptr) << error;
   EXPECT_EQ(t->picture().width, 128);
   EXPECT_EQ(t->picture().height, 119);
-  EXPECT_EQ(loadTextureFile(kX + "missing.bmp", error), nullptr);
+  EXPECT_EQ(load_texture_file(kX + "missing.bmp", error), nullptr);
   EXPECT_NE(error.find("missing.bmp"), std::string::npos);
 }
 

@@ -93,21 +93,21 @@ int run_scene(const Options& opt, display::DisplayControl& d, Pose pose) {
 int run_test_scene(const Options& opt) {
   display::DisplayControl d(display::make_headless_backend());
   d.initialize();
-  d.viewport->setFront(1.0f);
-  d.viewport->setBack(5000.0f);
-  TestScene scene = buildTestScene(d.root, d.scene, d.camera, opt.detail);
-  return run_scene(opt, d, [&](int tick) { scene.setTime(static_cast<float>(tick)); });
+  d.viewport->set_front(1.0f);
+  d.viewport->set_back(5000.0f);
+  TestScene scene = build_test_scene(d.root, d.scene, d.camera, opt.detail);
+  return run_scene(opt, d, [&](int tick) { scene.set_time(static_cast<float>(tick)); });
 }
 
 void grow_bounds(const rm::Frame& f, rm::Vec3& lo, rm::Vec3& hi, bool& any) {
-  const rm::Mat4 world = f.worldTransform();
+  const rm::Mat4 world = f.world_transform();
   for (const auto& v : f.visuals()) {
     auto mb = std::dynamic_pointer_cast<rm::MeshBase>(v);
-    if (!mb || mb->faceCount() == 0) continue;
+    if (!mb || mb->face_count() == 0) continue;
     const rm::Box b = mb->box();
     for (int i = 0; i < 8; ++i) {
       const rm::Vec3 c{i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z};
-      const rm::Vec3 w = world.transformPoint(c);
+      const rm::Vec3 w = world.transform_point(c);
       if (!any) {
         lo = hi = w;
         any = true;
@@ -121,7 +121,7 @@ void grow_bounds(const rm::Frame& f, rm::Vec3& lo, rm::Vec3& hi, bool& any) {
 
 void set_texture_everywhere(rm::Frame& f, const std::shared_ptr<rm::Texture>& t) {
   for (const auto& v : f.visuals())
-    if (auto mb = rm::asMeshBuilder(v)) mb->setTexture(t);
+    if (auto mb = rm::as_mesh_builder(v)) mb->set_texture(t);
   for (const auto& c : f.children()) set_texture_everywhere(*c, t);
 }
 
@@ -129,23 +129,23 @@ void set_texture_everywhere(rm::Frame& f, const std::shared_ptr<rm::Texture>& t)
 int run_model(const Options& opt) {
   display::DisplayControl d(display::make_headless_backend());
   d.initialize();
-  auto pivot = d.root.createFrame(d.scene);
-  auto holder = d.root.createFrame(pivot);
-  auto set = d.root.createAnimationSet();
+  auto pivot = d.root.create_frame(d.scene);
+  auto holder = d.root.create_frame(pivot);
+  auto set = d.root.create_animation_set();
   std::string error;
-  if (!rm::loadAnimationSet(*set, opt.model, holder, error)) {
+  if (!rm::load_animation_set(*set, opt.model, holder, error)) {
     std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
     return 2;
   }
   if (!opt.texture.empty()) {
-    auto tex = rm::loadTextureFile(opt.texture, error);
+    auto tex = rm::load_texture_file(opt.texture, error);
     if (!tex) {
       std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
       return 2;
     }
     set_texture_everywhere(*holder, tex);
   }
-  set->setTime(0.0f);
+  set->set_time(0.0f);
   rm::Vec3 lo{}, hi{};
   bool any = false;
   grow_bounds(*holder, lo, hi, any);
@@ -157,24 +157,24 @@ int run_model(const Options& opt) {
   const rm::Vec3 size{hi.x - lo.x, hi.y - lo.y, hi.z - lo.z};
   const float radius = std::max(0.5f * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z), 1e-3f);
   // Turn about the model's centre.
-  pivot->setPosition(d.scene.get(), centre);
-  holder->setPosition(pivot.get(), {-centre.x, -centre.y, -centre.z});
-  pivot->setRotation(d.scene.get(), {0, 1, 0}, 2.0f * 3.14159265f / 120.0f);
+  pivot->set_position(d.scene.get(), centre);
+  holder->set_position(pivot.get(), {-centre.x, -centre.y, -centre.z});
+  pivot->set_rotation(d.scene.get(), {0, 1, 0}, 2.0f * 3.14159265f / 120.0f);
 
-  d.viewport->setBack(radius * 20.0f);
-  d.viewport->setFront(radius * 0.01f);
-  d.viewport->setField(0.5f);
-  d.camera->setPosition(d.scene.get(), {centre.x, centre.y + radius * 0.5f, centre.z - radius * 2.4f});
-  d.camera->lookAt(*pivot, d.scene.get());
+  d.viewport->set_back(radius * 20.0f);
+  d.viewport->set_front(radius * 0.01f);
+  d.viewport->set_field(0.5f);
+  d.camera->set_position(d.scene.get(), {centre.x, centre.y + radius * 0.5f, centre.z - radius * 2.4f});
+  d.camera->look_at(*pivot, d.scene.get());
 
-  d.scene->addLight(d.root.createLightRGB(rm::LightType::Ambient, 0.35f, 0.35f, 0.35f));
-  auto sun = d.root.createFrame(d.scene);
-  sun->setOrientation(d.scene.get(), {0.5f, -0.7f, 1.0f}, {0, 1, 0});
-  sun->addLight(d.root.createLightRGB(rm::LightType::Directional, 0.9f, 0.9f, 0.85f));
-  d.scene->setSceneBackground(0xFF202830u);
+  d.scene->add_light(d.root.create_light_rgb(rm::LightType::Ambient, 0.35f, 0.35f, 0.35f));
+  auto sun = d.root.create_frame(d.scene);
+  sun->set_orientation(d.scene.get(), {0.5f, -0.7f, 1.0f}, {0, 1, 0});
+  sun->add_light(d.root.create_light_rgb(rm::LightType::Directional, 0.9f, 0.9f, 0.85f));
+  d.scene->set_scene_background(0xFF202830u);
 
   return run_scene(opt, d, [&](int tick) {
-    if (opt.anim_step != 0.0f) set->setTime(static_cast<float>(tick) * opt.anim_step);
+    if (opt.anim_step != 0.0f) set->set_time(static_cast<float>(tick) * opt.anim_step);
   });
 }
 

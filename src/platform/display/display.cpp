@@ -28,14 +28,14 @@ void DisplayControl::initialize() {
     if (dynamic_cast<const DisplayError*>(&e)) throw;
     throw DisplayError(e.what());
   }
-  device = root.createDevice(renderer_, kWidth, kHeight);
-  device->setQuality(rm::quality::kGouraud);
-  device->setTextureQuality(rm::TextureQuality::Nearest);
-  if (!scene) scene = root.createFrame(nullptr);
-  camera = root.createFrame(scene);
-  camera->setPosition(scene.get(), {0, 0, 0});
-  viewport = root.createViewport(device, camera, 0, 0, kWidth, kHeight);
-  viewport->setBack(5000.0f);
+  device = root.create_device(renderer_, kWidth, kHeight);
+  device->set_quality(rm::quality::kGouraud);
+  device->set_texture_quality(rm::TextureQuality::Nearest);
+  if (!scene) scene = root.create_frame(nullptr);
+  camera = root.create_frame(scene);
+  camera->set_position(scene.get(), {0, 0, 0});
+  viewport = root.create_viewport(device, camera, 0, 0, kWidth, kHeight);
+  viewport->set_back(5000.0f);
   initialized_ = true;
   if (on_initialize) on_initialize();
   if (on_initialize_surface) on_initialize_surface();
@@ -48,7 +48,7 @@ void DisplayControl::finalize() {
   backend_->make_current();
   viewport.reset();
   device.reset();
-  if (camera && scene) scene->deleteChild(camera.get());
+  if (camera && scene) scene->delete_child(camera.get());
   camera.reset();
   renderer_.reset();
   presenter_.reset();

@@ -113,31 +113,31 @@ out vec4 frag;
 void main() { frag = vec4(texture(uTex, vUv).rgb, 1.0); }
 )";
 
-void setFloats4(GLint loc, const std::vector<float>& v) {
+void set_floats4(GLint loc, const std::vector<float>& v) {
   if (loc >= 0 && !v.empty()) glUniform4fv(loc, static_cast<GLsizei>(v.size() / 4), v.data());
 }
 
 }  // namespace
 
 struct SceneRenderer::Uniforms {
-  GLint model, view, proj, normalMat, lit, flat, lightCount, lightPos, lightDir, lightColor, lightAtt, fog;
-  GLint textured, fogOn, fogColor, tex;
-  GLint bgTex;
+  GLint model, view, proj, normal_mat, lit, flat, light_count, light_pos, light_dir, light_color, light_att, fog;
+  GLint textured, fog_on, fog_color, tex;
+  GLint bg_tex;
 };
 
 SceneRenderer::SceneRenderer(Picture& target) : target_(&target), u_(std::make_unique<Uniforms>()) {
   std::string error;
   program_ = compile_program(kVertexSrc, kFragmentSrc, &error);
   if (!program_) throw std::runtime_error("scene renderer: " + error);
-  bgProgram_ = compile_program(kBackgroundVertexSrc, kBackgroundFragmentSrc, &error);
-  if (!bgProgram_) throw std::runtime_error("scene renderer background: " + error);
+  bg_program_ = compile_program(kBackgroundVertexSrc, kBackgroundFragmentSrc, &error);
+  if (!bg_program_) throw std::runtime_error("scene renderer background: " + error);
   auto loc = [&](const char* n) { return glGetUniformLocation(program_, n); };
   *u_ = Uniforms{loc("uModel"),      loc("uView"),      loc("uProj"),        loc("uNormalMat"), loc("uLit"),
                  loc("uFlat"),       loc("uLightCount"), loc("uLightPos"),   loc("uLightDir"),  loc("uLightColor"),
                  loc("uLightAtt"),   loc("uFog"),       loc("uTextured"),    loc("uFogOn"),     loc("uFogColor"),
-                 loc("uTex"),        glGetUniformLocation(bgProgram_, "uTex")};
-  glGenVertexArrays(1, &emptyVao_);
-  ensureTargetSize();
+                 loc("uTex"),        glGetUniformLocation(bg_program_, "uTex")};
+  glGenVertexArrays(1, &empty_vao_);
+  ensure_target_size();
 }
 
 SceneRenderer::~SceneRenderer() {
@@ -150,18 +150,18 @@ SceneRenderer::~SceneRenderer() {
   glDeleteFramebuffers(1, &fbo_);
   glDeleteTextures(1, &colour_);
   glDeleteRenderbuffers(1, &depth_);
-  glDeleteVertexArrays(1, &emptyVao_);
+  glDeleteVertexArrays(1, &empty_vao_);
   glDeleteProgram(program_);
-  glDeleteProgram(bgProgram_);
+  glDeleteProgram(bg_program_);
 }
 
-void SceneRenderer::setTarget(Picture& target) {
+void SceneRenderer::set_target(Picture& target) {
   target_ = &target;
-  pendingClear_ = false;
-  ensureTargetSize();
+  pending_clear_ = false;
+  ensure_target_size();
 }
 
-void SceneRenderer::ensureTargetSize() {
+void SceneRenderer::ensure_target_size() {
   int w = std::max(target_->width, 1), h = std::max(target_->height, 1);
   if (fbo_ && w == width_ && h == height_) return;
   if (fbo_) {
@@ -196,11 +196,11 @@ bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
   return true;
 }
 
-void SceneRenderer::setViewport(const rm::Rect& r) {
+void SceneRenderer::set_viewport(const rm::Rect& r) {
   glViewport(r.x, height_ - (r.y + r.height), r.width, r.height);
 }
 
-void SceneRenderer::readBack(const rm::Rect& c) {
+void SceneRenderer::read_back(const rm::Rect& c) {
   std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -214,7 +214,7 @@ void SceneRenderer::readBack(const rm::Rect& c) {
 
 GLuint SceneRenderer::texture(const rm::Texture& t) {
   GpuTexture& g = textures_[t.id()];
-  g.lastUsed = frame_;
+  g.last_used = frame_;
   if (g.tex && g.revision == t.revision()) return g.tex;
   if (!g.tex) glGenTextures(1, &g.tex);
   glBindTexture(GL_TEXTURE_2D, g.tex);
@@ -229,13 +229,13 @@ GLuint SceneRenderer::texture(const rm::Texture& t) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   g.revision = t.revision();
-  ++stats_.textureUploads;
+  ++stats_.texture_uploads;
   return g.tex;
 }
 
 const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool flat) {
   GpuMesh& g = meshes_[m.id()];
-  g.lastUsed = frame_;
+  g.last_used = frame_;
   if (g.vao && g.revision == m.revision() && g.flat == flat) return g;
   const rm::TriangleBuffer& tb = m.triangles(flat);
   if (!g.vao) {
@@ -250,7 +250,7 @@ const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool fl
     glEnableVertexAttribArray(1);
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, normal));
     glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, faceNormal));
+    glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, face_normal));
     glEnableVertexAttribArray(3);
     glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, uv));
     glEnableVertexAttribArray(4);
@@ -268,12 +268,12 @@ const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool fl
                   tb.edges.data());
   g.revision = m.revision();
   g.flat = flat;
-  ++stats_.geometryUploads;
+  ++stats_.geometry_uploads;
   return g;
 }
 
 void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) {
-  ensureTargetSize();
+  ensure_target_size();
   rm::Rect c;
   if (!clip(rect, c)) return;
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
@@ -284,39 +284,39 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
   glClearDepth(1.0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (background) {
-    setViewport(rect);
+    set_viewport(rect);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glUseProgram(bgProgram_);
+    glUseProgram(bg_program_);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture(*background));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glUniform1i(u_->bgTex, 0);
-    glBindVertexArray(emptyVao_);
+    glUniform1i(u_->bg_tex, 0);
+    glBindVertexArray(empty_vao_);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   }
   glDisable(GL_SCISSOR_TEST);
-  if (pendingClear_ && (pendingRect_.x != c.x || pendingRect_.y != c.y || pendingRect_.width != c.width ||
-                        pendingRect_.height != c.height))
-    readBack(pendingRect_);
-  pendingClear_ = true;
-  pendingRect_ = c;
+  if (pending_clear_ && (pending_rect_.x != c.x || pending_rect_.y != c.y || pending_rect_.width != c.width ||
+                        pending_rect_.height != c.height))
+    read_back(pending_rect_);
+  pending_clear_ = true;
+  pending_rect_ = c;
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
-  ensureTargetSize();
+  ensure_target_size();
   ++frame_;
   rm::Rect c;
   if (!clip(list.rect, c)) return;
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glEnable(GL_SCISSOR_TEST);
   glScissor(c.x, height_ - (c.y + c.height), c.width, c.height);
-  bool cleared = pendingClear_ && pendingRect_.x <= c.x && pendingRect_.y <= c.y &&
-                 pendingRect_.x + pendingRect_.width >= c.x + c.width &&
-                 pendingRect_.y + pendingRect_.height >= c.y + c.height;
+  bool cleared = pending_clear_ && pending_rect_.x <= c.x && pending_rect_.y <= c.y &&
+                 pending_rect_.x + pending_rect_.width >= c.x + c.width &&
+                 pending_rect_.y + pending_rect_.height >= c.y + c.height;
   if (!cleared) {
     // Start from what the back surface holds now.
     std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
@@ -331,7 +331,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
     glClear(GL_DEPTH_BUFFER_BIT);
   }
 
-  setViewport(list.rect);
+  set_viewport(list.rect);
   glUseProgram(program_);
   glUniformMatrix4fv(u_->view, 1, GL_TRUE, &list.view.m[0][0]);
   glUniformMatrix4fv(u_->proj, 1, GL_TRUE, &list.projection.m[0][0]);
@@ -346,15 +346,15 @@ void SceneRenderer::draw(const rm::RenderList& list) {
     col.insert(col.end(), {l.color.x, l.color.y, l.color.z, std::cos(l.umbra)});
     att.insert(att.end(), {l.constant, l.linear, l.quadratic, std::cos(l.penumbra)});
   }
-  glUniform1i(u_->lightCount, n);
-  setFloats4(u_->lightPos, pos);
-  setFloats4(u_->lightDir, dir);
-  setFloats4(u_->lightColor, col);
-  setFloats4(u_->lightAtt, att);
-  glUniform1i(u_->fogOn, list.fog.enabled ? 1 : 0);
+  glUniform1i(u_->light_count, n);
+  set_floats4(u_->light_pos, pos);
+  set_floats4(u_->light_dir, dir);
+  set_floats4(u_->light_color, col);
+  set_floats4(u_->light_att, att);
+  glUniform1i(u_->fog_on, list.fog.enabled ? 1 : 0);
   glUniform2f(u_->fog, list.fog.start, list.fog.end);
   uint32_t fc = list.fog.color;
-  glUniform3f(u_->fogColor, ((fc >> 16) & 255) / 255.0f, ((fc >> 8) & 255) / 255.0f, (fc & 255) / 255.0f);
+  glUniform3f(u_->fog_color, ((fc >> 16) & 255) / 255.0f, ((fc >> 8) & 255) / 255.0f, (fc & 255) / 255.0f);
   glUniform1i(u_->tex, 0);
   glActiveTexture(GL_TEXTURE0);
 
@@ -362,26 +362,26 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   glDepthFunc(GL_LEQUAL);
   glFrontFace(GL_CW);
   glCullFace(GL_BACK);
-  const GLint filter = list.textureQuality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
+  const GLint filter = list.texture_quality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
 
-  auto drawItem = [&](const rm::DrawItem& item, bool blendedPass) {
+  auto draw_item = [&](const rm::DrawItem& item, bool blended_pass) {
     const rm::MeshBase& m = *item.mesh;
     uint32_t q = item.quality;
-    const bool flatShade = rm::quality::flat(q);
-    const rm::TriangleBuffer& tb = m.triangles(flatShade);
-    bool hasBlended = !tb.batches.empty() && tb.batches.back().transparent;
-    const GpuMesh& g = mesh(m, flatShade);
+    const bool flat_shade = rm::quality::flat(q);
+    const rm::TriangleBuffer& tb = m.triangles(flat_shade);
+    bool has_blended = !tb.batches.empty() && tb.batches.back().transparent;
+    const GpuMesh& g = mesh(m, flat_shade);
     glBindVertexArray(g.vao);
     glUniformMatrix4fv(u_->model, 1, GL_TRUE, &item.world.m[0][0]);
     rm::Mat4 inv = item.world.inverse();
     float nm[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
                    inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
-    glUniformMatrix3fv(u_->normalMat, 1, GL_FALSE, nm);
+    glUniformMatrix3fv(u_->normal_mat, 1, GL_FALSE, nm);
     glUniform1i(u_->lit, rm::quality::lit(q) ? 1 : 0);
-    glUniform1i(u_->flat, flatShade ? 1 : 0);
+    glUniform1i(u_->flat, flat_shade ? 1 : 0);
     bool solid = rm::quality::solid(q), wire = rm::quality::wireframe(q);
     for (const rm::RenderBatch& b : tb.batches) {
-      if (b.transparent != blendedPass || b.count == 0) continue;
+      if (b.transparent != blended_pass || b.count == 0) continue;
       if (b.texture) {
         glBindTexture(GL_TEXTURE_2D, texture(*b.texture));
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
@@ -397,54 +397,54 @@ void SceneRenderer::draw(const rm::RenderList& list) {
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(b.count), GL_UNSIGNED_INT,
                        reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
         glDisable(GL_POLYGON_OFFSET_FILL);
-        ++stats_.drawCalls;
+        ++stats_.draw_calls;
       } else if (!wire) {
         glDrawElements(GL_POINTS, static_cast<GLsizei>(b.count), GL_UNSIGNED_INT,
                        reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
-        ++stats_.drawCalls;
+        ++stats_.draw_calls;
       }
     }
-    if (wire && hasBlended == blendedPass && !tb.edges.empty()) {
+    if (wire && has_blended == blended_pass && !tb.edges.empty()) {
       glDisable(GL_CULL_FACE);
       glUniform1i(u_->textured, 0);
       glDrawElements(GL_LINES, static_cast<GLsizei>(tb.edges.size()), GL_UNSIGNED_INT,
                      reinterpret_cast<void*>(tb.indices.size() * sizeof(uint32_t)));
-      ++stats_.drawCalls;
+      ++stats_.draw_calls;
     }
   };
 
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
   for (const rm::DrawItem& item : list.items)
-    if (item.mesh) drawItem(item, false);
+    if (item.mesh) draw_item(item, false);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
-  for (size_t i : list.blendedOrder)
-    if (i < list.items.size() && list.items[i].mesh) drawItem(list.items[i], true);
+  for (size_t i : list.blended_order)
+    if (i < list.items.size() && list.items[i].mesh) draw_item(list.items[i], true);
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
   glDisable(GL_CULL_FACE);
   glDisable(GL_SCISSOR_TEST);
   glBindVertexArray(0);
 
-  readBack(c);
-  if (pendingClear_ && (pendingRect_.x != c.x || pendingRect_.y != c.y || pendingRect_.width != c.width ||
-                        pendingRect_.height != c.height))
-    readBack(pendingRect_);
-  pendingClear_ = false;
+  read_back(c);
+  if (pending_clear_ && (pending_rect_.x != c.x || pending_rect_.y != c.y || pending_rect_.width != c.width ||
+                        pending_rect_.height != c.height))
+    read_back(pending_rect_);
+  pending_clear_ = false;
   evict();
 }
 
 void SceneRenderer::update() {
-  if (pendingClear_) readBack(pendingRect_);
-  pendingClear_ = false;
+  if (pending_clear_) read_back(pending_rect_);
+  pending_clear_ = false;
 }
 
 void SceneRenderer::evict() {
   if (frame_ % 64 != 0) return;
   for (auto it = meshes_.begin(); it != meshes_.end();) {
-    if (frame_ - it->second.lastUsed > 120) {
+    if (frame_ - it->second.last_used > 120) {
       glDeleteVertexArrays(1, &it->second.vao);
       glDeleteBuffers(1, &it->second.vbo);
       glDeleteBuffers(1, &it->second.ebo);
@@ -454,7 +454,7 @@ void SceneRenderer::evict() {
     }
   }
   for (auto it = textures_.begin(); it != textures_.end();) {
-    if (frame_ - it->second.lastUsed > 120) {
+    if (frame_ - it->second.last_used > 120) {
       glDeleteTextures(1, &it->second.tex);
       it = textures_.erase(it);
     } else {

@@ -31,13 +31,13 @@ class SceneRenderer : public rm::RenderBackend {
   static constexpr int kMaxLights = 48;
 
   // Needs a current GL 3.3 core context; throws std::runtime_error naming
-  // what failed. `target` must outlive the renderer (see setTarget).
+  // what failed. `target` must outlive the renderer (see set_target).
   explicit SceneRenderer(Picture& target);
   ~SceneRenderer() override;
   SceneRenderer(const SceneRenderer&) = delete;
   SceneRenderer& operator=(const SceneRenderer&) = delete;
 
-  void setTarget(Picture& target);
+  void set_target(Picture& target);
 
   void clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) override;
   void draw(const rm::RenderList& list) override;
@@ -45,9 +45,9 @@ class SceneRenderer : public rm::RenderBackend {
 
   // Counters for tests and benchmarks.
   struct Stats {
-    uint64_t geometryUploads = 0;
-    uint64_t textureUploads = 0;
-    uint64_t drawCalls = 0;
+    uint64_t geometry_uploads = 0;
+    uint64_t texture_uploads = 0;
+    uint64_t draw_calls = 0;
   };
   const Stats& stats() const { return stats_; }
 
@@ -56,28 +56,28 @@ class SceneRenderer : public rm::RenderBackend {
     GLuint vao = 0, vbo = 0, ebo = 0;
     uint32_t revision = 0;
     bool flat = false;
-    uint64_t lastUsed = 0;
+    uint64_t last_used = 0;
   };
   struct GpuTexture {
     GLuint tex = 0;
     uint32_t revision = 0;
-    uint64_t lastUsed = 0;
+    uint64_t last_used = 0;
   };
 
-  void ensureTargetSize();
+  void ensure_target_size();
   const GpuMesh& mesh(const rm::MeshBase& m, bool flat);
   GLuint texture(const rm::Texture& t);
-  void readBack(const rm::Rect& clipped);
+  void read_back(const rm::Rect& clipped);
   bool clip(const rm::Rect& r, rm::Rect& out) const;
-  void setViewport(const rm::Rect& r);
+  void set_viewport(const rm::Rect& r);
   void evict();
 
   Picture* target_;
   int width_ = 0, height_ = 0;
   GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
-  GLuint program_ = 0, bgProgram_ = 0, emptyVao_ = 0;
-  bool pendingClear_ = false;
-  rm::Rect pendingRect_;
+  GLuint program_ = 0, bg_program_ = 0, empty_vao_ = 0;
+  bool pending_clear_ = false;
+  rm::Rect pending_rect_;
   uint64_t frame_ = 0;
   std::unordered_map<uint64_t, GpuMesh> meshes_;
   std::unordered_map<uint64_t, GpuTexture> textures_;

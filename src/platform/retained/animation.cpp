@@ -5,7 +5,7 @@
 
 namespace quarvel::rm {
 
-bool Animation::setOptions(uint32_t options) {
+bool Animation::set_options(uint32_t options) {
   if ((options & kOpen) && (options & kClosed)) return false;
   if ((options & kLinearPosition) && (options & kSplinePosition)) return false;
   options_ = options;
@@ -14,7 +14,7 @@ bool Animation::setOptions(uint32_t options) {
 
 namespace {
 template <class K, class V>
-void insertSorted(std::vector<K>& keys, float time, const V& value) {
+void insert_sorted(std::vector<K>& keys, float time, const V& value) {
   if (!std::isfinite(time)) return;
   auto it = std::upper_bound(keys.begin(), keys.end(), time, [](float t, const K& k) { return t < k.time; });
   keys.insert(it, K{time, value});
@@ -22,22 +22,22 @@ void insertSorted(std::vector<K>& keys, float time, const V& value) {
 
 // Index of the last key with time <= t (0 when t precedes every key).
 template <class K>
-size_t keyBefore(const std::vector<K>& keys, float t) {
+size_t key_before(const std::vector<K>& keys, float t) {
   auto it = std::upper_bound(keys.begin(), keys.end(), t, [](float v, const K& k) { return v < k.time; });
   return it == keys.begin() ? 0 : static_cast<size_t>(it - keys.begin()) - 1;
 }
 }  // namespace
 
-void Animation::addPositionKey(float time, const Vec3& p) {
-  if (finite(p)) insertSorted(position_, time, p);
+void Animation::add_position_key(float time, const Vec3& p) {
+  if (finite(p)) insert_sorted(position_, time, p);
 }
-void Animation::addScaleKey(float time, const Vec3& s) {
-  if (finite(s)) insertSorted(scale_, time, s);
+void Animation::add_scale_key(float time, const Vec3& s) {
+  if (finite(s)) insert_sorted(scale_, time, s);
 }
-void Animation::addRotationKey(float time, const Quat& q) { insertSorted(rotation_, time, q); }
+void Animation::add_rotation_key(float time, const Quat& q) { insert_sorted(rotation_, time, q); }
 
 template <class K>
-float Animation::localTime(const std::vector<K>& keys, float t) const {
+float Animation::local_time(const std::vector<K>& keys, float t) const {
   float first = keys.front().time, last = keys.back().time;
   if (!std::isfinite(t)) return first;
   if ((options_ & kClosed) && last > first) {
@@ -50,11 +50,11 @@ float Animation::localTime(const std::vector<K>& keys, float t) const {
   return t;
 }
 
-bool Animation::positionAt(float time, Vec3& out) const {
+bool Animation::position_at(float time, Vec3& out) const {
   if (position_.empty()) return false;
-  float t = localTime(position_, time);
+  float t = local_time(position_, time);
   size_t n = position_.size();
-  size_t i = keyBefore(position_, t);
+  size_t i = key_before(position_, t);
   if (t < position_.front().time || i + 1 >= n) {
     out = t < position_.front().time ? position_.front().value : position_.back().value;
     return true;
@@ -78,10 +78,10 @@ bool Animation::positionAt(float time, Vec3& out) const {
   return true;
 }
 
-bool Animation::scaleAt(float time, Vec3& out) const {
+bool Animation::scale_at(float time, Vec3& out) const {
   if (scale_.empty()) return false;
-  float t = localTime(scale_, time);
-  size_t i = keyBefore(scale_, t);
+  float t = local_time(scale_, time);
+  size_t i = key_before(scale_, t);
   if (t < scale_.front().time || i + 1 >= scale_.size()) {
     out = t < scale_.front().time ? scale_.front().value : scale_.back().value;
     return true;
@@ -92,10 +92,10 @@ bool Animation::scaleAt(float time, Vec3& out) const {
   return true;
 }
 
-bool Animation::rotationAt(float time, Quat& out) const {
+bool Animation::rotation_at(float time, Quat& out) const {
   if (rotation_.empty()) return false;
-  float t = localTime(rotation_, time);
-  size_t i = keyBefore(rotation_, t);
+  float t = local_time(rotation_, time);
+  size_t i = key_before(rotation_, t);
   if (t < rotation_.front().time || i + 1 >= rotation_.size()) {
     out = t < rotation_.front().time ? rotation_.front().value : rotation_.back().value;
     return true;
@@ -133,77 +133,77 @@ void decompose(const Mat4& m, Vec3 axes[3], Vec3& lengths) {
 }
 }  // namespace
 
-void Animation::setTime(float time) {
+void Animation::set_time(float time) {
   auto frame = frame_.lock();
   if (!frame || (position_.empty() && scale_.empty() && rotation_.empty())) return;
   Mat4 m = frame->transform();
   Vec3 p;
-  if ((options_ & kPosition) && positionAt(time, p)) m.setOrigin(p);
+  if ((options_ & kPosition) && position_at(time, p)) m.set_origin(p);
   if (options_ & kScaleAndRotation) {
     Vec3 s;
     Quat q;
-    bool hasScale = scaleAt(time, s);
-    bool hasRot = rotationAt(time, q);
-    if (hasScale || hasRot) {
+    bool has_scale = scale_at(time, s);
+    bool has_rot = rotation_at(time, q);
+    if (has_scale || has_rot) {
       Vec3 axes[3], lengths;
       decompose(m, axes, lengths);
-      Mat4 r = hasRot ? Mat4::fromQuat(q) : Mat4::fromAxes(axes[0], axes[1], axes[2], {});
-      if (!hasScale) s = lengths;
+      Mat4 r = has_rot ? Mat4::from_quat(q) : Mat4::from_axes(axes[0], axes[1], axes[2], {});
+      if (!has_scale) s = lengths;
       for (int c = 0; c < 3; ++c) {
         float k = c == 0 ? s.x : c == 1 ? s.y : s.z;
-        m.setAxis(c, r.axis(c) * k);
+        m.set_axis(c, r.axis(c) * k);
       }
     }
   }
-  frame->setTransform(m);
+  frame->set_transform(m);
 }
 
-bool buildMesh(MeshBuilder& builder, const ModelMesh& mesh, const TextureResolver& textures) {
+bool build_mesh(MeshBuilder& builder, const ModelMesh& mesh, const TextureResolver& textures) {
   builder.clear();
-  builder.setName(mesh.name);
+  builder.set_name(mesh.name);
   for (size_t i = 0; i < mesh.positions.size(); ++i)
-    builder.addVertex(mesh.positions[i], i < mesh.uvs.size() ? mesh.uvs[i] : Vec2{});
-  for (const Vec3& n : mesh.normals) builder.addNormal(n);
-  if (mesh.vertexColors.size() == mesh.positions.size())
-    for (size_t i = 0; i < mesh.vertexColors.size(); ++i)
-      builder.setVertexColor(static_cast<uint32_t>(i), mesh.vertexColors[i]);
+    builder.add_vertex(mesh.positions[i], i < mesh.uvs.size() ? mesh.uvs[i] : Vec2{});
+  for (const Vec3& n : mesh.normals) builder.add_normal(n);
+  if (mesh.vertex_colors.size() == mesh.positions.size())
+    for (size_t i = 0; i < mesh.vertex_colors.size(); ++i)
+      builder.set_vertex_color(static_cast<uint32_t>(i), mesh.vertex_colors[i]);
   std::map<std::string, std::shared_ptr<Texture>> loaded;
-  bool allValid = true;
+  bool all_valid = true;
   for (size_t f = 0; f < mesh.faces.size(); ++f) {
     uint32_t color = 0xFFFFFFFF;
     std::shared_ptr<Texture> texture;
-    if (f < mesh.faceMaterials.size() && mesh.faceMaterials[f] < mesh.materials.size()) {
-      const ModelMaterial& mat = mesh.materials[mesh.faceMaterials[f]];
+    if (f < mesh.face_materials.size() && mesh.face_materials[f] < mesh.materials.size()) {
+      const ModelMaterial& mat = mesh.materials[mesh.face_materials[f]];
       color = mat.color;
-      if (!mat.textureFile.empty() && textures) {
-        auto it = loaded.find(mat.textureFile);
-        if (it == loaded.end()) it = loaded.emplace(mat.textureFile, textures(mat.textureFile)).first;
+      if (!mat.texture_file.empty() && textures) {
+        auto it = loaded.find(mat.texture_file);
+        if (it == loaded.end()) it = loaded.emplace(mat.texture_file, textures(mat.texture_file)).first;
         texture = it->second;
       }
     }
     std::vector<uint32_t> normals;
-    if (f < mesh.faceNormals.size() && mesh.faceNormals[f].size() == mesh.faces[f].size())
-      normals = mesh.faceNormals[f];
-    if (!builder.addFace(mesh.faces[f], normals, color) && !builder.addFace(mesh.faces[f], {}, color)) {
-      allValid = false;
+    if (f < mesh.face_normals.size() && mesh.face_normals[f].size() == mesh.faces[f].size())
+      normals = mesh.face_normals[f];
+    if (!builder.add_face(mesh.faces[f], normals, color) && !builder.add_face(mesh.faces[f], {}, color)) {
+      all_valid = false;
       continue;
     }
-    if (texture) builder.setFaceTexture(builder.faceCount() - 1, texture);
+    if (texture) builder.set_face_texture(builder.face_count() - 1, texture);
   }
-  return allValid;
+  return all_valid;
 }
 
 namespace {
-void buildFrames(const Model& model, const ModelFrame& mf, const std::shared_ptr<Frame>& parent,
+void build_frames(const Model& model, const ModelFrame& mf, const std::shared_ptr<Frame>& parent,
                  std::vector<std::shared_ptr<MeshBuilder>>& meshes, std::vector<std::shared_ptr<Frame>>& created) {
   auto f = std::make_shared<Frame>();
-  f->setName(mf.name);
-  f->setTransform(mf.transform);
-  parent->addChild(f);
+  f->set_name(mf.name);
+  f->set_transform(mf.transform);
+  parent->add_child(f);
   created.push_back(f);
   for (int mi : mf.meshes)
-    if (mi >= 0 && static_cast<size_t>(mi) < meshes.size()) f->addVisual(meshes[mi]);
-  for (const ModelFrame& c : mf.children) buildFrames(model, c, f, meshes, created);
+    if (mi >= 0 && static_cast<size_t>(mi) < meshes.size()) f->add_visual(meshes[mi]);
+  for (const ModelFrame& c : mf.children) build_frames(model, c, f, meshes, created);
 }
 }  // namespace
 
@@ -212,36 +212,36 @@ bool AnimationSet::load(const Model& model, const std::shared_ptr<Frame>& parent
   std::vector<std::shared_ptr<MeshBuilder>> meshes;
   for (const ModelMesh& m : model.meshes) {
     auto b = std::make_shared<MeshBuilder>();
-    buildMesh(*b, m, textures);
+    build_mesh(*b, m, textures);
     meshes.push_back(b);
   }
   std::vector<std::shared_ptr<Frame>> created;
-  for (const ModelFrame& mf : model.frames) buildFrames(model, mf, parent, meshes, created);
-  if (!model.looseMeshes.empty()) {
+  for (const ModelFrame& mf : model.frames) build_frames(model, mf, parent, meshes, created);
+  if (!model.loose_meshes.empty()) {
     auto holder = std::make_shared<Frame>();
-    parent->addChild(holder);
-    for (int mi : model.looseMeshes)
-      if (mi >= 0 && static_cast<size_t>(mi) < meshes.size()) holder->addVisual(meshes[mi]);
+    parent->add_child(holder);
+    for (int mi : model.loose_meshes)
+      if (mi >= 0 && static_cast<size_t>(mi) < meshes.size()) holder->add_visual(meshes[mi]);
   }
   for (const ModelAnimation& ma : model.animations) {
     auto a = std::make_shared<Animation>();
-    a->setName(ma.name);
-    if (ma.options) a->setOptions(ma.options);
-    for (const auto& k : ma.positionKeys) a->addPositionKey(k.time, k.value);
-    for (const auto& k : ma.scaleKeys) a->addScaleKey(k.time, k.value);
-    for (const auto& k : ma.rotationKeys) a->addRotationKey(k.time, k.value);
+    a->set_name(ma.name);
+    if (ma.options) a->set_options(ma.options);
+    for (const auto& k : ma.position_keys) a->add_position_key(k.time, k.value);
+    for (const auto& k : ma.scale_keys) a->add_scale_key(k.time, k.value);
+    for (const auto& k : ma.rotation_keys) a->add_rotation_key(k.time, k.value);
     for (const auto& f : created)
-      if (f->name() == ma.frameName) {
-        a->setFrame(f);
+      if (f->name() == ma.frame_name) {
+        a->set_frame(f);
         break;
       }
     animations_.push_back(a);
   }
-  return !created.empty() || !model.looseMeshes.empty() || !model.animations.empty();
+  return !created.empty() || !model.loose_meshes.empty() || !model.animations.empty();
 }
 
-void AnimationSet::setTime(float time) {
-  for (const auto& a : animations_) a->setTime(time);
+void AnimationSet::set_time(float time) {
+  for (const auto& a : animations_) a->set_time(time);
 }
 
 }  // namespace quarvel::rm

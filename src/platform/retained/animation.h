@@ -35,30 +35,30 @@ class Animation : public Object {
 
   // Refused (false, unchanged) when both open and closed, or both linear and
   // spline, are set.
-  bool setOptions(uint32_t options);
+  bool set_options(uint32_t options);
   uint32_t options() const { return options_; }
 
-  void addPositionKey(float time, const Vec3& p);
-  void addScaleKey(float time, const Vec3& s);
-  void addRotationKey(float time, const Quat& q);
-  size_t positionKeyCount() const { return position_.size(); }
-  size_t scaleKeyCount() const { return scale_.size(); }
-  size_t rotationKeyCount() const { return rotation_.size(); }
+  void add_position_key(float time, const Vec3& p);
+  void add_scale_key(float time, const Vec3& s);
+  void add_rotation_key(float time, const Quat& q);
+  size_t position_key_count() const { return position_.size(); }
+  size_t scale_key_count() const { return scale_.size(); }
+  size_t rotation_key_count() const { return rotation_.size(); }
 
   // The animation holds a weak link: it never keeps its frame alive.
-  void setFrame(const std::shared_ptr<Frame>& frame) { frame_ = frame; }
+  void set_frame(const std::shared_ptr<Frame>& frame) { frame_ = frame; }
   std::shared_ptr<Frame> frame() const { return frame_.lock(); }
 
-  void setTime(float time);
+  void set_time(float time);
 
   // Values at a time, without touching the frame (false when no such keys).
-  bool positionAt(float time, Vec3& out) const;
-  bool scaleAt(float time, Vec3& out) const;
-  bool rotationAt(float time, Quat& out) const;
+  bool position_at(float time, Vec3& out) const;
+  bool scale_at(float time, Vec3& out) const;
+  bool rotation_at(float time, Quat& out) const;
 
  private:
   template <class K>
-  float localTime(const std::vector<K>& keys, float t) const;
+  float local_time(const std::vector<K>& keys, float t) const;
 
   struct VecKey {
     float time;
@@ -80,7 +80,7 @@ using TextureResolver = std::function<std::shared_ptr<Texture>(const std::string
 // Fills a mesh builder from model data (faces with their material colours and
 // textures); false when the mesh has invalid indices (the builder is then
 // left with the faces that were valid).
-bool buildMesh(MeshBuilder& builder, const ModelMesh& mesh, const TextureResolver& textures = {});
+bool build_mesh(MeshBuilder& builder, const ModelMesh& mesh, const TextureResolver& textures = {});
 
 // The animations of one model, bound by frame name to the frames the model
 // created under a parent frame.
@@ -92,9 +92,9 @@ class AnimationSet : public Object {
   // nothing could be built.
   bool load(const Model& model, const std::shared_ptr<Frame>& parent, const TextureResolver& textures = {});
 
-  void setTime(float time);
+  void set_time(float time);
   std::vector<std::shared_ptr<Animation>> animations() const { return animations_; }
-  void addAnimation(std::shared_ptr<Animation> a) {
+  void add_animation(std::shared_ptr<Animation> a) {
     if (a) animations_.push_back(std::move(a));
   }
 

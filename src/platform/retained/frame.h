@@ -35,55 +35,55 @@ class Frame : public Visual, public std::enable_shared_from_this<Frame> {
 
   // Hierarchy
   Frame* parent() const { return parent_; }
-  std::shared_ptr<Frame> parentPtr() const;
+  std::shared_ptr<Frame> parent_ptr() const;
   Frame* root();
   // Attaches `child` (detaching it from its former parent); its transformation
   // relative to the parent is kept. Refused for null, self, or a cycle.
-  bool addChild(const std::shared_ptr<Frame>& child);
+  bool add_child(const std::shared_ptr<Frame>& child);
   // Detaches `child` and its subtree; false when it is not a child.
-  bool deleteChild(const Frame* child);
+  bool delete_child(const Frame* child);
   std::vector<std::shared_ptr<Frame>> children() const { return children_; }
 
-  bool addVisual(const std::shared_ptr<Visual>& visual);
-  bool deleteVisual(const Visual* visual);  // removes every occurrence
+  bool add_visual(const std::shared_ptr<Visual>& visual);
+  bool delete_visual(const Visual* visual);  // removes every occurrence
   std::vector<std::shared_ptr<Visual>> visuals() const { return visuals_; }
 
-  bool addLight(const std::shared_ptr<Light>& light);
-  bool deleteLight(const Light* light);
+  bool add_light(const std::shared_ptr<Light>& light);
+  bool delete_light(const Light* light);
   std::vector<std::shared_ptr<Light>> lights() const { return lights_; }
 
   // Transformation
   const Mat4& transform() const { return local_; }  // relative to the parent
-  void setTransform(const Mat4& m);
-  Mat4 worldTransform() const;
-  Mat4 transformRelativeTo(const Frame* ref) const;
+  void set_transform(const Mat4& m);
+  Mat4 world_transform() const;
+  Mat4 transform_relative_to(const Frame* ref) const;
 
-  void setPosition(const Frame* ref, const Vec3& p);
+  void set_position(const Frame* ref, const Vec3& p);
   Vec3 position(const Frame* ref) const;
   // z axis along `dir`, y axis along `up` made orthogonal, as seen from ref;
   // the frame's scale is kept. Zero or parallel vectors: unchanged, false.
-  bool setOrientation(const Frame* ref, const Vec3& dir, const Vec3& up);
+  bool set_orientation(const Frame* ref, const Vec3& dir, const Vec3& up);
   void orientation(const Frame* ref, Vec3& dir, Vec3& up) const;
   // Combine a rotation, scale, translation or matrix with the transformation:
   // replace (the whole transformation, position included, becomes it), before
   // (applied to the frame's own coordinates first) or after (applied in the
   // parent's coordinates, moving the position too).
-  void addTransform(Combine how, const Mat4& m);
-  void addRotation(Combine how, const Vec3& axis, float angle);
-  void addScale(Combine how, float sx, float sy, float sz);
-  void addTranslation(Combine how, const Vec3& t);
+  void add_transform(Combine how, const Mat4& m);
+  void add_rotation(Combine how, const Vec3& axis, float angle);
+  void add_scale(Combine how, float sx, float sy, float sz);
+  void add_translation(Combine how, const Vec3& t);
   // Turns the frame's z axis toward the origin of `target`, keeping the up
   // direction close to the y axis of `ref`. Refused (false) when the target is
   // at the frame's own origin.
-  bool lookAt(const Frame& target, const Frame* ref);
+  bool look_at(const Frame& target, const Frame* ref);
 
   // Motion, applied by Move to every frame below the one moved. The velocity
   // and the rotation axis are taken relative to `ref` when set. A zero axis
-  // stops the rotation. `withRotation` is accepted for compatibility and
+  // stops the rotation. `with_rotation` is accepted for compatibility and
   // ignored: velocities are not turned by the rotation.
-  void setVelocity(const Frame* ref, const Vec3& v, bool withRotation = false);
+  void set_velocity(const Frame* ref, const Vec3& v, bool with_rotation = false);
   Vec3 velocity(const Frame* ref) const;
-  void setRotation(const Frame* ref, const Vec3& axis, float anglePerUnit);
+  void set_rotation(const Frame* ref, const Vec3& axis, float angle_per_unit);
   void move(float delta);
 
   // Whether `other` is drawn as part of this frame (through children and frame
@@ -91,19 +91,19 @@ class Frame : public Visual, public std::enable_shared_from_this<Frame> {
   bool draws(const Frame* other) const;
 
   // Scene settings (meaningful on a scene's root frame)
-  void setSceneBackground(uint32_t argb) { background_ = argb; }
-  uint32_t sceneBackground() const { return background_; }
-  void setSceneBackgroundImage(std::shared_ptr<Texture> t) { backgroundImage_ = std::move(t); }
-  std::shared_ptr<Texture> sceneBackgroundImage() const { return backgroundImage_; }
-  void setSceneFogEnable(bool on) { fog_.enabled = on; }
-  void setSceneFogColor(uint32_t argb) { fog_.color = argb; }
-  void setSceneFogParams(float start, float end, float density) {
+  void set_scene_background(uint32_t argb) { background_ = argb; }
+  uint32_t scene_background() const { return background_; }
+  void set_scene_background_image(std::shared_ptr<Texture> t) { background_image_ = std::move(t); }
+  std::shared_ptr<Texture> scene_background_image() const { return background_image_; }
+  void set_scene_fog_enable(bool on) { fog_.enabled = on; }
+  void set_scene_fog_color(uint32_t argb) { fog_.color = argb; }
+  void set_scene_fog_params(float start, float end, float density) {
     fog_.start = start, fog_.end = end, fog_.density = density;
   }
-  const Fog& sceneFog() const { return fog_; }
+  const Fog& scene_fog() const { return fog_; }
 
  private:
-  void moveSelf(float delta);
+  void move_self(float delta);
 
   Frame* parent_ = nullptr;
   std::vector<std::shared_ptr<Frame>> children_;
@@ -113,11 +113,11 @@ class Frame : public Visual, public std::enable_shared_from_this<Frame> {
 
   // Motion in the parent's coordinates.
   Vec3 velocity_;
-  Vec3 rotationAxis_;
-  float rotationRate_ = 0;
+  Vec3 rotation_axis_;
+  float rotation_rate_ = 0;
 
   uint32_t background_ = 0xFF000000;
-  std::shared_ptr<Texture> backgroundImage_;
+  std::shared_ptr<Texture> background_image_;
   Fog fog_;
 };
 

@@ -9,15 +9,15 @@ bool normalize(const Vec3& v, Vec3& out) {
   return true;
 }
 
-Quat quatFromAxisAngle(const Vec3& axis, float angle) {
+Quat quat_from_axis_angle(const Vec3& axis, float angle) {
   Vec3 a;
   if (!normalize(axis, a) || !std::isfinite(angle)) return {};
   float s = std::sin(angle * 0.5f);
   return {std::cos(angle * 0.5f), a.x * s, a.y * s, a.z * s};
 }
 
-Quat slerp(const Quat& a, const Quat& bIn, float t) {
-  Quat b = bIn;
+Quat slerp(const Quat& a, const Quat& b_in, float t) {
+  Quat b = b_in;
   float d = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
   if (d < 0) {
     d = -d;
@@ -41,7 +41,7 @@ Quat slerp(const Quat& a, const Quat& bIn, float t) {
 
 Mat4 Mat4::translation(const Vec3& t) {
   Mat4 r;
-  r.setOrigin(t);
+  r.set_origin(t);
   return r;
 }
 
@@ -53,7 +53,7 @@ Mat4 Mat4::scale(const Vec3& s) {
   return r;
 }
 
-Mat4 Mat4::fromQuat(const Quat& q) {
+Mat4 Mat4::from_quat(const Quat& q) {
   Mat4 r;
   float w = q.w, x = q.x, y = q.y, z = q.z;
   r.m[0][0] = 1 - 2 * (y * y + z * z);
@@ -68,14 +68,14 @@ Mat4 Mat4::fromQuat(const Quat& q) {
   return r;
 }
 
-Mat4 Mat4::rotation(const Vec3& axis, float angle) { return fromQuat(quatFromAxisAngle(axis, angle)); }
+Mat4 Mat4::rotation(const Vec3& axis, float angle) { return from_quat(quat_from_axis_angle(axis, angle)); }
 
-Mat4 Mat4::fromAxes(const Vec3& x, const Vec3& y, const Vec3& z, const Vec3& origin) {
+Mat4 Mat4::from_axes(const Vec3& x, const Vec3& y, const Vec3& z, const Vec3& origin) {
   Mat4 r;
-  r.setAxis(0, x);
-  r.setAxis(1, y);
-  r.setAxis(2, z);
-  r.setOrigin(origin);
+  r.set_axis(0, x);
+  r.set_axis(1, y);
+  r.set_axis(2, z);
+  r.set_origin(origin);
   return r;
 }
 
@@ -87,13 +87,13 @@ Mat4 Mat4::operator*(const Mat4& o) const {
   return r;
 }
 
-Vec3 Mat4::transformPoint(const Vec3& p) const {
+Vec3 Mat4::transform_point(const Vec3& p) const {
   return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
           m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
           m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
 }
 
-Vec3 Mat4::transformVector(const Vec3& v) const {
+Vec3 Mat4::transform_vector(const Vec3& v) const {
   return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
           m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
           m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
@@ -107,9 +107,9 @@ Mat4 Mat4::inverse() const {
   double A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
   double det = a * A + b * B + c * C;
   Mat4 r;
-  double scaleRef = std::fabs(a) + std::fabs(b) + std::fabs(c) + std::fabs(d) + std::fabs(e) +
+  double scale_ref = std::fabs(a) + std::fabs(b) + std::fabs(c) + std::fabs(d) + std::fabs(e) +
                     std::fabs(f) + std::fabs(g) + std::fabs(h) + std::fabs(i);
-  if (std::isfinite(det) && std::fabs(det) > 1e-30 * (1 + scaleRef * scaleRef * scaleRef)) {
+  if (std::isfinite(det) && std::fabs(det) > 1e-30 * (1 + scale_ref * scale_ref * scale_ref)) {
     double inv = 1.0 / det;
     r.m[0][0] = float(A * inv);
     r.m[0][1] = float(-(b * i - c * h) * inv);
@@ -121,12 +121,12 @@ Mat4 Mat4::inverse() const {
     r.m[2][1] = float(-(a * h - b * g) * inv);
     r.m[2][2] = float((a * e - b * d) * inv);
   }
-  Vec3 t = r.transformVector(origin());
-  r.setOrigin(-t);
+  Vec3 t = r.transform_vector(origin());
+  r.set_origin(-t);
   return r;
 }
 
-bool Mat4::isFinite() const {
+bool Mat4::is_finite() const {
   for (const auto& row : m)
     for (float v : row)
       if (!std::isfinite(v)) return false;

@@ -43,7 +43,7 @@ struct Quat {
   float w = 1, x = 0, y = 0, z = 0;
 };
 // Rotation of `angle` radians about `axis` (need not be unit; zero gives identity).
-Quat quatFromAxisAngle(const Vec3& axis, float angle);
+Quat quat_from_axis_angle(const Vec3& axis, float angle);
 Quat slerp(const Quat& a, const Quat& b, float t);
 
 struct Mat4 {
@@ -53,21 +53,21 @@ struct Mat4 {
   static Mat4 translation(const Vec3& t);
   static Mat4 scale(const Vec3& s);
   static Mat4 rotation(const Vec3& axis, float angle);  // zero axis: identity
-  static Mat4 fromQuat(const Quat& q);
+  static Mat4 from_quat(const Quat& q);
   // Columns x, y, z are the frame's axes, column 3 its origin.
-  static Mat4 fromAxes(const Vec3& x, const Vec3& y, const Vec3& z, const Vec3& origin);
+  static Mat4 from_axes(const Vec3& x, const Vec3& y, const Vec3& z, const Vec3& origin);
 
   Mat4 operator*(const Mat4& o) const;
-  Vec3 transformPoint(const Vec3& p) const;
-  Vec3 transformVector(const Vec3& v) const;  // ignores translation
+  Vec3 transform_point(const Vec3& p) const;
+  Vec3 transform_vector(const Vec3& v) const;  // ignores translation
   Vec3 axis(int c) const { return {m[0][c], m[1][c], m[2][c]}; }
   Vec3 origin() const { return axis(3); }
-  void setAxis(int c, const Vec3& v) { m[0][c] = v.x; m[1][c] = v.y; m[2][c] = v.z; }
-  void setOrigin(const Vec3& v) { setAxis(3, v); }
+  void set_axis(int c, const Vec3& v) { m[0][c] = v.x; m[1][c] = v.y; m[2][c] = v.z; }
+  void set_origin(const Vec3& v) { set_axis(3, v); }
   // Affine inverse; a singular linear part (a zero scale) gives the inverse
   // of the translation only, never NaN.
   Mat4 inverse() const;
-  bool isFinite() const;
+  bool is_finite() const;
 };
 
 }  // namespace quarvel::rm

@@ -6,27 +6,27 @@
 
 namespace quarvel::rm {
 
-uint64_t nextObjectId() {
+uint64_t next_object_id() {
   static std::atomic<uint64_t> counter{0};
   return ++counter;
 }
 
-uint32_t MeshBase::addVertex(const Vec3& p, Vec2 uv) {
+uint32_t MeshBase::add_vertex(const Vec3& p, Vec2 uv) {
   positions_.push_back(p);
   uvs_.push_back(uv);
-  if (!vertexColors_.empty()) vertexColors_.push_back(0xFFFFFFFF);
+  if (!vertex_colors_.empty()) vertex_colors_.push_back(0xFFFFFFFF);
   touch();
   return static_cast<uint32_t>(positions_.size() - 1);
 }
 
-uint32_t MeshBase::addNormal(const Vec3& n) {
+uint32_t MeshBase::add_normal(const Vec3& n) {
   Vec3 u;
   normals_.push_back(normalize(n, u) ? u : Vec3{0, 0, 0});
   touch();
   return static_cast<uint32_t>(normals_.size() - 1);
 }
 
-bool MeshBase::addFace(const std::vector<uint32_t>& vertices, const std::vector<uint32_t>& normals,
+bool MeshBase::add_face(const std::vector<uint32_t>& vertices, const std::vector<uint32_t>& normals,
                        uint32_t color) {
   if (vertices.size() < 3) return false;
   for (uint32_t v : vertices)
@@ -41,19 +41,19 @@ bool MeshBase::addFace(const std::vector<uint32_t>& vertices, const std::vector<
   return true;
 }
 
-void MeshBase::setVertexColor(uint32_t vertex, uint32_t argb) {
+void MeshBase::set_vertex_color(uint32_t vertex, uint32_t argb) {
   if (vertex >= positions_.size()) return;
-  if (vertexColors_.empty()) {
-    vertexColors_.assign(positions_.size(), 0xFFFFFFFF);
+  if (vertex_colors_.empty()) {
+    vertex_colors_.assign(positions_.size(), 0xFFFFFFFF);
     // Vertices without a colour of their own take the colour of a face using them.
     for (const Face& f : faces_)
-      for (uint32_t v : f.vertices) vertexColors_[v] = f.color;
+      for (uint32_t v : f.vertices) vertex_colors_[v] = f.color;
   }
-  vertexColors_[vertex] = argb;
+  vertex_colors_[vertex] = argb;
   touch();
 }
 
-bool MeshBase::setTextureCoordinates(uint32_t vertex, float u, float v) {
+bool MeshBase::set_texture_coordinates(uint32_t vertex, float u, float v) {
   if (vertex >= uvs_.size()) return false;
   uvs_[vertex] = {u, v};
   touch();
@@ -72,24 +72,24 @@ void MeshBase::scale(float sx, float sy, float sz) {
   touch();
 }
 
-void MeshBase::setColor(uint32_t argb) {
+void MeshBase::set_color(uint32_t argb) {
   for (Face& f : faces_) f.color = argb;
-  for (uint32_t& c : vertexColors_) c = argb;
+  for (uint32_t& c : vertex_colors_) c = argb;
   touch();
 }
 
-void MeshBase::setColorRGB(float r, float g, float b) {
+void MeshBase::set_color_rgb(float r, float g, float b) {
   auto ch = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f); };
-  setColor(0xFF000000u | ch(r) << 16 | ch(g) << 8 | ch(b));
+  set_color(0xFF000000u | ch(r) << 16 | ch(g) << 8 | ch(b));
 }
 
-void MeshBase::setTexture(std::shared_ptr<Texture> texture) {
+void MeshBase::set_texture(std::shared_ptr<Texture> texture) {
   texture_ = std::move(texture);
   for (Face& f : faces_) f.texture.reset();
   touch();
 }
 
-void MeshBase::setFaceTexture(size_t face, std::shared_ptr<Texture> texture) {
+void MeshBase::set_face_texture(size_t face, std::shared_ptr<Texture> texture) {
   if (face >= faces_.size()) return;
   faces_[face].texture = std::move(texture);
   touch();
@@ -105,22 +105,22 @@ Box MeshBase::box() const {
   return b;
 }
 
-void MeshBase::copyFrom(const MeshBase& o) {
+void MeshBase::copy_from(const MeshBase& o) {
   positions_ = o.positions_;
   normals_ = o.normals_;
   uvs_ = o.uvs_;
-  vertexColors_ = o.vertexColors_;
+  vertex_colors_ = o.vertex_colors_;
   faces_ = o.faces_;
   texture_ = o.texture_;
   quality_ = o.quality_;
   perspective_ = o.perspective_;
-  setName(o.name());
+  set_name(o.name());
   touch();
 }
 
 namespace {
 
-Vec3 polygonNormal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& idx) {
+Vec3 polygon_normal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& idx) {
   // Newell's method; faces are clockwise seen from the front (left-handed).
   Vec3 n;
   for (size_t i = 0; i < idx.size(); ++i) {
@@ -137,22 +137,22 @@ Vec3 polygonNormal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& id
 }  // namespace
 
 const TriangleBuffer& MeshBase::triangles(bool flat) const {
-  if (trianglesRevision_ == revision_ && triangles_.flat == flat) return triangles_;
+  if (triangles_revision_ == revision_ && triangles_.flat == flat) return triangles_;
   TriangleBuffer out;
   out.box = box();
   out.flat = flat;
 
-  std::vector<Vec3> faceNormals(faces_.size());
+  std::vector<Vec3> face_normals(faces_.size());
   std::vector<Vec3> smooth;  // averaged normals for corners without one
-  bool needSmooth = false;
+  bool need_smooth = false;
   for (size_t f = 0; f < faces_.size(); ++f) {
-    faceNormals[f] = polygonNormal(positions_, faces_[f].vertices);
-    if (faces_[f].normals.empty()) needSmooth = true;
+    face_normals[f] = polygon_normal(positions_, faces_[f].vertices);
+    if (faces_[f].normals.empty()) need_smooth = true;
   }
-  if (needSmooth) {
+  if (need_smooth) {
     smooth.assign(positions_.size(), Vec3{});
     for (size_t f = 0; f < faces_.size(); ++f)
-      for (uint32_t v : faces_[f].vertices) smooth[v] += faceNormals[f];
+      for (uint32_t v : faces_[f].vertices) smooth[v] += face_normals[f];
     for (Vec3& n : smooth) {
       Vec3 u;
       n = normalize(n, u) ? u : Vec3{0, 0, 0};
@@ -178,7 +178,7 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
     std::vector<uint32_t> indices;
   };
   std::vector<Pending> pending;
-  auto batchFor = [&](const std::shared_ptr<Texture>& t, bool transparent) -> Pending& {
+  auto batch_for = [&](const std::shared_ptr<Texture>& t, bool transparent) -> Pending& {
     for (Pending& p : pending)
       if (p.texture == t && p.transparent == transparent) return p;
     pending.push_back(Pending{t, transparent, {}});
@@ -189,19 +189,19 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
   for (size_t f = 0; f < faces_.size(); ++f) {
     const Face& face = faces_[f];
     const size_t n = face.vertices.size();
-    auto cornerColor = [&](size_t k) {
-      return vertexColors_.empty() ? face.color : vertexColors_[face.vertices[k]];
+    auto corner_color = [&](size_t k) {
+      return vertex_colors_.empty() ? face.color : vertex_colors_[face.vertices[k]];
     };
     bool transparent = false;
-    for (size_t k = 0; k < n; ++k) transparent |= (cornerColor(k) >> 24) < 255;
-    Pending& batch = batchFor(face.texture ? face.texture : texture_, transparent);
+    for (size_t k = 0; k < n; ++k) transparent |= (corner_color(k) >> 24) < 255;
+    Pending& batch = batch_for(face.texture ? face.texture : texture_, transparent);
     corner.assign(n, 0);
     for (size_t k = 0; k < n; ++k) {
       uint32_t v = face.vertices[k];
-      uint32_t color = cornerColor(k);
-      uint32_t normalIndex = face.normals.empty() ? UINT32_MAX : face.normals[k];
+      uint32_t color = corner_color(k);
+      uint32_t normal_index = face.normals.empty() ? UINT32_MAX : face.normals[k];
       if (!flat) {
-        auto [it, added] = shared.try_emplace(Key{v, normalIndex, color}, static_cast<uint32_t>(out.vertices.size()));
+        auto [it, added] = shared.try_emplace(Key{v, normal_index, color}, static_cast<uint32_t>(out.vertices.size()));
         corner[k] = it->second;
         if (!added) continue;
       } else {
@@ -209,11 +209,11 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
       }
       RenderVertex rv{};
       const Vec3& p = positions_[v];
-      Vec3 nn = face.normals.empty() ? smooth[v] : normals_[normalIndex];
-      const Vec3& fn = flat ? faceNormals[f] : nn;
+      Vec3 nn = face.normals.empty() ? smooth[v] : normals_[normal_index];
+      const Vec3& fn = flat ? face_normals[f] : nn;
       rv.position[0] = p.x, rv.position[1] = p.y, rv.position[2] = p.z;
       rv.normal[0] = nn.x, rv.normal[1] = nn.y, rv.normal[2] = nn.z;
-      rv.faceNormal[0] = fn.x, rv.faceNormal[1] = fn.y, rv.faceNormal[2] = fn.z;
+      rv.face_normal[0] = fn.x, rv.face_normal[1] = fn.y, rv.face_normal[2] = fn.z;
       rv.uv[0] = uvs_[v].x, rv.uv[1] = uvs_[v].y;
       rv.color = color;
       out.vertices.push_back(rv);
@@ -230,13 +230,13 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
     out.indices.insert(out.indices.end(), p.indices.begin(), p.indices.end());
   }
   triangles_ = std::move(out);
-  trianglesRevision_ = revision_;
+  triangles_revision_ = revision_;
   return triangles_;
 }
 
-std::shared_ptr<Mesh> MeshBuilder::createMesh() const {
+std::shared_ptr<Mesh> MeshBuilder::create_mesh() const {
   auto mesh = std::make_shared<Mesh>();
-  mesh->copyFrom(*this);
+  mesh->copy_from(*this);
   return mesh;
 }
 
@@ -244,7 +244,7 @@ void MeshBuilder::clear() {
   positions_.clear();
   normals_.clear();
   uvs_.clear();
-  vertexColors_.clear();
+  vertex_colors_.clear();
   faces_.clear();
   touch();
 }

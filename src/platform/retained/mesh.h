@@ -45,7 +45,7 @@ struct Face {
 struct RenderVertex {
   float position[3];
   float normal[3];
-  float faceNormal[3];
+  float face_normal[3];
   float uv[2];
   uint32_t color;  // ARGB
 };
@@ -71,31 +71,31 @@ struct TriangleBuffer {
   std::vector<uint32_t> edges;  // pairs of vertex indices
   Box box;
   bool flat = false;
-  size_t triangleCount() const { return indices.size() / 3; }
+  size_t triangle_count() const { return indices.size() / 3; }
 };
 
 class MeshBase : public Visual {
  public:
   // Geometry
-  uint32_t addVertex(const Vec3& p, Vec2 uv = {});
-  uint32_t addNormal(const Vec3& n);
+  uint32_t add_vertex(const Vec3& p, Vec2 uv = {});
+  uint32_t add_normal(const Vec3& n);
   // A face of at least three valid vertex indices; normal indices, when given,
   // one per vertex. Returns false (nothing added) otherwise.
-  bool addFace(const std::vector<uint32_t>& vertices, const std::vector<uint32_t>& normals = {},
+  bool add_face(const std::vector<uint32_t>& vertices, const std::vector<uint32_t>& normals = {},
                uint32_t color = 0xFFFFFFFF);
-  void setVertexColor(uint32_t vertex, uint32_t argb);
-  bool setTextureCoordinates(uint32_t vertex, float u, float v);
+  void set_vertex_color(uint32_t vertex, uint32_t argb);
+  bool set_texture_coordinates(uint32_t vertex, float u, float v);
   void scale(float sx, float sy, float sz);
 
   // Appearance
-  void setColor(uint32_t argb);  // every face; alpha kept
-  void setColorRGB(float r, float g, float b);
-  void setQuality(uint32_t q) { quality_ = q; }
+  void set_color(uint32_t argb);  // every face; alpha kept
+  void set_color_rgb(float r, float g, float b);
+  void set_quality(uint32_t q) { quality_ = q; }
   uint32_t quality() const { return quality_; }
-  void setTexture(std::shared_ptr<Texture> texture);  // every face
-  void setFaceTexture(size_t face, std::shared_ptr<Texture> texture);
+  void set_texture(std::shared_ptr<Texture> texture);  // every face
+  void set_face_texture(size_t face, std::shared_ptr<Texture> texture);
   std::shared_ptr<Texture> texture() const { return texture_; }
-  void setPerspective(bool on) { perspective_ = on; }
+  void set_perspective(bool on) { perspective_ = on; }
   bool perspective() const { return perspective_; }
 
   Box box() const;  // min and max corners; zero box when empty
@@ -103,16 +103,16 @@ class MeshBase : public Visual {
   const std::vector<Vec3>& positions() const { return positions_; }
   const std::vector<Vec3>& normals() const { return normals_; }
   const std::vector<Vec2>& uvs() const { return uvs_; }
-  const std::vector<uint32_t>& vertexColors() const { return vertexColors_; }
+  const std::vector<uint32_t>& vertex_colors() const { return vertex_colors_; }
   const std::vector<Face>& faces() const { return faces_; }
-  size_t faceCount() const { return faces_.size(); }
+  size_t face_count() const { return faces_.size(); }
 
   // Changes whenever the triangles change (geometry, colours, coordinates).
   uint32_t revision() const { return revision_; }
   const TriangleBuffer& triangles(bool flat = false) const;
 
  // Copies everything but the identity (id) from another mesh.
-  void copyFrom(const MeshBase& o);
+  void copy_from(const MeshBase& o);
 
  protected:
   void touch() { ++revision_; }
@@ -120,7 +120,7 @@ class MeshBase : public Visual {
   std::vector<Vec3> positions_;
   std::vector<Vec3> normals_;
   std::vector<Vec2> uvs_;
-  std::vector<uint32_t> vertexColors_;  // per position, or empty (face colours)
+  std::vector<uint32_t> vertex_colors_;  // per position, or empty (face colours)
   std::vector<Face> faces_;
   std::shared_ptr<Texture> texture_;
   uint32_t quality_ = quality::kGouraud;
@@ -128,15 +128,15 @@ class MeshBase : public Visual {
   uint32_t revision_ = 1;
 
   mutable TriangleBuffer triangles_;
-  mutable uint32_t trianglesRevision_ = 0;
+  mutable uint32_t triangles_revision_ = 0;
 };
 
-// A finished mesh, made by MeshBuilder::createMesh.
+// A finished mesh, made by MeshBuilder::create_mesh.
 class Mesh : public MeshBase {};
 
 class MeshBuilder : public MeshBase {
  public:
-  std::shared_ptr<Mesh> createMesh() const;
+  std::shared_ptr<Mesh> create_mesh() const;
   void clear();
 };
 

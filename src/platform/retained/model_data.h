@@ -12,19 +12,19 @@ namespace quarvel::rm {
 
 struct ModelMaterial {
   uint32_t color = 0xFFFFFFFF;  // ARGB (diffuse colour and alpha)
-  std::string textureFile;      // as written in the file; empty for none
+  std::string texture_file;      // as written in the file; empty for none
 };
 
 struct ModelMesh {
   std::string name;
   std::vector<Vec3> positions;
   std::vector<Vec2> uvs;                       // one per position, or empty
-  std::vector<uint32_t> vertexColors;          // one per position (ARGB), or empty
+  std::vector<uint32_t> vertex_colors;          // one per position (ARGB), or empty
   std::vector<Vec3> normals;
   std::vector<std::vector<uint32_t>> faces;    // indices into positions
-  std::vector<std::vector<uint32_t>> faceNormals;  // per face, indices into normals, or empty
+  std::vector<std::vector<uint32_t>> face_normals;  // per face, indices into normals, or empty
   std::vector<ModelMaterial> materials;
-  std::vector<uint32_t> faceMaterials;         // per face, index into materials, or empty
+  std::vector<uint32_t> face_materials;         // per face, index into materials, or empty
 };
 
 struct ModelFrame {
@@ -45,18 +45,18 @@ struct ModelRotationKey {
 
 struct ModelAnimation {
   std::string name;
-  std::string frameName;  // the frame the animation drives
+  std::string frame_name;  // the frame the animation drives
   // Animation options (see Animation::kOpen ...); 0 means the default.
   uint32_t options = 0;
-  std::vector<ModelVectorKey> positionKeys;
-  std::vector<ModelVectorKey> scaleKeys;
-  std::vector<ModelRotationKey> rotationKeys;
+  std::vector<ModelVectorKey> position_keys;
+  std::vector<ModelVectorKey> scale_keys;
+  std::vector<ModelRotationKey> rotation_keys;
 };
 
 struct Model {
   std::vector<ModelMesh> meshes;
   std::vector<ModelFrame> frames;  // top-level frames
-  std::vector<int> looseMeshes;    // meshes outside any frame
+  std::vector<int> loose_meshes;    // meshes outside any frame
   std::vector<ModelAnimation> animations;
 };
 

@@ -14,18 +14,18 @@ namespace quarvel::rm {
 
 // A process-wide, never reused number identifying an object (cache key of the
 // render back end).
-uint64_t nextObjectId();
+uint64_t next_object_id();
 
 class Object {
  public:
-  Object() : id_(nextObjectId()) {}
+  Object() : id_(next_object_id()) {}
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
   virtual ~Object() = default;
 
   uint64_t id() const { return id_; }
   const std::string& name() const { return name_; }
-  void setName(std::string name) { name_ = std::move(name); }
+  void set_name(std::string name) { name_ = std::move(name); }
 
  private:
   uint64_t id_;
@@ -41,7 +41,7 @@ class Texture : public Object {
  public:
   explicit Texture(Picture picture) : picture_(std::move(picture)) {}
   const Picture& picture() const { return picture_; }
-  void setPicture(Picture picture) {
+  void set_picture(Picture picture) {
     picture_ = std::move(picture);
     ++revision_;
   }
@@ -63,26 +63,26 @@ class Light : public Object {
   Light(LightType type, float r, float g, float b) : type_(type), color_{r, g, b} {}
 
   LightType type() const { return type_; }
-  void setType(LightType t) { type_ = t; }
+  void set_type(LightType t) { type_ = t; }
   Vec3 color() const { return color_; }
-  void setColorRGB(float r, float g, float b) { color_ = {r, g, b}; }
-  void setColor(uint32_t argb) {
+  void set_color_rgb(float r, float g, float b) { color_ = {r, g, b}; }
+  void set_color(uint32_t argb) {
     color_ = {((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f};
   }
-  float constantAttenuation() const { return constant_; }
-  float linearAttenuation() const { return linear_; }
-  float quadraticAttenuation() const { return quadratic_; }
-  void setConstantAttenuation(float v) { constant_ = v; }
-  void setLinearAttenuation(float v) { linear_ = v; }
-  void setQuadraticAttenuation(float v) { quadratic_ = v; }
+  float constant_attenuation() const { return constant_; }
+  float linear_attenuation() const { return linear_; }
+  float quadratic_attenuation() const { return quadratic_; }
+  void set_constant_attenuation(float v) { constant_ = v; }
+  void set_linear_attenuation(float v) { linear_ = v; }
+  void set_quadratic_attenuation(float v) { quadratic_ = v; }
   float range() const { return range_; }
-  void setRange(float r) { range_ = r; }
+  void set_range(float r) { range_ = r; }
   // Spot cone half-angles in radians: full light inside the umbra, fading to
   // none at the penumbra.
   float umbra() const { return umbra_; }
   float penumbra() const { return penumbra_; }
-  void setUmbra(float a) { umbra_ = a; }
-  void setPenumbra(float a) { penumbra_ = a; }
+  void set_umbra(float a) { umbra_ = a; }
+  void set_penumbra(float a) { penumbra_ = a; }
 
  private:
   LightType type_;

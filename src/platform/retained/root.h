@@ -14,26 +14,26 @@ namespace quarvel::rm {
 
 class Root {
  public:
-  std::shared_ptr<Frame> createFrame(const std::shared_ptr<Frame>& parent = nullptr);
-  std::shared_ptr<MeshBuilder> createMeshBuilder();
-  std::shared_ptr<Light> createLightRGB(LightType type, float r, float g, float b);
-  std::shared_ptr<Wrap> createWrap(WrapType type, std::shared_ptr<Frame> reference, Vec3 origin, Vec3 direction,
+  std::shared_ptr<Frame> create_frame(const std::shared_ptr<Frame>& parent = nullptr);
+  std::shared_ptr<MeshBuilder> create_mesh_builder();
+  std::shared_ptr<Light> create_light_rgb(LightType type, float r, float g, float b);
+  std::shared_ptr<Wrap> create_wrap(WrapType type, std::shared_ptr<Frame> reference, Vec3 origin, Vec3 direction,
                                    Vec3 up, float ou, float ov, float su, float sv);
-  std::shared_ptr<Texture> createTexture(Picture picture);
+  std::shared_ptr<Texture> create_texture(Picture picture);
   // Reads a picture file as a texture; null (and one line on standard error) on failure.
-  std::shared_ptr<Texture> loadTexture(const std::string& path);
-  std::shared_ptr<Animation> createAnimation();
-  std::shared_ptr<AnimationSet> createAnimationSet();
-  std::shared_ptr<Device> createDevice(std::shared_ptr<RenderBackend> backend, int width, int height);
+  std::shared_ptr<Texture> load_texture(const std::string& path);
+  std::shared_ptr<Animation> create_animation();
+  std::shared_ptr<AnimationSet> create_animation_set();
+  std::shared_ptr<Device> create_device(std::shared_ptr<RenderBackend> backend, int width, int height);
   // Null when the size is zero or negative or device or camera is missing.
-  std::shared_ptr<Viewport> createViewport(std::shared_ptr<Device> device, std::shared_ptr<Frame> camera, int x,
+  std::shared_ptr<Viewport> create_viewport(std::shared_ptr<Device> device, std::shared_ptr<Frame> camera, int x,
                                            int y, int width, int height);
 };
 
 // A visual seen as a mesh builder; null when it is something else.
-inline std::shared_ptr<MeshBuilder> asMeshBuilder(const std::shared_ptr<Visual>& v) {
+inline std::shared_ptr<MeshBuilder> as_mesh_builder(const std::shared_ptr<Visual>& v) {
   return std::dynamic_pointer_cast<MeshBuilder>(v);
 }
-inline std::shared_ptr<Frame> asFrame(const std::shared_ptr<Visual>& v) { return std::dynamic_pointer_cast<Frame>(v); }
+inline std::shared_ptr<Frame> as_frame(const std::shared_ptr<Visual>& v) { return std::dynamic_pointer_cast<Frame>(v); }
 
 }  // namespace quarvel::rm

@@ -11,33 +11,33 @@ constexpr int kMaxDepth = 512;  // guards the walk; the graph itself never has c
 
 struct WalkState {
   std::vector<std::shared_ptr<Frame>> path;
-  bool viaVisual = false;
+  bool via_visual = false;
 };
 
 // Visits every mesh drawn by `frame` (placed by `world`) and, outside frames
 // used as visuals, every light. Frames used as visuals are drawn relative to
 // the frame they are a visual of.
 template <class MeshFn, class LightFn>
-void walk(const Frame& frame, const Mat4& world, WalkState& st, int depth, MeshFn& onMesh, LightFn& onLight) {
+void walk(const Frame& frame, const Mat4& world, WalkState& st, int depth, MeshFn& on_mesh, LightFn& on_light) {
   if (depth > kMaxDepth) return;
   st.path.push_back(std::const_pointer_cast<Frame>(frame.weak_from_this().lock()));
-  if (!st.viaVisual)
-    for (const auto& l : frame.lights()) onLight(*l, world);
+  if (!st.via_visual)
+    for (const auto& l : frame.lights()) on_light(*l, world);
   for (const auto& v : frame.visuals()) {
     if (auto f = std::dynamic_pointer_cast<Frame>(v)) {
-      bool was = st.viaVisual;
-      st.viaVisual = true;
-      walk(*f, world * f->transform(), st, depth + 1, onMesh, onLight);
-      st.viaVisual = was;
+      bool was = st.via_visual;
+      st.via_visual = true;
+      walk(*f, world * f->transform(), st, depth + 1, on_mesh, on_light);
+      st.via_visual = was;
     } else if (auto m = std::dynamic_pointer_cast<MeshBase>(v)) {
-      onMesh(m, world, st.path);
+      on_mesh(m, world, st.path);
     }
   }
-  for (const auto& c : frame.children()) walk(*c, world * c->transform(), st, depth + 1, onMesh, onLight);
+  for (const auto& c : frame.children()) walk(*c, world * c->transform(), st, depth + 1, on_mesh, on_light);
   st.path.pop_back();
 }
 
-Frame* rootOf(const Frame& f) { return const_cast<Frame&>(f).root(); }
+Frame* root_of(const Frame& f) { return const_cast<Frame&>(f).root(); }
 
 }  // namespace
 
@@ -53,19 +53,19 @@ bool Viewport::configure(int x, int y, int width, int height) {
   return true;
 }
 
-bool Viewport::setField(float field) {
+bool Viewport::set_field(float field) {
   if (!std::isfinite(field) || !(field > 0)) return false;
   field_ = field;
   return true;
 }
 
-bool Viewport::setFront(float front) {
+bool Viewport::set_front(float front) {
   if (!std::isfinite(front) || !(front > 0) || !(front < back_)) return false;
   front_ = front;
   return true;
 }
 
-bool Viewport::setBack(float back) {
+bool Viewport::set_back(float back) {
   if (!std::isfinite(back) || !(back > front_)) return false;
   back_ = back;
   return true;
@@ -81,8 +81,8 @@ void Viewport::scales(float& sx, float& sy) const {
 }
 
 bool Viewport::project(const Vec3& world, float& px, float& py) const {
-  Mat4 view = camera_ ? camera_->worldTransform().inverse() : Mat4{};
-  Vec3 c = view.transformPoint(world);
+  Mat4 view = camera_ ? camera_->world_transform().inverse() : Mat4{};
+  Vec3 c = view.transform_point(world);
   if (!(c.z > 0)) return false;
   float sx, sy;
   scales(sx, sy);
@@ -93,16 +93,16 @@ bool Viewport::project(const Vec3& world, float& px, float& py) const {
 
 void Viewport::clear() {
   if (!device_ || !device_->backend()) return;
-  const Frame* scene = camera_ ? rootOf(*camera_) : nullptr;
-  auto bg = scene ? scene->sceneBackgroundImage() : nullptr;
-  uint32_t color = scene ? scene->sceneBackground() : 0xFF000000u;
+  const Frame* scene = camera_ ? root_of(*camera_) : nullptr;
+  auto bg = scene ? scene->scene_background_image() : nullptr;
+  uint32_t color = scene ? scene->scene_background() : 0xFF000000u;
   device_->backend()->clear(rect_, bg && !bg->picture().empty() ? bg.get() : nullptr, color);
 }
 
-RenderList Viewport::buildRenderList(const Frame& scene) const {
+RenderList Viewport::build_render_list(const Frame& scene) const {
   RenderList list;
   list.rect = rect_;
-  list.view = camera_ ? camera_->worldTransform().inverse() : Mat4{};
+  list.view = camera_ ? camera_->world_transform().inverse() : Mat4{};
   float sx, sy;
   scales(sx, sy);
   Mat4 p;
@@ -115,45 +115,45 @@ RenderList Viewport::buildRenderList(const Frame& scene) const {
   list.projection = p;
   list.front = front_;
   list.back = back_;
-  list.fog = rootOf(scene)->sceneFog();
+  list.fog = root_of(scene)->scene_fog();
   if (device_) {
-    list.textureQuality = device_->textureQuality();
-    list.renderMode = device_->renderMode();
+    list.texture_quality = device_->texture_quality();
+    list.render_mode = device_->render_mode();
   }
 
   std::vector<std::pair<float, size_t>> blended;
-  auto onMesh = [&](const std::shared_ptr<MeshBase>& m, const Mat4& world, const auto&) {
-    if (m->faceCount() == 0) return;
+  auto on_mesh = [&](const std::shared_ptr<MeshBase>& m, const Mat4& world, const auto&) {
+    if (m->face_count() == 0) return;
     const TriangleBuffer& tb = m->triangles(quality::flat(m->quality()));
     Vec3 centre = (tb.box.min + tb.box.max) * 0.5f;
-    DrawItem item{m, world, m->quality(), (list.view * world).transformPoint(centre).z};
+    DrawItem item{m, world, m->quality(), (list.view * world).transform_point(centre).z};
     if (!tb.batches.empty() && tb.batches.back().transparent) blended.push_back({item.depth, list.items.size()});
     list.items.push_back(std::move(item));
   };
-  auto onLight = [&](const Light& l, const Mat4& world) {
+  auto on_light = [&](const Light& l, const Mat4& world) {
     RenderLight rl;
     rl.type = l.type();
     rl.color = l.color();
     rl.position = world.origin();
     if (!normalize(world.axis(2), rl.direction)) rl.direction = {0, 0, 1};
     rl.range = l.range();
-    rl.constant = l.constantAttenuation();
-    rl.linear = l.linearAttenuation();
-    rl.quadratic = l.quadraticAttenuation();
+    rl.constant = l.constant_attenuation();
+    rl.linear = l.linear_attenuation();
+    rl.quadratic = l.quadratic_attenuation();
     rl.umbra = l.umbra();
     rl.penumbra = l.penumbra();
     list.lights.push_back(rl);
   };
   WalkState st;
-  walk(scene, scene.worldTransform(), st, 0, onMesh, onLight);
+  walk(scene, scene.world_transform(), st, 0, on_mesh, on_light);
   std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (const auto& b : blended) list.blendedOrder.push_back(b.second);
+  for (const auto& b : blended) list.blended_order.push_back(b.second);
   return list;
 }
 
 void Viewport::render(const Frame& scene) {
   if (!device_ || !device_->backend()) return;
-  device_->backend()->draw(buildRenderList(scene));
+  device_->backend()->draw(build_render_list(scene));
 }
 
 namespace {
@@ -181,26 +181,26 @@ std::vector<PickResult> Viewport::pick(int x, int y) const {
     return out;
   float sx, sy;
   scales(sx, sy);
-  Vec3 dirCam{(x + 0.5f - rect_.x - rect_.width * 0.5f) / sx, -(y + 0.5f - rect_.y - rect_.height * 0.5f) / sy, 1};
-  Mat4 camWorld = camera_->worldTransform();
-  Mat4 view = camWorld.inverse();
-  Vec3 o = camWorld.origin();
-  Vec3 d = camWorld.transformVector(dirCam);
+  Vec3 dir_cam{(x + 0.5f - rect_.x - rect_.width * 0.5f) / sx, -(y + 0.5f - rect_.y - rect_.height * 0.5f) / sy, 1};
+  Mat4 cam_world = camera_->world_transform();
+  Mat4 view = cam_world.inverse();
+  Vec3 o = cam_world.origin();
+  Vec3 d = cam_world.transform_vector(dir_cam);
 
-  auto onMesh = [&](const std::shared_ptr<MeshBase>& m, const Mat4& world,
+  auto on_mesh = [&](const std::shared_ptr<MeshBase>& m, const Mat4& world,
                     const std::vector<std::shared_ptr<Frame>>& path) {
     const auto& pos = m->positions();
     bool hit = false;
     PickResult best;
     for (size_t fi = 0; fi < m->faces().size(); ++fi) {
       const Face& f = m->faces()[fi];
-      Vec3 a = world.transformPoint(pos[f.vertices[0]]);
+      Vec3 a = world.transform_point(pos[f.vertices[0]]);
       for (size_t k = 1; k + 1 < f.vertices.size(); ++k) {
         float t;
-        if (!intersect(o, d, a, world.transformPoint(pos[f.vertices[k]]), world.transformPoint(pos[f.vertices[k + 1]]), t))
+        if (!intersect(o, d, a, world.transform_point(pos[f.vertices[k]]), world.transform_point(pos[f.vertices[k + 1]]), t))
           continue;
         Vec3 pw = o + d * t;
-        float z = view.transformPoint(pw).z;
+        float z = view.transform_point(pw).z;
         if (z < front_ || z > back_) continue;
         if (!hit || z < best.distance) {
           hit = true;
@@ -215,10 +215,10 @@ std::vector<PickResult> Viewport::pick(int x, int y) const {
     best.frames = path;
     out.push_back(std::move(best));
   };
-  auto onLight = [](const Light&, const Mat4&) {};
-  const Frame& scene = *rootOf(*camera_);
+  auto on_light = [](const Light&, const Mat4&) {};
+  const Frame& scene = *root_of(*camera_);
   WalkState st;
-  walk(scene, scene.worldTransform(), st, 0, onMesh, onLight);
+  walk(scene, scene.world_transform(), st, 0, on_mesh, on_light);
   std::stable_sort(out.begin(), out.end(), [](const PickResult& a, const PickResult& b) { return a.distance < b.distance; });
   return out;
 }

@@ -54,9 +54,9 @@ struct RenderList {
   std::vector<DrawItem> items;
   // Items drawn in the opaque pass, then those with blended batches in the
   // blended pass (indices into items, back to front).
-  std::vector<size_t> blendedOrder;
-  TextureQuality textureQuality = TextureQuality::Nearest;
-  uint32_t renderMode = 0;
+  std::vector<size_t> blended_order;
+  TextureQuality texture_quality = TextureQuality::Nearest;
+  uint32_t render_mode = 0;
 };
 
 // What executes render lists: the OpenGL renderer, or a recording fake.
@@ -80,11 +80,11 @@ class Device : public Object {
   int width() const { return width_; }
   int height() const { return height_; }
 
-  void setTextureQuality(TextureQuality q) { textureQuality_ = q; }
-  TextureQuality textureQuality() const { return textureQuality_; }
-  void setRenderMode(uint32_t mode) { renderMode_ = mode; }
-  uint32_t renderMode() const { return renderMode_; }
-  void setQuality(uint32_t q) { quality_ = q; }
+  void set_texture_quality(TextureQuality q) { texture_quality_ = q; }
+  TextureQuality texture_quality() const { return texture_quality_; }
+  void set_render_mode(uint32_t mode) { render_mode_ = mode; }
+  uint32_t render_mode() const { return render_mode_; }
+  void set_quality(uint32_t q) { quality_ = q; }
   uint32_t quality() const { return quality_; }
   void update() {
     if (backend_) backend_->update();
@@ -93,8 +93,8 @@ class Device : public Object {
  private:
   std::shared_ptr<RenderBackend> backend_;
   int width_, height_;
-  TextureQuality textureQuality_ = TextureQuality::Nearest;
-  uint32_t renderMode_ = 0;
+  TextureQuality texture_quality_ = TextureQuality::Nearest;
+  uint32_t render_mode_ = 0;
   uint32_t quality_ = quality::kGouraud;
 };
 
@@ -113,16 +113,16 @@ class Viewport : public Object {
   // Refused (false, unchanged) for a zero or negative width or height.
   bool configure(int x, int y, int width, int height);
   Rect rect() const { return rect_; }
-  void setCamera(std::shared_ptr<Frame> camera) { camera_ = std::move(camera); }
+  void set_camera(std::shared_ptr<Frame> camera) { camera_ = std::move(camera); }
   std::shared_ptr<Frame> camera() const { return camera_; }
   std::shared_ptr<Device> device() const { return device_; }
 
-  bool setField(float field);  // refused unless finite and > 0
+  bool set_field(float field);  // refused unless finite and > 0
   float field() const { return field_; }
-  void setUniformScaling(bool on) { uniform_ = on; }
-  bool uniformScaling() const { return uniform_; }
-  bool setFront(float front);  // refused when <= 0 or >= back
-  bool setBack(float back);    // refused when <= front
+  void set_uniform_scaling(bool on) { uniform_ = on; }
+  bool uniform_scaling() const { return uniform_; }
+  bool set_front(float front);  // refused when <= 0 or >= back
+  bool set_back(float back);    // refused when <= front
   float front() const { return front_; }
   float back() const { return back_; }
 
@@ -137,7 +137,7 @@ class Viewport : public Object {
   // Builds the render list of `scene` (its visuals and children, frames used
   // as visuals included) and hands it to the device's back end.
   void render(const Frame& scene);
-  RenderList buildRenderList(const Frame& scene) const;
+  RenderList build_render_list(const Frame& scene) const;
 
   // Visuals under the pixel (x, y), nearest first, with their frames.
   std::vector<PickResult> pick(int x, int y) const;

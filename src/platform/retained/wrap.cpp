@@ -16,14 +16,14 @@ void Wrap::axes(Vec3& x, Vec3& y, Vec3& z) const {
   y = cross(z, x);
 }
 
-bool Wrap::applyWith(const Mat4& toSpace, MeshBase& mesh) const {
+bool Wrap::apply_with(const Mat4& to_space, MeshBase& mesh) const {
   Vec3 x, y, z;
   axes(x, y, z);
   const auto& pos = mesh.positions();
-  std::vector<Vec3> vertexNormals;
+  std::vector<Vec3> vertex_normals;
   if (p_.type == WrapType::Chrome) {
     // Normal of each vertex: the average of the face corner normals using it.
-    vertexNormals.assign(pos.size(), Vec3{});
+    vertex_normals.assign(pos.size(), Vec3{});
     for (const Face& f : mesh.faces()) {
       for (size_t k = 0; k < f.vertices.size(); ++k) {
         Vec3 n;
@@ -33,7 +33,7 @@ bool Wrap::applyWith(const Mat4& toSpace, MeshBase& mesh) const {
           const Vec3& a = pos[f.vertices[0]];
           n = cross(pos[f.vertices[1]] - a, pos[f.vertices[2]] - a);
         }
-        vertexNormals[f.vertices[k]] += n;
+        vertex_normals[f.vertices[k]] += n;
       }
     }
   }
@@ -41,31 +41,31 @@ bool Wrap::applyWith(const Mat4& toSpace, MeshBase& mesh) const {
     float u, v;
     if (p_.type == WrapType::Chrome) {
       Vec3 n;
-      if (!normalize(toSpace.transformVector(vertexNormals[i]), n)) n = {0, 0, -1};
+      if (!normalize(to_space.transform_vector(vertex_normals[i]), n)) n = {0, 0, -1};
       u = p_.ou + p_.su * (0.5f + 0.5f * dot(n, x));
       v = p_.ov + p_.sv * (0.5f - 0.5f * dot(n, y));
     } else {
-      Vec3 d = toSpace.transformPoint(pos[i]) - p_.origin;
+      Vec3 d = to_space.transform_point(pos[i]) - p_.origin;
       u = p_.ou + p_.su * dot(d, x);
       v = p_.ov + p_.sv * dot(d, y);
     }
     if (!std::isfinite(u)) u = 0;
     if (!std::isfinite(v)) v = 0;
-    mesh.setTextureCoordinates(static_cast<uint32_t>(i), u, v);
+    mesh.set_texture_coordinates(static_cast<uint32_t>(i), u, v);
   }
   return true;
 }
 
 bool Wrap::apply(MeshBase& mesh) const {
   // Without a frame for the mesh, its coordinates are taken as world ones.
-  Mat4 toSpace = reference_ ? reference_->worldTransform().inverse() : Mat4{};
-  return applyWith(toSpace, mesh);
+  Mat4 to_space = reference_ ? reference_->world_transform().inverse() : Mat4{};
+  return apply_with(to_space, mesh);
 }
 
-bool Wrap::applyRelative(const Frame& frame, MeshBase& mesh) const {
-  Mat4 w = frame.worldTransform();
-  Mat4 toSpace = reference_ ? reference_->worldTransform().inverse() * w : w;
-  return applyWith(toSpace, mesh);
+bool Wrap::apply_relative(const Frame& frame, MeshBase& mesh) const {
+  Mat4 w = frame.world_transform();
+  Mat4 to_space = reference_ ? reference_->world_transform().inverse() * w : w;
+  return apply_with(to_space, mesh);
 }
 
 }  // namespace quarvel::rm

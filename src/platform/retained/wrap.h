@@ -8,7 +8,7 @@
 //   chrome:  with n the vertex normal seen from the reference frame,
 //            u = ou + su * (0.5 + 0.5 n.x),  v = ov + sv * (0.5 - 0.5 n.y)
 // Positions are taken in the mesh's own coordinates, or in the reference
-// frame's when a reference and the mesh's frame are given (applyRelative).
+// frame's when a reference and the mesh's frame are given (apply_relative).
 //
 // When up is zero or parallel to the direction (the show passes direction and
 // up both (0, 1, 0)), the wrap takes as up the first of the axes z, x, y (of
@@ -42,13 +42,13 @@ class Wrap : public Object {
   bool apply(MeshBase& mesh) const;
   // The same, with the mesh placed by `frame` and positions and normals seen
   // from the reference frame (when one is set).
-  bool applyRelative(const Frame& frame, MeshBase& mesh) const;
+  bool apply_relative(const Frame& frame, MeshBase& mesh) const;
 
   // The wrap's axes (unit, orthogonal) after the parallel-up rule above.
   void axes(Vec3& x, Vec3& y, Vec3& z) const;
 
  private:
-  bool applyWith(const Mat4& toWrapSpace, MeshBase& mesh) const;
+  bool apply_with(const Mat4& to_wrap_space, MeshBase& mesh) const;
 
   std::shared_ptr<Frame> reference_;
   Params p_;

@@ -26,7 +26,7 @@ uint32_t argb(const xfile::Color& c) {
 }
 
 // The file's row-vector matrix (translation in 12..14) as a column-vector one.
-Mat4 toMat4(const float* t) {
+Mat4 to_mat4(const float* t) {
   Mat4 m;
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) m.m[r][c] = t[c * 4 + r];
@@ -34,7 +34,7 @@ Mat4 toMat4(const float* t) {
 }
 
 // A rotation matrix (orthonormal columns) as a quaternion.
-Quat toQuat(const Mat4& m) {
+Quat to_quat(const Mat4& m) {
   const auto& a = m.m;
   Quat q;
   float tr = a[0][0] + a[1][1] + a[2][2];
@@ -55,7 +55,7 @@ Quat toQuat(const Mat4& m) {
   return q;
 }
 
-ModelMesh convertMesh(const xfile::Mesh& in) {
+ModelMesh convert_mesh(const xfile::Mesh& in) {
   ModelMesh out;
   out.name = in.name;
   out.positions.reserve(in.positions.size());
@@ -63,12 +63,12 @@ ModelMesh convertMesh(const xfile::Mesh& in) {
   if (in.uvs.size() == in.positions.size())
     for (const auto& t : in.uvs) out.uvs.push_back({t.u, t.v});
   if (in.colors.size() == in.positions.size())
-    for (const auto& c : in.colors) out.vertexColors.push_back(argb(c));
+    for (const auto& c : in.colors) out.vertex_colors.push_back(argb(c));
   for (const auto& n : in.normals) out.normals.push_back({n.x, n.y, n.z});
   for (const auto& m : in.materials) {
     ModelMaterial mm;
     mm.color = argb(m.face_color);
-    if (!m.textures.empty()) mm.textureFile = m.textures.front();
+    if (!m.textures.empty()) mm.texture_file = m.textures.front();
     out.materials.push_back(std::move(mm));
   }
   bool with_normals = in.normal_indices.size() == in.face_indices.size() && !in.normals.empty();
@@ -79,37 +79,37 @@ ModelMesh convertMesh(const xfile::Mesh& in) {
       out.faces.emplace_back(in.face_indices.begin() + static_cast<ptrdiff_t>(o),
                              in.face_indices.begin() + static_cast<ptrdiff_t>(o + k));
       if (with_normals)
-        out.faceNormals.emplace_back(in.normal_indices.begin() + static_cast<ptrdiff_t>(o),
+        out.face_normals.emplace_back(in.normal_indices.begin() + static_cast<ptrdiff_t>(o),
                                      in.normal_indices.begin() + static_cast<ptrdiff_t>(o + k));
-      if (f < in.face_materials.size()) out.faceMaterials.push_back(in.face_materials[f]);
+      if (f < in.face_materials.size()) out.face_materials.push_back(in.face_materials[f]);
     }
     o += k;
   }
   return out;
 }
 
-ModelFrame convertFrame(const xfile::Frame& in) {
+ModelFrame convert_frame(const xfile::Frame& in) {
   ModelFrame out;
   out.name = in.name;
-  out.transform = toMat4(in.transform.data());
+  out.transform = to_mat4(in.transform.data());
   for (uint32_t m : in.meshes) out.meshes.push_back(static_cast<int>(m));
   out.children.reserve(in.children.size());
-  for (const auto& c : in.children) out.children.push_back(convertFrame(c));
+  for (const auto& c : in.children) out.children.push_back(convert_frame(c));
   return out;
 }
 
-uint32_t convertOptions(const xfile::Animation& a) {
+uint32_t convert_options(const xfile::Animation& a) {
   if (!a.has_options) return 0;
   return (a.closed ? Animation::kClosed : Animation::kOpen) |
          (a.spline ? Animation::kSplinePosition : Animation::kLinearPosition) | Animation::kPosition |
          Animation::kScaleAndRotation;
 }
 
-ModelAnimation convertAnimation(const xfile::Animation& in) {
+ModelAnimation convert_animation(const xfile::Animation& in) {
   ModelAnimation out;
   out.name = in.name;
-  out.frameName = in.frame;
-  out.options = convertOptions(in);
+  out.frame_name = in.frame;
+  out.options = convert_options(in);
   for (const auto& keys : in.keys) {
     for (const auto& k : keys.keys) {
       float t = static_cast<float>(k.time);
@@ -117,26 +117,26 @@ ModelAnimation convertAnimation(const xfile::Animation& in) {
       switch (keys.type) {
         case 0:
           // The file's quaternions rotate row vectors; ours rotate columns.
-          if (k.count >= 4) out.rotationKeys.push_back({t, Quat{v[0], -v[1], -v[2], -v[3]}});
+          if (k.count >= 4) out.rotation_keys.push_back({t, Quat{v[0], -v[1], -v[2], -v[3]}});
           break;
         case 1:
-          if (k.count >= 3) out.scaleKeys.push_back({t, {v[0], v[1], v[2]}});
+          if (k.count >= 3) out.scale_keys.push_back({t, {v[0], v[1], v[2]}});
           break;
         case 2:
-          if (k.count >= 3) out.positionKeys.push_back({t, {v[0], v[1], v[2]}});
+          if (k.count >= 3) out.position_keys.push_back({t, {v[0], v[1], v[2]}});
           break;
         default: {
           if (k.count < 16) break;
-          Mat4 m = toMat4(v.data());
+          Mat4 m = to_mat4(v.data());
           Vec3 scale{length(m.axis(0)), length(m.axis(1)), length(m.axis(2))};
           Mat4 r;
           for (int c = 0; c < 3; ++c) {
             float s = c == 0 ? scale.x : c == 1 ? scale.y : scale.z;
-            r.setAxis(c, s > 0 ? m.axis(c) * (1.0f / s) : Vec3{});
+            r.set_axis(c, s > 0 ? m.axis(c) * (1.0f / s) : Vec3{});
           }
-          out.positionKeys.push_back({t, m.origin()});
-          out.scaleKeys.push_back({t, scale});
-          out.rotationKeys.push_back({t, toQuat(r)});
+          out.position_keys.push_back({t, m.origin()});
+          out.scale_keys.push_back({t, scale});
+          out.rotation_keys.push_back({t, to_quat(r)});
         }
       }
     }
@@ -164,23 +164,23 @@ std::string find_in(const std::filesystem::path& folder, const std::string& base
   return {};
 }
 
-bool readModel(const std::string& path, xfile::Model& model, std::string& error) {
+bool read_model(const std::string& path, xfile::Model& model, std::string& error) {
   return xfile::read_file(path, model, error);
 }
 
 // Resolves a model's texture names once each, relative to the model's folder.
-TextureResolver resolverFor(const std::string& modelPath) {
+TextureResolver resolver_for(const std::string& model_path) {
   auto cache = std::make_shared<std::map<std::string, std::shared_ptr<Texture>>>();
-  std::string folder = std::filesystem::path(modelPath).parent_path().string();
+  std::string folder = std::filesystem::path(model_path).parent_path().string();
   return [cache, folder](const std::string& name) -> std::shared_ptr<Texture> {
     auto it = cache->find(name);
     if (it != cache->end()) return it->second;
     std::shared_ptr<Texture> texture;
-    std::string file = findTextureFile(name, folder);
+    std::string file = find_texture_file(name, folder);
     if (!file.empty()) {
       // There but unreadable: say so once; the faces stay untextured.
       std::string error;
-      texture = loadTextureFile(file, error);
+      texture = load_texture_file(file, error);
       if (!texture) std::fprintf(stderr, "%s\n", error.c_str());
     }
     (*cache)[name] = texture;
@@ -190,56 +190,56 @@ TextureResolver resolverFor(const std::string& modelPath) {
 
 }  // namespace
 
-Model modelData(const xfile::Model& in) {
+Model model_data(const xfile::Model& in) {
   Model out;
   out.meshes.reserve(in.meshes.size());
-  for (const auto& m : in.meshes) out.meshes.push_back(convertMesh(m));
-  for (const auto& f : in.frames) out.frames.push_back(convertFrame(f));
-  for (uint32_t m : in.top_meshes) out.looseMeshes.push_back(static_cast<int>(m));
+  for (const auto& m : in.meshes) out.meshes.push_back(convert_mesh(m));
+  for (const auto& f : in.frames) out.frames.push_back(convert_frame(f));
+  for (uint32_t m : in.top_meshes) out.loose_meshes.push_back(static_cast<int>(m));
   if (!in.animation_sets.empty())
-    for (const auto& a : in.animation_sets.front().animations) out.animations.push_back(convertAnimation(a));
+    for (const auto& a : in.animation_sets.front().animations) out.animations.push_back(convert_animation(a));
   return out;
 }
 
-std::string findTextureFile(const std::string& name, const std::string& modelFolder) {
+std::string find_texture_file(const std::string& name, const std::string& model_folder) {
   std::string base = xfile::base_name(name);
   if (base.empty() || base == "." || base == "..") return {};
-  std::string found = find_in(modelFolder, base);
-  if (found.empty() && !modelFolder.empty()) found = find_in({}, base);
+  std::string found = find_in(model_folder, base);
+  if (found.empty() && !model_folder.empty()) found = find_in({}, base);
   return found;
 }
 
-bool loadMeshBuilder(MeshBuilder& builder, const std::string& path, std::string& error) {
+bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error) {
   xfile::Model model;
-  if (!readModel(path, model, error)) return false;
+  if (!read_model(path, model, error)) return false;
   if (model.meshes.empty()) {
     error = path + ": the file holds no mesh";
     return false;
   }
-  buildMesh(builder, convertMesh(model.meshes.front()), resolverFor(path));
+  build_mesh(builder, convert_mesh(model.meshes.front()), resolver_for(path));
   return true;
 }
 
-bool loadAnimationSet(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
+bool load_animation_set(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
                       std::string& error) {
   if (!parent) {
     error = path + ": no parent frame to load the model under";
     return false;
   }
   xfile::Model model;
-  if (!readModel(path, model, error)) return false;
-  if (!set.load(modelData(model), parent, resolverFor(path))) {
+  if (!read_model(path, model, error)) return false;
+  if (!set.load(model_data(model), parent, resolver_for(path))) {
     error = path + ": the file holds no frame, mesh or animation";
     return false;
   }
   return true;
 }
 
-std::shared_ptr<Texture> loadTextureFile(const std::string& path, std::string& error) {
+std::shared_ptr<Texture> load_texture_file(const std::string& path, std::string& error) {
   Picture picture;
   if (!load_picture(path, picture, error)) return nullptr;
   auto texture = std::make_shared<Texture>(std::move(picture));
-  texture->setName(path);
+  texture->set_name(path);
   return texture;
 }
 

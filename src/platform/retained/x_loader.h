@@ -18,24 +18,24 @@ namespace quarvel::rm {
 // to column vectors, rotation keys to the graph's quaternions, matrix keys
 // split into position, scale and rotation keys, the first texture of each
 // material, and the animations of the file's first animation set.
-Model modelData(const xfile::Model& in);
+Model model_data(const xfile::Model& in);
 
 // The file a texture name written inside a model refers to: its base name
 // (after any '/' or '\' folders), matched without regard to case, first in
-// `modelFolder`, then in the current folder. Empty when there is none.
-std::string findTextureFile(const std::string& name, const std::string& modelFolder);
+// `model_folder`, then in the current folder. Empty when there is none.
+std::string find_texture_file(const std::string& name, const std::string& model_folder);
 
 // The first mesh of a model file into `builder` (its faces, normals,
 // texture coordinates, vertex colours, material colours and textures).
-bool loadMeshBuilder(MeshBuilder& builder, const std::string& path, std::string& error);
+bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error);
 
 // The model file's frame hierarchy under `parent` (frame names kept, each
 // frame's meshes as mesh builder visuals, transformation matrices applied)
 // and its animations, bound by frame name, into `set`.
-bool loadAnimationSet(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
+bool load_animation_set(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
                       std::string& error);
 
 // A picture file (BMP, JPEG, PNG, TGA) as a texture; null on failure.
-std::shared_ptr<Texture> loadTextureFile(const std::string& path, std::string& error);
+std::shared_ptr<Texture> load_texture_file(const std::string& path, std::string& error);
 
 }  // namespace quarvel::rm
