@@ -6,7 +6,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Debian packages the build, the tests and the show need.
 DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
-       libstb-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
+       libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
        libgtest-dev libgmock-dev libbenchmark-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
