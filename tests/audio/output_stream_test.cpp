@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 #include <thread>
 
@@ -13,28 +18,48 @@
 namespace quarvel::audio {
 namespace {
 
-std::vector<uint8_t> read_all(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
 // A paused device is fed silence, whole buffers of it, until play: the
 // offset of the first buffer that holds sound.
 constexpr size_t kBufferBytes = 1024 * 4;
-size_t first_sound(const std::vector<uint8_t>& bytes) {
-  size_t start = 0;
-  while (start < bytes.size() && bytes[start] == 0) ++start;
-  return start - start % kBufferBytes;
-}
+constexpr size_t kSoundBytes = 65536;  // compared with the decoded PCM
+// The device writes without pause; its file may not grow past this.
+constexpr rlim_t kMaxFileBytes = rlim_t{16} << 20;
+
+// Follows the device's file as it grows, reading only the new bytes, until
+// `kSoundBytes` of sound follow the silence.
+class DiskFileTail {
+ public:
+  explicit DiskFileTail(std::string path) : path_(std::move(path)) {}
+  ~DiskFileTail() {
+    if (file_) std::fclose(file_);
+  }
+  // Reads what was added since the last poll.
+  void poll() {
+    if (!file_) file_ = std::fopen(path_.c_str(), "rb");
+    if (!file_) return;
+    std::clearerr(file_);
+    uint8_t buf[65536];
+    size_t n;
+    while (!enough() && (n = std::fread(buf, 1, sizeof buf, file_)) > 0) {
+      bytes_.insert(bytes_.end(), buf, buf + n);
+      while (scanned_ < bytes_.size() && bytes_[scanned_] == 0) ++scanned_;
+    }
+  }
+  bool enough() const { return scanned_ < bytes_.size() && bytes_.size() >= sound_start() + kSoundBytes; }
+  size_t sound_start() const { return scanned_ - scanned_ % kBufferBytes; }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  std::vector<uint8_t> bytes_;
+  size_t scanned_ = 0;  // bytes before it are all silence
+};
 
 // SDL's "disk" back end stands in for a sound card: it writes what the
-// callback gives it to a file, as fast as it can with no delay set.
+// callback gives it to a file, as fast as it can with no delay set. The
+// process may write at most kMaxFileBytes to a file meanwhile: past it
+// the write fails and SDL gives the device up.
 class DiskOutput : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -43,13 +68,23 @@ class DiskOutput : public ::testing::Test {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &file_limit_), 0);
+    rlimit capped = file_limit_;
+    capped.rlim_cur = std::min(file_limit_.rlim_max, kMaxFileBytes);
+    previous_sigxfsz_ = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
   }
   void TearDown() override {
+    setrlimit(RLIMIT_FSIZE, &file_limit_);
+    std::signal(SIGXFSZ, previous_sigxfsz_);
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
     unsetenv("SDL_DISKAUDIODELAY");
+    std::remove(path_.c_str());
   }
   std::string path_;
+  rlimit file_limit_{};
+  void (*previous_sigxfsz_)(int) = SIG_DFL;
 };
 
 TEST_F(DiskOutput, CallbackDeliversTheDecodedPcmFromTheStart) {
@@ -59,26 +94,38 @@ TEST_F(DiskOutput, CallbackDeliversTheDecodedPcmFromTheStart) {
   std::string error;
   ASSERT_EQ(decode_mp3(mp3.data(), mp3.size(), track, error), DecodeStatus::ok) << error;
   const std::vector<int16_t> expected = track.samples;
+  ASSERT_GE(expected.size() * sizeof(int16_t), kSoundBytes);
+  DiskFileTail tail(path_);
   {
     OutputMusicStream stream(std::move(track));
     ASSERT_EQ(stream.output(), OutputKind::sound_device);
     EXPECT_EQ(stream.position(), 0u);
     stream.play(false);
-    // The back end runs on its own thread; wait (bounded) for some sound.
+    // The back end runs on its own thread: follow its file, a bounded
+    // number of times, until enough sound is there.
+    constexpr int kMaxPolls = 2'000'000;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (;;) {
-      auto bytes = read_all(path_);
-      if (bytes.size() >= first_sound(bytes) + 65536 || std::chrono::steady_clock::now() > deadline) break;
+    for (int poll = 0; poll < kMaxPolls && !tail.enough() && std::chrono::steady_clock::now() < deadline; ++poll) {
+      tail.poll();
       std::this_thread::yield();
     }
     stream.stop();
   }  // closing the device waits for the callback
-  const std::vector<uint8_t> written = read_all(path_);
-  const size_t start = first_sound(written);
-  ASSERT_GE(written.size(), start + 65536);
+  ASSERT_TRUE(tail.enough()) << tail.bytes().size() << " bytes read, no " << kSoundBytes << " bytes of sound";
   // What was written before the stop (after it the paused device gets
   // silence again) is the stream's PCM from its first frame.
-  EXPECT_EQ(std::memcmp(written.data() + start, expected.data(), 65536), 0);
+  EXPECT_EQ(std::memcmp(tail.bytes().data() + tail.sound_start(), expected.data(), kSoundBytes), 0);
+}
+
+TEST_F(DiskOutput, FilesArePreventedFromGrowingPastTheCap) {
+  std::FILE* f = std::fopen(path_.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::vector<char> block(1 << 20, 'x');
+  size_t written = 0;
+  for (int i = 0; i < 20; ++i) written += std::fwrite(block.data(), 1, block.size(), f);
+  std::fclose(f);
+  EXPECT_LT(written, block.size() * 20);  // the writes past the cap failed
+  EXPECT_EQ(std::filesystem::file_size(path_), kMaxFileBytes);
 }
 
 }  // namespace
