@@ -256,6 +256,53 @@ TEST(PictureFormats, TgaRunsRowsAndAlphaDecodeAsStored) {
   }
 }
 
+TEST(PictureFormats, ColourMappedAndGreyTga) {
+  std::string mapped(18, '\0');
+  mapped[1] = 1, mapped[2] = 1;  // a colour map, colour-mapped pixels
+  mapped[5] = 2, mapped[7] = 24;  // two 24-bit entries
+  mapped[12] = 3, mapped[14] = 1, mapped[16] = 8, mapped[17] = 0x20;
+  mapped += std::string("\x00\x00\xFF" "\xFF\x00\x00", 6);  // red, blue (stored B, G, R)
+  mapped += std::string("\x01\x00\x07", 3);                  // blue, red, out of the map
+  Picture p = decoded(mapped);
+  EXPECT_EQ(p.bits, 8);
+  EXPECT_EQ(p.pixels, (std::vector<uint32_t>{0xFF0000FFu, 0xFFFF0000u, 0xFF000000u}));
+
+  std::string grey(18, '\0');
+  grey[2] = 3, grey[12] = 2, grey[14] = 1, grey[16] = 8, grey[17] = 0x20;
+  grey += std::string("\x20\xF0", 2);
+  EXPECT_EQ(decoded(grey).pixels, (std::vector<uint32_t>{0xFF202020u, 0xFFF0F0F0u}));
+}
+
+// A bottom-up 16-bit bitmap of two pixels; with `masks`, they follow the header.
+std::string bmp16(uint16_t left, uint16_t right, const std::vector<uint32_t>& masks = {}) {
+  std::string f = "BM";
+  f.resize(54, '\0');
+  const size_t pixels_at = 54 + masks.size() * 4;
+  auto put32 = [&f](size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  put32(10, static_cast<uint32_t>(pixels_at));
+  put32(14, 40);
+  put32(18, 2);
+  put32(22, 1);
+  f[26] = 1, f[28] = 16;
+  put32(30, masks.empty() ? 0 : 3);
+  for (uint32_t m : masks) f.append(reinterpret_cast<const char*>(&m), 4);
+  f += static_cast<char>(left & 0xFF), f += static_cast<char>(left >> 8);
+  f += static_cast<char>(right & 0xFF), f += static_cast<char>(right >> 8);
+  return f;
+}
+
+TEST(PictureFormats, SixteenBitBitmapsWithAndWithoutBitFields) {
+  Picture p = decoded(bmp16(0x7C00, 0x03FF));  // 5-5-5: red, then green and blue
+  EXPECT_EQ(p.bits, 16);
+  EXPECT_EQ(p.pixels, (std::vector<uint32_t>{0xFFFF0000u, 0xFF00FFFFu}));
+  Picture q = decoded(bmp16(0xF800, 0x07E0, {0xF800, 0x07E0, 0x001F}));  // 5-6-5: red, green
+  EXPECT_EQ(q.pixels, (std::vector<uint32_t>{0xFFFF0000u, 0xFF00FF00u}));
+  std::string cut = bmp16(0, 0, {0xF800, 0x07E0, 0x001F});
+  EXPECT_EQ(refusal(cut.substr(0, 60), "masks.bmp"), "masks.bmp: the file ends inside the header");
+}
+
 TEST(PictureFormats, JpegColoursSurviveTheRoundTrip) {
   // Left half red, right half blue, in blocks of their own: libjpeg gives
   // the colours back within a step or two of rounding.
