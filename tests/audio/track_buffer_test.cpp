@@ -19,7 +19,8 @@ constexpr int kRate = 16000;
 const std::vector<uint8_t>& long_mp3() {
   static const std::vector<uint8_t> bytes = [] {
     auto pcm = testing::sine_pcm(kRate, 1, 60 * kRate, 440.0, 0.9);
-    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(pcm[i] * (1 + i / kRate % 4) / 4);
+    for (size_t i = 0; i < pcm.size(); ++i)
+      pcm[i] = static_cast<int16_t>(pcm[i] * static_cast<int>(1 + i / kRate % 4) / 4);
     return testing::encode_mp3(pcm, kRate, 1, 32);
   }();
   return bytes;
