@@ -1,6 +1,7 @@
 // Music stream costs: decoding speed (CPU seconds per minute of music), the
-// memory a decoded 4.5-minute track holds, and the output callback's cost
-// per buffer.
+// memory a decoded 4.5-minute track holds, how long opening a stream takes
+// before its first position and level answers (and what it holds after ten
+// seconds of play), and the output callback's cost per buffer.
 //
 //   cmake -S . -B build-audio -DQUARVEL_BENCH=ON
 //   cmake --build build-audio -j2 --target bench_audio
@@ -11,16 +12,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/audio/music_system.h"
 #include "platform/audio/pcm_track.h"
 #include "platform/audio/stream_player.h"
+#include "platform/audio/track_buffer.h"
 
 namespace {
 
 using quarvel::audio::DecodeStatus;
 using quarvel::audio::PcmTrack;
+using quarvel::audio::TrackBuffer;
 
 std::vector<uint8_t> read_file(const std::string& path) {
   std::vector<uint8_t> bytes;
@@ -86,6 +91,13 @@ std::vector<uint8_t> long_mp3(double seconds) {
   return out;
 }
 
+PcmTrack decoded_test_file() {
+  PcmTrack t;
+  std::string error;
+  quarvel::audio::decode_mp3_file(std::string(QUARVEL_TESTDATA_DIR) + "/audio/idle_tune.mp3", t, error);
+  return t;
+}
+
 double cpu_seconds() {
   timespec ts{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
@@ -138,15 +150,51 @@ void BM_DecodeRealFile(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeRealFile)->Unit(benchmark::kMillisecond);
 
+// What the show's start-up waits for: opening a 4.5-minute track as a stream
+// (read, checked, first sound decoded, the decoder started in the
+// background) up to its first position and level answers; then ten seconds
+// of play on a virtual clock, and the memory the stream holds by then.
+void BM_OpenStreamToFirstLevel(benchmark::State& state) {
+  static const std::string path = [] {
+    const auto mp3 = long_mp3(270.0);
+    const std::string p = (std::filesystem::temp_directory_path() / "quarvel_bench_long.mp3").string();
+    if (std::FILE* f = std::fopen(p.c_str(), "wb")) {
+      std::fwrite(mp3.data(), 1, mp3.size(), f);
+      std::fclose(f);
+    }
+    return p;
+  }();
+  double resident_mb = 0;
+  uint32_t answers = 0;
+  for (auto _ : state) {
+    quarvel::audio::MusicSystem music(quarvel::audio::Playback::virtual_clock);
+    music.init(-1, 44100, 0, nullptr);
+    const long before = resident_kib();
+    const uint32_t h = music.open_stream(path);
+    if (h == 0) {
+      state.SkipWithError("cannot open the stream");
+      return;
+    }
+    music.play_stream(h, false, true);
+    answers += music.position(h) + music.level(h);
+    state.PauseTiming();
+    for (int tick = 0; tick < 600; ++tick) {
+      music.advance_seconds(1.0 / 60);
+      answers += music.level(h);
+    }
+    resident_mb = std::max(resident_mb, (resident_kib() - before) / 1024.0);
+    music.free();
+    state.ResumeTiming();
+  }
+  benchmark::DoNotOptimize(answers);
+  state.counters["resident_growth_after_10s_MiB"] = resident_mb;
+}
+BENCHMARK(BM_OpenStreamToFirstLevel)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 // One output buffer of 1024 stereo frames (4096 bytes), the size the sound
 // device is opened with.
 void BM_CallbackPerBuffer(benchmark::State& state) {
-  static PcmTrack track = [] {
-    PcmTrack t;
-    std::string error;
-    quarvel::audio::decode_mp3_file(std::string(QUARVEL_TESTDATA_DIR) + "/audio/idle_tune.mp3", t, error);
-    return t;
-  }();
+  static const TrackBuffer track(decoded_test_file());
   quarvel::audio::StreamPlayer player(track);
   player.set_latency(2048);
   player.play(true);
@@ -161,12 +209,7 @@ BENCHMARK(BM_CallbackPerBuffer);
 
 // What the show asks each tick: position and level.
 void BM_PositionAndLevelQuery(benchmark::State& state) {
-  static PcmTrack track = [] {
-    PcmTrack t;
-    std::string error;
-    quarvel::audio::decode_mp3_file(std::string(QUARVEL_TESTDATA_DIR) + "/audio/idle_tune.mp3", t, error);
-    return t;
-  }();
+  static const TrackBuffer track(decoded_test_file());
   quarvel::audio::StreamPlayer player(track);
   player.play(true);
   std::vector<uint8_t> buffer(1024 * track.frame_bytes());

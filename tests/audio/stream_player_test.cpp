@@ -22,14 +22,15 @@ PcmTrack counting_track(uint64_t frames) {
 }
 
 struct Fixture {
-  explicit Fixture(uint64_t frames) : track(counting_track(frames)), player(track, [this] { return now; }) {}
+  explicit Fixture(PcmTrack pcm) : track(std::move(pcm)), player(track, [this] { return now; }) {}
+  explicit Fixture(uint64_t frames) : Fixture(counting_track(frames)) {}
   std::vector<int16_t> render(size_t frames) {
     std::vector<int16_t> out(frames * 2, 12345);
     player.render(reinterpret_cast<uint8_t*>(out.data()), out.size() * 2);
     return out;
   }
   int64_t now = 0;
-  PcmTrack track;
+  TrackBuffer track;
   StreamPlayer player;
 };
 
@@ -92,8 +93,9 @@ TEST(StreamPlayer, PositionIsInBytesOfWholeFrames) {
 }
 
 TEST(StreamPlayer, LevelIsTheTrackLevelAtThePositionWhilePlaying) {
-  Fixture f(1000);
-  f.track.samples[500 * 2] = 32767;
+  PcmTrack t = counting_track(1000);
+  t.samples[500 * 2] = 32767;
+  Fixture f(std::move(t));
   EXPECT_EQ(f.player.level(), 0u);
   f.player.seek(500 * 4);
   EXPECT_EQ(f.player.level(), 0u);  // not playing: nothing heard
@@ -102,7 +104,7 @@ TEST(StreamPlayer, LevelIsTheTrackLevelAtThePositionWhilePlaying) {
 }
 
 TEST(StreamPlayer, EmptyTrackRefusesToPlay) {
-  PcmTrack empty;
+  TrackBuffer empty{PcmTrack{}};
   int64_t now = 0;
   StreamPlayer player(empty, [&] { return now; });
   EXPECT_FALSE(player.play(true));
@@ -113,7 +115,7 @@ TEST(StreamPlayer, EmptyTrackRefusesToPlay) {
 }
 
 TEST(StreamPlayer, LoadCountsTheTimeSpentRendering) {
-  PcmTrack t = counting_track(100000);
+  TrackBuffer t(counting_track(100000));
   int64_t now = 0;
   int calls = 0;
   // Each render reads the clock twice: at its start and at its end, 1 ms later.

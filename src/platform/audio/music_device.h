@@ -38,9 +38,10 @@ class MusicDevice {
   virtual bool init(int device, uint32_t frequency, uint32_t flags, void* window) = 0;
   // Lets the output run (it does from init on; kept for the show's order).
   virtual bool start() = 0;
-  // Decodes a whole MP3 file into a new stream, stopped at position 0.
-  // Returns its handle, or 0 after one line on standard error naming the
-  // file and what is wrong with it.
+  // Opens an MP3 file as a new stream, stopped at position 0: the file is
+  // read and checked and its start decoded; the rest decodes in the
+  // background. Returns its handle, or 0 after one line on standard error
+  // naming the file and what is wrong with it.
   virtual uint32_t open_stream(const std::string& file) = 0;
   // Plays a tracker module. There are none here: a stream's handle is
   // refused (not_module) and the stream stays as it is.

@@ -1,10 +1,11 @@
 #pragma once
-// One music track as the show plays it: decoded PCM with a play state, a
-// position counted in bytes of that PCM, a level and a processor load.
+// One music track as the show plays it: decoded PCM (decoding, possibly,
+// still under way in the background) with a play state, a position counted
+// in bytes of that PCM, a level and a processor load.
 
 #include <cstdint>
 
-#include "platform/audio/pcm_track.h"
+#include "platform/audio/track_buffer.h"
 
 namespace quarvel::audio {
 
@@ -28,7 +29,7 @@ class MusicStream {
   // The share of one processor that this stream's audio work takes, percent.
   virtual float load() const = 0;
 
-  virtual const PcmTrack& track() const = 0;
+  virtual const TrackBuffer& track() const = 0;
 
   // Moves to a byte position (rounded down to a whole frame, clamped to the
   // stream), keeping the play state.

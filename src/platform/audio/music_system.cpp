@@ -39,11 +39,12 @@ uint32_t MusicSystem::open_stream(const std::string& file) {
     error_ = MusicError::init;
     return 0;
   }
-  PcmTrack track;
   std::string reason;
   try {
-    DecodeStatus status = decode_mp3_file(file, track, reason);
-    if (status != DecodeStatus::ok) {
+    // Only the start is decoded here; the rest follows in the background.
+    DecodeStatus status = DecodeStatus::ok;
+    std::unique_ptr<TrackBuffer> track = TrackBuffer::open_mp3_file(file, status, reason, decode_lead_seconds_);
+    if (!track) {
       error_ = status == DecodeStatus::unreadable ? MusicError::file_open : MusicError::file_form;
       std::fprintf(stderr, "music file %s: %s\n", file.c_str(), reason.c_str());
       return 0;

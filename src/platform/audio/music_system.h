@@ -42,6 +42,10 @@ class MusicSystem final : public MusicDevice {
   // The stream behind a handle, or null.
   MusicStream* stream(uint32_t handle);
 
+  // How far each stream's background decoding runs ahead of the furthest
+  // frame played or asked for (streams opened afterwards).
+  void set_decode_lead_seconds(double seconds) { decode_lead_seconds_ = seconds; }
+
   // Virtual playback only (no effect otherwise): moves every playing stream
   // on by whole frames, or by seconds of its own rate.
   void advance_frames(uint64_t frames);
@@ -54,6 +58,7 @@ class MusicSystem final : public MusicDevice {
   bool initialised_ = false;
   MusicError error_ = MusicError::ok;
   uint32_t next_handle_ = 1;
+  double decode_lead_seconds_ = kDefaultDecodeLeadSeconds;
   std::map<uint32_t, std::unique_ptr<MusicStream>> streams_;
 };
 

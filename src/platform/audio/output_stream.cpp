@@ -42,8 +42,11 @@ void silence_alsa_errors() {
 }
 
 OutputMusicStream::OutputMusicStream(PcmTrack track, bool try_sound_device)
-    : track_(std::move(track)), player_(track_) {
-  if (!track_.empty() && try_sound_device && open_sound_device()) {
+    : OutputMusicStream(std::make_unique<TrackBuffer>(std::move(track)), try_sound_device) {}
+
+OutputMusicStream::OutputMusicStream(std::unique_ptr<TrackBuffer> track, bool try_sound_device)
+    : track_(std::move(track)), player_(*track_) {
+  if (!track_->empty() && try_sound_device && open_sound_device()) {
     output_ = OutputKind::sound_device;
   } else {
     output_ = OutputKind::clock_thread;
@@ -67,9 +70,9 @@ OutputMusicStream::~OutputMusicStream() {
 bool OutputMusicStream::open_sound_device() {
   silence_alsa_errors();
   SDL_AudioSpec want{};
-  want.freq = track_.rate;
+  want.freq = track_->rate();
   want.format = AUDIO_S16SYS;
-  want.channels = static_cast<Uint8>(track_.channels);
+  want.channels = static_cast<Uint8>(track_->channels());
   want.samples = kCallbackFrames;
   want.callback = audio_callback;
   want.userdata = &player_;
@@ -107,7 +110,7 @@ void OutputMusicStream::start_clock_thread() {
 
 void OutputMusicStream::clock_thread() {
   const int64_t origin = steady_now_ns();
-  const int64_t rate = track_.rate > 0 ? track_.rate : 0;
+  const int64_t rate = track_->rate() > 0 ? track_->rate() : 0;
   uint64_t taken = 0;
   std::unique_lock lock(clock_mutex_);
   for (;;) {

@@ -1,5 +1,6 @@
 #pragma once
-// The stream that is heard: decoded PCM fed to the sound device through an
+// The stream that is heard: decoded PCM (decoding in the background as it
+// plays) fed to the sound device through an
 // SDL2 audio callback. When no sound device opens (no sound card, a build
 // machine), a clock thread takes the PCM at the real-time rate instead, so
 // the position still runs in real time. Nothing from the audio system is
@@ -23,6 +24,7 @@ class OutputMusicStream final : public MusicStream {
  public:
   // With `try_sound_device` false the clock thread plays at once.
   explicit OutputMusicStream(PcmTrack track, bool try_sound_device = true);
+  explicit OutputMusicStream(std::unique_ptr<TrackBuffer> track, bool try_sound_device = true);
   ~OutputMusicStream() override;
   OutputMusicStream(const OutputMusicStream&) = delete;
   OutputMusicStream& operator=(const OutputMusicStream&) = delete;
@@ -35,7 +37,7 @@ class OutputMusicStream final : public MusicStream {
   uint32_t position() const override;
   uint32_t level() const override;
   float load() const override;
-  const PcmTrack& track() const override { return track_; }
+  const TrackBuffer& track() const override { return *track_; }
   void seek(uint64_t byte_position) override;
 
  private:
@@ -43,7 +45,7 @@ class OutputMusicStream final : public MusicStream {
   void start_clock_thread();
   void clock_thread();
 
-  PcmTrack track_;
+  std::unique_ptr<TrackBuffer> track_;
   StreamPlayer player_;
   OutputKind output_ = OutputKind::clock_thread;
   uint32_t device_ = 0;  // SDL audio device id

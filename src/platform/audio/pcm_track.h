@@ -41,13 +41,24 @@ DecodeStatus decode_mp3_file(const std::string& path, PcmTrack& out, std::string
 // nearest: full scale is 128, half scale 64.
 uint32_t level_of_peak(uint32_t peak);
 
+// Peak sample magnitudes gathered over runs of interleaved frames (a mono
+// track gives its one channel to both sides).
+struct PeakMeter {
+  uint32_t left = 0;
+  uint32_t right = 0;
+  void add(const int16_t* samples, uint64_t frames, int channels);
+  // Left in the low 16 bits, right in the high 16 bits, each 0..128.
+  uint32_t level() const { return level_of_peak(left) | (level_of_peak(right) << 16); }
+};
+
 // Peak level of the frames [first, first + count) clipped to the track:
 // the left channel in the low 16 bits, the right in the high 16 bits (a mono
 // track gives its one channel to both). An empty range gives 0.
 uint32_t peak_level(const PcmTrack& track, uint64_t first, uint64_t count);
 
 // Length of the window the "level near a position" covers: 20 ms of frames.
-uint64_t level_window_frames(const PcmTrack& track);
+uint64_t level_window_frames(int rate);
+inline uint64_t level_window_frames(const PcmTrack& track) { return level_window_frames(track.rate); }
 
 // Peak level in the 20 ms window centred on `frame`.
 uint32_t level_near(const PcmTrack& track, uint64_t frame);

@@ -19,6 +19,10 @@ namespace quarvel::audio {
 
 class PlaybackClock {
  public:
+  // The length of a stream whose end is not known yet: it neither ends nor
+  // wraps until set_total() gives the real length.
+  static constexpr uint64_t kUnknownLength = uint64_t{1} << 62;
+
   PlaybackClock() = default;
   PlaybackClock(int rate, uint64_t total_frames, uint64_t latency_frames)
       : rate_(rate > 0 ? rate : 0), total_(total_frames), latency_(latency_frames) {}
@@ -27,6 +31,9 @@ class PlaybackClock {
   uint64_t total_frames() const { return total_; }
   uint64_t latency_frames() const { return latency_; }
   void set_latency(uint64_t frames) { latency_ = frames; }
+  // Gives the stream's length once it is known. The position keeps its
+  // meaning: frames heard since play began, wrapped (or stopped) at the end.
+  void set_total(uint64_t frames) { total_ = frames; }
   bool looping() const { return loop_; }
 
   // Plays from the current position. If it plays already, only the loop flag

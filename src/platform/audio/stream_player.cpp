@@ -11,9 +11,19 @@ int64_t steady_now_ns() {
       .count();
 }
 
-StreamPlayer::StreamPlayer(const PcmTrack& track, NowFunction now)
+StreamPlayer::StreamPlayer(const TrackBuffer& track, NowFunction now)
     : track_(track), now_(now ? std::move(now) : NowFunction(steady_now_ns)),
-      clock_(track.rate, track.frames(), 0) {}
+      clock_(track.rate(), PlaybackClock::kUnknownLength, 0) {
+  sync_length();
+}
+
+void StreamPlayer::sync_length() const {
+  if (length_known_) return;
+  uint64_t frames = 0;
+  if (!track_.known_length(frames)) return;
+  clock_.set_total(frames);
+  length_known_ = true;
+}
 
 void StreamPlayer::set_latency(uint64_t frames) {
   std::lock_guard lock(mutex_);
@@ -24,16 +34,18 @@ void StreamPlayer::render(uint8_t* out, size_t bytes) {
   const int64_t start = now_();
   const uint32_t frame_bytes = track_.frame_bytes();
   std::lock_guard lock(mutex_);
+  sync_length();
   if (frame_bytes == 0 || !clock_.playing(start)) {
     std::memset(out, 0, bytes);
   } else {
     const uint64_t frames = bytes / frame_bytes;
-    const auto* pcm = reinterpret_cast<const uint8_t*>(track_.samples.data());
     uint8_t* dst = out;
     clock_.feed(
         start, frames,
         [&](uint64_t first, uint64_t n) {
-          std::memcpy(dst, pcm + first * frame_bytes, n * frame_bytes);
+          track_.want(first + n);
+          const uint64_t copied = track_.copy(first, n, dst);
+          std::memset(dst + copied * frame_bytes, 0, (n - copied) * frame_bytes);
           dst += n * frame_bytes;
         },
         [&](uint64_t n) {
@@ -48,29 +60,34 @@ void StreamPlayer::render(uint8_t* out, size_t bytes) {
 void StreamPlayer::advance(uint64_t frames) {
   const int64_t start = now_();
   std::lock_guard lock(mutex_);
-  clock_.feed(start, frames, [](uint64_t, uint64_t) {}, [](uint64_t) {});
+  sync_length();
+  clock_.feed(start, frames, [&](uint64_t first, uint64_t n) { track_.want(first + n); }, [](uint64_t) {});
   meter_.add(start, now_());
 }
 
 bool StreamPlayer::play(bool loop) {
   std::lock_guard lock(mutex_);
   if (track_.empty()) return false;
+  sync_length();
   clock_.play(now_(), loop);
   return true;
 }
 
 void StreamPlayer::stop() {
   std::lock_guard lock(mutex_);
+  sync_length();
   clock_.stop(now_());
 }
 
 bool StreamPlayer::playing() const {
   std::lock_guard lock(mutex_);
+  sync_length();
   return clock_.playing(now_());
 }
 
 uint64_t StreamPlayer::frame() const {
   std::lock_guard lock(mutex_);
+  sync_length();
   return clock_.frame(now_());
 }
 
@@ -79,10 +96,15 @@ uint32_t StreamPlayer::position() const {
 }
 
 uint32_t StreamPlayer::level() const {
-  std::lock_guard lock(mutex_);
-  const int64_t now = now_();
-  if (!clock_.playing(now)) return 0;
-  return level_near(track_, clock_.frame(now));
+  uint64_t frame = 0;
+  {
+    std::lock_guard lock(mutex_);
+    sync_length();
+    const int64_t now = now_();
+    if (!clock_.playing(now)) return 0;
+    frame = clock_.frame(now);
+  }
+  return track_.level_near(frame);
 }
 
 float StreamPlayer::load() const {
@@ -92,6 +114,7 @@ float StreamPlayer::load() const {
 
 void StreamPlayer::seek(uint64_t byte_position) {
   std::lock_guard lock(mutex_);
+  sync_length();
   const uint32_t fb = track_.frame_bytes();
   clock_.seek(now_(), fb ? byte_position / fb : 0);
 }

@@ -3,14 +3,20 @@
 // next PCM into the output's buffer (or only counts it, for an output that
 // is a clock), under a lock shared with the position, level and load
 // queries of the main thread.
+//
+// The track may still be decoding. Until its length is known the stream
+// neither ends nor wraps; frames the decoder has not reached yet go out as
+// silence (the decoder runs far ahead of playback, so in practice it never
+// happens) and the decoder is asked for what follows. The level waits for
+// its window to be decoded, outside the lock the output takes.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 
-#include "platform/audio/pcm_track.h"
 #include "platform/audio/playback_clock.h"
+#include "platform/audio/track_buffer.h"
 
 namespace quarvel::audio {
 
@@ -22,7 +28,7 @@ int64_t steady_now_ns();
 class StreamPlayer {
  public:
   // `track` must outlive the player.
-  StreamPlayer(const PcmTrack& track, NowFunction now = steady_now_ns);
+  StreamPlayer(const TrackBuffer& track, NowFunction now = steady_now_ns);
 
   void set_latency(uint64_t frames);
 
@@ -43,10 +49,14 @@ class StreamPlayer {
   void seek(uint64_t byte_position);
 
  private:
-  const PcmTrack& track_;
+  // Passes the track's length to the clock once decoding has found it.
+  void sync_length() const;
+
+  const TrackBuffer& track_;
   NowFunction now_;
   mutable std::mutex mutex_;
-  PlaybackClock clock_;
+  mutable PlaybackClock clock_;
+  mutable bool length_known_ = false;
   mutable LoadMeter meter_;
 };
 

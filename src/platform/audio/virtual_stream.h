@@ -2,8 +2,15 @@
 // A stream whose position the caller advances: the headless runner and the
 // tests run many ticks of show time in an instant with it. Its PCM, level
 // and length are those of the real decoded file; nothing is heard.
+//
+// It stays deterministic while the file decodes in the background: the
+// position comes from the caller's clock alone, and whatever needs decoded
+// frames (the level's window, whether an advance crosses the end of the
+// track) waits for the decoder to reach them instead of answering from
+// less. Every answer is the one the whole decoded track would give.
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/audio/music_stream.h"
 
@@ -12,6 +19,7 @@ namespace quarvel::audio {
 class VirtualMusicStream final : public MusicStream {
  public:
   explicit VirtualMusicStream(PcmTrack track);
+  explicit VirtualMusicStream(std::unique_ptr<TrackBuffer> track);
 
   // Moves a playing stream on by `frames` (wrapping when it loops, stopping
   // at the end otherwise). A stopped stream stays where it is.
@@ -25,13 +33,18 @@ class VirtualMusicStream final : public MusicStream {
   uint32_t position() const override;
   uint32_t level() const override;
   float load() const override { return 0.0f; }
-  const PcmTrack& track() const override { return track_; }
+  const TrackBuffer& track() const override { return *track_; }
   void seek(uint64_t byte_position) override;
 
   uint64_t frame() const { return frame_; }
 
  private:
-  PcmTrack track_;
+  // True once the track's length is known, with it in `total`; waits for
+  // the frames before `frame` first, so that the answer for any frame up to
+  // there does not depend on the decoder's progress.
+  bool length_within(uint64_t frame, uint64_t& total) const;
+
+  std::unique_ptr<TrackBuffer> track_;
   uint64_t frame_ = 0;
   bool playing_ = false;
   bool loop_ = false;
