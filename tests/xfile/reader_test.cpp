@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "xfile/xfile_test_util.h"
@@ -325,13 +326,17 @@ TEST(ReaderErrors, RefuseBadHeaders) {
 
 TEST(ReaderErrors, RefuseCompressedSizesThatCannotBeTrue) {
   std::string file = "xof 0303bzip0032";
-  uint32_t total = 0x7FFFFFFF;
+  uint32_t total = 100u << 20;  // 100 MB from 20 bytes: more than deflate can give
   file.append(reinterpret_cast<const char*>(&total), 4);
   file += std::string(16, '\0');
   Model m;
   std::string error;
   EXPECT_FALSE(read_memory(file.data(), file.size(), "z.x", m, error));
   EXPECT_NE(error.find("more than it can hold"), std::string::npos) << error;
+  total = 0x7FFFFFFF;
+  std::memcpy(&file[16], &total, 4);
+  EXPECT_FALSE(read_memory(file.data(), file.size(), "z.x", m, error));
+  EXPECT_EQ(error, "z.x: the compressed data would inflate to 2048 MB, more than the 256 MB a model may hold");
 }
 
 TEST(ReaderErrors, RefuseTruncatedCompressedData) {
