@@ -144,6 +144,30 @@ Mesh {
   EXPECT_EQ(m.materials.size(), 2u);
 }
 
+TEST(Reader, MaterialListGivingFewerThanItCountsIsFilledOnlyUpToTheMaterialsUsed) {
+  Model m = parse_ok(R"(
+Mesh {
+  3; 0;0;0;, 1;0;0;, 0;1;0;;
+  2; 3;0,1,2;, 3;0,2,1;;
+  MeshMaterialList { 6; 2; 0, 2;; Material Red { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; } }
+}
+Mesh {
+  3; 0;0;0;, 1;0;0;, 0;1;0;;
+  1; 3;0,1,2;;
+  MeshMaterialList { 1; 1; 0;; Material A { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } Material B { 0;0;0;1;; 0; 0;0;0;; 0;0;0;; } }
+})");
+  const Mesh& short_list = m.meshes[0];
+  EXPECT_EQ(short_list.declared_materials, 6u);
+  ASSERT_EQ(short_list.materials.size(), 3u);
+  EXPECT_EQ(short_list.materials[0].name, "Red");
+  EXPECT_EQ(short_list.materials[2].name, "");
+  EXPECT_FLOAT_EQ(short_list.materials[2].face_color.g, 1.0f);  // plain white
+  EXPECT_EQ(short_list.face_materials, (std::vector<uint32_t>{0, 2}));
+  // One more than counted is dropped.
+  ASSERT_EQ(m.meshes[1].materials.size(), 1u);
+  EXPECT_EQ(m.meshes[1].materials[0].name, "A");
+}
+
 TEST(Reader, ReadsEveryAnimationKeyTypeAndTheOptions) {
   Model m = parse_ok(R"(
 AnimTicksPerSecond { 24; }
