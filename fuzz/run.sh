@@ -3,9 +3,9 @@
 # (default 60), starting from the .x files of the shared test corpus.
 #   fuzz/run.sh [-jobs N] [SECONDS]     BUILD_DIR=... to choose the build folder
 #   fuzz/run.sh -build-only             builds the target and stops (CI)
-# With -jobs N, N fuzzing processes share the corpus, each for SECONDS
-# (at most two at a time by default on this machine: -workers follows -jobs
-# up to the number of cores).
+# With -jobs N, N fuzzing jobs share the corpus, each for SECONDS, as many
+# at a time as there are cores (at most N); their logs are fuzz-N.log in
+# the build folder.
 set -euo pipefail
 usage() { echo "usage: fuzz/run.sh [-jobs N] [-build-only] [SECONDS]" >&2; exit 2; }
 JOBS=1
@@ -45,8 +45,6 @@ if [ -d "$ROOT/../shared/testdata/x" ]; then
 fi
 WORKERS=$(( JOBS < $(nproc) ? JOBS : $(nproc) ))
 PARALLEL=()
-# Several jobs write their logs (fuzz-N.log) and any crash files in the
-# build folder.
 [ "$JOBS" -gt 1 ] && PARALLEL=(-jobs="$JOBS" -workers="$WORKERS")
 cd "$BUILD_DIR"
 "$BUILD_DIR/bin/fuzz_xfile" "$CORPUS" "${PARALLEL[@]}" -max_total_time="$SECONDS_TO_RUN" -max_len=65536 \
