@@ -8,15 +8,18 @@ DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
        libgtest-dev libgmock-dev libbenchmark-dev
+# Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
+FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test test-asan bench previews clean
+.PHONY: all deps fuzz-deps configure build run test test-asan fuzz-build fuzz-smoke bench previews clean
 
 all: build
 
-deps:
-	@missing=$$(for p in $(DEPS); do \
+# Installs those of the packages given that are missing.
+define install_missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -24,6 +27,13 @@ deps:
 	  $(SUDO) apt-get update -qq && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(DEPS))
+
+fuzz-deps: deps
+	$(call install_missing,$(FUZZ_DEPS))
 
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -50,6 +60,16 @@ test-asan: deps
 	    ./$$t --gtest_brief=1 || exit 1; \
 	done
 
+# The model-reader fuzz target, built with clang in build-fuzz so that CI
+# notices when it stops building; fuzz-smoke also runs it for FUZZ_SECONDS.
+# Longer runs: fuzz/run.sh [-jobs N] [SECONDS].
+FUZZ_SECONDS ?= 10
+fuzz-build: fuzz-deps
+	BUILD_DIR=$(CURDIR)/build-fuzz BUILD_JOBS=$(JOBS) fuzz/run.sh -build-only
+
+fuzz-smoke: fuzz-build
+	BUILD_DIR=$(CURDIR)/build-fuzz BUILD_JOBS=$(JOBS) fuzz/run.sh $(FUZZ_SECONDS)
+
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
@@ -58,4 +78,4 @@ previews: build
 	cmake --build $(BUILD) --target quarvel_previews
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-fuzz

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "xfile/xfile_test_util.h"
@@ -141,6 +142,30 @@ Mesh {
   EXPECT_EQ(mesh.materials[0].name, "A");
   EXPECT_FLOAT_EQ(mesh.materials[1].face_color.r, 0.0f);  // the global B, by reference
   EXPECT_EQ(m.materials.size(), 2u);
+}
+
+TEST(Reader, MaterialListGivingFewerThanItCountsIsFilledOnlyUpToTheMaterialsUsed) {
+  Model m = parse_ok(R"(
+Mesh {
+  3; 0;0;0;, 1;0;0;, 0;1;0;;
+  2; 3;0,1,2;, 3;0,2,1;;
+  MeshMaterialList { 6; 2; 0, 2;; Material Red { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; } }
+}
+Mesh {
+  3; 0;0;0;, 1;0;0;, 0;1;0;;
+  1; 3;0,1,2;;
+  MeshMaterialList { 1; 1; 0;; Material A { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } Material B { 0;0;0;1;; 0; 0;0;0;; 0;0;0;; } }
+})");
+  const Mesh& short_list = m.meshes[0];
+  EXPECT_EQ(short_list.declared_materials, 6u);
+  ASSERT_EQ(short_list.materials.size(), 3u);
+  EXPECT_EQ(short_list.materials[0].name, "Red");
+  EXPECT_EQ(short_list.materials[2].name, "");
+  EXPECT_FLOAT_EQ(short_list.materials[2].face_color.g, 1.0f);  // plain white
+  EXPECT_EQ(short_list.face_materials, (std::vector<uint32_t>{0, 2}));
+  // One more than counted is dropped.
+  ASSERT_EQ(m.meshes[1].materials.size(), 1u);
+  EXPECT_EQ(m.meshes[1].materials[0].name, "A");
 }
 
 TEST(Reader, ReadsEveryAnimationKeyTypeAndTheOptions) {
@@ -325,13 +350,17 @@ TEST(ReaderErrors, RefuseBadHeaders) {
 
 TEST(ReaderErrors, RefuseCompressedSizesThatCannotBeTrue) {
   std::string file = "xof 0303bzip0032";
-  uint32_t total = 0x7FFFFFFF;
+  uint32_t total = 100u << 20;  // 100 MB from 20 bytes: more than deflate can give
   file.append(reinterpret_cast<const char*>(&total), 4);
   file += std::string(16, '\0');
   Model m;
   std::string error;
   EXPECT_FALSE(read_memory(file.data(), file.size(), "z.x", m, error));
   EXPECT_NE(error.find("more than it can hold"), std::string::npos) << error;
+  total = 0x7FFFFFFF;
+  std::memcpy(&file[16], &total, 4);
+  EXPECT_FALSE(read_memory(file.data(), file.size(), "z.x", m, error));
+  EXPECT_EQ(error, "z.x: the compressed data would inflate to 2048 MB, more than the 256 MB a model may hold");
 }
 
 TEST(ReaderErrors, RefuseTruncatedCompressedData) {

@@ -2,6 +2,7 @@
 // Small builders for model files written inside tests.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -98,6 +99,37 @@ inline std::string compress_body(std::string_view body, const char* header, size
     done += n;
   }
   return out;
+}
+
+// ---------------------------------------------------------------- hostile files
+// Small compressed files whose counts claim far more than they give. Each
+// is padded so that its counts pass the check against the data left.
+
+// A triangle mesh whose material list counts `count` materials but gives
+// one; its face uses material `face_material`. With a count of 10 million
+// the file is about 32 KB.
+inline std::string material_count_file(uint32_t count, uint32_t face_material) {
+  std::string body = "Mesh {\n 3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,2;;\n MeshMaterialList {\n  " +
+                     std::to_string(count) + ";\n  1;\n  " + std::to_string(face_material) +
+                     ";;\n  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n }\n}\n";
+  body.append(size_t{2} * count + 16, ' ');  // two bytes, the shortest number, per material counted
+  return compress_body(body, "xof 0303tzip0032");
+}
+
+// An animation key list counting `count` keys, then `given` keys of three
+// values each and spaces up to the four bytes per key counted. With 50
+// million counted the file inflates to 200 MB: about 316 KB when no key is
+// given, 460 KB with 17 million keys.
+inline std::string key_count_file(uint32_t count, size_t given) {
+  std::string body = "AnimationSet {\n Animation {\n  { F }\n  AnimationKey {\n   2;\n   " + std::to_string(count) +
+                     ";\n";
+  constexpr std::string_view kKey = "0;3;0,0,0;;,";
+  const size_t data = body.size() + size_t{4} * count + 16;
+  body.reserve(std::max(data, body.size() + given * kKey.size() + 16));
+  for (size_t i = 0; i < given; ++i) body += kKey;
+  if (body.size() < data) body.append(data - body.size(), ' ');
+  body += "\n}}}\n";
+  return compress_body(body, "xof 0303tzip0032", 65520);
 }
 
 }  // namespace quarvel::xfile::testing

@@ -66,6 +66,10 @@ struct Mesh {
 
   std::vector<Vec2> uvs;        // one per vertex, or empty
   std::vector<Color> colors;    // one per vertex, or empty
+  // The materials the material list gives, at most as many as it counts
+  // (declared_materials). When its faces use a material it does not give,
+  // plain ones fill the list up to the highest used, so every index of
+  // face_materials is below materials.size().
   std::vector<Material> materials;
   std::vector<uint32_t> face_materials;  // one per polygon, or empty
 };

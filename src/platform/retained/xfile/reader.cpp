@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/retained/xfile/lexer.h"
 
@@ -36,10 +37,13 @@ bool is_number_word(std::string_view w) {
   return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
 }
 
+std::string megabytes(size_t bytes) { return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MB"; }
+
 template <class Lexer>
 class Parser {
  public:
-  Parser(Lexer& lx, Model& m, const Limits& limits) : lx_(lx), m_(m), limits_(limits) {}
+  Parser(Lexer& lx, Model& m, const Limits& limits, size_t data_bytes)
+      : lx_(lx), m_(m), limits_(limits), budget_(model_budget(data_bytes, limits)), left_(budget_) {}
 
   void parse_file() {
     for (;;) {
@@ -187,6 +191,52 @@ class Parser {
 
   void read_matrix(Matrix& m) { lx_.read_floats(m.data(), 16); }
 
+  // Books `bytes` of model memory before they are taken; past the budget
+  // the file is refused.
+  void charge(size_t bytes, size_t at) {
+    if (bytes > left_)
+      lx_.fail("the model would take more than " + megabytes(budget_) + " of memory", at);
+    left_ -= bytes;
+  }
+  void charge(size_t bytes) { charge(bytes, lx_.offset()); }
+
+  // Makes room for `n` more items in `v`, charging the whole new buffer:
+  // while the items move, the old one is still there, and it was charged
+  // when it was made.
+  template <class T>
+  void make_room(std::vector<T>& v, size_t n) {
+    const size_t need = v.size() + n;
+    if (need <= v.capacity()) return;
+    const size_t room = std::max(need, 2 * v.capacity());
+    charge(room * sizeof(T));
+    v.reserve(room);
+  }
+  template <class T>
+  void keep(std::vector<T>& v, T item) {
+    make_room(v, 1);
+    v.push_back(std::move(item));
+  }
+  // A name or file name kept in the model.
+  std::string keep_string(std::string s) {
+    charge(s.size());
+    return s;
+  }
+  // Finds the item of `name` in `map`; with `replace`, the last one given.
+  void index_name(std::unordered_map<std::string, size_t>& map, const std::string& name, size_t item,
+                  bool replace) {
+    auto [it, added] = map.try_emplace(name, item);
+    if (added) charge(kMapEntryBytes + name.size());
+    else if (replace) it->second = item;
+  }
+  static constexpr size_t kMapEntryBytes = 64;  // a node and its bucket, about
+
+  // What a copy of `m` takes beyond its own place in a list.
+  static size_t copy_bytes(const Material& m) {
+    size_t n = m.name.size() + m.textures.size() * sizeof(std::string);
+    for (const std::string& t : m.textures) n += t.size();
+    return n;
+  }
+
   // An index below `limit`; past it, the file is refused with `describe(index)`.
   template <class Describe>
   uint32_t read_index(uint32_t limit, Describe&& describe) {
@@ -199,13 +249,21 @@ class Parser {
   static float* first_float(Vec3* v) { return &v->x; }
   static float* first_float(Vec2* v) { return &v->u; }
 
-  // A count, then that many vectors of floats.
+  // A count, then that many vectors of floats, taken a slice at a time so
+  // that memory follows the vectors actually there.
   template <class V>
   std::vector<V> read_vectors(const char* what) {
     constexpr size_t kFloats = sizeof(V) / sizeof(float);
+    constexpr size_t kSlice = 4096;
     uint32_t n = read_count(kFloats, what);
-    std::vector<V> out(n);
-    if (n) lx_.read_floats(first_float(out.data()), static_cast<size_t>(n) * kFloats);
+    std::vector<V> out;
+    for (size_t done = 0; done < n;) {
+      size_t take = std::min<size_t>(kSlice, n - done);
+      make_room(out, take);
+      out.resize(done + take);
+      lx_.read_floats(first_float(out.data() + done), take * kFloats);
+      done += take;
+    }
     return out;
   }
 
@@ -224,13 +282,13 @@ class Parser {
   void top_object(const Token& t) {
     std::string_view type = t.text;
     if (iequals(type, "Frame")) {
-      m_.frames.push_back(parse_frame(t));
+      keep(m_.frames, parse_frame(t));
     } else if (iequals(type, "Mesh")) {
-      m_.top_meshes.push_back(parse_mesh(t));
+      keep(m_.top_meshes, parse_mesh(t));
     } else if (iequals(type, "Material")) {
-      m_.materials.push_back(parse_material(t));
+      add_material(parse_material(t));
     } else if (iequals(type, "AnimationSet")) {
-      m_.animation_sets.push_back(parse_animation_set(t));
+      keep(m_.animation_sets, parse_animation_set(t));
     } else if (iequals(type, "AnimTicksPerSecond")) {
       data_object(t, [&] { m_.ticks_per_second = lx_.read_uint(); });
     } else {
@@ -241,27 +299,23 @@ class Parser {
   Frame parse_frame(const Token& type) {
     Nest nest(*this, type.offset);
     Frame f;
-    f.name = open_object(type);
+    f.name = keep_string(open_object(type));
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::OpenBrace) {
         // An instance of a mesh declared elsewhere.
         std::string ref = read_reference(t);
-        for (size_t i = 0; i < m_.meshes.size(); ++i) {
-          if (!ref.empty() && m_.meshes[i].name == ref) {
-            f.meshes.push_back(static_cast<uint32_t>(i));
-            break;
-          }
-        }
+        auto it = ref.empty() ? mesh_by_name_.end() : mesh_by_name_.find(ref);
+        if (it != mesh_by_name_.end()) keep(f.meshes, static_cast<uint32_t>(it->second));
         return;
       }
       if (iequals(t.text, "FrameTransformMatrix")) {
         data_object(t, [&] { read_matrix(f.transform); });
       } else if (iequals(t.text, "Frame")) {
-        f.children.push_back(parse_frame(t));
+        keep(f.children, parse_frame(t));
       } else if (iequals(t.text, "Mesh")) {
-        f.meshes.push_back(parse_mesh(t));
+        keep(f.meshes, parse_mesh(t));
       } else if (iequals(t.text, "Material")) {
-        m_.materials.push_back(parse_material(t));
+        add_material(parse_material(t));
       } else {
         skip_object(t);
       }
@@ -272,7 +326,7 @@ class Parser {
   Material parse_material(const Token& type) {
     Nest nest(*this, type.offset);
     Material mat;
-    mat.name = open_object(type);
+    mat.name = keep_string(open_object(type));
     float v[11];
     lx_.read_floats(v, 11);
     mat.face_color = {v[0], v[1], v[2], v[3]};
@@ -281,7 +335,7 @@ class Parser {
     mat.emissive = {v[8], v[9], v[10]};
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::Word && iequals(t.text, "TextureFilename")) {
-        data_object(t, [&] { mat.textures.push_back(lx_.read_string()); });
+        data_object(t, [&] { keep(mat.textures, keep_string(lx_.read_string())); });
       } else {
         skip_child(t);
       }
@@ -289,16 +343,21 @@ class Parser {
     return mat;
   }
 
+  // A material declared outside any mesh; a reference finds the last one
+  // of its name.
+  void add_material(Material mat) {
+    index_name(material_by_name_, mat.name, m_.materials.size(), true);
+    keep(m_.materials, std::move(mat));
+  }
+
   // Reads `n` polygons: a corner count, then that many indices below `limit`.
   void read_polygons(uint32_t n, uint32_t limit, const char* what, std::vector<uint32_t>& sizes,
                      std::vector<uint32_t>& indices) {
-    sizes.resize(n);
-    indices.reserve(static_cast<size_t>(n) * 3);
     for (uint32_t f = 0; f < n; ++f) {
       uint32_t k = read_count(1, "polygon corners");
-      sizes[f] = k;
+      keep(sizes, k);
       for (uint32_t i = 0; i < k; ++i) {
-        indices.push_back(read_index(limit, [&](uint32_t v) {
+        keep(indices, read_index(limit, [&](uint32_t v) {
           return std::string(what) + " " + std::to_string(f) + " refers to index " + std::to_string(v) +
                  " of " + std::to_string(limit);
         }));
@@ -309,7 +368,7 @@ class Parser {
   uint32_t parse_mesh(const Token& type) {
     Nest nest(*this, type.offset);
     Mesh mesh;
-    mesh.name = open_object(type);
+    mesh.name = keep_string(open_object(type));
     mesh.positions = read_vectors<Vec3>("vertices");
     const uint32_t nv = static_cast<uint32_t>(mesh.positions.size());
     mesh.declared_vertices = nv;
@@ -326,11 +385,13 @@ class Parser {
       } else if (iequals(k, "MeshTextureCoords")) {
         data_object(t, [&] {
           mesh.uvs = read_vectors<Vec2>("texture coordinates");
+          if (mesh.uvs.size() < nv) make_room(mesh.uvs, nv - mesh.uvs.size());
           mesh.uvs.resize(nv);
         });
       } else if (iequals(k, "MeshVertexColors")) {
         data_object(t, [&] {
           uint32_t n = read_count(5, "vertex colours");
+          make_room(mesh.colors, nv - std::min<size_t>(nv, mesh.colors.size()));
           mesh.colors.assign(nv, Color{});
           for (uint32_t i = 0; i < n; ++i) {
             size_t at = lx_.offset();
@@ -350,15 +411,18 @@ class Parser {
         skip_object(t);
       }
     });
-    m_.meshes.push_back(std::move(mesh));
-    return static_cast<uint32_t>(m_.meshes.size() - 1);
+    const uint32_t index = static_cast<uint32_t>(m_.meshes.size());
+    if (!mesh.name.empty()) index_name(mesh_by_name_, mesh.name, index, false);  // the first of a name
+    keep(m_.meshes, std::move(mesh));
+    return index;
   }
 
-  static void triangulate(Mesh& mesh) {
+  // The triangles come from the polygons already read.
+  void triangulate(Mesh& mesh) {
     size_t tris = 0;
     for (uint32_t k : mesh.face_sizes) tris += k >= 3 ? k - 2 : 0;
-    mesh.triangles.reserve(tris * 3);
-    mesh.triangle_faces.reserve(tris);
+    make_room(mesh.triangles, tris * 3);
+    make_room(mesh.triangle_faces, tris);
     size_t o = 0;
     for (uint32_t f = 0; f < mesh.face_sizes.size(); ++f) {
       uint32_t k = mesh.face_sizes[f];
@@ -394,39 +458,51 @@ class Parser {
     open_object(type);
     uint32_t nm = read_count(1, "materials");
     uint32_t ni = read_count(1, "face materials");
-    std::vector<uint32_t> index(ni);
+    // Only as many indices as there are faces are kept.
+    const size_t faces = mesh.face_sizes.size();
+    std::vector<uint32_t> index;
     for (uint32_t i = 0; i < ni; ++i) {
-      index[i] = read_index(nm, [&](uint32_t v) {
+      uint32_t v = read_index(nm, [&](uint32_t v) {
         return "face " + std::to_string(i) + " uses material " + std::to_string(v) + " of " + std::to_string(nm);
       });
+      if (index.size() < faces) keep(index, v);
     }
+    // The materials the list gives, up to its count.
     std::vector<Material> mats;
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::OpenBrace) {
         std::string ref = read_reference(t);
+        if (mats.size() >= nm) return;
+        auto it = material_by_name_.find(ref);
         Material found;
-        found.name = ref;
-        for (auto it = m_.materials.rbegin(); it != m_.materials.rend(); ++it) {
-          if (it->name == ref) {
-            found = *it;
-            break;
-          }
-        }
-        mats.push_back(std::move(found));
+        if (it != material_by_name_.end()) found = m_.materials[it->second];
+        else found.name = ref;
+        charge(copy_bytes(found), t.offset);
+        keep(mats, std::move(found));
       } else if (iequals(t.text, "Material")) {
-        mats.push_back(parse_material(t));
+        Material mat = parse_material(t);
+        if (mats.size() < nm) keep(mats, std::move(mat));
       } else {
         skip_object(t);
       }
     });
-    mats.resize(nm);
+    // A list that gives fewer materials than it counts has plain ones for
+    // the rest, up to the highest material its faces use: the padding
+    // follows the indices read, not the count.
+    uint32_t used = 0;
+    for (uint32_t v : index) used = std::max(used, v + 1);
+    if (mats.size() < used) {
+      make_room(mats, used - mats.size());
+      mats.resize(used);
+    }
     mesh.declared_materials = nm;
     mesh.materials = std::move(mats);
     mesh.face_materials.clear();
     if (nm > 0) {
       // A shorter list applies its last index to the remaining faces.
-      mesh.face_materials.resize(mesh.declared_faces, ni ? index.back() : 0);
-      std::copy_n(index.begin(), std::min<size_t>(ni, mesh.declared_faces), mesh.face_materials.begin());
+      mesh.face_materials = std::move(index);
+      make_room(mesh.face_materials, faces - mesh.face_materials.size());
+      mesh.face_materials.resize(faces, mesh.face_materials.empty() ? 0 : mesh.face_materials.back());
     }
   }
 
@@ -450,10 +526,10 @@ class Parser {
   AnimationSet parse_animation_set(const Token& type) {
     Nest nest(*this, type.offset);
     AnimationSet set;
-    set.name = open_object(type);
+    set.name = keep_string(open_object(type));
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::Word && iequals(t.text, "Animation")) {
-        set.animations.push_back(parse_animation(t));
+        keep(set.animations, parse_animation(t));
       } else {
         skip_child(t);
       }
@@ -464,15 +540,15 @@ class Parser {
   Animation parse_animation(const Token& type) {
     Nest nest(*this, type.offset);
     Animation a;
-    a.name = open_object(type);
+    a.name = keep_string(open_object(type));
     children(type, [&](const Token& t) {
       if (t.kind == TokenKind::OpenBrace) {
-        a.frame = read_reference(t);
+        a.frame = keep_string(read_reference(t));
         return;
       }
       std::string_view k = t.text;
       if (iequals(k, "AnimationKey")) {
-        a.keys.push_back(parse_keys(t));
+        keep(a.keys, parse_keys(t));
       } else if (iequals(k, "AnimationOptions")) {
         data_object(t, [&] {
           uint32_t open_closed = lx_.read_uint();
@@ -484,7 +560,7 @@ class Parser {
       } else if (iequals(k, "Frame")) {
         // A frame written inside the animation: the animation moves it.
         Nest n2(*this, t.offset);
-        a.frame = open_object(t);
+        a.frame = keep_string(open_object(t));
         skip_rest(t);
       } else {
         skip_object(t);
@@ -498,13 +574,14 @@ class Parser {
     data_object(type, [&] {
       keys.type = read_index(5, [](uint32_t v) { return "unknown animation key type " + std::to_string(v); });
       uint32_t n = read_count(2, "keys");
-      keys.keys.resize(n);
-      for (Key& k : keys.keys) {
+      for (uint32_t i = 0; i < n; ++i) {
+        Key k;
         k.time = lx_.read_uint();
         k.count = read_count(1, "key values");
         uint32_t kept = std::min<uint32_t>(k.count, 16);
         lx_.read_floats(k.values.data(), kept);
-        for (uint32_t i = kept; i < k.count; ++i) lx_.read_float();
+        for (uint32_t j = kept; j < k.count; ++j) lx_.read_float();
+        keep(keys.keys, k);
       }
     });
     return keys;
@@ -514,6 +591,10 @@ class Parser {
   Model& m_;
   const Limits& limits_;
   int depth_ = 0;
+  const size_t budget_;  // model memory allowed for this file
+  size_t left_;          // of it, not yet taken
+  std::unordered_map<std::string, size_t> mesh_by_name_;
+  std::unordered_map<std::string, size_t> material_by_name_;
 };
 
 uint32_t le32(const uint8_t* p) {
@@ -538,6 +619,13 @@ struct InflateStream {
 
 }  // namespace
 
+size_t model_budget(size_t data_bytes, const Limits& limits) {
+  constexpr size_t kPerDataByte = 8;
+  constexpr size_t kAtLeast = size_t{4} << 20;
+  size_t scaled = data_bytes > (SIZE_MAX - kAtLeast) / kPerDataByte ? SIZE_MAX : data_bytes * kPerDataByte + kAtLeast;
+  return std::min(scaled, limits.max_model_bytes);
+}
+
 bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
                   size_t max_bytes) {
   if (size < 4) {
@@ -550,12 +638,19 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
     return false;
   }
   size_t body = total - 16;
+  if (body > max_bytes) {
+    error = "the compressed data would inflate to " + megabytes(body) + ", more than the " + megabytes(max_bytes) +
+            " a model may hold";
+    return false;
+  }
   // Deflate cannot expand data more than about 1032 times.
-  if (body > max_bytes || body / 1032 > size) {
+  if (body / 1032 > size) {
     error = "the compressed data declares " + std::to_string(total) + " bytes, more than it can hold";
     return false;
   }
-  std::vector<uint8_t> buf(body);
+  // The buffer grows with the blocks actually inflated, not with the total
+  // the header declares.
+  std::vector<uint8_t> buf;
   InflateStream s;
   if (!s.ok) {
     error = "cannot start the inflater";
@@ -577,6 +672,8 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
     if (data[pos] != 'C' || data[pos + 1] != 'K') return refuse_block("lacks its 'CK' mark");
     if (expect == 0 || expect > body - done)
       return refuse_block("declares " + std::to_string(expect) + " bytes, past the declared total");
+    if (buf.capacity() < done + expect) buf.reserve(std::min(body, std::max(done + expect, 2 * buf.capacity())));
+    buf.resize(done + expect);
     inflateReset(&s.z);
     if (done > 0) {
       size_t dict = std::min<size_t>(done, 32768);
@@ -651,10 +748,10 @@ bool read_memory(const void* raw, size_t size, const std::string& name, Model& m
     }
     if (m.encoding == Encoding::Text || m.encoding == Encoding::TextZip) {
       TextLexer lx(reinterpret_cast<const char*>(body), body_size, 16);
-      Parser<TextLexer>(lx, m, limits).parse_file();
+      Parser<TextLexer>(lx, m, limits, body_size).parse_file();
     } else {
       BinaryLexer lx(body, body_size, m.float_bits, 16, zipped);
-      Parser<BinaryLexer>(lx, m, limits).parse_file();
+      Parser<BinaryLexer>(lx, m, limits, body_size).parse_file();
     }
   } catch (const ParseError& e) {
     return refuse(e.what());

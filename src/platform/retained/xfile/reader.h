@@ -15,6 +15,10 @@ namespace quarvel::xfile {
 struct Limits {
   size_t max_file_bytes = size_t{256} << 20;      // largest file read
   size_t max_inflated_bytes = size_t{256} << 20;  // largest compressed file content
+  // Memory the read model may take: at most this, and at most a small
+  // multiple of the file's (inflated) data, so that a small file cannot
+  // claim much.
+  size_t max_model_bytes = size_t{256} << 20;
   int max_depth = 64;                             // objects inside objects
 };
 
@@ -30,6 +34,14 @@ bool read_memory(const void* data, size_t size, const std::string& name, Model& 
 // plain text or binary encoding would hold it (without the header).
 bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
                   size_t max_bytes = size_t{256} << 20);
+
+// The memory a model read from `data_bytes` of (inflated) data may take:
+// eight times the data and 4 MB, at most limits.max_model_bytes. Every
+// item the reader keeps is booked against it before it is taken, and the
+// lists grow only with the items actually read, never from a count the
+// file declares; past it the file is refused ("the model would take more
+// than N MB of memory"). The reader's peak is thus the data and this.
+size_t model_budget(size_t data_bytes, const Limits& limits = {});
 
 // True when the data starts like a model file ("xof ").
 bool looks_like_model(const void* data, size_t size);
