@@ -18,6 +18,7 @@ uniform sampler2D dst;     // a copy of the surface (GL rows), for blends
 uniform ivec4 rect;        // destination x, y, w, h (row 0 = top)
 uniform int height;        // of the surface
 uniform ivec2 src_size;
+uniform int stretched;     // src_size differs from the rectangle's
 uniform int opacity;       // 1..255
 uniform int keyed;
 uniform uvec3 key;
@@ -27,8 +28,11 @@ out vec4 colour;
 uvec3 bytes(vec4 c) { return uvec3(c.rgb * 255.0 + 0.5); }
 void main() {
   ivec2 g = ivec2(gl_FragCoord.xy);
-  int sx = (g.x - rect.x) * src_size.x / rect.z;
-  int sy = (height - 1 - g.y - rect.y) * src_size.y / rect.w;
+  int sx = g.x - rect.x, sy = height - 1 - g.y - rect.y;
+  if (stretched != 0) {  // integer division is slow on llvmpipe: only when needed
+    sx = sx * src_size.x / rect.z;
+    sy = sy * src_size.y / rect.w;
+  }
   vec4 t = texelFetch(src, ivec2(sx, sy), 0);
   if (mask != 0) {
     if (t.r < 0.5) discard;
@@ -57,6 +61,7 @@ BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), he
   u_rect_ = loc("rect");
   u_height_ = loc("height");
   u_src_size_ = loc("src_size");
+  u_stretched_ = loc("stretched");
   u_opacity_ = loc("opacity");
   u_keyed_ = loc("keyed");
   u_key_ = loc("key");
@@ -162,6 +167,7 @@ void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_
   glBindTexture(GL_TEXTURE_2D, src_tex);
   glUniform4i(u_rect_, dest.x, dest.y, dest.w, dest.h);
   glUniform2i(u_src_size_, src_w, src_h);
+  glUniform1i(u_stretched_, src_w != dest.w || src_h != dest.h ? 1 : 0);
   glUniform1i(u_opacity_, std::min(opacity, 255));
   glUniform1i(u_keyed_, transparent ? 1 : 0);
   glUniform3ui(u_key_, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);

@@ -77,7 +77,7 @@ class BackSurface {
   GLuint program_ = 0, vao_ = 0;
   GLuint dst_copy_ = 0;  // a copy of the blended area, read by the blend
   GLuint mask_tex_ = 0;
-  GLint u_rect_ = -1, u_height_ = -1, u_src_size_ = -1, u_opacity_ = -1, u_keyed_ = -1, u_key_ = -1,
+  GLint u_rect_ = -1, u_height_ = -1, u_src_size_ = -1, u_stretched_ = -1, u_opacity_ = -1, u_keyed_ = -1, u_key_ = -1,
         u_mask_ = -1, u_ink_ = -1;
   std::unordered_map<uint64_t, CachedPicture> pictures_;
   uint64_t texture_uploads_ = 0;

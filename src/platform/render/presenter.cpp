@@ -10,38 +10,41 @@
 namespace quarvel::render {
 namespace {
 
-// One triangle over the viewport. The fragment shader fetches
-// texels by integer coordinates, so at whole multiples of the picture size
-// the pass is exact; between them it filters as if the picture had first
-// been enlarged by the largest whole multiple by copying pixels, so pixels
-// keep one size across the picture. The ramp applies to each texel first.
+// One triangle over the viewport, one filtered fetch a pixel. At whole
+// multiples of the picture size the fetch lands on texel centres, so the
+// pass is exact; between them it filters as if the picture had first been
+// enlarged by the largest whole multiple by copying pixels, so pixels keep
+// one size across the picture (the sample point is put where the filter
+// mixes only the two texels that enlarged picture would mix). The ramp is
+// looked up on the fetched colour. Everything is in floats: llvmpipe has no
+// vector integer division.
 const char* kFragment = R"(#version 330 core
-uniform sampler2D pic;     // the presented picture, GL rows
+uniform sampler2D pic;     // the presented picture, GL rows, linear filter
 uniform usampler2D lut;    // 256 x 1: the 8-bit red, green and blue levels
 uniform int gamma;
-uniform ivec4 dest;        // where the picture goes: x, y, w, h
-uniform int k;             // whole multiple of the picture within dest
+uniform vec4 dest;         // where the picture goes: x, y, w, h
+uniform float k;           // whole multiple of the picture within dest
+uniform int exact;         // dest is exactly k times the picture
 out vec4 colour;
-vec3 texel(ivec2 p) {
-  vec4 c = texelFetch(pic, p, 0);
-  if (gamma == 0) return c.rgb;
-  ivec3 i = ivec3(c.rgb * 255.0 + 0.5);
-  return vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
-              texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0;
-}
 void main() {
-  ivec2 size = textureSize(pic, 0);
-  ivec2 f = ivec2(gl_FragCoord.xy) - dest.xy;
-  if (dest.z == k * size.x && dest.w == k * size.y) {
-    colour = vec4(texel(f / k), 1.0);
-    return;
+  vec2 size = vec2(textureSize(pic, 0));
+  vec2 f = gl_FragCoord.xy - dest.xy;
+  vec2 p;
+  if (exact != 0) {
+    p = floor(f / k) + 0.5;
+  } else {
+    vec2 q = f * (k * size) / dest.zw - 0.5;
+    vec2 i0 = floor(q);
+    vec2 hi = k * size - 1.0;
+    vec2 a = floor(clamp(i0, vec2(0.0), hi) / k), b = floor(clamp(i0 + 1.0, vec2(0.0), hi) / k);
+    p = a + 0.5 + (b - a) * (q - i0);
   }
-  vec2 q = (vec2(f) + 0.5) * vec2(k * size) / vec2(dest.zw) - 0.5;
-  ivec2 i0 = ivec2(floor(q));
-  vec2 t = q - vec2(i0);
-  ivec2 hi = k * size - 1;
-  ivec2 a = clamp(i0, ivec2(0), hi) / k, b = clamp(i0 + 1, ivec2(0), hi) / k;
-  vec3 c = mix(mix(texel(a), texel(ivec2(b.x, a.y)), t.x), mix(texel(ivec2(a.x, b.y)), texel(b), t.x), t.y);
+  vec3 c = texture(pic, p / size).rgb;
+  if (gamma != 0) {
+    ivec3 i = ivec3(c * 255.0 + 0.5);
+    c = vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
+             texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0;
+  }
   colour = vec4(c, 1.0);
 }
 )";
@@ -71,11 +74,14 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
   glUniform1i(glGetUniformLocation(program_, "lut"), 1);
   u_dest_ = glGetUniformLocation(program_, "dest");
   u_k_ = glGetUniformLocation(program_, "k");
+  u_exact_ = glGetUniformLocation(program_, "exact");
   u_gamma_ = glGetUniformLocation(program_, "gamma");
   glGenVertexArrays(1, &vao_);
 
   lut_tex_ = make_texture(GL_RGBA8UI, 256, 1, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, GL_NEAREST);
-  shown_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
+  shown_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   out_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
   GLuint* fbos[] = {&shown_fbo_, &out_fbo_};
   GLuint texs[] = {shown_tex_, out_tex_};
@@ -98,10 +104,10 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
 }
 
 Presenter::~Presenter() {
-  GLuint fbos[] = {shown_fbo_, out_fbo_};
-  glDeleteFramebuffers(2, fbos);
-  GLuint tex[] = {lut_tex_, shown_tex_, out_tex_};
-  glDeleteTextures(3, tex);
+  GLuint fbos[] = {shown_fbo_, out_fbo_, scaled_fbo_};
+  glDeleteFramebuffers(3, fbos);
+  GLuint tex[] = {lut_tex_, shown_tex_, out_tex_, scaled_tex_};
+  glDeleteTextures(4, tex);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
 }
@@ -167,8 +173,10 @@ void Presenter::draw_scaled(Rect r) const {
   glDisable(GL_BLEND);
   glDisable(GL_CULL_FACE);
   glUseProgram(program_);
-  glUniform4i(u_dest_, r.x, r.y, r.w, r.h);
-  glUniform1i(u_k_, k);
+  glUniform4f(u_dest_, static_cast<float>(r.x), static_cast<float>(r.y), static_cast<float>(r.w),
+              static_cast<float>(r.h));
+  glUniform1f(u_k_, static_cast<float>(k));
+  glUniform1i(u_exact_, r.w == k * width_ && r.h == k * height_ ? 1 : 0);
   glUniform1i(u_gamma_, identity_ ? 0 : 1);
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, lut_tex_);
@@ -187,35 +195,71 @@ void Presenter::blit_to(GLuint target, int w, int h) {
   if (r.w <= 0 || r.h <= 0) {
     glDisable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return;
+  }
+  // Only the bars: left, right, below and above the picture.
+  const Rect bars[] = {{0, 0, r.x, h},
+                       {r.x + r.w, 0, w - (r.x + r.w), h},
+                       {r.x, 0, r.w, r.y},
+                       {r.x, r.y + r.h, r.w, h - (r.y + r.h)}};
+  glEnable(GL_SCISSOR_TEST);
+  for (const Rect& b : bars) {
+    if (b.w <= 0 || b.h <= 0) continue;
+    glScissor(b.x, b.y, b.w, b.h);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glDisable(GL_SCISSOR_TEST);
+  // The ramp at the picture's own size, then plain copies, which llvmpipe
+  // runs on its fast path (a shader of our own at the window's size costs
+  // several times more there).
+  const GLuint source = after_ramp();
+  const int k = std::max(1, std::min(r.w / width_, r.h / height_));
+  const bool exact = r.w == k * width_ && r.h == k * height_;
+  if (!exact && k > 1) ensure_scaled(k);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+  if (exact) {
+    glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
   } else {
-    // Only the bars: left, right, below and above the picture.
-    const Rect bars[] = {{0, 0, r.x, h},
-                         {r.x + r.w, 0, w - (r.x + r.w), h},
-                         {r.x, 0, r.w, r.y},
-                         {r.x, r.y + r.h, r.w, h - (r.y + r.h)}};
-    glEnable(GL_SCISSOR_TEST);
-    for (const Rect& b : bars) {
-      if (b.w <= 0 || b.h <= 0) continue;
-      glScissor(b.x, b.y, b.w, b.h);
-      glClear(GL_COLOR_BUFFER_BIT);
+    // Whole multiples of a pixel by copying, the rest by filtering, so
+    // pixels keep one size across the picture.
+    GLuint filtered = source;
+    if (k > 1) {
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled_fbo_);
+      glBlitFramebuffer(0, 0, width_, height_, 0, 0, k * width_, k * height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+      filtered = scaled_fbo_;
     }
-    glDisable(GL_SCISSOR_TEST);
-    draw_scaled(r);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, filtered);
+    glBlitFramebuffer(0, 0, k * width_, k * height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
+                      GL_LINEAR);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+GLuint Presenter::after_ramp() const {
+  if (identity_) return shown_fbo_;
+  glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
+  glDisable(GL_SCISSOR_TEST);
+  draw_scaled({0, 0, width_, height_});
+  return out_fbo_;
+}
+
+void Presenter::ensure_scaled(int k) {
+  if (scaled_k_ == k) return;
+  glDeleteTextures(1, &scaled_tex_);
+  scaled_tex_ = make_texture(GL_RGBA8, k * width_, k * height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
+  if (!scaled_fbo_) glGenFramebuffers(1, &scaled_fbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, scaled_fbo_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scaled_tex_, 0);
+  scaled_k_ = k;
 }
 
 Picture Presenter::read_presented() const {
   Picture out(width_, height_);
   std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
-  GLuint source = shown_fbo_;
-  if (!identity_) {
-    glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
-    glDisable(GL_SCISSOR_TEST);
-    draw_scaled({0, 0, width_, height_});
-    source = out_fbo_;
-  }
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, after_ramp());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
