@@ -10,42 +10,17 @@
 namespace quarvel::render {
 namespace {
 
-// One triangle over the viewport, one filtered fetch a pixel. At whole
-// multiples of the picture size the fetch lands on texel centres, so the
-// pass is exact; between them it filters as if the picture had first been
-// enlarged by the largest whole multiple by copying pixels, so pixels keep
-// one size across the picture (the sample point is put where the filter
-// mixes only the two texels that enlarged picture would mix). The ramp is
-// looked up on the fetched colour. Everything is in floats: llvmpipe has no
-// vector integer division.
+// The ramp pass, at the picture's own size: one triangle over it, texels
+// fetched by integer coordinates, so the pass is exact (the output k / 255
+// is stored back as k).
 const char* kFragment = R"(#version 330 core
-uniform sampler2D pic;     // the presented picture, GL rows, linear filter
+uniform sampler2D pic;     // the presented picture
 uniform usampler2D lut;    // 256 x 1: the 8-bit red, green and blue levels
-uniform int gamma;
-uniform vec4 dest;         // where the picture goes: x, y, w, h
-uniform float k;           // whole multiple of the picture within dest
-uniform int exact;         // dest is exactly k times the picture
 out vec4 colour;
 void main() {
-  vec2 size = vec2(textureSize(pic, 0));
-  vec2 f = gl_FragCoord.xy - dest.xy;
-  vec2 p;
-  if (exact != 0) {
-    p = floor(f / k) + 0.5;
-  } else {
-    vec2 q = f * (k * size) / dest.zw - 0.5;
-    vec2 i0 = floor(q);
-    vec2 hi = k * size - 1.0;
-    vec2 a = floor(clamp(i0, vec2(0.0), hi) / k), b = floor(clamp(i0 + 1.0, vec2(0.0), hi) / k);
-    p = a + 0.5 + (b - a) * (q - i0);
-  }
-  vec3 c = texture(pic, p / size).rgb;
-  if (gamma != 0) {
-    ivec3 i = ivec3(c * 255.0 + 0.5);
-    c = vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
-             texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0;
-  }
-  colour = vec4(c, 1.0);
+  ivec3 i = ivec3(texelFetch(pic, ivec2(gl_FragCoord.xy), 0).rgb * 255.0 + 0.5);
+  colour = vec4(vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
+                     texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0, 1.0);
 }
 )";
 
@@ -72,16 +47,10 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
   glUseProgram(program_);
   glUniform1i(glGetUniformLocation(program_, "pic"), 0);
   glUniform1i(glGetUniformLocation(program_, "lut"), 1);
-  u_dest_ = glGetUniformLocation(program_, "dest");
-  u_k_ = glGetUniformLocation(program_, "k");
-  u_exact_ = glGetUniformLocation(program_, "exact");
-  u_gamma_ = glGetUniformLocation(program_, "gamma");
   glGenVertexArrays(1, &vao_);
 
   lut_tex_ = make_texture(GL_RGBA8UI, 256, 1, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, GL_NEAREST);
-  shown_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  shown_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
   out_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
   GLuint* fbos[] = {&shown_fbo_, &out_fbo_};
   GLuint texs[] = {shown_tex_, out_tex_};
@@ -166,27 +135,6 @@ void Presenter::present(GLuint back, const GammaRamp& ramp, int dx, int dy) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void Presenter::draw_scaled(Rect r) const {
-  const int k = std::max(1, std::min(r.w / width_, r.h / height_));
-  glViewport(r.x, r.y, r.w, r.h);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_CULL_FACE);
-  glUseProgram(program_);
-  glUniform4f(u_dest_, static_cast<float>(r.x), static_cast<float>(r.y), static_cast<float>(r.w),
-              static_cast<float>(r.h));
-  glUniform1f(u_k_, static_cast<float>(k));
-  glUniform1i(u_exact_, r.w == k * width_ && r.h == k * height_ ? 1 : 0);
-  glUniform1i(u_gamma_, identity_ ? 0 : 1);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, lut_tex_);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, shown_tex_);
-  glBindVertexArray(vao_);
-  glDrawArrays(GL_TRIANGLES, 0, 3);
-  glBindVertexArray(0);
-}
-
 void Presenter::blit_to(GLuint target, int w, int h) {
   if (w <= 0 || h <= 0) return;
   const Rect r = letterbox(w, h, width_, height_);
@@ -242,7 +190,18 @@ GLuint Presenter::after_ramp() const {
   if (identity_) return shown_fbo_;
   glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
   glDisable(GL_SCISSOR_TEST);
-  draw_scaled({0, 0, width_, height_});
+  glViewport(0, 0, width_, height_);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glUseProgram(program_);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, lut_tex_);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, shown_tex_);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
   return out_fbo_;
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 // Presentation: at each flip the back surface is copied (on the GPU, shifted
-// when a scroll was asked for) into the presented picture; the window then
-// gets it in one draw that scales it into the
-// largest 4:3 rectangle and applies the gamma ramp, with only the black
-// bars cleared around it. The
-// presented picture comes back to the CPU only when read_presented is
-// called (screenshots, video, tests). An identity ramp skips the look-up.
-// Needs a current OpenGL 3.3 core context; the window and headless back ends
-// share it.
+// when a scroll was asked for) into the presented picture. The window gets
+// it through the gamma ramp (a pass at the picture's size, skipped for an
+// identity ramp) and scaled into the largest 4:3 rectangle by plain copies,
+// with only the black bars cleared around it. The presented picture comes
+// back to the CPU only when read_presented is called (screenshots, video,
+// tests). Needs a current OpenGL 3.3 core context; the window and headless
+// back ends share it.
 #include <cstdint>
 
 #include "platform/common/picture.h"
@@ -52,8 +51,6 @@ class Presenter {
 
  private:
   void set_ramp(const GammaRamp& ramp);
-  // One pass: the presented picture through the ramp, scaled into `dest`.
-  void draw_scaled(Rect dest) const;
   // The framebuffer holding the presented picture after the ramp (the
   // presented picture itself when the ramp is the identity).
   GLuint after_ramp() const;
@@ -64,7 +61,6 @@ class Presenter {
 
   int width_, height_;
   GLuint program_ = 0, vao_ = 0;
-  GLint u_dest_ = -1, u_k_ = -1, u_exact_ = -1, u_gamma_ = -1;
   GLuint lut_tex_ = 0;
   GLuint shown_tex_ = 0, shown_fbo_ = 0;  // the presented picture, before the ramp
   GLuint out_tex_ = 0, out_fbo_ = 0;      // after the ramp, for reading
