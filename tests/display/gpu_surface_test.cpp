@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "platform/display/display.h"
 #include "platform/display/egl_context.h"
@@ -150,4 +151,39 @@ TEST(GpuPresenter, AnIdentityRampSkipsTheLookUp) {
   presenter.present(back, dark);
   EXPECT_FALSE(presenter.identity());
   EXPECT_EQ(presenter.read_presented().at(3, 3), 0xFF202080u);
+}
+
+TEST(GpuPresenter, TheWindowGetsThePictureThroughTheRampWithBlackBars) {
+  EglHeadlessContext ctx;
+  render::Presenter presenter;
+  Picture back(640, 480, 0xFF204080u);
+  back.at(0, 0) = 0xFFFFFFFFu;
+  render::GammaRamp dark = render::GammaRamp::identity();
+  for (auto& v : dark.green) v = static_cast<uint16_t>(v / 2);
+  presenter.present(back, dark);
+  // A window twice the picture's size plus bars above and below.
+  const int w = 1280, h = 1000;
+  GLuint tex = 0, fbo = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+  glClearColor(1, 0, 0, 1);  // what was there before: the bars must be cleared
+  glClear(GL_COLOR_BUFFER_BIT);
+  presenter.blit_to(fbo, w, h);
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, px.data());
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteTextures(1, &tex);
+  auto at = [&](int x, int y) { return px[static_cast<size_t>(h - 1 - y) * w + x]; };  // y down
+  EXPECT_EQ(at(640, 10), 0xFF000000u);    // bar above
+  EXPECT_EQ(at(640, 990), 0xFF000000u);   // bar below
+  EXPECT_EQ(at(0, 20), 0xFFFF7FFFu);      // the white corner pixel, green halved, as a 2 x 2 block
+  EXPECT_EQ(at(1, 21), 0xFFFF7FFFu);
+  EXPECT_EQ(at(2, 20), 0xFF202080u);
+  EXPECT_EQ(at(640, 500), 0xFF202080u);
 }
