@@ -153,11 +153,13 @@ GLuint BackSurface::picture_texture(const Picture& src, uint64_t key, uint32_t r
 
 void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
                           uint32_t key_argb, bool mask, uint32_t ink) {
+  // Unit 1 always holds the copy, so the program never samples a texture
+  // of another kind left there by other passes.
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, dst_copy_);
   if (opacity < 255 && !mask) {
     // The blend reads what is under it: copy that area first.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-    glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, dst_copy_);
     const int gy = height_ - (c.y + c.h);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, c.x, gy, c.x, gy, c.w, c.h);
   }
