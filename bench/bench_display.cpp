@@ -1,35 +1,141 @@
-// The fixed cost of one frame on the present path, headless on llvmpipe:
-// a whole-surface fill, the gamma pass and the presentation; and the cost
-// of a PNG screenshot of the presented picture.
+// What a frame of the show costs through the display control, headless on
+// llvmpipe, each frame finished on the GPU (glFinish, as a window's swap
+// would): the empty show frame (viewport clear, render of an empty scene,
+// flip), the built-in test scene at about 5,000 and 20,000 triangles with
+// a gamma ramp on, and a PNG screenshot. Processor time is the whole
+// process's (llvmpipe's threads included); p50 and p99 are per-frame wall
+// times.
+//
+// With QUARVEL_BENCH_WINDOW=1 and an X server (e.g. Xvfb at 1920 x 1080),
+// the empty frame is also measured in a full-screen window.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "../tools/capture/test_scene.h"
 #include "platform/common/png_write.h"
 #include "platform/display/display.h"
 #include "platform/render/gl.h"
 
+#include "../tools/capture/test_scene.cpp"
+
 using namespace quarvel;
 
-static void PresentPath(benchmark::State& state) {
-  display::DisplayControl d(display::make_headless_backend());
-  d.initialize();
+namespace {
+
+// Per-frame wall times, reported as p50 and p99 in milliseconds.
+class FrameTimes {
+ public:
+  template <class F>
+  void time(F&& frame) {
+    const auto t0 = std::chrono::steady_clock::now();
+    frame();
+    times_.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  void report(benchmark::State& state) {
+    if (times_.empty()) return;
+    std::sort(times_.begin(), times_.end());
+    auto at = [&](double q) { return times_[std::min(times_.size() - 1, static_cast<size_t>(q * times_.size()))]; };
+    state.counters["p50_ms"] = at(0.50);
+    state.counters["p99_ms"] = at(0.99);
+  }
+
+ private:
+  std::vector<double> times_;
+};
+
+render::GammaRamp dimmed_ramp() {
   render::GammaRamp ramp = render::GammaRamp::identity();
   for (auto& v : ramp.green) v = static_cast<uint16_t>(v / 2);
-  d.set_gamma(ramp);
-  uint32_t colour = 0;
-  for (auto _ : state) {
-    d.fill(colour++);
-    d.flip();
-    glFinish();  // count the GPU work, not just its queuing
-  }
+  return ramp;
 }
-BENCHMARK(PresentPath)->Unit(benchmark::kMillisecond);
 
-static void Screenshot(benchmark::State& state) {
+// llvmpipe compiles its shader variants on first use: frames before the
+// measured ones, so that is not counted.
+constexpr int kWarmUpFrames = 20;
+
+void empty_frames(benchmark::State& state, display::DisplayControl& d) {
+  for (int i = 0; i < kWarmUpFrames; ++i) {
+    d.render();
+    d.flip();
+  }
+  glFinish();
+  FrameTimes times;
+  for (auto _ : state) {
+    times.time([&] {
+      d.render();
+      d.flip();
+      glFinish();
+    });
+  }
+  times.report(state);
+}
+
+void BM_EmptyShowFrame(benchmark::State& state) {
   display::DisplayControl d(display::make_headless_backend());
   d.initialize();
+  empty_frames(state, d);
+}
+BENCHMARK(BM_EmptyShowFrame)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+// A fixed number of frames, for timing the whole process from outside.
+BENCHMARK(BM_EmptyShowFrame)->Iterations(300)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_EmptyShowFrameWindow(benchmark::State& state) {
+  const char* on = std::getenv("QUARVEL_BENCH_WINDOW");
+  if (!on || std::string(on) != "1" || !std::getenv("DISPLAY")) {
+    state.SkipWithError("set QUARVEL_BENCH_WINDOW=1 with an X server to measure the window");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  display::DisplayControl d(display::make_window_backend("bench"));
+  d.full_screen = true;
+  d.initialize();
+  empty_frames(state, d);
+}
+BENCHMARK(BM_EmptyShowFrameWindow)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The test scene through the display control: pose, render, flip through a
+// gamma ramp.
+void BM_TestSceneWithGamma(benchmark::State& state) {
+  display::DisplayControl d(display::make_headless_backend());
+  d.initialize();
+  d.device->set_texture_quality(rm::TextureQuality::Linear);
+  d.set_gamma(dimmed_ramp());
+  auto ts = capture::build_test_scene(d.root, d.scene, d.camera, static_cast<int>(state.range(0)));
+  float t = 0;
+  for (int i = 0; i < kWarmUpFrames; ++i) {
+    ts.set_time(t++);
+    d.render();
+    d.flip();
+  }
+  glFinish();
+  FrameTimes times;
+  for (auto _ : state) {
+    times.time([&] {
+      ts.set_time(t);
+      d.scene->move(1.0f);
+      d.render();
+      d.flip();
+      glFinish();
+    });
+    t += 1;
+  }
+  times.report(state);
+  state.counters["triangles"] = static_cast<double>(ts.triangles);
+}
+BENCHMARK(BM_TestSceneWithGamma)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_TestSceneWithGamma)->Arg(2)->Iterations(100)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_Screenshot(benchmark::State& state) {
+  display::DisplayControl d(display::make_headless_backend());
+  d.initialize();
+  d.set_gamma(dimmed_ramp());
   d.fill(0x1234);
   d.fill_rect(100, 100, 200, 100, 0xF800);
   d.flip();
@@ -40,6 +146,8 @@ static void Screenshot(benchmark::State& state) {
   }
   std::remove(path.c_str());
 }
-BENCHMARK(Screenshot)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Screenshot)->Unit(benchmark::kMillisecond);
+
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -154,10 +154,23 @@ TEST_F(SceneRendererTest, GeometryIsUploadedOnceAndAgainWhenItChanges) {
   frame();
   EXPECT_EQ(renderer->stats().geometry_uploads, 1u);
   EXPECT_EQ(px(160, 120), 0xFF0000u);
+  // A new colour for the whole mesh updates only the colours.
   sq->set_color(0xFF00FF00);
   frame();
-  EXPECT_EQ(renderer->stats().geometry_uploads, 2u);
+  EXPECT_EQ(renderer->stats().geometry_uploads, 1u);
+  EXPECT_EQ(renderer->stats().look_uploads, 1u);
   EXPECT_EQ(px(160, 120), 0x00FF00u);
+  // Texture coordinates too; the same coordinates again change nothing.
+  sq->set_texture_coordinates(0, 0.5f, 0.5f);
+  frame();
+  sq->set_texture_coordinates(0, 0.5f, 0.5f);
+  frame();
+  EXPECT_EQ(renderer->stats().geometry_uploads, 1u);
+  EXPECT_EQ(renderer->stats().look_uploads, 2u);
+  // A new face is new geometry.
+  sq->add_face({0, 1, 2});
+  frame();
+  EXPECT_EQ(renderer->stats().geometry_uploads, 2u);
 }
 
 TEST_F(SceneRendererTest, BlendedFaceMixesWithWhatIsBehind) {

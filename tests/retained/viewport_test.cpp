@@ -146,7 +146,7 @@ TEST(Viewport, FrameAsVisualIsDrawnAgainWhereItIsAVisual) {
   part->add_visual(square(w.root, 0));
   part->set_position(w.scene.get(), {0, 0, 50});
   auto elsewhere = w.root.create_frame(w.scene);
-  elsewhere->set_position(w.scene.get(), {100, 0, 0});
+  elsewhere->set_position(w.scene.get(), {10, 0, 0});
   elsewhere->add_visual(group);
   w.scene->add_visual(group);  // as the show does with its scene roots
   w.viewport->render(*w.scene);
@@ -154,11 +154,39 @@ TEST(Viewport, FrameAsVisualIsDrawnAgainWhereItIsAVisual) {
   ASSERT_EQ(l.items.size(), 3u);
   EXPECT_EQ(l.items[0].world.origin(), (Vec3{0, 0, 50}));    // the scene's visual
   EXPECT_EQ(l.items[1].world.origin(), (Vec3{0, 0, 50}));    // as a child
-  EXPECT_EQ(l.items[2].world.origin(), (Vec3{100, 0, 50}));  // under `elsewhere`
+  EXPECT_EQ(l.items[2].world.origin(), (Vec3{10, 0, 50}));  // under `elsewhere`
   // Detached, the group is still drawn as a visual.
   w.scene->delete_child(group.get());
   w.viewport->render(*w.scene);
   EXPECT_EQ(w.backend->lists[1].items.size(), 2u);
+}
+
+TEST(Viewport, VisualsWhollyOutsideTheViewAreLeftOut) {
+  World w;
+  w.viewport->set_back(100);
+  auto at = [&](Vec3 p) {
+    auto f = w.root.create_frame(w.scene);
+    f->set_position(w.scene.get(), p);
+    f->add_visual(square(w.root, 0));
+    return f;
+  };
+  at({0, 0, 50});    // in view
+  at({0, 0, -20});   // behind the camera
+  at({0, 0, 150});   // beyond the back plane
+  at({200, 0, 50});  // right of the view
+  at({0, -90, 50});  // below it
+  at({25.5f, 0, 50});  // straddles the right edge (visible to x = 25): kept
+  w.viewport->render(*w.scene);
+  const RenderList& l = w.backend->lists[0];
+  ASSERT_EQ(l.items.size(), 2u);
+  EXPECT_EQ(l.culled, 4u);
+  EXPECT_EQ(l.items[0].world.origin(), (Vec3{0, 0, 50}));
+  // Bounds follow the frames each frame: turned round, the camera sees
+  // only what was behind it.
+  w.camera->set_orientation(w.scene.get(), {0, 0, -1}, {0, 1, 0});
+  w.viewport->render(*w.scene);
+  ASSERT_EQ(w.backend->lists[1].items.size(), 1u);
+  EXPECT_EQ(w.backend->lists[1].items[0].world.origin(), (Vec3{0, 0, -20}));
 }
 
 TEST(Viewport, BlendedItemsAreOrderedBackToFront) {

@@ -52,6 +52,28 @@ TEST(Wrap, ApplyChangesTheMeshRevision) {
   EXPECT_NE(mesh->revision(), rev);
 }
 
+TEST(Wrap, ReappliedEveryTickUpdatesOnlyTheCoordinates) {
+  Root root;
+  auto mesh = ground(root)->create_mesh();
+  mesh->triangles();
+  const uint32_t builds = mesh->triangle_builds(), shape = mesh->shape_revision();
+  for (int tick = 0; tick < 3; ++tick) {
+    // A new wrap every tick, as the show does, moving the coordinates.
+    root.create_wrap(WrapType::Flat, nullptr, {}, {0, 1, 0}, {0, 1, 0}, 0.1f * tick, 0, 1, 1)->apply(*mesh);
+    const TriangleBuffer& tb = mesh->triangles();
+    ASSERT_FALSE(tb.vertices.empty());
+    const uint32_t v = tb.source[0];
+    EXPECT_FLOAT_EQ(tb.vertices[0].uv[0], mesh->uvs()[v].x);
+    EXPECT_FLOAT_EQ(tb.vertices[0].uv[1], mesh->uvs()[v].y);
+  }
+  EXPECT_EQ(mesh->triangle_builds(), builds);
+  EXPECT_EQ(mesh->shape_revision(), shape);
+  // The same wrap again changes nothing at all.
+  const uint32_t rev = mesh->revision();
+  root.create_wrap(WrapType::Flat, nullptr, {}, {0, 1, 0}, {0, 1, 0}, 0.2f, 0, 1, 1)->apply(*mesh);
+  EXPECT_EQ(mesh->revision(), rev);
+}
+
 TEST(Wrap, ChromeFollowsNormalsSeenFromReference) {
   Root root;
   auto scene = root.create_frame();

@@ -20,9 +20,12 @@ void DisplayControl::initialize() {
   try {
     backend_->open(full_screen);
     presenter_ = std::make_unique<render::Presenter>(kWidth, kHeight);
-    renderer_ = std::make_shared<render::SceneRenderer>(back_);
+    gpu_ = std::make_unique<render::BackSurface>(kWidth, kHeight);
+    gpu_->upload(back_);
+    renderer_ = std::make_shared<render::SceneRenderer>(*gpu_);
   } catch (const std::runtime_error& e) {
     renderer_.reset();
+    gpu_.reset();
     presenter_.reset();
     backend_->close();
     if (dynamic_cast<const DisplayError*>(&e)) throw;
@@ -51,27 +54,67 @@ void DisplayControl::finalize() {
   if (camera && scene) scene->delete_child(camera.get());
   camera.reset();
   renderer_.reset();
+  back_ = gpu_->read();
+  gpu_.reset();
   presenter_.reset();
   backend_->close();
 }
 
 void DisplayControl::fill_rect(int left, int top, int width, int height, uint32_t raw) {
-  render::fill_rect(back_, {left, top, width, height}, raw);
+  if (gpu_) {
+    backend_->make_current();
+    gpu_->fill_rect({left, top, width, height}, render::device_colour_to_argb(raw));
+  } else {
+    render::fill_rect(back_, {left, top, width, height}, raw);
+  }
 }
 
-void DisplayControl::fill(uint32_t raw) { render::fill(back_, raw); }
+void DisplayControl::fill(uint32_t raw) { fill_rect(0, 0, kWidth, kHeight, raw); }
+
+const ImageItem* DisplayControl::image(int index) {
+  const ImageList* list = image_list;  // read only: drawing changes no picture
+  const ImageItem* it = list ? list->item(index) : nullptr;
+  if (it && gpu_) backend_->make_current();
+  return it;
+}
 
 void DisplayControl::draw(int index, int x, int y) {
-  const ImageItem* it = image_list ? image_list->item(index) : nullptr;
+  const ImageItem* it = image(index);
   if (!it) return;
-  render::copy_picture(back_, it->picture, x, y, it->transparent, render::bgr_to_argb(it->transparent_colour));
+  const uint32_t key = render::bgr_to_argb(it->transparent_colour);
+  if (gpu_) {
+    gpu_->copy_picture(it->picture, it->id, it->revision, x, y, it->transparent, key);
+  } else {
+    render::copy_picture(back_, it->picture, x, y, it->transparent, key);
+  }
 }
 
 void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
-  const ImageItem* it = image_list ? image_list->item(index) : nullptr;
+  const ImageItem* it = image(index);
   if (!it) return;
-  render::blend_stretched(back_, it->picture, r, opacity, it->transparent,
-                          render::bgr_to_argb(it->transparent_colour));
+  const uint32_t key = render::bgr_to_argb(it->transparent_colour);
+  if (gpu_) {
+    gpu_->blend_stretched(it->picture, it->id, it->revision, r, opacity, it->transparent, key);
+  } else {
+    render::blend_stretched(back_, it->picture, r, opacity, it->transparent, key);
+  }
+}
+
+void DisplayControl::text_out(int x, int y, std::string_view latin1) {
+  if (!gpu_) {
+    canvas_.text_out(back_, x, y, latin1);
+    return;
+  }
+  backend_->make_current();
+  const TextMask m = canvas_.layout(x, y, latin1);
+  if (m.fill_background) gpu_->fill_rect(m.background, m.background_argb);
+  gpu_->draw_mask(m.ink, m.box, m.ink_argb);
+}
+
+Picture DisplayControl::read_surface() const {
+  if (!gpu_) return back_;
+  backend_->make_current();
+  return gpu_->read();
 }
 
 void DisplayControl::render() {
@@ -85,7 +128,8 @@ void DisplayControl::render() {
 void DisplayControl::flip() {
   if (!initialized_ || !presenter_) return;
   backend_->make_current();
-  presenter_->present(back_, gamma_);
+  presenter_->present(gpu_->framebuffer(), gamma_, scroll_dx_, scroll_dy_);
+  scroll_dx_ = scroll_dy_ = 0;
   backend_->show(*presenter_);
   ++flips_;
 }

@@ -4,7 +4,10 @@
 //
 // The back surface lives across ticks: only fills, the 3D render (inside the
 // viewport rectangle) and 2D drawing change it; flip presents it through the
-// gamma ramp and leaves it as it is.
+// gamma ramp and leaves it as it is. While initialised it lives on the GPU
+// and every drawing call is a GL draw into it; its pixels come back to the
+// CPU only when read (read_surface, screenshot). Between finalise and the
+// next initialise it is kept in memory.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -16,6 +19,7 @@
 #include "platform/display/backend.h"
 #include "platform/display/image_list.h"
 #include "platform/display/text_canvas.h"
+#include "platform/render/back_surface.h"
 #include "platform/render/gamma.h"
 #include "platform/render/surface2d.h"
 #include "platform/retained/root.h"
@@ -66,8 +70,9 @@ class DisplayControl {
 
   // Back-surface drawing. Colours are raw device colours (RGB565 in the low
   // 16 bits).
-  Picture& surface() { return back_; }
-  const Picture& surface() const { return back_; }
+  // A copy of the back surface (read back from the GPU when initialised).
+  Picture read_surface() const;
+  Picture surface() const { return read_surface(); }
   void fill_rect(int left, int top, int width, int height, uint32_t raw);
   void fill(uint32_t raw);
   // Image-list pictures; an index outside the list draws nothing.
@@ -75,7 +80,7 @@ class DisplayControl {
   void draw_alpha(render::Rect r, int index, int opacity);
   ImageList* image_list = nullptr;
   TextCanvas& canvas() { return canvas_; }
-  void text_out(int x, int y, std::string_view latin1) { canvas_.text_out(back_, x, y, latin1); }
+  void text_out(int x, int y, std::string_view latin1);
 
   // The gamma ramp applied to every presented picture; identity at start.
   void get_gamma(render::GammaRamp& ramp) const { ramp = gamma_; }
@@ -90,6 +95,13 @@ class DisplayControl {
   void render();
   // Presents the back surface through the gamma ramp: only when initialised.
   void flip();
+  // The next flip presents the back surface shifted right by dx and down by
+  // dy pixels, the uncovered area black; the back surface itself does not
+  // move, and later flips present it unshifted.
+  void scroll_next_present(int dx, int dy) {
+    scroll_dx_ = dx;
+    scroll_dy_ = dy;
+  }
   int flips() const { return flips_; }
 
   // The last presented picture (after the gamma ramp), row 0 at the top;
@@ -99,10 +111,16 @@ class DisplayControl {
   DisplayBackend& backend() { return *backend_; }
 
  private:
+  // The image-list item at `index` (nullptr when none), the GL context made
+  // current when drawing on the GPU.
+  const ImageItem* image(int index);
+
   std::unique_ptr<DisplayBackend> backend_;
   std::unique_ptr<render::Presenter> presenter_;
   std::shared_ptr<render::SceneRenderer> renderer_;
-  Picture back_{kWidth, kHeight};
+  std::unique_ptr<render::BackSurface> gpu_;  // the back surface while initialised
+  Picture back_{kWidth, kHeight};              // ... and while not
+  int scroll_dx_ = 0, scroll_dy_ = 0;
   TextCanvas canvas_;
   render::GammaRamp gamma_ = render::GammaRamp::identity();
   std::array<uint32_t, 256> colour_table_{};

@@ -1,15 +1,20 @@
 #include "platform/display/image_list.h"
 
+#include <atomic>
 #include <unordered_set>
 
 namespace quarvel::display {
 
 void ImageList::add(Picture picture, uint32_t transparent_colour, bool transparent) {
-  items_.push_back({std::move(picture), transparent_colour, transparent});
+  static std::atomic<uint64_t> next_id{1};
+  items_.push_back({std::move(picture), transparent_colour, transparent, next_id++, 0});
 }
 
 ImageItem* ImageList::item(int index) {
-  return index >= 0 && index < count() ? &items_[static_cast<size_t>(index)] : nullptr;
+  if (index < 0 || index >= count()) return nullptr;
+  ImageItem* it = &items_[static_cast<size_t>(index)];
+  ++it->revision;
+  return it;
 }
 
 const ImageItem* ImageList::item(int index) const {

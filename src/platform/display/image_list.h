@@ -13,6 +13,10 @@ struct ImageItem {
   Picture picture;
   uint32_t transparent_colour = 0;  // 0x00BBGGRR
   bool transparent = true;
+  // Who the picture is (unique in the process) and how often it may have
+  // changed: drawing uploads it to the GPU once per revision.
+  uint64_t id = 0;
+  uint32_t revision = 0;
 };
 
 class ImageList {
@@ -21,6 +25,7 @@ class ImageList {
   int count() const { return static_cast<int>(items_.size()); }
 
   // The item at `index`, or nullptr when the index is outside 0..count-1.
+  // Asking for it writable counts as a change of its picture.
   ImageItem* item(int index);
   const ImageItem* item(int index) const;
 

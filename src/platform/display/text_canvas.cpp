@@ -3,6 +3,7 @@
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb_truetype.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -105,36 +106,69 @@ int TextCanvas::line_height() const {
   return font.ok() ? font.line_height(font_size_) : 0;
 }
 
-int TextCanvas::text_out(Picture& dst, int x, int y, std::string_view latin1) const {
+TextMask TextCanvas::layout(int x, int y, std::string_view latin1) const {
+  TextMask m;
   Font& font = Font::get();
-  if (!font.ok() || font_size_ <= 0 || font_size_ > 200) return 0;
-  const uint32_t rgb = bgr_to_rgb(font_colour_);
+  if (!font.ok() || font_size_ <= 0 || font_size_ > 200) return m;
+  m.ink_argb = 0xFF000000u | bgr_to_rgb(font_colour_);
   const int baseline = y + font.ascent(font_size_);
-  int pen = x;
-  if (!brush_clear_) {
-    int width = 0;
-    for (unsigned char c : latin1) width += font.glyph(font_size_, c).advance;
-    const uint32_t bg = 0xFF000000u | bgr_to_rgb(brush_colour_);
-    const int h = font.line_height(font_size_);
-    for (int yy = std::max(y, 0); yy < std::min(y + h, dst.height); ++yy)
-      for (int xx = std::max(x, 0); xx < std::min(x + width, dst.width); ++xx) dst.at(xx, yy) = bg;
+  // First the extent of the inked area, then the ink itself.
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0, pen = x;
+  bool any = false;
+  for (unsigned char c : latin1) {
+    const Glyph& g = font.glyph(font_size_, c);
+    if (g.w > 0) {
+      const int gx = pen + g.x0, gy = baseline + g.y0;
+      x0 = any ? std::min(x0, gx) : gx;
+      y0 = any ? std::min(y0, gy) : gy;
+      x1 = any ? std::max(x1, gx + g.w) : gx + g.w;
+      y1 = any ? std::max(y1, gy + g.h) : gy + g.h;
+      any = true;
+    }
+    pen += g.advance;
   }
+  m.advance = pen - x;
+  if (!brush_clear_) {
+    m.fill_background = true;
+    m.background = {x, y, m.advance, font.line_height(font_size_)};
+    m.background_argb = 0xFF000000u | bgr_to_rgb(brush_colour_);
+  }
+  if (!any) return m;
+  m.box = {x0, y0, x1 - x0, y1 - y0};
+  m.ink.assign(static_cast<size_t>(m.box.w) * m.box.h, 0);
+  pen = x;
   for (unsigned char c : latin1) {
     const Glyph& g = font.glyph(font_size_, c);
     for (int gy = 0; gy < g.h; ++gy) {
-      const int py = baseline + g.y0 + gy;
-      if (py < 0 || py >= dst.height) continue;
+      const int row = baseline + g.y0 + gy - y0;
       for (int gx = 0; gx < g.w; ++gx) {
-        const int px = pen + g.x0 + gx;
-        if (px < 0 || px >= dst.width) continue;
         // Crisp pixels, as on the 16-bit displays the show was made for:
         // a pixel is inked when the glyph covers at least half of it.
-        if (g.coverage[static_cast<size_t>(gy) * g.w + gx] >= 128) dst.at(px, py) = 0xFF000000u | rgb;
+        if (g.coverage[static_cast<size_t>(gy) * g.w + gx] >= 128)
+          m.ink[static_cast<size_t>(row) * m.box.w + (pen + g.x0 + gx - x0)] = 255;
       }
     }
     pen += g.advance;
   }
-  return pen - x;
+  return m;
+}
+
+int TextCanvas::text_out(Picture& dst, int x, int y, std::string_view latin1) const {
+  const TextMask m = layout(x, y, latin1);
+  if (m.fill_background) {
+    const render::Rect& b = m.background;
+    for (int yy = std::max(b.y, 0); yy < std::min(b.y + b.h, dst.height); ++yy)
+      for (int xx = std::max(b.x, 0); xx < std::min(b.x + b.w, dst.width); ++xx) dst.at(xx, yy) = m.background_argb;
+  }
+  for (int my = 0; my < m.box.h; ++my) {
+    const int py = m.box.y + my;
+    if (py < 0 || py >= dst.height) continue;
+    for (int mx = 0; mx < m.box.w; ++mx) {
+      const int px = m.box.x + mx;
+      if (px >= 0 && px < dst.width && m.ink[static_cast<size_t>(my) * m.box.w + mx]) dst.at(px, py) = m.ink_argb;
+    }
+  }
+  return m.advance;
 }
 
 }  // namespace quarvel::display

@@ -7,9 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "platform/common/picture.h"
+#include "platform/render/surface2d.h"
 
 namespace quarvel::display {
+
+// A line of text laid out for drawing: the inked pixels as a mask over
+// `box` (box.w x box.h bytes, rows top first, non-zero = ink), and the
+// background rectangle to fill first when the brush is not clear.
+struct TextMask {
+  render::Rect box;
+  std::vector<uint8_t> ink;
+  uint32_t ink_argb = 0xFF000000u;
+  bool fill_background = false;
+  render::Rect background;
+  uint32_t background_argb = 0xFF000000u;
+  int advance = 0;
+};
 
 class TextCanvas {
  public:
@@ -26,6 +42,10 @@ class TextCanvas {
   // (x, y). Returns the advance in pixels. Draws nothing when no font could
   // be loaded (a one-line message says why, once).
   int text_out(Picture& dst, int x, int y, std::string_view latin1) const;
+
+  // The same line laid out, for drawing elsewhere (the GPU back surface).
+  // Empty (zero advance) when no font could be loaded.
+  TextMask layout(int x, int y, std::string_view latin1) const;
 
   // The pixel height of a line at the current size.
   int line_height() const;

@@ -40,6 +40,23 @@ GLuint compile(GLenum kind, const char* src, std::string* error) {
 
 }  // namespace
 
+const char* const kFullViewportVertex = R"(#version 330 core
+void main() {
+  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));
+  gl_Position = vec4(p, 0.0, 1.0);
+}
+)";
+
+GLuint make_texture(GLenum internal, int w, int h, GLenum format, GLenum type, GLenum filter) {
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internal), w, h, 0, format, type, nullptr);
+  return tex;
+}
+
 GLuint compile_program(const char* vertex_src, const char* fragment_src, std::string* error) {
   GLuint vs = compile(GL_VERTEX_SHADER, vertex_src, error);
   if (!vs) return 0;

@@ -10,6 +10,15 @@ namespace quarvel::render {
 // sets `error` (with the compiler's log) on failure.
 GLuint compile_program(const char* vertex_src, const char* fragment_src, std::string* error);
 
+// A vertex shader drawing one triangle that covers the whole viewport
+// (three vertices, no attributes): for passes whose fragment shader works
+// from gl_FragCoord.
+extern const char* const kFullViewportVertex;
+
+// A new w x h texture of `internal` format, filtered by `filter`, contents
+// undefined.
+GLuint make_texture(GLenum internal, int w, int h, GLenum format, GLenum type, GLenum filter);
+
 // The current context's GL_RENDERER string ("" when there is no context).
 std::string gl_renderer();
 

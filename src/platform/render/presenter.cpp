@@ -10,43 +10,19 @@
 namespace quarvel::render {
 namespace {
 
-// A full-screen triangle; the fragment shader fetches texels by integer
-// coordinates, so the pass is exact: no filtering, no float colour maths
-// beyond the final k / 255 that the framebuffer stores back as k.
-const char* kVertex = R"(#version 330 core
-void main() {
-  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));
-  gl_Position = vec4(p, 0.0, 1.0);
-}
-)";
-
+// The ramp pass, at the picture's own size: one triangle over it, texels
+// fetched by integer coordinates, so the pass is exact (the output k / 255
+// is stored back as k).
 const char* kFragment = R"(#version 330 core
-uniform sampler2D back;     // the back surface, row 0 = top
-uniform usampler2D ramp;    // 256 x 3: red, green, blue levels
-uniform int height;
+uniform sampler2D pic;     // the presented picture
+uniform usampler2D lut;    // 256 x 1: the 8-bit red, green and blue levels
 out vec4 colour;
-uint level(int channel, float v) {
-  int i = int(v * 255.0 + 0.5);
-  uint l = texelFetch(ramp, ivec2(i, channel), 0).r;
-  return (l * 255u + 32767u) / 65535u;
-}
 void main() {
-  ivec2 p = ivec2(gl_FragCoord.xy);
-  vec3 c = texelFetch(back, ivec2(p.x, height - 1 - p.y), 0).rgb;
-  colour = vec4(float(level(0, c.r)), float(level(1, c.g)), float(level(2, c.b)), 255.0) / 255.0;
+  ivec3 i = ivec3(texelFetch(pic, ivec2(gl_FragCoord.xy), 0).rgb * 255.0 + 0.5);
+  colour = vec4(vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
+                     texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0, 1.0);
 }
 )";
-
-// A new w x h texture of `internal` format, filtered by `filter`.
-GLuint make_texture(GLenum internal, int w, int h, GLenum format, GLenum type, GLenum filter) {
-  GLuint tex = 0;
-  glGenTextures(1, &tex);
-  glBindTexture(GL_TEXTURE_2D, tex);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(filter));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(filter));
-  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internal), w, h, 0, format, type, nullptr);
-  return tex;
-}
 
 }  // namespace
 
@@ -66,96 +42,167 @@ Rect letterbox(int w, int h, int pic_w, int pic_h) {
 
 Presenter::Presenter(int width, int height) : width_(width), height_(height) {
   std::string error;
-  program_ = compile_program(kVertex, kFragment, &error);
+  program_ = compile_program(kFullViewportVertex, kFragment, &error);
   if (!program_) throw std::runtime_error("presentation shader: " + error);
   glUseProgram(program_);
-  glUniform1i(glGetUniformLocation(program_, "back"), 0);
-  glUniform1i(glGetUniformLocation(program_, "ramp"), 1);
-  glUniform1i(glGetUniformLocation(program_, "height"), height_);
+  glUniform1i(glGetUniformLocation(program_, "pic"), 0);
+  glUniform1i(glGetUniformLocation(program_, "lut"), 1);
   glGenVertexArrays(1, &vao_);
 
-  back_tex_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GL_NEAREST);
-  ramp_tex_ = make_texture(GL_R16UI, 256, 3, GL_RED_INTEGER, GL_UNSIGNED_SHORT, GL_NEAREST);
+  lut_tex_ = make_texture(GL_RGBA8UI, 256, 1, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, GL_NEAREST);
+  shown_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
   out_tex_ = make_texture(GL_RGBA8, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
-  glGenFramebuffers(1, &out_fbo_);
-  glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, out_tex_, 0);
-  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  GLuint* fbos[] = {&shown_fbo_, &out_fbo_};
+  GLuint texs[] = {shown_tex_, out_tex_};
+  for (int i = 0; i < 2; ++i) {
+    glGenFramebuffers(1, fbos[i]);
+    glBindFramebuffer(GL_FRAMEBUFFER, *fbos[i]);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texs[i], 0);
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      throw std::runtime_error("presentation framebuffer incomplete");
+    }
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glBindFramebuffer(GL_FRAMEBUFFER, shown_fbo_);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  if (status != GL_FRAMEBUFFER_COMPLETE) throw std::runtime_error("presentation framebuffer incomplete");
+  set_ramp(GammaRamp::identity());
 }
 
 Presenter::~Presenter() {
-  GLuint fbos[] = {out_fbo_, scaled_fbo_};
-  glDeleteFramebuffers(2, fbos);
-  GLuint tex[] = {back_tex_, ramp_tex_, out_tex_, scaled_tex_};
+  GLuint fbos[] = {shown_fbo_, out_fbo_, scaled_fbo_};
+  glDeleteFramebuffers(3, fbos);
+  GLuint tex[] = {lut_tex_, shown_tex_, out_tex_, scaled_tex_};
   glDeleteTextures(4, tex);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
 }
 
-void Presenter::present(const Picture& back, const GammaRamp& ramp) {
-  if (back.width != width_ || back.height != height_) return;
+void Presenter::set_ramp(const GammaRamp& ramp) {
+  if (lut_ready_ && ramp == ramp_) return;
+  lut_ready_ = true;
+  ramp_ = ramp;
+  uint8_t lut[256 * 4];
+  bool same = true;
+  for (int i = 0; i < 256; ++i) {
+    lut[i * 4 + 0] = GammaRamp::to_8bit(ramp.red[i]);
+    lut[i * 4 + 1] = GammaRamp::to_8bit(ramp.green[i]);
+    lut[i * 4 + 2] = GammaRamp::to_8bit(ramp.blue[i]);
+    lut[i * 4 + 3] = 255;
+    same = same && lut[i * 4] == i && lut[i * 4 + 1] == i && lut[i * 4 + 2] == i;
+  }
+  identity_ = same;
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, lut_tex_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, back_tex_);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                  back.pixels.data());
-  uint16_t levels[3 * 256];
-  std::copy(ramp.red.begin(), ramp.red.end(), levels);
-  std::copy(ramp.green.begin(), ramp.green.end(), levels + 256);
-  std::copy(ramp.blue.begin(), ramp.blue.end(), levels + 512);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, ramp_tex_);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 3, GL_RED_INTEGER, GL_UNSIGNED_SHORT, levels);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-
-  glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
-  glViewport(0, 0, width_, height_);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_SCISSOR_TEST);
-  glDisable(GL_CULL_FACE);
-  glUseProgram(program_);
-  glBindVertexArray(vao_);
-  glDrawArrays(GL_TRIANGLES, 0, 3);
-  glBindVertexArray(0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, lut);
   glActiveTexture(GL_TEXTURE0);
 }
 
-void Presenter::blit_to(GLuint target, int w, int h) {
-  const Rect r = letterbox(w, h, width_, height_);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+void Presenter::present(const Picture& back, const GammaRamp& ramp) {
+  if (back.width != width_ || back.height != height_) return;
+  set_ramp(ramp);
+  std::vector<uint32_t> rows(back.pixels.size());
+  for (int y = 0; y < height_; ++y)
+    std::copy_n(&back.pixels[static_cast<size_t>(height_ - 1 - y) * width_], width_,
+                &rows[static_cast<size_t>(y) * width_]);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glBindTexture(GL_TEXTURE_2D, shown_tex_);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
+}
+
+void Presenter::present(GLuint back, const GammaRamp& ramp, int dx, int dy) {
+  set_ramp(ramp);
   glDisable(GL_SCISSOR_TEST);
-  glViewport(0, 0, w, h);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  if (r.w > 0 && r.h > 0) {
-    // Sharp scaling: whole multiples of a pixel by copying (crisp), and the
-    // remaining fraction by filtering, so pixels keep one size across the
-    // picture instead of alternating widths.
-    const int k = std::max(1, std::min(r.w / width_, r.h / height_));
-    if (r.w == k * width_ && r.h == k * height_) {
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
-      glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    } else {
-      GLuint source = out_fbo_;
-      if (k > 1) {
-        ensure_scaled(k);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled_fbo_);
-        glBlitFramebuffer(0, 0, width_, height_, 0, 0, k * width_, k * height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
-        source = scaled_fbo_;
-      }
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
-      glBlitFramebuffer(0, 0, k * width_, k * height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
-                        GL_LINEAR);
-    }
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, back);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shown_fbo_);
+  if (dx == 0 && dy == 0) {
+    glBlitFramebuffer(0, 0, width_, height_, 0, 0, width_, height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  } else {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // Down on the picture is down in GL rows too, so dy is negated.
+    const int x0 = std::max(0, -dx), x1 = std::min(width_, width_ - dx);
+    const int y0 = std::max(0, dy), y1 = std::min(height_, height_ + dy);
+    if (x1 > x0 && y1 > y0)
+      glBlitFramebuffer(x0, y0, x1, y1, x0 + dx, y0 - dy, x1 + dx, y1 - dy, GL_COLOR_BUFFER_BIT, GL_NEAREST);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void Presenter::blit_to(GLuint target, int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  const Rect r = letterbox(w, h, width_, height_);
+  glBindFramebuffer(GL_FRAMEBUFFER, target);
+  glClearColor(0, 0, 0, 1);
+  if (r.w <= 0 || r.h <= 0) {
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return;
+  }
+  // Only the bars: left, right, below and above the picture.
+  const Rect bars[] = {{0, 0, r.x, h},
+                       {r.x + r.w, 0, w - (r.x + r.w), h},
+                       {r.x, 0, r.w, r.y},
+                       {r.x, r.y + r.h, r.w, h - (r.y + r.h)}};
+  glEnable(GL_SCISSOR_TEST);
+  for (const Rect& b : bars) {
+    if (b.w <= 0 || b.h <= 0) continue;
+    glScissor(b.x, b.y, b.w, b.h);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glDisable(GL_SCISSOR_TEST);
+  // The ramp at the picture's own size, then plain copies, which llvmpipe
+  // runs on its fast path (a shader of our own at the window's size costs
+  // several times more there).
+  const GLuint source = after_ramp();
+  const int k = std::max(1, std::min(r.w / width_, r.h / height_));
+  const bool exact = r.w == k * width_ && r.h == k * height_;
+  if (!exact && k > 1) ensure_scaled(k);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+  if (exact) {
+    glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  } else {
+    // Whole multiples of a pixel by copying, the rest by filtering, so
+    // pixels keep one size across the picture.
+    GLuint filtered = source;
+    if (k > 1) {
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled_fbo_);
+      glBlitFramebuffer(0, 0, width_, height_, 0, 0, k * width_, k * height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+      filtered = scaled_fbo_;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, filtered);
+    glBlitFramebuffer(0, 0, k * width_, k * height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
+                      GL_LINEAR);
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+GLuint Presenter::after_ramp() const {
+  if (identity_) return shown_fbo_;
+  glBindFramebuffer(GL_FRAMEBUFFER, out_fbo_);
+  glDisable(GL_SCISSOR_TEST);
+  glViewport(0, 0, width_, height_);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glUseProgram(program_);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, lut_tex_);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, shown_tex_);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
+  return out_fbo_;
 }
 
 void Presenter::ensure_scaled(int k) {
@@ -171,13 +218,15 @@ void Presenter::ensure_scaled(int k) {
 Picture Presenter::read_presented() const {
   Picture out(width_, height_);
   std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, out_fbo_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, after_ramp());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   for (int y = 0; y < height_; ++y) {
-    std::copy_n(&rows[static_cast<size_t>(height_ - 1 - y) * width_], width_,
-                &out.pixels[static_cast<size_t>(y) * width_]);
+    uint32_t* d = &out.pixels[static_cast<size_t>(y) * width_];
+    const uint32_t* s = &rows[static_cast<size_t>(height_ - 1 - y) * width_];
+    for (int x = 0; x < width_; ++x) d[x] = s[x] | 0xFF000000u;
   }
   return out;
 }

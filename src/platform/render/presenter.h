@@ -1,8 +1,12 @@
 #pragma once
-// Presentation: the back surface goes through the gamma ramp into the
-// presented picture (a 640 x 480 framebuffer of our own), which is then
-// scaled onto the window, or read back as a screenshot. Needs a current
-// OpenGL 3.3 core context; the window and headless back ends share it.
+// Presentation: at each flip the back surface is copied (on the GPU, shifted
+// when a scroll was asked for) into the presented picture. The window gets
+// it through the gamma ramp (a pass at the picture's size, skipped for an
+// identity ramp) and scaled into the largest 4:3 rectangle by plain copies,
+// with only the black bars cleared around it. The presented picture comes
+// back to the CPU only when read_presented is called (screenshots, video,
+// tests). Needs a current OpenGL 3.3 core context; the window and headless
+// back ends share it.
 #include <cstdint>
 
 #include "platform/common/picture.h"
@@ -24,29 +28,45 @@ class Presenter {
   Presenter(const Presenter&) = delete;
   Presenter& operator=(const Presenter&) = delete;
 
-  // Uploads `back` (must be width x height) and draws it through `ramp` into
-  // the presented picture.
+  // Presents `back` (must be width x height), seen through `ramp`.
   void present(const Picture& back, const GammaRamp& ramp);
+  // Presents the colour of framebuffer `back` (width x height, GL rows),
+  // shifted right by dx and down by dy pixels (the uncovered area black),
+  // seen through `ramp`.
+  void present(GLuint back, const GammaRamp& ramp, int dx = 0, int dy = 0);
 
-  // Scales the presented picture into the largest 4:3 rectangle of the
-  // framebuffer `target` (0 is the window's), w x h pixels, with black bars.
+  // Draws the presented picture through the ramp into the largest 4:3
+  // rectangle of the framebuffer `target` (0 is the window's), w x h pixels,
+  // and clears the black bars around it.
   void blit_to(GLuint target, int w, int h);
 
-  // The presented picture, row 0 at the top.
+  // The presented picture after the ramp, row 0 at the top.
   Picture read_presented() const;
+
+  // True when the current ramp changes nothing (the look-up is skipped).
+  bool identity() const { return identity_; }
 
   int width() const { return width_; }
   int height() const { return height_; }
 
  private:
-  int width_, height_;
-  GLuint program_ = 0, vao_ = 0;
-  GLuint back_tex_ = 0, ramp_tex_ = 0;
-  GLuint out_tex_ = 0, out_fbo_ = 0;
+  void set_ramp(const GammaRamp& ramp);
+  // The framebuffer holding the presented picture after the ramp (the
+  // presented picture itself when the ramp is the identity).
+  GLuint after_ramp() const;
   // The presented picture at a whole multiple of its size, for scaling.
   void ensure_scaled(int k);
   GLuint scaled_tex_ = 0, scaled_fbo_ = 0;
   int scaled_k_ = 0;
+
+  int width_, height_;
+  GLuint program_ = 0, vao_ = 0;
+  GLuint lut_tex_ = 0;
+  GLuint shown_tex_ = 0, shown_fbo_ = 0;  // the presented picture, before the ramp
+  GLuint out_tex_ = 0, out_fbo_ = 0;      // after the ramp, for reading
+  GammaRamp ramp_ = GammaRamp::identity();
+  bool identity_ = true;
+  bool lut_ready_ = false;
 };
 
 }  // namespace quarvel::render

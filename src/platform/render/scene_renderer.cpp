@@ -125,7 +125,16 @@ struct SceneRenderer::Uniforms {
   GLint bg_tex;
 };
 
-SceneRenderer::SceneRenderer(Picture& target) : target_(&target), u_(std::make_unique<Uniforms>()) {
+SceneRenderer::SceneRenderer(BackSurface& target) : SceneRenderer(static_cast<Picture*>(nullptr)) {
+  surface_ = &target;
+  width_ = target.width();
+  height_ = target.height();
+  fbo_ = target.framebuffer();
+}
+
+SceneRenderer::SceneRenderer(Picture& target) : SceneRenderer(&target) { ensure_target_size(); }
+
+SceneRenderer::SceneRenderer(Picture* mirror) : mirror_(mirror), u_(std::make_unique<Uniforms>()) {
   std::string error;
   program_ = compile_program(kVertexSrc, kFragmentSrc, &error);
   if (!program_) throw std::runtime_error("scene renderer: " + error);
@@ -137,60 +146,42 @@ SceneRenderer::SceneRenderer(Picture& target) : target_(&target), u_(std::make_u
                  loc("uLightAtt"),   loc("uFog"),       loc("uTextured"),    loc("uFogOn"),     loc("uFogColor"),
                  loc("uTex"),        glGetUniformLocation(bg_program_, "uTex")};
   glGenVertexArrays(1, &empty_vao_);
-  ensure_target_size();
 }
 
 SceneRenderer::~SceneRenderer() {
   for (auto& [id, m] : meshes_) {
     glDeleteVertexArrays(1, &m.vao);
     glDeleteBuffers(1, &m.vbo);
+    glDeleteBuffers(1, &m.look);
     glDeleteBuffers(1, &m.ebo);
   }
   for (auto& [id, t] : textures_) glDeleteTextures(1, &t.tex);
-  glDeleteFramebuffers(1, &fbo_);
-  glDeleteTextures(1, &colour_);
-  glDeleteRenderbuffers(1, &depth_);
   glDeleteVertexArrays(1, &empty_vao_);
   glDeleteProgram(program_);
   glDeleteProgram(bg_program_);
 }
 
 void SceneRenderer::set_target(Picture& target) {
-  target_ = &target;
+  mirror_ = &target;
   pending_clear_ = false;
   ensure_target_size();
 }
 
 void SceneRenderer::ensure_target_size() {
-  int w = std::max(target_->width, 1), h = std::max(target_->height, 1);
-  if (fbo_ && w == width_ && h == height_) return;
-  if (fbo_) {
-    glDeleteFramebuffers(1, &fbo_);
-    glDeleteTextures(1, &colour_);
-    glDeleteRenderbuffers(1, &depth_);
-  }
+  if (!mirror_) return;
+  const int w = std::max(mirror_->width, 1), h = std::max(mirror_->height, 1);
+  if (own_surface_ && w == width_ && h == height_) return;
+  own_surface_.reset();
+  own_surface_ = std::make_unique<BackSurface>(w, h);
+  surface_ = own_surface_.get();
   width_ = w;
   height_ = h;
-  glGenTextures(1, &colour_);
-  glBindTexture(GL_TEXTURE_2D, colour_);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glGenRenderbuffers(1, &depth_);
-  glBindRenderbuffer(GL_RENDERBUFFER, depth_);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
-  glGenFramebuffers(1, &fbo_);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
-  GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  if (status != GL_FRAMEBUFFER_COMPLETE) throw std::runtime_error("scene renderer: framebuffer incomplete");
+  fbo_ = surface_->framebuffer();
 }
 
 bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
   int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
-  int x1 = std::min(r.x + r.width, target_->width), y1 = std::min(r.y + r.height, target_->height);
+  int x1 = std::min(r.x + r.width, width_), y1 = std::min(r.y + r.height, height_);
   if (x1 <= x0 || y1 <= y0) return false;
   out = {x0, y0, x1 - x0, y1 - y0};
   return true;
@@ -201,13 +192,14 @@ void SceneRenderer::set_viewport(const rm::Rect& r) {
 }
 
 void SceneRenderer::read_back(const rm::Rect& c) {
+  if (!mirror_) return;
   std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(c.x, height_ - (c.y + c.height), c.width, c.height, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
   for (int r = 0; r < c.height; ++r) {
     const uint32_t* src = &rows[static_cast<size_t>(c.height - 1 - r) * c.width];
-    uint32_t* dst = &target_->pixels[static_cast<size_t>(c.y + r) * target_->width + c.x];
+    uint32_t* dst = &mirror_->pixels[static_cast<size_t>(c.y + r) * mirror_->width + c.x];
     for (int x = 0; x < c.width; ++x) dst[x] = src[x] | 0xFF000000u;
   }
 }
@@ -233,14 +225,43 @@ GLuint SceneRenderer::texture(const rm::Texture& t) {
   return g.tex;
 }
 
+namespace {
+
+// What the look buffer holds per vertex.
+struct LookVertex {
+  float uv[2];
+  uint32_t color;
+};
+
+}  // namespace
+
+void SceneRenderer::upload_look(GpuMesh& g, const rm::TriangleBuffer& tb) {
+  std::vector<LookVertex> look(tb.vertices.size());
+  for (size_t i = 0; i < look.size(); ++i) {
+    look[i].uv[0] = tb.vertices[i].uv[0];
+    look[i].uv[1] = tb.vertices[i].uv[1];
+    look[i].color = tb.vertices[i].color;
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, g.look);
+  glBufferData(GL_ARRAY_BUFFER, look.size() * sizeof(LookVertex), look.data(), GL_DYNAMIC_DRAW);
+}
+
 const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool flat) {
   GpuMesh& g = meshes_[m.id()];
   g.last_used = frame_;
-  if (g.vao && g.revision == m.revision() && g.flat == flat) return g;
+  if (g.vao && g.shape_revision == m.shape_revision() && g.flat == flat) {
+    if (g.revision != m.revision()) {
+      upload_look(g, m.triangles(flat));
+      g.revision = m.revision();
+      ++stats_.look_uploads;
+    }
+    return g;
+  }
   const rm::TriangleBuffer& tb = m.triangles(flat);
   if (!g.vao) {
     glGenVertexArrays(1, &g.vao);
     glGenBuffers(1, &g.vbo);
+    glGenBuffers(1, &g.look);
     glGenBuffers(1, &g.ebo);
     glBindVertexArray(g.vao);
     glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
@@ -251,21 +272,25 @@ const SceneRenderer::GpuMesh& SceneRenderer::mesh(const rm::MeshBase& m, bool fl
     glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, normal));
     glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, face_normal));
+    glBindBuffer(GL_ARRAY_BUFFER, g.look);
+    const GLsizei look_stride = sizeof(LookVertex);
     glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, uv));
+    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, look_stride, (void*)offsetof(LookVertex, uv));
     glEnableVertexAttribArray(4);
-    glVertexAttribPointer(4, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, (void*)offsetof(rm::RenderVertex, color));
+    glVertexAttribPointer(4, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, look_stride, (void*)offsetof(LookVertex, color));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ebo);
   }
   glBindVertexArray(g.vao);
   glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
   glBufferData(GL_ARRAY_BUFFER, tb.vertices.size() * sizeof(rm::RenderVertex), tb.vertices.data(), GL_STATIC_DRAW);
+  upload_look(g, tb);
   // Triangle indices, then edge indices.
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, (tb.indices.size() + tb.edges.size()) * sizeof(uint32_t), nullptr,
                GL_STATIC_DRAW);
   glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, tb.indices.size() * sizeof(uint32_t), tb.indices.data());
   glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, tb.indices.size() * sizeof(uint32_t), tb.edges.size() * sizeof(uint32_t),
                   tb.edges.data());
+  g.shape_revision = m.shape_revision();
   g.revision = m.revision();
   g.flat = flat;
   ++stats_.geometry_uploads;
@@ -309,6 +334,7 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
 void SceneRenderer::draw(const rm::RenderList& list) {
   ensure_target_size();
   ++frame_;
+  stats_.culled += list.culled;
   rm::Rect c;
   if (!clip(list.rect, c)) return;
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
@@ -318,15 +344,17 @@ void SceneRenderer::draw(const rm::RenderList& list) {
                  pending_rect_.x + pending_rect_.width >= c.x + c.width &&
                  pending_rect_.y + pending_rect_.height >= c.y + c.height;
   if (!cleared) {
-    // Start from what the back surface holds now.
-    std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
-    for (int r = 0; r < c.height; ++r)
-      std::copy_n(&target_->pixels[static_cast<size_t>(c.y + r) * target_->width + c.x], c.width,
-                  &rows[static_cast<size_t>(c.height - 1 - r) * c.width]);
-    glBindTexture(GL_TEXTURE_2D, colour_);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, c.x, height_ - (c.y + c.height), c.width, c.height, GL_BGRA,
-                    GL_UNSIGNED_BYTE, rows.data());
+    if (mirror_) {
+      // Start from what the picture holds now.
+      std::vector<uint32_t> rows(static_cast<size_t>(c.width) * c.height);
+      for (int r = 0; r < c.height; ++r)
+        std::copy_n(&mirror_->pixels[static_cast<size_t>(c.y + r) * mirror_->width + c.x], c.width,
+                    &rows[static_cast<size_t>(c.height - 1 - r) * c.width]);
+      glBindTexture(GL_TEXTURE_2D, surface_->colour_texture());
+      glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, c.x, height_ - (c.y + c.height), c.width, c.height, GL_BGRA,
+                      GL_UNSIGNED_BYTE, rows.data());
+    }
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
   }
@@ -447,6 +475,7 @@ void SceneRenderer::evict() {
     if (frame_ - it->second.last_used > 120) {
       glDeleteVertexArrays(1, &it->second.vao);
       glDeleteBuffers(1, &it->second.vbo);
+      glDeleteBuffers(1, &it->second.look);
       glDeleteBuffers(1, &it->second.ebo);
       it = meshes_.erase(it);
     } else {

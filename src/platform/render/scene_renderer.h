@@ -2,11 +2,15 @@
 // The OpenGL 3.3 core back end of the scene graph: executes the render lists
 // that viewports build, into the persistent back surface.
 //
-// It draws into a framebuffer of its own (colour and depth, the size of the
-// target picture) and copies the viewport rectangle back into the target
-// picture (rows flipped: picture row 0 is the top). Clear fills the rectangle
-// with the background image stretched over it, or a colour, and clears depth.
-// A draw not preceded by a clear starts from the picture's current pixels.
+// It draws straight into the back surface on the GPU (BackSurface), inside
+// the viewport rectangle; nothing comes back to the CPU. Clear fills the
+// rectangle with the background image stretched over it, or a colour, and
+// clears depth. A draw not preceded by a clear starts from the surface's
+// current pixels.
+//
+// Given a picture instead (tests, tools), it draws into a surface of its own
+// and copies each drawn or cleared rectangle back into the picture; a draw
+// not preceded by a clear then starts from the picture's current pixels.
 //
 // Geometry and textures are uploaded once and again only when their revision
 // changes; entries not used for a while are dropped.
@@ -21,6 +25,7 @@
 #include <unordered_map>
 
 #include "platform/common/picture.h"
+#include "platform/render/back_surface.h"
 #include "platform/render/gl.h"
 #include "platform/retained/viewport.h"
 
@@ -31,7 +36,10 @@ class SceneRenderer : public rm::RenderBackend {
   static constexpr int kMaxLights = 48;
 
   // Needs a current GL 3.3 core context; throws std::runtime_error naming
-  // what failed. `target` must outlive the renderer (see set_target).
+  // what failed. `target` must outlive the renderer.
+  explicit SceneRenderer(BackSurface& target);
+  // Draws into a surface of its own and copies the results into `target`
+  // (see set_target).
   explicit SceneRenderer(Picture& target);
   ~SceneRenderer() override;
   SceneRenderer(const SceneRenderer&) = delete;
@@ -46,6 +54,8 @@ class SceneRenderer : public rm::RenderBackend {
   // Counters for tests and benchmarks.
   struct Stats {
     uint64_t geometry_uploads = 0;
+    uint64_t look_uploads = 0;  // texture coordinates and colours alone
+    uint64_t culled = 0;              // items not drawn (outside the view)
     uint64_t texture_uploads = 0;
     uint64_t draw_calls = 0;
   };
@@ -54,6 +64,8 @@ class SceneRenderer : public rm::RenderBackend {
  private:
   struct GpuMesh {
     GLuint vao = 0, vbo = 0, ebo = 0;
+    GLuint look = 0;  // texture coordinates and colours, apart so they update alone
+    uint32_t shape_revision = 0;
     uint32_t revision = 0;
     bool flat = false;
     uint64_t last_used = 0;
@@ -64,17 +76,21 @@ class SceneRenderer : public rm::RenderBackend {
     uint64_t last_used = 0;
   };
 
+  explicit SceneRenderer(Picture* mirror);
   void ensure_target_size();
   const GpuMesh& mesh(const rm::MeshBase& m, bool flat);
+  void upload_look(GpuMesh& g, const rm::TriangleBuffer& tb);
   GLuint texture(const rm::Texture& t);
   void read_back(const rm::Rect& clipped);
   bool clip(const rm::Rect& r, rm::Rect& out) const;
   void set_viewport(const rm::Rect& r);
   void evict();
 
-  Picture* target_;
+  BackSurface* surface_ = nullptr;
+  std::unique_ptr<BackSurface> own_surface_;
+  Picture* mirror_ = nullptr;  // the picture given instead of a surface
   int width_ = 0, height_ = 0;
-  GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
+  GLuint fbo_ = 0;
   GLuint program_ = 0, bg_program_ = 0, empty_vao_ = 0;
   bool pending_clear_ = false;
   rm::Rect pending_rect_;

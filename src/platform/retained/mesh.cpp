@@ -55,8 +55,9 @@ void MeshBase::set_vertex_color(uint32_t vertex, uint32_t argb) {
 
 bool MeshBase::set_texture_coordinates(uint32_t vertex, float u, float v) {
   if (vertex >= uvs_.size()) return false;
+  if (uvs_[vertex].x == u && uvs_[vertex].y == v) return true;
   uvs_[vertex] = {u, v};
-  touch();
+  touch_appearance();
   return true;
 }
 
@@ -73,9 +74,17 @@ void MeshBase::scale(float sx, float sy, float sz) {
 }
 
 void MeshBase::set_color(uint32_t argb) {
+  // When every face already has one colour of the same opacity class, the
+  // triangles keep their make-up and only their colour changes.
+  bool uniform = !faces_.empty() && ((faces_[0].color >> 24) < 255) == ((argb >> 24) < 255);
+  for (size_t i = 1; uniform && i < faces_.size(); ++i) uniform = faces_[i].color == faces_[0].color;
+  for (size_t i = 0; uniform && i < vertex_colors_.size(); ++i) uniform = vertex_colors_[i] == faces_[0].color;
   for (Face& f : faces_) f.color = argb;
   for (uint32_t& c : vertex_colors_) c = argb;
-  touch();
+  if (uniform)
+    touch_appearance();
+  else
+    touch();
 }
 
 void MeshBase::set_color_rgb(float r, float g, float b) {
@@ -137,7 +146,22 @@ Vec3 polygon_normal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& i
 }  // namespace
 
 const TriangleBuffer& MeshBase::triangles(bool flat) const {
-  if (triangles_revision_ == revision_ && triangles_.flat == flat) return triangles_;
+  if (triangles_shape_revision_ == shape_revision_ && triangles_.flat == flat) {
+    if (triangles_revision_ != revision_) {
+      // Only coordinates and the one colour moved: update them in place.
+      const uint32_t one_colour = faces_.empty() ? 0xFFFFFFFFu : faces_[0].color;
+      for (size_t i = 0; i < triangles_.vertices.size(); ++i) {
+        RenderVertex& rv = triangles_.vertices[i];
+        const uint32_t v = triangles_.source[i];
+        rv.uv[0] = uvs_[v].x;
+        rv.uv[1] = uvs_[v].y;
+        rv.color = vertex_colors_.empty() ? one_colour : vertex_colors_[v];
+      }
+      triangles_revision_ = revision_;
+    }
+    return triangles_;
+  }
+  ++triangle_builds_;
   TriangleBuffer out;
   out.box = box();
   out.flat = flat;
@@ -217,6 +241,7 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
       rv.uv[0] = uvs_[v].x, rv.uv[1] = uvs_[v].y;
       rv.color = color;
       out.vertices.push_back(rv);
+      out.source.push_back(v);
     }
     for (size_t k = 1; k + 1 < n; ++k) batch.indices.insert(batch.indices.end(), {corner[0], corner[k], corner[k + 1]});
     for (size_t k = 0; k < n; ++k) out.edges.insert(out.edges.end(), {corner[k], corner[(k + 1) % n]});
@@ -231,6 +256,7 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
   }
   triangles_ = std::move(out);
   triangles_revision_ = revision_;
+  triangles_shape_revision_ = shape_revision_;
   return triangles_;
 }
 

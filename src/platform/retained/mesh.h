@@ -69,6 +69,7 @@ struct TriangleBuffer {
   std::vector<uint32_t> indices;
   std::vector<RenderBatch> batches;
   std::vector<uint32_t> edges;  // pairs of vertex indices
+  std::vector<uint32_t> source;  // per vertex, the mesh position it came from
   Box box;
   bool flat = false;
   size_t triangle_count() const { return indices.size() / 3; }
@@ -109,13 +110,25 @@ class MeshBase : public Visual {
 
   // Changes whenever the triangles change (geometry, colours, coordinates).
   uint32_t revision() const { return revision_; }
+  // Changes when the triangles' make-up changes: everything but texture
+  // coordinates and a colour change that keeps every face one colour of the
+  // same opacity. Between two shape revisions only the vertices' texture
+  // coordinates and colours move, and the triangle buffer is updated in
+  // place rather than rebuilt.
+  uint32_t shape_revision() const { return shape_revision_; }
   const TriangleBuffer& triangles(bool flat = false) const;
+  // Triangle buffers rebuilt so far (for tests and benchmarks).
+  uint32_t triangle_builds() const { return triangle_builds_; }
 
  // Copies everything but the identity (id) from another mesh.
   void copy_from(const MeshBase& o);
 
  protected:
-  void touch() { ++revision_; }
+  void touch() {
+    ++revision_;
+    ++shape_revision_;
+  }
+  void touch_appearance() { ++revision_; }
 
   std::vector<Vec3> positions_;
   std::vector<Vec3> normals_;
@@ -126,9 +139,12 @@ class MeshBase : public Visual {
   uint32_t quality_ = quality::kGouraud;
   bool perspective_ = false;
   uint32_t revision_ = 1;
+  uint32_t shape_revision_ = 1;
 
   mutable TriangleBuffer triangles_;
   mutable uint32_t triangles_revision_ = 0;
+  mutable uint32_t triangles_shape_revision_ = 0;
+  mutable uint32_t triangle_builds_ = 0;
 };
 
 // A finished mesh, made by MeshBuilder::create_mesh.

@@ -57,6 +57,9 @@ struct RenderList {
   std::vector<size_t> blended_order;
   TextureQuality texture_quality = TextureQuality::Nearest;
   uint32_t render_mode = 0;
+  // Visuals left out: their bounds lie wholly in front of the front plane
+  // (or behind the camera), beyond the back plane, or to one side of the view.
+  size_t culled = 0;
 };
 
 // What executes render lists: the OpenGL renderer, or a recording fake.
@@ -135,7 +138,9 @@ class Viewport : public Object {
   // camera's scene root has one, else to its background colour.
   void clear();
   // Builds the render list of `scene` (its visuals and children, frames used
-  // as visuals included) and hands it to the device's back end.
+  // as visuals included) and hands it to the device's back end. Visuals
+  // whose box, placed by their frame and seen from the camera, lies wholly
+  // outside the view volume are left out (neither lit nor drawn).
   void render(const Frame& scene);
   RenderList build_render_list(const Frame& scene) const;
 
@@ -143,6 +148,11 @@ class Viewport : public Object {
   std::vector<PickResult> pick(int x, int y) const;
 
  private:
+  // True when `box`, taken to camera space by `model_view`, lies wholly
+  // past one plane of the view volume (kx, ky: the projection's x and y
+  // scales).
+  bool outside_view(const Box& box, const Mat4& model_view, float kx, float ky) const;
+
   std::shared_ptr<Device> device_;
   std::shared_ptr<Frame> camera_;
   Rect rect_;

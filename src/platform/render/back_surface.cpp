@@ -1,0 +1,244 @@
+#include "platform/render/back_surface.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "platform/render/gl_util.h"
+
+namespace quarvel::render {
+namespace {
+
+// Every fragment works on whole pixels: the source texel is found with the
+// same integer sums as the CPU draw (nearest sample of a stretch), colours
+// are 8-bit integers, and the output k / 255 is stored back as k.
+const char* kFragment = R"(#version 330 core
+uniform sampler2D src;     // the picture, row 0 = top
+uniform sampler2D dst;     // a copy of the surface (GL rows), for blends
+uniform ivec4 rect;        // destination x, y, w, h (row 0 = top)
+uniform int height;        // of the surface
+uniform ivec2 src_size;
+uniform int stretched;     // src_size differs from the rectangle's
+uniform int opacity;       // 1..255
+uniform int keyed;
+uniform uvec3 key;
+uniform int mask;
+uniform vec4 ink;
+out vec4 colour;
+uvec3 bytes(vec4 c) { return uvec3(c.rgb * 255.0 + 0.5); }
+void main() {
+  ivec2 g = ivec2(gl_FragCoord.xy);
+  int sx = g.x - rect.x, sy = height - 1 - g.y - rect.y;
+  if (stretched != 0) {  // integer division is slow on llvmpipe: only when needed
+    sx = sx * src_size.x / rect.z;
+    sy = sy * src_size.y / rect.w;
+  }
+  vec4 t = texelFetch(src, ivec2(sx, sy), 0);
+  if (mask != 0) {
+    if (t.r < 0.5) discard;
+    colour = ink;
+    return;
+  }
+  uvec3 s = bytes(t);
+  if (keyed != 0 && s == key) discard;
+  if (opacity >= 255) {
+    colour = vec4(vec3(s) / 255.0, 1.0);
+    return;
+  }
+  uvec3 d = bytes(texelFetch(dst, g, 0));
+  uint a = uint(opacity);
+  colour = vec4(vec3((s * a + d * (255u - a) + 127u) / 255u) / 255.0, 1.0);
+}
+)";
+
+}  // namespace
+
+BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), height_(std::max(height, 1)) {
+  std::string error;
+  program_ = compile_program(kFullViewportVertex, kFragment, &error);
+  if (!program_) throw std::runtime_error("back surface shader: " + error);
+  auto loc = [&](const char* n) { return glGetUniformLocation(program_, n); };
+  u_rect_ = loc("rect");
+  u_height_ = loc("height");
+  u_src_size_ = loc("src_size");
+  u_stretched_ = loc("stretched");
+  u_opacity_ = loc("opacity");
+  u_keyed_ = loc("keyed");
+  u_key_ = loc("key");
+  u_mask_ = loc("mask");
+  u_ink_ = loc("ink");
+  glUseProgram(program_);
+  glUniform1i(loc("src"), 0);
+  glUniform1i(loc("dst"), 1);
+  glUniform1i(u_height_, height_);
+  glGenVertexArrays(1, &vao_);
+
+  colour_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
+  dst_copy_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
+  mask_tex_ = make_texture(GL_R8, 1, 1, GL_RED, GL_UNSIGNED_BYTE, GL_NEAREST);
+  glGenRenderbuffers(1, &depth_);
+  glBindRenderbuffer(GL_RENDERBUFFER, depth_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width_, height_);
+  glGenFramebuffers(1, &fbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  if (status != GL_FRAMEBUFFER_COMPLETE) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    throw std::runtime_error("back surface framebuffer incomplete");
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1.0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+BackSurface::~BackSurface() {
+  for (auto& [key, p] : pictures_) glDeleteTextures(1, &p.tex);
+  glDeleteFramebuffers(1, &fbo_);
+  glDeleteRenderbuffers(1, &depth_);
+  GLuint tex[] = {colour_, dst_copy_, mask_tex_};
+  glDeleteTextures(3, tex);
+  glDeleteVertexArrays(1, &vao_);
+  glDeleteProgram(program_);
+}
+
+Rect BackSurface::clip(Rect r) const {
+  if (r.w <= 0 || r.h <= 0) return {};
+  const long x0 = std::max<long>(r.x, 0), y0 = std::max<long>(r.y, 0);
+  const long x1 = std::min<long>(static_cast<long>(r.x) + r.w, width_);
+  const long y1 = std::min<long>(static_cast<long>(r.y) + r.h, height_);
+  if (x1 <= x0 || y1 <= y0) return {};
+  return {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};
+}
+
+void BackSurface::begin_2d(Rect c) {
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glViewport(0, 0, width_, height_);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(c.x, height_ - (c.y + c.h), c.w, c.h);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+void BackSurface::fill_rect(Rect r, uint32_t argb) {
+  const Rect c = clip(r);
+  if (c.w <= 0) return;
+  begin_2d(c);
+  glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+}
+
+GLuint BackSurface::picture_texture(const Picture& src, uint64_t key, uint32_t revision) {
+  CachedPicture& c = pictures_[key];
+  if (c.tex && c.revision == revision && c.width == src.width && c.height == src.height) return c.tex;
+  if (!c.tex) c.tex = make_texture(GL_RGBA8, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, c.tex);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, src.width, src.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+               src.pixels.data());
+  c.revision = revision;
+  c.width = src.width;
+  c.height = src.height;
+  ++texture_uploads_;
+  return c.tex;
+}
+
+void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
+                          uint32_t key_argb, bool mask, uint32_t ink) {
+  // Unit 1 always holds the copy, so the program never samples a texture
+  // of another kind left there by other passes.
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, dst_copy_);
+  if (opacity < 255 && !mask) {
+    // The blend reads what is under it: copy that area first.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    const int gy = height_ - (c.y + c.h);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, c.x, gy, c.x, gy, c.w, c.h);
+  }
+  begin_2d(c);
+  glUseProgram(program_);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, src_tex);
+  glUniform4i(u_rect_, dest.x, dest.y, dest.w, dest.h);
+  glUniform2i(u_src_size_, src_w, src_h);
+  glUniform1i(u_stretched_, src_w != dest.w || src_h != dest.h ? 1 : 0);
+  glUniform1i(u_opacity_, std::min(opacity, 255));
+  glUniform1i(u_keyed_, transparent ? 1 : 0);
+  glUniform3ui(u_key_, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);
+  glUniform1i(u_mask_, mask ? 1 : 0);
+  glUniform4f(u_ink_, ((ink >> 16) & 255) / 255.0f, ((ink >> 8) & 255) / 255.0f, (ink & 255) / 255.0f, 1.0f);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
+  glDisable(GL_SCISSOR_TEST);
+}
+
+void BackSurface::copy_picture(const Picture& src, uint64_t key, uint32_t revision, int x, int y, bool transparent,
+                               uint32_t key_argb) {
+  if (src.empty()) return;
+  const Rect dest{x, y, src.width, src.height};
+  const Rect c = clip(dest);
+  if (c.w <= 0) return;
+  draw_2d(c, dest, picture_texture(src, key, revision), src.width, src.height, 255, transparent, key_argb, false,
+          0);
+}
+
+void BackSurface::blend_stretched(const Picture& src, uint64_t key, uint32_t revision, Rect r, int opacity,
+                                  bool transparent, uint32_t key_argb) {
+  if (opacity <= 0 || src.empty()) return;
+  const Rect c = clip(r);
+  if (c.w <= 0) return;
+  draw_2d(c, r, picture_texture(src, key, revision), src.width, src.height, opacity, transparent, key_argb, false,
+          0);
+}
+
+void BackSurface::draw_mask(const std::vector<uint8_t>& mask, Rect box, uint32_t argb) {
+  if (box.w <= 0 || box.h <= 0 || mask.size() < static_cast<size_t>(box.w) * box.h) return;
+  const Rect c = clip(box);
+  if (c.w <= 0) return;
+  glBindTexture(GL_TEXTURE_2D, mask_tex_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, box.w, box.h, 0, GL_RED, GL_UNSIGNED_BYTE, mask.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  draw_2d(c, box, mask_tex_, box.w, box.h, 255, false, 0, true, argb);
+}
+
+void BackSurface::upload(const Picture& p) {
+  if (p.width != width_ || p.height != height_) return;
+  std::vector<uint32_t> rows(p.pixels.size());
+  for (int y = 0; y < height_; ++y)
+    std::copy_n(&p.pixels[static_cast<size_t>(height_ - 1 - y) * width_], width_, &rows[static_cast<size_t>(y) * width_]);
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+}
+
+Picture BackSurface::read(Rect r) const {
+  const Rect c = clip(r);
+  if (c.w <= 0) return {};
+  Picture out(c.w, c.h);
+  std::vector<uint32_t> rows(static_cast<size_t>(c.w) * c.h);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glReadPixels(c.x, height_ - (c.y + c.h), c.w, c.h, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  for (int y = 0; y < c.h; ++y) {
+    const uint32_t* s = &rows[static_cast<size_t>(c.h - 1 - y) * c.w];
+    uint32_t* d = &out.pixels[static_cast<size_t>(y) * c.w];
+    for (int x = 0; x < c.w; ++x) d[x] = s[x] | 0xFF000000u;
+  }
+  return out;
+}
+
+}  // namespace quarvel::render
