@@ -15,7 +15,8 @@
 // call f.DXDraw.initialize().
 //
 // Helpers for files: TempDir (a fresh folder, removed at the end),
-// CurrentDir (changes the current folder for a scope), write_text_file.
+// CurrentDir (changes the current folder for a scope), write_text_file,
+// read_text_file; for poses: expect_near, expect_pose.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -203,6 +204,23 @@ class CurrentDir {
  private:
   std::filesystem::path saved_;
 };
+
+// Vectors equal within `tol` on each axis.
+inline void expect_near(const rm::Vec3& a, const rm::Vec3& b, float tol = 1e-3f) {
+  EXPECT_NEAR(a.x, b.x, tol);
+  EXPECT_NEAR(a.y, b.y, tol);
+  EXPECT_NEAR(a.z, b.z, tol);
+}
+
+// A frame's position, direction and up vector as seen from `ref`.
+inline void expect_pose(const rm::Frame& frame, const rm::Frame* ref, const rm::Vec3& position,
+                        const rm::Vec3& direction, const rm::Vec3& up) {
+  expect_near(frame.position(ref), position);
+  rm::Vec3 d, u;
+  frame.orientation(ref, d, u);
+  expect_near(d, direction);
+  expect_near(u, up);
+}
 
 inline void write_text_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -9,11 +9,8 @@
 namespace quarvel::scene {
 namespace {
 
-void expect_near(const Vec3& a, const Vec3& b, float tol = 1e-3f) {
-  EXPECT_NEAR(a.x, b.x, tol);
-  EXPECT_NEAR(a.y, b.y, tol);
-  EXPECT_NEAR(a.z, b.z, tol);
-}
+using testing::expect_near;
+using testing::expect_pose;
 
 class Camera : public testing::ShowTest {
  protected:
@@ -36,21 +33,13 @@ class Camera : public testing::ShowTest {
 
 TEST_F(Camera, FollowsThePathFramesWorldPose) {
   Calcul_pos(s);
-  expect_near(f.DXDraw.camera->position(world), {10, 20, 30});
-  Vec3 d, u;
-  f.DXDraw.camera->orientation(world, d, u);
-  expect_near(d, {1, 0, 0});
-  expect_near(u, {0, 0, 1});
+  expect_pose(*f.DXDraw.camera, world, {10, 20, 30}, {1, 0, 0}, {0, 0, 1});
 }
 
 TEST_F(Camera, StaysPutWhileNotFollowing) {
   s.cam_suivi = false;
   Calcul_pos(s);
-  expect_near(f.DXDraw.camera->position(world), {0, 0, -500});
-  Vec3 d, u;
-  f.DXDraw.camera->orientation(world, d, u);
-  expect_near(d, {0, 0, 1});
-  expect_near(u, {0, 1, 0});
+  expect_pose(*f.DXDraw.camera, world, {0, 0, -500}, {0, 0, 1}, {0, 1, 0});
 }
 
 TEST_F(Camera, WithoutAPathNothingHappens) {

@@ -17,6 +17,8 @@ namespace quarvel::scene {
 namespace {
 
 using testing::CurrentDir;
+using testing::expect_near;
+using testing::expect_pose;
 using testing::TempDir;
 using testing::write_text_file;
 
@@ -44,12 +46,6 @@ AnimationSet { Animation { {pivot}
   AnimationKey { 2; 2; 0;3;0,0,0;;, 10;3;10,0,0;;; }
 } }
 )";
-
-void expect_near(const Vec3& a, const Vec3& b, float tol = 1e-3f) {
-  EXPECT_NEAR(a.x, b.x, tol);
-  EXPECT_NEAR(a.y, b.y, tol);
-  EXPECT_NEAR(a.z, b.z, tol);
-}
 
 void write_texture(const std::string& path) {
   Picture p(4, 4, 0xFF20C040u);
@@ -90,12 +86,7 @@ TEST_F(Primitives, AddObjetPlacesATexturedGouraudObjectAtItsWorldPosition) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(mesh, nullptr);
   EXPECT_EQ(frame->parent(), root1.get());
-  const rm::Frame* world = f.DXDraw.scene.get();
-  expect_near(frame->position(world), {10, 20, -30});
-  Vec3 d, u;
-  frame->orientation(world, d, u);
-  expect_near(d, {0, 0, 1});
-  expect_near(u, {0, 1, 0});
+  expect_pose(*frame, f.DXDraw.scene.get(), {10, 20, -30}, {0, 0, 1}, {0, 1, 0});
 
   EXPECT_EQ(mesh->face_count(), 6u);
   EXPECT_EQ(mesh->quality(), 137u);
@@ -169,11 +160,7 @@ TEST_F(Primitives, AddWrapShowsAChromeWrappedMeshSpanningTheModelHeight) {
   const WrapRef wrap = s.wrap_tab[3];
   ASSERT_TRUE(frame && builder && mesh && wrap);
   EXPECT_EQ(frame->parent(), root1.get());
-  expect_near(frame->position(f.DXDraw.scene.get()), {-40, 0, 60});
-  Vec3 d, u;
-  frame->orientation(f.DXDraw.scene.get(), d, u);
-  expect_near(d, {0, 0, 1});
-  expect_near(u, {0, 1, 0});
+  expect_pose(*frame, f.DXDraw.scene.get(), {-40, 0, 60}, {0, 0, 1}, {0, 1, 0});
 
   // The mesh, not the builder, is shown.
   ASSERT_EQ(frame->visuals().size(), 1u);
