@@ -2,7 +2,9 @@
 // chain, the safety end, the finale's fade and close, and Alt+Enter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -328,4 +330,45 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   EXPECT_FALSE(r.form.DXDraw.full_screen);
   r.tick(6000);
   EXPECT_EQ(after.ran, std::vector<int>{1});
+}
+
+TEST(BadInput, UnreadableBackdropIsOneLineAndTheShowRunsOn) {
+  for (bool folder : {false, true}) {
+    FormRig r;
+    if (folder) {
+      std::filesystem::create_directory(r.dir.file(app::kBackdropFile));
+    } else {
+      quarvel::testing::write_text_file(r.dir.file(app::kBackdropFile), "not a picture at all");
+    }
+    ::testing::internal::CaptureStderr();
+    r.start();
+    r.inert_steps();
+    r.tick(3000);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(r.s().fond_texture, nullptr);
+    EXPECT_NE(err.find(app::kBackdropFile), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(r.form.DXDraw.flips(), 1);
+  }
+}
+
+TEST(FrameLoop, OverlayOnlyWhenAskedAndTheFlipEitherWay) {
+  if (!display::TextCanvas::font_available()) GTEST_SKIP() << "no font";
+  FormRig r;
+  r.start();
+  r.inert_steps();
+  auto top_left_white = [&] {
+    int n = 0;
+    const Picture shot = r.form.DXDraw.screenshot();
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 100; ++x) n += shot.at(x, y) == 0xFFFFFFFFu;
+    return n;
+  };
+  r.tick();
+  EXPECT_EQ(r.form.DXDraw.flips(), 1);
+  EXPECT_EQ(top_left_white(), 0);
+  r.s().affiche_infos = true;
+  r.tick();
+  EXPECT_EQ(r.form.DXDraw.flips(), 2);
+  EXPECT_GT(top_left_white(), 20);  // "FPS: ..."
 }
