@@ -108,14 +108,17 @@ void Party_chargement_anim2(Show& s) {
 }
 
 void Party_3(Show& s) {
-  const float t = s.horloge;
+  float t = s.horloge;
   rm::Frame* world = s.DXDraw.scene.get();
 
   world->set_scene_fog_enable(true);
   world->set_scene_fog_color(forest_fog_colour());
   world->set_scene_fog_params(0, 2500.0f, 1.0f);
 
-  if (t > static_cast<float>(s.Temps[1])) Party_chargement_anim4(s);
+  if (t > static_cast<float>(s.Temps[1])) {
+    Party_chargement_anim4(s);
+    t = s.horloge;  // the rest of the tick sees the next scene's clock
+  }
 
   // The ground scrolls with the music; the remainder keeps the dividend's sign.
   s.wrap_u = static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.pas_temps)) % 1000);

@@ -203,7 +203,9 @@ void Party_2(Show& s) {
   using scene::RGB;
   using scene::RGBA;
   using scene::Round;
-  const float t = s.horloge;
+  // The clock as the step finds it; once the next scene is built, the rest
+  // of the tick sees the new scene's clock.
+  float t = s.horloge;
   rm::Frame* world = s.DXDraw.scene.get();
   rm::Frame* camera = s.DXDraw.camera.get();
 
@@ -216,7 +218,10 @@ void Party_2(Show& s) {
   }
   // 2, 3. The closing fog, and the hand-over to the forest flight.
   if (t > 7450.0f) s.brouillard_actif = true;
-  if (t > kSceneEnd) Party_chargement_anim2(s);
+  if (t > kSceneEnd) {
+    Party_chargement_anim2(s);
+    t = s.horloge;
+  }
   // 4. Contrast closing in from both ends.
   if (t > 7400.0f) {
     const auto x = static_cast<uint8_t>(Round(t - 7400.0) & 0xFF);

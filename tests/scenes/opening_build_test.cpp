@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "controls/effects.h"
 #include "scene/time_table.h"
 #include "scenes/opening.h"
 #include "scenes/steps.h"
@@ -107,6 +108,11 @@ TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
   EXPECT_FALSE(s.Party_actif[1]);
   EXPECT_TRUE(s.Party_actif[2]);
   EXPECT_EQ(s.scene_frame.get(1), nullptr);
+  // The rest of the tick sees the forest's clock: the forest keeps its
+  // normal contrast rather than the opening's closing one.
+  render::GammaRamp g;
+  f.DXDraw.get_gamma(g);
+  EXPECT_EQ(g, controls::contrast_ramp(24, 145));
   scenes::Party_3(s);
   EXPECT_EQ(s.built.size(), 2u);
 }
