@@ -119,3 +119,57 @@ TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
 
 }  // namespace
 }  // namespace quarvel
+
+namespace quarvel {
+namespace {
+
+// A user's ship model with most named parts missing and a part whose first
+// visual is not a mesh: the empty slots are skipped, every tick.
+constexpr const char* kSparseShips = R"(xof 0302txt 0032
+Frame x3ds_x5_Vaissea0 {
+ Frame x3ds_x4_Vaissea0 {
+  Mesh {
+   3;
+   0.0;0.0;0.0;,
+   10.0;0.0;0.0;,
+   0.0;10.0;0.0;;
+   1;
+   3;0,1,2;;
+  }
+ }
+}
+Frame x3ds_VaisseauT1 {
+}
+)";
+
+TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
+  testing::TempDir dir;
+  testing::write_text_file(dir.file("00000000.dat"), kSparseShips);
+  testing::ShowFixture f;
+  scene::Show& s = f.show;
+  testing::CurrentDir here(dir.path());
+  s.exe_dir = dir.path().string() + "/";
+  s.anim_x_actif = s.cam_auto = s.cam_suivi = s.cam_vise = true;
+  s.focale = 9;
+  scenes::Party_1(s);
+
+  EXPECT_NE(s.vaisseau_frame.get(1), nullptr);
+  EXPECT_EQ(s.vaisseau_mesh_b, nullptr);  // its first visual is no mesh
+  ASSERT_NE(s.vaisseau_frame.get(2), nullptr);
+  EXPECT_NE(s.vaisseau_mesh_c, nullptr);
+  EXPECT_NE(s.vaisseau_frame.get(3), nullptr);
+  EXPECT_EQ(s.vaisseau_mesh.get(1), nullptr);
+  EXPECT_EQ(s.vaisseau_frame.get(0), nullptr);
+  EXPECT_EQ(s.truck_frame.get(0), nullptr);
+  EXPECT_EQ(s.cam_path, nullptr);  // no camera file
+
+  for (float t = 0; t < 7650; t += 25) {
+    s.horloge = t;
+    scenes::Party_2(s);
+  }
+  EXPECT_EQ(s.built.back(), "Party_chargement_anim2");
+  EXPECT_EQ(s.vaisseau_mesh_c->quality(), 137u);
+}
+
+}  // namespace
+}  // namespace quarvel
