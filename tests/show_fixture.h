@@ -30,7 +30,7 @@
 
 #include <unistd.h>
 
-#include "app/form_pictures.h"
+#include "app/main_form.h"
 #include "platform/audio/music_device.h"
 #include "platform/display/backend.h"
 #include "platform/display/display.h"
@@ -98,22 +98,6 @@ class FakeMusicDevice : public audio::MusicDevice {
   std::vector<std::string> calls;
 };
 
-// A 0xRRGGBB colour in the display's encoding (0x00BBGGRR).
-constexpr uint32_t display_encoding(uint32_t rgb) {
-  return ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
-}
-
-// The image list with the nine form pictures, each keyed on the colour its
-// transparent areas are painted in: the logos (0..4, 7, 8) on
-// kLogoTransparent, the banner and the loading picture (5, 6) on black.
-inline void add_form_pictures(display::ImageList& list) {
-  std::vector<Picture> pics = make_form_pictures();
-  for (size_t i = 0; i < pics.size(); ++i) {
-    const bool black = i == 5 || i == 6;
-    list.add(std::move(pics[i]), display_encoding(black ? kBlackTransparent : kLogoTransparent), true);
-  }
-}
-
 struct ShowFixture {
   // `initialize`: initialise the display at once (EGL surfaceless).
   explicit ShowFixture(bool initialize = true) {
@@ -122,7 +106,8 @@ struct ShowFixture {
     DXTimer.active_only = false;
     Timer_chargement.interval = 100;
     Timer_chargement.active_only = true;
-    add_form_pictures(ImageList);
+    // The nine form pictures, keyed as the main form keys them.
+    app::load_form_pictures(ImageList);
     if (initialize) DXDraw.initialize();
   }
   ~ShowFixture() { DXDraw.finalize(); }
