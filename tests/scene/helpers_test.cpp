@@ -114,6 +114,41 @@ TEST(RandomSequence, ValuesStayBelowN) {
   EXPECT_EQ(r.random(0), 0);
 }
 
+TEST(SceneTables, Capacities) {
+  testing::ShowFixture f(false);
+  const Show& s = f.show;
+  EXPECT_EQ(s.scene_frame.capacity, 11u);
+  EXPECT_EQ(s.objet_frame.capacity, 101u);
+  EXPECT_EQ(s.objet_mesh.capacity, 101u);
+  EXPECT_EQ(s.objet_texture.capacity, 101u);
+  EXPECT_EQ(s.wrap_frame.capacity, 51u);
+  EXPECT_EQ(s.wrap_tab.capacity, 51u);
+  EXPECT_EQ(s.anim_frame.capacity, 31u);
+  EXPECT_EQ(s.anim_set.capacity, 31u);
+  EXPECT_EQ(s.light_frame.capacity, 101u);
+  EXPECT_EQ(s.light_tab.capacity, 101u);
+  EXPECT_EQ(s.truck_frame.capacity, 10u);
+  EXPECT_EQ(s.vaisseau_frame.capacity, 10u);
+  EXPECT_EQ(s.vaisseau_mesh.capacity, 11u);
+  EXPECT_EQ(s.explo_anim.capacity, 201u);
+}
+
+TEST(SceneTables, EntriesOutsideTheTableAreRefused) {
+  Table<rm::Frame, 3> t;
+  rm::Root root;
+  const auto kept = root.create_frame();
+  t[2] = kept;
+  t[3] = root.create_frame();  // written into a scratch slot, not the table
+  t[-1] = root.create_frame();
+  EXPECT_EQ(t.get(2), kept);
+  EXPECT_EQ(t.get(3), nullptr);
+  EXPECT_EQ(t.get(-1), nullptr);
+  EXPECT_EQ(t[3], nullptr);  // the scratch slot is emptied on every use
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(t.entries[i], nullptr);
+  t.clear();
+  EXPECT_EQ(t.get(2), nullptr);
+}
+
 TEST(TimeTable, SeededValues) {
   testing::ShowFixture f(false);
   f.show.Temps.fill(7);

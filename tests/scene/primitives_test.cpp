@@ -341,3 +341,21 @@ TEST_F(Primitives, CreatingIntoAnEntryReleasesOnlyTheTablesReference) {
 
 }  // namespace
 }  // namespace quarvel::scene
+
+namespace quarvel::scene {
+namespace {
+
+TEST(PrimitivesBeforeTheDisplay, LightsAndWrapsAreMadeWithoutAScene) {
+  testing::ShowFixture f(false);
+  add_Light(f.show, 0, 3, 1, 2, 3, 1, 1, 1);
+  ASSERT_NE(f.show.light_frame[0], nullptr);
+  EXPECT_EQ(f.show.light_frame[0]->parent(), nullptr);
+  ::testing::internal::CaptureStderr();
+  add_wrap(f.show, 1, 0, "no-such-model.x", "no-such-picture.png", 0, 0, 0);
+  ::testing::internal::GetCapturedStderr();
+  ASSERT_NE(f.show.wrap_tab[0], nullptr);
+  EXPECT_EQ(f.show.wrap_tab[0]->reference(), nullptr);
+}
+
+}  // namespace
+}  // namespace quarvel::scene
