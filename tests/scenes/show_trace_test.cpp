@@ -97,6 +97,8 @@ class ShowTrace : public ::testing::Test {
   void SetUp() override {
     if (ticks_->empty()) GTEST_SKIP() << "no runner or no generated show folder";
   }
+
+ public:
   static const std::vector<TraceTick>& ticks() { return *ticks_; }
   // The first tick that called `builder`.
   static std::optional<size_t> tick_building(const std::string& builder) {
@@ -119,6 +121,10 @@ class ShowTrace : public ::testing::Test {
   static inline std::vector<TraceTick>* ticks_ = new std::vector<TraceTick>;
 };
 
+const std::vector<TraceTick>& ticks() { return ShowTrace::ticks(); }
+std::optional<size_t> tick_building(const std::string& b) { return ShowTrace::tick_building(b); }
+std::vector<size_t> opening_ticks(float from, float to) { return ShowTrace::opening_ticks(from, to); }
+
 // The clock a tick's steps saw: the previous tick's clock moved on by half
 // the music's step, as the frame loop does (a builder may have changed the
 // traced step since).
@@ -128,7 +134,7 @@ float clock_seen(const TraceTick& before, const TraceTick& now) {
   return static_cast<float>(before.clock() + pas_temps / 2.0);
 }
 
-TEST_F(ShowTrace, OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen) {
+void OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen() {
   const TraceTick& first = ticks().front();
   EXPECT_EQ(first.raw("built"), "[\"Party_chargement_anim\"]");
   EXPECT_EQ(first.raw("ran"), "[1,2]");
@@ -137,7 +143,7 @@ TEST_F(ShowTrace, OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen) {
   EXPECT_EQ(ticks()[1].raw("ran"), "[2]");
 }
 
-TEST_F(ShowTrace, SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame) {
+void SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame() {
   // The walk's labels on the same model, from a build of our own.
   testing::ShowFixture f;
   size_t labels = 0;
@@ -152,7 +158,7 @@ TEST_F(ShowTrace, SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame) {
   EXPECT_EQ(static_cast<uint32_t>(ticks().front().num("seed")), expected.seed);
 }
 
-TEST_F(ShowTrace, ForestFlightTakesOverOnTheFirstTickPast7600) {
+void ForestFlightTakesOverOnTheFirstTickPast7600() {
   const auto t = tick_building("Party_chargement_anim2");
   ASSERT_TRUE(t.has_value());
   ASSERT_GT(*t, 0u);
@@ -189,7 +195,7 @@ TEST_F(ShowTrace, ForestFlightTakesOverOnTheFirstTickPast7600) {
   EXPECT_EQ(static_cast<uint32_t>(now.num("seed")), expected.seed);
 }
 
-TEST_F(ShowTrace, ForestFlightHandsOverPastItsEnd) {
+void ForestFlightHandsOverPastItsEnd() {
   const auto start = tick_building("Party_chargement_anim2");
   const auto t = tick_building("Party_chargement_anim4");
   ASSERT_TRUE(start.has_value());
@@ -200,7 +206,7 @@ TEST_F(ShowTrace, ForestFlightHandsOverPastItsEnd) {
   for (size_t i = *start + 1; i < *t; ++i) EXPECT_EQ(ticks()[i].raw("ran"), "[3]") << i;
 }
 
-TEST_F(ShowTrace, GammaFadesFromTheSavedRampAndBack) {
+void GammaFadesFromTheSavedRampAndBack() {
   const std::vector<size_t> out = opening_ticks(1670, 1710);
   const std::vector<size_t> in = opening_ticks(1740, 1980);
   ASSERT_FALSE(out.empty());
@@ -220,7 +226,7 @@ TEST_F(ShowTrace, GammaFadesFromTheSavedRampAndBack) {
   EXPECT_FALSE(ticks()[out.front() - 1].has("gamma"));
 }
 
-TEST_F(ShowTrace, LightZeroBlinksBetween3300And3900AndIsWhiteAfter) {
+void LightZeroBlinksBetween3300And3900AndIsWhiteAfter() {
   const std::vector<size_t> blink = opening_ticks(3300, 3900);
   ASSERT_GE(blink.size(), 5u);
   for (size_t i : blink) EXPECT_NE(ticks()[i].raw("light0"), "[1,1,1]") << i;
@@ -229,7 +235,7 @@ TEST_F(ShowTrace, LightZeroBlinksBetween3300And3900AndIsWhiteAfter) {
   for (size_t i : opening_ticks(0, 3300)) EXPECT_EQ(ticks()[i].raw("light0"), "[1,1,1]") << i;
 }
 
-TEST_F(ShowTrace, LetterboxOpensFrom6100AndFullScreenFrom6760) {
+void LetterboxOpensFrom6100AndFullScreenFrom6760() {
   const std::vector<size_t> band = opening_ticks(6100, 6760);
   ASSERT_GE(band.size(), 5u);
   for (size_t n = 1; n <= band.size(); ++n) {
@@ -247,7 +253,7 @@ TEST_F(ShowTrace, LetterboxOpensFrom6100AndFullScreenFrom6760) {
   EXPECT_EQ(ticks()[after.back()].nums("viewport"), (std::vector<double>{0, 60, 640, 360}));
 }
 
-TEST_F(ShowTrace, FieldWidensBetween1130And1185) {
+void FieldWidensBetween1130And1185() {
   const std::vector<size_t> wide = opening_ticks(1130, 1185);
   ASSERT_FALSE(wide.empty());
   for (size_t n = 0; n < wide.size(); ++n) {
@@ -259,6 +265,42 @@ TEST_F(ShowTrace, FieldWidensBetween1130And1185) {
   EXPECT_EQ(ticks()[after].num("focale"), 9);
   EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after].num("field")), (9 + wide.size()) / 20.0f);
   EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after + 1].num("field")), 9 / 20.0f);
+}
+
+// One run of the runner serves every check.
+TEST_F(ShowTrace, OpeningAndForestFlightAsTheRunnerPlaysThem) {
+  {
+    SCOPED_TRACE("OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen");
+    OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen();
+  }
+  {
+    SCOPED_TRACE("SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame");
+    SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame();
+  }
+  {
+    SCOPED_TRACE("ForestFlightTakesOverOnTheFirstTickPast7600");
+    ForestFlightTakesOverOnTheFirstTickPast7600();
+  }
+  {
+    SCOPED_TRACE("ForestFlightHandsOverPastItsEnd");
+    ForestFlightHandsOverPastItsEnd();
+  }
+  {
+    SCOPED_TRACE("GammaFadesFromTheSavedRampAndBack");
+    GammaFadesFromTheSavedRampAndBack();
+  }
+  {
+    SCOPED_TRACE("LightZeroBlinksBetween3300And3900AndIsWhiteAfter");
+    LightZeroBlinksBetween3300And3900AndIsWhiteAfter();
+  }
+  {
+    SCOPED_TRACE("LetterboxOpensFrom6100AndFullScreenFrom6760");
+    LetterboxOpensFrom6100AndFullScreenFrom6760();
+  }
+  {
+    SCOPED_TRACE("FieldWidensBetween1130And1185");
+    FieldWidensBetween1130And1185();
+  }
 }
 
 }  // namespace
