@@ -25,9 +25,24 @@ bool indices_fit(const char* primitive, std::initializer_list<std::pair<long lon
   return true;
 }
 
-void load_mesh(rm::MeshBuilder& builder, const std::string& file) {
+// A file that failed once is not tried again: one line per file a show.
+bool reported(const Show& s, const std::string& file) { return s.files_reported.count(file) != 0; }
+
+void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
+  if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_mesh_builder(builder, file, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  if (!rm::load_mesh_builder(builder, file, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    s.files_reported.insert(file);
+  }
+}
+
+// An empty name means no texture, and says nothing.
+TextureRef load_texture(Show& s, const std::string& path) {
+  if (path.empty() || reported(s, path)) return nullptr;
+  TextureRef texture = s.DXDraw.root.load_texture(path);  // says what is wrong itself
+  if (!texture) s.files_reported.insert(path);
+  return texture;
 }
 
 // Position and the standard orientation, both relative to the scene frame.
@@ -68,12 +83,13 @@ void add_objet(Show& s, int32_t parent, int32_t idx, const std::string& mesh_fil
   MeshBuilderRef& builder = create_into(s.objet_mesh[idx], [&] { return root.create_mesh_builder(); });
   place(s, *frame, x, y, z);
 
-  load_mesh(*builder, mesh_file);
+  load_mesh(s, *builder, mesh_file);
   builder->scale(1, 1, 1);
   builder->set_perspective(true);
 
-  builder->set_texture(
-      create_into(s.objet_texture[idx], [&] { return root.load_texture(beside_executable(s, texture_file)); }));
+  builder->set_texture(create_into(s.objet_texture[idx], [&] {
+    return texture_file.empty() ? nullptr : load_texture(s, beside_executable(s, texture_file));
+  }));
   builder->set_quality(kGouraudQuality);
   frame->add_visual(builder);
 }
@@ -85,10 +101,10 @@ void add_wrap(Show& s, int32_t parent, int32_t idx, const std::string& mesh_file
 
   FrameRef& frame = frame_under_root(s, s.wrap_frame[idx], parent);
   MeshBuilderRef& builder = create_into(s.wrap_builder[idx], [&] { return root.create_mesh_builder(); });
-  load_mesh(*builder, mesh_file);
+  load_mesh(s, *builder, mesh_file);
   builder->set_perspective(true);
 
-  builder->set_texture(create_into(s.wrap_texture[idx], [&] { return root.load_texture(texture_file); }));
+  builder->set_texture(create_into(s.wrap_texture[idx], [&] { return load_texture(s, texture_file); }));
   builder->set_quality(kGouraudQuality);
 
   MeshRef& mesh = create_into(s.wrap_mesh[idx], [&] { return builder->create_mesh(); });
@@ -113,8 +129,12 @@ void add_anim(Show& s, int32_t parent, int32_t idx, const std::string& file, int
   advance_loading(s);
   FrameRef& frame = frame_under_root(s, s.anim_frame[idx], parent);
   AnimationSetRef& set = create_into(s.anim_set[idx], [&] { return s.DXDraw.root.create_animation_set(); });
+  if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_animation_set(*set, file, frame, error)) std::fprintf(stderr, "%s\n", error.c_str());
+  if (!rm::load_animation_set(*set, file, frame, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    s.files_reported.insert(file);
+  }
 }
 
 void add_Light(Show& s, int32_t index, int32_t type, float x, float y, float z, float r, float g, float b) {
