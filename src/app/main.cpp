@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/main_form.h"
 #include "app/window_loop.h"
@@ -20,8 +21,14 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     audio::MusicSystem music(audio::Playback::output);
+    // Textures beside the program are read from its own folder.
+    std::string exe_dir;
+    if (char* base = SDL_GetBasePath()) {
+      exe_dir = base;
+      SDL_free(base);
+    }
     app::TMainForm form(display::make_window_backend(app::kTitle),
-                        [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music);
+                        [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music, exe_dir);
     form.FormCreate();
     form.Show();
     app::run_message_loop(form);

@@ -1,12 +1,56 @@
 #include "app/main_form.h"
 
+#include "app/form_pictures.h"
+#include "app/layers.h"
 #include "app/music_startup.h"
+#include "app/overlay.h"
+#include "platform/render/surface2d.h"
+#include "scene/lights.h"
+#include "scene/loading.h"
+#include "scene/time_table.h"
+#include "scenes/steps.h"
 
 namespace quarvel::app {
 
+namespace {
+
+// The logos' transparent colour in the display's encoding (0x00BBGGRR):
+// red 255, green 0, blue 246.
+constexpr uint32_t kLogoKey = 0xF600FFu;
+
+}  // namespace
+
+void load_form_pictures(display::ImageList& images) {
+  std::vector<Picture> pictures = make_form_pictures();
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    Picture& p = pictures[i];
+    const bool black_key = i == 5 || i == 6;
+    const uint32_t key = black_key ? 0u : kLogoKey;
+    // The pictures are drawn with their key given as 0xRRGGBB; the image
+    // list compares in the display's encoding, so the keyed pixels take
+    // the colour the list's key stands for.
+    const uint32_t drawn = black_key ? kBlackTransparent : kLogoTransparent;
+    const uint32_t wanted = render::bgr_to_argb(key) & 0xFFFFFFu;
+    if (drawn != wanted) {
+      for (uint32_t& px : p.pixels) {
+        if ((px & 0xFFFFFFu) == drawn) px = (px & 0xFF000000u) | wanted;
+      }
+    }
+    images.add(std::move(p), key, true);
+  }
+}
+
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
-                     audio::MusicDevice& music_device)
-    : DXDraw(std::move(backend)), DXTimer(idle_loop, clock), Timer_chargement(idle_loop, clock), music(music_device) {
+                     audio::MusicDevice& music_device, std::string exe_dir)
+    : DXDraw(std::move(backend)),
+      DXTimer(idle_loop, clock),
+      Timer_chargement(idle_loop, clock),
+      steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
+            scenes::Party_5, scenes::Party_6, scenes::Party_7},
+      music(music_device),
+      show_(std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music_device)) {
+  show_->exe_dir = std::move(exe_dir);
+  load_form_pictures(ImageList);
   DXDraw.image_list = &ImageList;
   DXDraw.on_initialize = [this] { DXDrawInitialize(); };
   DXDraw.on_initialize_surface = [this] { DXDrawInitializeSurface(); };
@@ -17,36 +61,162 @@ TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::
   DXTimer.on_timer = [this](int lag) { DXTimerTimer(lag); };
   Timer_chargement.interval = 100;
   Timer_chargement.active_only = true;
+  Timer_chargement.on_timer = [this](int) { scene::Timer_chargementTimer(*show_); };
 
   DXInput1.keyboard_enabled = true;
   DXInput1.mouse_enabled = true;
 }
 
-TMainForm::~TMainForm() { DXDraw.finalize(); }
+TMainForm::~TMainForm() {
+  DXDraw.finalize();
+  // Everything the show still holds goes after the form's display.
+  show_->release_all();
+}
 
 void TMainForm::Show() { DXDraw.initialize(); }
 
 void TMainForm::FormCreate() {
   // The display hides the cursor itself while in full screen.
-  FormCreate_music(music, nullptr, flux_musique);
+  FormCreate_music(music, nullptr, show_->flux_musique);
+  show_->etape_x = 0;
 }
 
 void TMainForm::FormDestroy() { FormDestroy_music(music); }
 
-void TMainForm::DXDrawInitialize() {
-  DXTimer.set_enabled(true);
-  DXInput1.mouse_enabled = true;
+void TMainForm::renew_show() {
+  scene::Show& old = *show_;
+  // The new display starts from an empty scene with the plain ramp, as a
+  // new device would: every scene group, light and visual of the old show
+  // leaves the scene frame (the new camera stays).
+  rm::Frame& root = *DXDraw.scene;
+  for (const auto& child : root.children()) {
+    if (child != DXDraw.camera) root.delete_child(child.get());
+  }
+  for (const auto& light : root.lights()) root.delete_light(light.get());
+  for (const auto& visual : root.visuals()) root.delete_visual(visual.get());
+  root.set_scene_background_image(nullptr);
+  root.set_scene_fog_enable(false);
+  DXDraw.set_gamma(render::GammaRamp::identity());
+
+  auto fresh = std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music);
+  fresh->flux_musique = old.flux_musique;
+  fresh->exe_dir = old.exe_dir;
+  fresh->rng = old.rng;  // the one sequence is never reseeded
+  old.release_all();
+  show_ = std::move(fresh);
 }
 
-void TMainForm::DXDrawInitializeSurface() {}
+void TMainForm::DXDrawInitialize() {
+  if (++initialisations_ > 1) renew_show();
+  scene::Show& s = *show_;
+  // 1. The loading backdrop behind the scene.
+  s.fond_texture = DXDraw.root.load_texture(kBackdropFile);
+  DXDraw.scene->set_scene_background_image(s.fond_texture);
+  // 2. The loading bar starts empty.
+  s.charge_pos = 0;
+  // 3. The ramp the fades start from.
+  DXDraw.get_gamma(s.gamma_sauve);
+  // 4. The logos' transparency, then the colour tables.
+  for (int i = 0; i <= 4; ++i) {
+    if (display::ImageItem* item = ImageList.item(i)) {
+      item->transparent_colour = kLogoKey;
+      item->transparent = true;
+    }
+  }
+  ImageList.rebuild_colour_table();
+  DXDraw.set_colour_tables(ImageList.colour_table());
+  // 5.
+  s.horloge = 0;
+  s.charge_n = 0;
+  s.focale_actif = false;
+  s.affiche_infos = false;
+  s.cam_vise = false;
+  // 6. Numbers are written with "." everywhere: the show's number formatting
+  // never consults the locale.
+  // 7.
+  s.focale = 9;
+  // 8. The front plane of -100 is refused by the viewport (it must be
+  // positive); the call is made all the same and its result ignored.
+  DXDraw.viewport->set_back(15000.0f);
+  DXDraw.viewport->set_front(-100.0f);
+  // 9.
+  s.cam_auto = true;
+  s.cam_suivi = true;
+  s.anim_x_actif = true;
+  // 10.
+  scene::seed_time_table(s);
+  // 11.
+  s.vue_dir = {0, 0, 0};
+  s.angle_vue = 0;
+  s.vitesse = 10;
+  // 12.
+  scene::Chargement(s, "Chargement en cours");
+  // 13. The first step runs on the first tick.
+  s.Party_actif[0] = true;
+  s.ecran16_actif = false;
+  s.ecran16_n = 0;
+  // 14.
+  scene::Chargement(s, "Constructing ........... okokok");
+  // 15. The zero orientation is refused; the result is ignored.
+  DXDraw.camera->set_position(DXDraw.scene.get(), {0, 0, -500.0f});
+  DXDraw.camera->set_orientation(DXDraw.scene.get(), {0, 0, 0}, {0, 0, 0});
+  // 16.
+  s.clignote_actif = false;
+  // 17.
+  scene::create_light_set(s);
+  // 18.
+  s.etape_x = 0;
+  // 19.
+  DXTimer.set_enabled(true);
+  // 20.
+  DXInput1.mouse_enabled = true;
+  // 21.
+  s.pos_precedente = music.position(s.flux_musique) / 1500u;
+}
+
+void TMainForm::DXDrawInitializeSurface() {
+  DXDraw.device->set_texture_quality(rm::TextureQuality::Linear);
+  DXDraw.device->set_render_mode(rm::Device::kBlendedTransparency | rm::Device::kSortedTransparency);
+}
 
 void TMainForm::DXDrawFinalize() { DXTimer.set_enabled(false); }
 
 void TMainForm::DXTimerTimer(int) {
   ++ticks_;
+  scene::Show& s = *show_;
+  s.ran.clear();
+  s.built.clear();
+  // 1. The clock follows the music: a signed difference of positions.
+  s.pos_musique = music.position(s.flux_musique);
+  const auto diff = static_cast<int32_t>(s.pos_musique - s.pos_precedente);
+  s.pas_temps = static_cast<float>(static_cast<double>(diff) / 1500.0);
+  s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
+  s.pos_precedente = s.pos_musique;
+  // 2. Camera position, then one input update.
+  s.cam_pos = DXDraw.camera->position(DXDraw.scene.get());
   DXInput1.update(raw_input, idle_loop.active());
+  // 3. The steps by flag index, each flag read when its turn comes.
+  for (size_t k = 0; k < steps.size(); ++k) {
+    if (!show_->Party_actif[k]) continue;
+    show_->ran.push_back(static_cast<int>(k) + 1);
+    if (steps[k]) steps[k](*show_);
+  }
+  // 4. Motions, then the 3D picture.
+  DXDraw.scene->move(1.0f);
   DXDraw.render();
+  // 5. The 2D layers; the finale's end asks the form to close.
+  if (draw_layers(s)) Close();
+  // 6.
+  s.fps_affiche = DXTimer.frame_rate() - 1;
+  // 7.
+  if (s.affiche_infos) draw_overlay(s);
+  // 8.
   DXDraw.flip();
+  // 9. The safety end.
+  if (s.horloge > kSafetyEnd) {
+    DXDraw.finalize();
+    Close();
+  }
 }
 
 void TMainForm::FormKeyDown(int key, bool alt) {

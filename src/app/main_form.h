@@ -1,15 +1,19 @@
 #pragma once
-// The main form: owns the display control, the frame timers, the input and
-// the image list, and runs the show's handlers. The window program and the
-// headless runner both drive one of these.
+// The main form: owns the display control, the frame timers, the input, the
+// image list and the show's state, and runs the show's handlers. The window
+// program and the headless runner both drive one of these.
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/display/backend.h"
 #include "platform/display/display.h"
 #include "platform/display/frame_timer.h"
 #include "platform/display/image_list.h"
 #include "platform/display/input.h"
+#include "scene/show.h"
 
 namespace quarvel::audio {
 class MusicDevice;
@@ -18,13 +22,18 @@ class MusicDevice;
 namespace quarvel::app {
 
 inline constexpr const char* kTitle = "Quarvel Team";
+// The loading backdrop, opened by its relative name from the current folder.
+inline constexpr const char* kBackdropFile = "introsi.jpg";
+// The safety end of the frame loop: any scene clock above it ends the show.
+inline constexpr float kSafetyEnd = 18000.0f;
 
 class TMainForm {
  public:
   // `music` is the music layer (real output, or a virtual clock headless);
-  // it must outlive the form.
+  // it must outlive the form. `exe_dir` is the program's folder with its
+  // trailing separator (empty: the current folder).
   TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
-            audio::MusicDevice& music);
+            audio::MusicDevice& music, std::string exe_dir = {});
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
@@ -40,6 +49,17 @@ class TMainForm {
   // What the window (or the headless runner's script) reports of the
   // keyboard and mouse; DXInput1 reads it once per tick.
   display::RawInput raw_input;
+
+  // The show's state. Every initialisation of the display seeds a fresh one
+  // (so Alt+Enter restarts the show from its first step); only the music
+  // stream, the program's folder and the pseudo-random sequence carry over.
+  scene::Show& show() { return *show_; }
+  const scene::Show& show() const { return *show_; }
+
+  // The seven scene steps the frame loop calls for Party_actif[0..6]:
+  // Party_1..Party_7 unless a test puts its own in.
+  using Step = std::function<void(scene::Show&)>;
+  std::array<Step, 7> steps;
 
   // First showing of the form: the display initialises itself.
   void Show();
@@ -57,17 +77,27 @@ class TMainForm {
   void FormKeyDown(int key, bool alt);
   void FormMouseDown(int button, int x, int y);
 
-  // The music layer and the handle of the show's music stream (0 when the
-  // file could not be opened: the show's clock then stands still).
+  // The music layer (the stream's handle is show().flux_musique: 0 when the
+  // file could not be opened, and the show's clock then stands still).
   audio::MusicDevice& music;
-  uint32_t flux_musique = 0;
 
-  // Ticks run so far.
+  // Ticks run so far, and how many times the display was initialised.
   uint64_t ticks() const { return ticks_; }
+  int initialisations() const { return initialisations_; }
 
  private:
+  // A fresh show state carrying over what survives a re-initialisation.
+  void renew_show();
+
+  std::unique_ptr<scene::Show> show_;
   bool closing_ = false;
   uint64_t ticks_ = 0;
+  int initialisations_ = 0;
 };
+
+// The image list's pictures as the form description holds them: the nine
+// pictures drawn by code, each with its transparent colour in the display's
+// encoding and transparency on.
+void load_form_pictures(display::ImageList& images);
 
 }  // namespace quarvel::app

@@ -3,7 +3,8 @@
 // scene graph and record them in the scene tables. Positions and orientations
 // are set relative to the display's scene frame. A missing or unreadable file
 // leaves the object empty or untextured (one line on standard error from the
-// loader) and the show goes on. An index at or beyond a table's capacity is
+// loader, once per file and show: a file reported once is not tried again)
+// and the show goes on. An empty texture name means no texture. An index at or beyond a table's capacity is
 // refused: nothing is created and nothing is overwritten.
 #include <cstdint>
 #include <string>

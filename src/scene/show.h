@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,10 @@ struct Show {
   // The shared pseudo-random sequence.
   Random rng;
   int32_t random(int32_t n) { return rng.random(n); }
+
+  // Files already reported as missing or damaged: each is said once per
+  // show, however often it is loaded, and not tried again.
+  std::set<std::string> files_reported;
 
   // ---- What the headless runner's trace reports of a tick: the steps
   // called (1..7) and the builders called, in order. The frame loop clears

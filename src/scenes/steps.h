@@ -16,6 +16,10 @@ void Party_5(scene::Show& s);  // forest edge
 void Party_6(scene::Show& s);  // model scene
 void Party_7(scene::Show& s);  // finale
 
+// The opening scene's timed stage machine, run by Party_2 at the end of its
+// tick while anim_x_actif is set.
+void anim_x(scene::Show& s);
+
 // Builders: each records its name in s.built.
 void Party_chargement_anim(scene::Show& s);   // opening scene
 void Party_chargement_anim2(scene::Show& s);  // forest flight

@@ -18,7 +18,8 @@ struct Headless {
 TEST(MainForm, TicksClearAndFlipFromTheFirstShowing) {
   Headless h;
   h.form.FormCreate();  // no music file here: the handle stays 0, the show goes on
-  EXPECT_EQ(h.form.flux_musique, 0u);
+  EXPECT_EQ(h.form.show().flux_musique, 0u);
+  for (auto& step : h.form.steps) step = [](scene::Show&) {};
   EXPECT_FALSE(h.form.idle_loop.idle());  // not shown yet: no timer
   h.form.Show();
   ASSERT_TRUE(h.form.DXDraw.initialized());
@@ -35,6 +36,7 @@ TEST(MainForm, TicksClearAndFlipFromTheFirstShowing) {
 
 TEST(MainForm, InputIsReadOncePerTick) {
   Headless h;
+  for (auto& step : h.form.steps) step = [](scene::Show&) {};
   h.form.Show();
   h.form.raw_input.press('S');
   h.form.raw_input.mouse_dy = 7;

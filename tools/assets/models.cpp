@@ -273,8 +273,10 @@ XFile opening_camera() {
       {4450, F({-250, -350, -250}), ShipC({0, 0, 0})},
       {4800, F({-120, -200, 60}), ShipC({0, 0, 0})},
       {5500, F({-350, 480, 700}), F({0, 0, 0})},
-      {6100, F({-1200, 800, 200}), F({0, 0, 0})},
-      {6760, F({-200, 900, -1600}), F({0, 0, 0})},
+      // Under the fleet looking up: in the green negative the dark sky turns
+      // bright green and the lit ships stand out dark against it.
+      {6100, F({-900, -650, 250}), F({0, 0, 0})},
+      {6760, F({-250, -700, -1400}), F({0, 0, 0})},
       {7050, B({-700, 180, -1000}), B({0, 0, 0})},
       {kBlast, B({-1200, 320, -2000}), Blast({0, 0, 0})},
       {kOpenEnd, Blast({-3000, 1000, -5200}), Blast({0, 0, 0})},
@@ -359,7 +361,9 @@ XFile flame() {
 }
 
 XFile tree() {
-  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) { tree_mesh(m, 10.0f, "arbre1.bmp"); }));
+  // Thirty units: scaled 3..11 times by the scenes, the trees stand 90 to 330
+  // units high, tall enough to read among the camera's distances.
+  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) { tree_mesh(m, 30.0f, "arbre1.bmp"); }));
 }
 
 XFile forest_ground() {

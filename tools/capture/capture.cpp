@@ -51,29 +51,9 @@ bool write_frame(const Options& opt, const display::DisplayControl& d, int tick)
 
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
-  uint32_t now = 0;
-  // The music plays on a virtual clock that moves with the ticks.
-  audio::MusicSystem music(audio::Playback::virtual_clock);
-  app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
-  form.FormCreate();
-  form.Show();
-  int status = 0;
-  // Idle calls until the form has ticked `ticks` times; a form whose timer
-  // is off (or that closes) ends the run.
-  for (uint64_t done = 0; done < static_cast<uint64_t>(opt.ticks) && !form.closing();) {
-    now += static_cast<uint32_t>(opt.ms_per_tick);
-    music.advance_seconds(opt.ms_per_tick / 1000.0);
-    if (!form.idle_loop.idle()) break;
-    if (form.ticks() == done) continue;
-    done = form.ticks();
-    const int tick = static_cast<int>(done - 1);
-    if (wants_png(opt, tick) && !write_frame(opt, form.DXDraw, tick)) {
-      status = 2;
-      break;
-    }
-  }
-  form.FormDestroy();
-  return status;
+  return play_show(opt.show_run, opt.ticks, [&opt](int tick, const display::DisplayControl& d) {
+    return !wants_png(opt, tick) || write_frame(opt, d, tick);
+  });
 }
 
 // A scene of the runner's own, posed each tick by `pose`, then moved,

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "show_runner.h"
+
 namespace quarvel::capture {
 
 struct Options {
@@ -20,6 +22,7 @@ struct Options {
   std::string model;         // --model FILE
   std::string texture;       // --texture PICTURE
   float anim_step = 0.0f;    // model animation time advanced each tick
+  ShowRunOptions show_run;   // show mode: --input, --trace, --ms-per-tick, run to the end
 };
 
 // Parses the command line (without argv[0]). Returns false with a message

@@ -1,0 +1,126 @@
+#include "app/layers.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "scene/helpers.h"
+
+namespace quarvel::app {
+
+using scene::deg;
+using scene::Round;
+using scene::table_cos;
+using scene::table_sin;
+using scene::Trunc;
+
+namespace {
+
+constexpr int kWidth = display::DisplayControl::kWidth;
+constexpr int kHeight = display::DisplayControl::kHeight;
+
+void row(scene::Show& s, int64_t y, uint32_t raw) { s.DXDraw.fill_rect(0, static_cast<int>(y), kWidth, 1, raw); }
+
+}  // namespace
+
+int32_t logo_opacity(double e) { return static_cast<int32_t>(Trunc(e * 126.0 + 127.0)); }
+
+render::Rect swing_rect(float horloge, int32_t top) {
+  const double c = std::cos(2.0 * deg(horloge));
+  const int64_t n = Round(320.0 * c);
+  const int64_t left = 160 + Trunc(static_cast<double>(-n) / 2.0);
+  return {static_cast<int>(left), top, static_cast<int>(Round(320.0 * c + 320.0)), 32};
+}
+
+render::GammaRamp faded_ramp(const render::GammaRamp& saved, int32_t fondu) {
+  render::GammaRamp out;
+  const int64_t dark = static_cast<int64_t>(fondu) * 800;
+  auto fade = [dark](const std::array<uint16_t, 256>& in, std::array<uint16_t, 256>& o) {
+    for (size_t i = 0; i < 256; ++i) o[i] = static_cast<uint16_t>(std::max<int64_t>(0, in[i] - dark));
+  };
+  fade(saved.red, out.red);
+  fade(saved.green, out.green);
+  fade(saved.blue, out.blue);
+  return out;
+}
+
+void opening_band(scene::Show& s) {
+  if (!(s.horloge > 6100.0f && s.horloge < 6760.0f)) return;
+  const int64_t c = s.ecran16_n;
+  if (32 * c - 240 < 0) return;
+  for (int64_t r = 240 - 16 * c; r <= 16 * c; ++r) row(s, 2 * r, kBandColour);
+}
+
+void scan_lines(scene::Show& s) {
+  for (int i = 0; i <= 240; ++i) row(s, 2 * i, 0);
+}
+
+void cosine_grid(scene::Show& s) {
+  const double k = std::cos(2.0 * deg(static_cast<double>(s.cam_pos.y) / 45.0));
+  for (int i = 0; i <= 320; ++i) row(s, Round(1000.0 * k * std::sin(deg(i)) + 240.0), 0);
+  for (int j = 0; j <= 240; ++j) {
+    s.DXDraw.fill_rect(static_cast<int>(Round(1000.0 * k * std::sin(deg(j)) + 320.0)), 0, 1, kHeight, 0);
+  }
+}
+
+void banner_and_logo(scene::Show& s) {
+  const float h = s.horloge;
+  const double hd = h;
+  const int64_t banner_y = h < 240.0f ? Round(480.0 - hd / 2.0) : 360;
+  s.DXDraw.draw(5, 0, static_cast<int>(banner_y));
+
+  const int64_t half = Round(hd / 2.0);
+  const int64_t whole = Round(hd);
+  int32_t& stage = s.etape_logo;
+  if (stage == 0 && h > 360.0f) {
+    const int32_t a = logo_opacity(table_sin(half + 180));
+    s.DXDraw.draw_alpha(swing_rect(h, 410), 0, a);
+    if (a < 2 && h > 440.0f) stage = 1;
+  }
+  if (stage == 1) {
+    const int64_t v = Round(110.0 * std::cos(2.0 * deg(hd) + 120.0));
+    const render::Rect r{256, static_cast<int>(360 + Trunc(static_cast<double>(-v) / 2.0)), 128,
+                         static_cast<int>(v + 120)};
+    s.DXDraw.draw_alpha(r, 1, logo_opacity(table_cos(whole + 240)));
+    if (logo_opacity(table_sin(whole + 50)) < 2) stage = 2;
+  }
+  if (stage == 2) {
+    const render::Rect r{265, 400, 128, static_cast<int>(Round(50.0 * std::cos(10.0 * deg(hd) + 240.0) + 60.0))};
+    s.DXDraw.draw_alpha(r, 2, logo_opacity(table_cos(whole + 90)));
+    if (logo_opacity(table_sin(whole + 150)) < 2) stage = 3;
+  }
+  if (stage == 3 && h > 850.0f) {
+    const int32_t a = logo_opacity(table_sin(half + 180));
+    s.DXDraw.draw_alpha(swing_rect(h, 385), 3, a);
+    s.DXDraw.draw_alpha(swing_rect(h, 410), 4, a);
+    if (logo_opacity(table_sin(whole + 150)) < 2) stage = 4;
+  }
+  if (stage == 4 && h > 1050.0f) {
+    const int32_t a = logo_opacity(table_sin(whole));
+    s.DXDraw.draw_alpha(swing_rect(h, 410), 7, a);
+    if (a < 2) stage = 5;
+  }
+  if (stage == 5 && h > 1250.0f) {
+    s.DXDraw.draw_alpha(swing_rect(h, 410), 8, logo_opacity(table_sin(half + 90)));
+    if (h > 1700.0f) stage = 6;
+  }
+}
+
+bool fade_out(scene::Show& s) {
+  if (!(s.horloge > kFadeStart)) return false;
+  s.fondu = static_cast<int32_t>(Round(static_cast<double>(s.horloge) - 700.0) * 2);
+  s.DXDraw.set_gamma(faded_ramp(s.gamma_sauve, s.fondu));
+  return s.horloge > kFinaleEnd;
+}
+
+bool draw_layers(scene::Show& s) {
+  const auto& on = s.Party_actif;
+  if (on[1]) opening_band(s);
+  if (on[3]) scan_lines(s);
+  if (on[2]) {
+    cosine_grid(s);
+    banner_and_logo(s);
+  }
+  return on[6] && fade_out(s);
+}
+
+}  // namespace quarvel::app

@@ -1,0 +1,88 @@
+// Pieces shared by the forest edge, model scene, explosion and finale.
+#include "scenes/chain_parts.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "scene/camera.h"
+#include "scene/loading.h"
+
+namespace quarvel::scenes {
+
+using scene::Show;
+
+void set_loaded_animation_options(Show& s, int32_t idx, uint32_t options) {
+  const auto set = s.anim_set.get(idx);
+  const auto animations = set ? set->animations() : std::vector<scene::AnimationRef>{};
+  scene::Chargement(s, "Constructing..................");
+  for (const auto& a : animations) {
+    if (a) a->set_options(options);
+  }
+}
+
+void take_cam_path(Show& s) {
+  s.cam_path.reset();
+  if (auto frame = s.anim_frame.get(0)) {
+    const auto children = frame->children();
+    if (!children.empty()) s.cam_path = children.front();
+  }
+}
+
+namespace {
+
+bool any_held(const Show& s, std::initializer_list<int> states) {
+  for (int st : states) {
+    if (s.DXInput1.state(st)) return true;
+  }
+  return false;
+}
+
+constexpr int button(int n) { return display::Input::kButton1 + n - 1; }
+
+}  // namespace
+
+bool movement_input_held(const Show& s) {
+  using display::Input;
+  return any_held(s, {Input::kUp, Input::kDown, button(1), button(2), button(3), button(4)});
+}
+
+bool turning_input_held(const Show& s) {
+  using display::Input;
+  return any_held(s, {Input::kLeft, Input::kRight, button(5), button(6), button(7), button(8)});
+}
+
+void edge_step(Show& s, const EdgeStep& step) {
+  rm::Viewport* viewport = s.DXDraw.viewport.get();
+  rm::Frame* world = s.DXDraw.scene.get();
+  if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
+
+  if (s.horloge > static_cast<float>(s.Temps[step.end_entry])) step.next_builder(s);
+  // The rest of the tick runs on, with the clock as it now stands.
+  const float t = s.horloge;
+
+  // The ground scrolls a fixed step every tick.
+  s.wrap_u -= 5;
+  s.wrap_tab.at(0).reset();
+  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
+                                               static_cast<float>(s.wrap_u / 25.0), 0, 0.01f, 0.01f);
+  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
+
+  const float a = t / step.animation_divisor;
+  if (auto set = s.anim_set.get(0)) set->set_time(a);
+  if (auto set = s.anim_set.get(1)) set->set_time(a);
+
+  if (step.sets_field && viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+
+  rm::Frame* camera = s.DXDraw.camera.get();
+  if (camera) camera->orientation(world, s.vue_dir, s.vue_up);
+  if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
+
+  // Held input lets a motion left by an earlier scene run on; nothing here
+  // starts one.
+  if (camera && !movement_input_held(s)) camera->set_velocity(world, {0, 0, 0}, false);
+  if (camera && !turning_input_held(s)) camera->set_rotation(world, {0, 0, 0}, 0);
+  if (camera) s.cam_pos = camera->position(world);
+  if (s.cam_auto) scene::Calcul_pos(s);
+}
+
+}  // namespace quarvel::scenes

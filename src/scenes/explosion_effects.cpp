@@ -1,0 +1,38 @@
+// The explosion's viewport effects and beat flash.
+#include "scenes/explosion_effects.h"
+
+#include <cmath>
+
+#include "controls/effects.h"
+#include "scene/helpers.h"
+
+namespace quarvel::scenes {
+
+int32_t advance_angle_vue(int32_t angle_vue) { return ((angle_vue + angle_vue / 64) % 640) + 1; }
+
+rm::Rect turning_window(int32_t angle_vue) {
+  const double a = scene::deg(angle_vue / 10.0);
+  const auto b = static_cast<int32_t>(scene::Round(100.0 * std::cos(a)));
+  const auto s = static_cast<int32_t>(scene::Round(100.0 * std::sin(a)));
+  return {500 - b / 2, 240 - s / 2, 2 * b, s};
+}
+
+rm::Rect growing_window(int32_t angle_vue) {
+  const int32_t h = angle_vue / 2;
+  return {320 - h, static_cast<int>(scene::Round(240.0 - 0.75 * h)), angle_vue,
+          static_cast<int>(scene::Round(0.75 * angle_vue))};
+}
+
+bool is_beat(uint32_t level) { return (level & 0xFFFFu) > 101u; }
+
+void flash_contrast(scene::Show& s) {
+  if (!s.flash_fini) {
+    s.flash_n += 12;
+    if (s.flash_n > 250) s.flash_fini = true;
+    controls::Contraste(s, 0, static_cast<uint8_t>(s.flash_n & 0xFF));
+  } else {
+    controls::Contraste(s, 24, 145);
+  }
+}
+
+}  // namespace quarvel::scenes

@@ -1,0 +1,60 @@
+// The free-flight finale: a background picture behind two animation sets,
+// fog off and the full viewport. The frame loop's layers fade the picture
+// out and close the form at the end.
+#include <cstdint>
+
+#include "controls/effects.h"
+#include "controls/operator.h"
+#include "scene/camera.h"
+#include "scene/loading.h"
+#include "scene/primitives.h"
+#include "scenes/chain_parts.h"
+#include "scenes/steps.h"
+
+namespace quarvel::scenes {
+
+using scene::Show;
+
+void Party_chargement_anim6(Show& s) {
+  constexpr int32_t kFinaleGroup = 6;
+  s.built.push_back("Party_chargement_anim6");
+  rm::Frame* world = s.DXDraw.scene.get();
+  controls::Contraste(s, 24, 145);
+  // The end fade starts from the ramp just set.
+  s.DXDraw.get_gamma(s.gamma_sauve);
+  init(s, 3);
+
+  s.fond_texture = s.DXDraw.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
+  world->set_scene_background_image(s.fond_texture);
+  s.horloge = 0.0f;
+  s.Party_actif[6] = true;
+  s.scene_frame.at(kFinaleGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  scene::add_anim(s, kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
+  scene::add_anim(s, kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
+  if (auto& viewport = s.DXDraw.viewport) {
+    viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
+  }
+  world->set_scene_fog_enable(false);
+  scene::Chargement(s, "Constructing..................Anim ok");
+  take_cam_path(s);
+  if (auto path_model = s.anim_frame.get(0)) world->delete_visual(path_model.get());
+}
+
+void Party_7(Show& s) {
+  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* camera = s.DXDraw.camera.get();
+  if (auto& viewport = s.DXDraw.viewport) viewport->set_uniform_scaling(true);
+  const float a = s.horloge / 2;
+  if (auto set = s.anim_set.get(0)) set->set_time(a);
+  if (auto set = s.anim_set.get(1)) set->set_time(a);
+  s.focale = 9;
+  if (auto& viewport = s.DXDraw.viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+  // The operator's keys and mouse; F6 and F7 jump back to earlier scenes.
+  controls::Clavier(s, controls::Jumps{Party_chargement_anim2, Party_chargement_anim3});
+  if (camera) camera->orientation(world, s.vue_dir, s.vue_up);
+  world->move(1.0f);
+  if (camera) s.cam_pos = camera->position(world);
+  if (s.cam_auto) scene::Calcul_pos(s);
+}
+
+}  // namespace quarvel::scenes

@@ -1,0 +1,51 @@
+// The model scene: two animation sets in a fresh scene group 4, fog off,
+// the full viewport and a field of 1.0.
+#include <cstdint>
+
+#include "controls/effects.h"
+#include "scene/loading.h"
+#include "scene/primitives.h"
+#include "scenes/chain_parts.h"
+#include "scenes/steps.h"
+
+namespace quarvel::scenes {
+
+using scene::Show;
+
+void Party_chargement_anim5(Show& s) {
+  constexpr int32_t kModelGroup = 4;
+  s.built.push_back("Party_chargement_anim5");
+  controls::Contraste(s, 24, 145);
+  init(s, kModelGroup);
+  s.horloge = 0.0f;
+  s.Party_actif[5] = true;
+  s.scene_frame.at(kModelGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+
+  s.focale = 20;
+  rm::Viewport* viewport = s.DXDraw.viewport.get();
+  if (viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+
+  scene::add_anim(s, kModelGroup, 0, "00000005.dat", 0, 0, 0);
+  scene::add_anim(s, kModelGroup, 1, "00000004.dat", 0, 0, 0);
+  scene::Chargement(s, "Chargement des OBJET OK!");
+  set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
+
+  if (viewport) viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
+  rm::Frame* world = s.DXDraw.scene.get();
+  world->set_scene_fog_enable(false);
+  scene::Chargement(s, "Constructing..................Anim ok");
+  take_cam_path(s);
+  if (auto path_model = s.anim_frame.get(0)) world->delete_visual(path_model.get());
+  scene::Chargement(s, "Constructing ............. Fin Timer");
+}
+
+void Party_6(Show& s) {
+  // Party_4 has a lower flag index: it first runs on the next tick.
+  edge_step(s, EdgeStep{.end_entry = 3,
+                        .next_builder = Party_chargement_anim3,
+                        .animation_divisor = 2.0f,
+                        .sets_field = false,
+                        .uniform_scaling = true});
+}
+
+}  // namespace quarvel::scenes

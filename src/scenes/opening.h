@@ -1,0 +1,22 @@
+#pragma once
+// Pieces of the opening scene kept apart so they can be checked on their own.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/render/gamma.h"
+#include "scene/show.h"
+
+namespace quarvel::scenes {
+
+// Walks the ship model's frame hierarchy below `model` by depth, storing the
+// named ship and truck parts in vaisseau_frame and truck_frame (a name met
+// again overwrites its slot) and reporting a progress label for every frame
+// of depths 1, 3 and 4.
+void walk_ship_parts(scene::Show& s, const scene::FrameRef& model,
+                     const std::function<void(const std::string&)>& progress);
+
+// `base` darkened by `step` on every entry of every channel, never below 0.
+render::GammaRamp darkened_ramp(const render::GammaRamp& base, int64_t step);
+
+}  // namespace quarvel::scenes

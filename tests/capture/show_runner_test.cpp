@@ -1,0 +1,287 @@
+// The runner's show mode: input scripts, the trace, running to the end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "input_script.h"
+#include "show_fixture.h"
+#include "show_runner.h"
+#include "trace.h"
+
+using namespace quarvel;
+using capture::ScriptEvent;
+using quarvel::testing::CurrentDir;
+using quarvel::testing::read_text_file;
+using quarvel::testing::TempDir;
+using quarvel::testing::write_text_file;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+capture::ShowRunOptions options(int ticks_given, const std::string& input, const std::string& trace) {
+  capture::ShowRunOptions o;
+  o.ticks_given = ticks_given != 0;
+  o.input = input;
+  o.trace = trace;
+  return o;
+}
+
+std::string parse_error(const std::string& text) {
+  capture::InputScript script;
+  std::string error;
+  EXPECT_FALSE(capture::parse_input_script(text, "keys.txt", script, error)) << text;
+  return error;
+}
+
+}  // namespace
+
+TEST(InputScript, KeyNamesAndNumbers) {
+  EXPECT_EQ(capture::key_code("Esc"), 27);
+  EXPECT_EQ(capture::key_code("enter"), 13);
+  EXPECT_EQ(capture::key_code("Tab"), 9);
+  EXPECT_EQ(capture::key_code("Backspace"), 8);
+  EXPECT_EQ(capture::key_code("Space"), 32);
+  EXPECT_EQ(capture::key_code("Shift"), 16);
+  EXPECT_EQ(capture::key_code("PageUp"), 33);
+  EXPECT_EQ(capture::key_code("PageDown"), 34);
+  EXPECT_EQ(capture::key_code("Home"), 36);
+  EXPECT_EQ(capture::key_code("End"), 35);
+  EXPECT_EQ(capture::key_code("Insert"), 45);
+  EXPECT_EQ(capture::key_code("Delete"), 46);
+  EXPECT_EQ(capture::key_code("Period"), 46);
+  EXPECT_EQ(capture::key_code("F1"), 112);
+  EXPECT_EQ(capture::key_code("F12"), 123);
+  EXPECT_EQ(capture::key_code("A"), 65);
+  EXPECT_EQ(capture::key_code("z"), 90);
+  EXPECT_EQ(capture::key_code("0"), 48);
+  EXPECT_EQ(capture::key_code("9"), 57);
+  EXPECT_EQ(capture::key_code("Num0"), 96);
+  EXPECT_EQ(capture::key_code("Num9"), 105);
+  EXPECT_EQ(capture::key_code("NumPlus"), 107);
+  EXPECT_EQ(capture::key_code("NumMinus"), 109);
+  EXPECT_EQ(capture::key_code("NumStar"), 42);
+  EXPECT_EQ(capture::key_code("NumSlash"), 111);
+  EXPECT_EQ(capture::key_code("200"), 200);
+  EXPECT_EQ(capture::key_code("255"), 255);
+  for (const char* bad : {"F13", "F0", "256", "0x10", "Alt", "Num10", "", "AB"}) EXPECT_EQ(capture::key_code(bad), -1) << bad;
+}
+
+TEST(InputScript, EventsSortedByTickInFileOrder) {
+  capture::InputScript script;
+  std::string error;
+  const std::string text =
+      "# a comment\n"
+      "5 down F7   # jump\n"
+      "\n"
+      "2 mouse -3 4\n"
+      "5 up F7\n"
+      "2 button right down\n"
+      "3 click 639 479\n"
+      "  0 down 18\r\n";
+  ASSERT_TRUE(capture::parse_input_script(text, "keys.txt", script, error)) << error;
+  ASSERT_EQ(script.events.size(), 6u);
+  const auto& e = script.events;
+  EXPECT_EQ(e[0].tick, 0);
+  EXPECT_EQ(e[0].a, 18);
+  EXPECT_EQ(e[1].kind, ScriptEvent::Kind::Mouse);
+  EXPECT_EQ(e[1].a, -3);
+  EXPECT_EQ(e[1].b, 4);
+  EXPECT_EQ(e[2].kind, ScriptEvent::Kind::Button);
+  EXPECT_EQ(e[2].a, 1);
+  EXPECT_TRUE(e[2].down);
+  EXPECT_EQ(e[3].kind, ScriptEvent::Kind::Click);
+  EXPECT_EQ(e[4].kind, ScriptEvent::Kind::KeyDown);
+  EXPECT_EQ(e[4].a, 118);
+  EXPECT_EQ(e[4].line, 2);
+  EXPECT_EQ(e[5].kind, ScriptEvent::Kind::KeyUp);
+}
+
+TEST(InputScript, BadLinesNameFileLineAndProblem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1 down A\n2 down Foo\n", "keys.txt:2: unknown key: Foo"},
+      {"x down A\n", "keys.txt:1: not a tick number: x"},
+      {"-1 down A\n", "keys.txt:1: not a tick number: -1"},
+      {"\n\n3\n", "keys.txt:3: an event is missing after the tick"},
+      {"3 jump\n", "keys.txt:1: unknown event: jump"},
+      {"3 down\n", "keys.txt:1: expected \"TICK down|up KEY\""},
+      {"3 mouse 1\n", "keys.txt:1: expected \"TICK mouse DX DY\""},
+      {"3 mouse 1 y\n", "keys.txt:1: mouse movement must be two whole numbers"},
+      {"3 button middle down\n", "keys.txt:1: unknown button: middle"},
+      {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
+      {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
+      {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(parse_error(text), message);
+}
+
+TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
+  std::vector<std::string> args = {"--ticks", "5", "--input", "k.txt", "--trace", "-", "--ms-per-tick", "12.5",
+                                   "--out", "o"};
+  capture::ShowRunOptions o;
+  std::string error;
+  ASSERT_TRUE(capture::take_show_options(args, o, error)) << error;
+  EXPECT_EQ(args, (std::vector<std::string>{"--ticks", "5", "--out", "o"}));
+  EXPECT_TRUE(o.ticks_given);
+  EXPECT_EQ(o.input, (fs::current_path() / "k.txt").string());
+  EXPECT_EQ(o.trace, "-");
+  EXPECT_DOUBLE_EQ(o.ms_per_tick, 12.5);
+
+  capture::ShowRunOptions d;
+  std::vector<std::string> none;
+  ASSERT_TRUE(capture::take_show_options(none, d, error));
+  EXPECT_FALSE(d.ticks_given);
+  EXPECT_DOUBLE_EQ(d.ms_per_tick, 1000.0 / 60.0);
+
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"},
+                                       {"--ms-per-tick", "-5"}, {"--ms-per-tick", "nan"}, {"--trace"},
+                                       {"--input", ""}}) {
+    capture::ShowRunOptions b;
+    EXPECT_FALSE(capture::take_show_options(bad, b, error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(ShowRunner, BadScriptStopsBeforeAnyTick) {
+  TempDir dir;
+  CurrentDir here(dir.path());
+  write_text_file(dir.file("keys.txt"), "0 down A\n4 down Nope\n");
+  int ticks_run = 0;
+  ::testing::internal::CaptureStderr();
+  const int status = capture::play_show(options(1, dir.file("keys.txt"), dir.file("t.jsonl")), 10,
+                                        [&](int, const display::DisplayControl&) {
+                                          ++ticks_run;
+                                          return true;
+                                        });
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(ticks_run, 0);
+  EXPECT_NE(err.find("quarvel-capture: " + dir.file("keys.txt") + ":2: unknown key: Nope\n"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(dir.file("t.jsonl")));
+  // A missing script and a folder given as one.
+  EXPECT_EQ(capture::play_show(options(1, dir.file("nothing.txt"), ""), 10, nullptr), 2);
+  EXPECT_EQ(capture::play_show(options(1, dir.path().string(), ""), 10, nullptr), 2);
+}
+
+TEST(ShowRunner, TraceIsByteIdenticalAcrossRunsAndHasEveryKey) {
+  TempDir dir;
+  CurrentDir here(dir.path());
+  write_text_file(dir.file("keys.txt"), "1 down Space\n2 mouse 5 -7\n2 button left down\n3 up Space\n4 click 10 20\n");
+  for (const char* name : {"a.jsonl", "b.jsonl"}) {
+    ::testing::internal::CaptureStderr();  // the missing show files
+    ASSERT_EQ(capture::play_show(options(1, dir.file("keys.txt"), dir.file(name)), 12, nullptr), 0);
+    ::testing::internal::GetCapturedStderr();
+  }
+  const std::string a = read_text_file(dir.file("a.jsonl"));
+  ASSERT_FALSE(a.empty());
+  EXPECT_EQ(a, read_text_file(dir.file("b.jsonl")));
+  const std::vector<std::string> lines = lines_of(a);
+  ASSERT_EQ(lines.size(), 12u);
+  const char* keys[] = {"{\"tick\":0,", "\"ms\":16,", "\"pos\":", "\"pas_temps\":", "\"horloge\":", "\"fps\":",
+                        "\"flags\":[1]", "\"ran\":[1,2]", "\"built\":[\"Party_chargement_anim\"]", "\"cam\":[",
+                        "\"viewport\":[0,0,640,480]", "\"field\":", "\"front\":1,", "\"back\":15000,", "\"focale\":9,",
+                        "\"light0\":[", "\"seed\":", "\"etape_x\":", "\"etape_logo\":0,", "\"ecran16_n\":0,",
+                        "\"charge_pos\":", "\"fondu\":0,", "\"gamma\":{\"r\":[0,257,"};
+  size_t at = 0;
+  for (const char* k : keys) {
+    const size_t found = lines[0].find(k, at);
+    ASSERT_NE(found, std::string::npos) << k;
+    at = found;
+  }
+  EXPECT_EQ(lines[0].find("\"close\""), std::string::npos);
+  EXPECT_EQ(lines[0].back(), '}');
+  // The ramp only when it changes; the virtual clock at 1000/60 ms a tick.
+  EXPECT_EQ(lines[1].find("\"gamma\""), std::string::npos);
+  EXPECT_NE(lines[1].find("\"tick\":1,\"ms\":33,"), std::string::npos);
+  EXPECT_NE(lines[11].find("\"tick\":11,\"ms\":200,"), std::string::npos);
+  EXPECT_NE(lines[1].find("\"ran\":[2],\"built\":[]"), std::string::npos);
+}
+
+TEST(ShowRunner, EscInTheScriptEndsTheRunBeforeItsTick) {
+  TempDir dir;
+  CurrentDir here(dir.path());
+  write_text_file(dir.file("keys.txt"), "3 down Esc\n");
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(capture::play_show(options(0, dir.file("keys.txt"), dir.file("t.jsonl")), 0, nullptr), 0);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(lines_of(read_text_file(dir.file("t.jsonl"))).size(), 3u);
+}
+
+TEST(ShowRunner, LightFileIsNeverCreatedNorTouched) {
+  TempDir dir;
+  CurrentDir here(dir.path());
+  write_text_file(dir.file("keys.txt"), "# presses nothing\n");
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(capture::play_show(options(1, dir.file("keys.txt"), ""), 5, nullptr), 0);
+  EXPECT_FALSE(fs::exists(dir.file("tmp.tmp")));
+  write_text_file(dir.file("tmp.tmp"), "X1\r\n");
+  ASSERT_EQ(capture::play_show(options(1, dir.file("keys.txt"), ""), 5, nullptr), 0);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(read_text_file(dir.file("tmp.tmp")), "X1\r\n");
+}
+
+TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
+  const fs::path music = fs::path(QUARVEL_BINARY_DIR) / "show" / "sik_test.mp3";
+  if (!fs::exists(music)) GTEST_SKIP() << "no show folder built at " << music.parent_path();
+  TempDir dir;
+  // Only the music: every model and picture is missing, and the show runs on.
+  fs::create_symlink(music, dir.path() / "sik_test.mp3");
+  CurrentDir here(dir.path());
+  capture::ShowRunOptions o = options(0, "", dir.file("t.jsonl"));
+  o.ms_per_tick = 2000;
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(capture::play_show(o, 0, nullptr), 0);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("introsi.jpg"), std::string::npos);
+  const std::vector<std::string> lines = lines_of(read_text_file(dir.file("t.jsonl")));
+  ASSERT_GT(lines.size(), 10u);
+  std::vector<std::string> built;
+  for (const std::string& l : lines) {
+    const size_t b = l.find("\"built\":[\"");
+    if (b == std::string::npos) continue;
+    const size_t start = b + 10;
+    built.push_back(l.substr(start, l.find('"', start) - start));
+    if (l.find("\"Party_chargement_anim3\"") != std::string::npos) {
+      EXPECT_NE(l.find("\"ran\":[6]"), std::string::npos) << l;  // Party_4 from the next tick
+    }
+  }
+  EXPECT_EQ(built, (std::vector<std::string>{"Party_chargement_anim", "Party_chargement_anim2",
+                                             "Party_chargement_anim4", "Party_chargement_anim5",
+                                             "Party_chargement_anim3", "Party_chargement_anim6"}));
+  EXPECT_NE(lines.back().find("\"flags\":[6]"), std::string::npos);
+  // The ramp is in on tick 0, when the finale's contrast sets it, and as
+  // the fade darkens it to black.
+  int ramps = 0;
+  bool black = false;
+  for (const std::string& l : lines) {
+    ramps += l.find("\"gamma\"") != std::string::npos;
+    black = black || l.find("\"gamma\":{\"r\":[0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,") != std::string::npos;
+  }
+  EXPECT_GE(ramps, 3);
+  EXPECT_TRUE(black);
+  EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos);
+  for (size_t i = 0; i + 1 < lines.size(); ++i) ASSERT_EQ(lines[i].find("\"close\""), std::string::npos) << i;
+}
+
+TEST(TraceFloats, ShortestSinglePrecisionForm) {
+  EXPECT_EQ(capture::json_float(0.1f), "0.1");
+  EXPECT_EQ(capture::json_float(117.6f), "117.6");
+  EXPECT_EQ(capture::json_float(-1.0f), "-1");
+  EXPECT_EQ(capture::json_float(1e20f), "1e+20");
+  EXPECT_EQ(capture::json_float(std::numeric_limits<float>::infinity()), "null");
+  EXPECT_EQ(capture::json_float(std::nanf("")), "null");
+  const float v = 881.9999f;
+  EXPECT_EQ(std::stof(capture::json_float(v)), v);
+}

@@ -1,0 +1,175 @@
+// The opening scene built from the generated show folder, then run through
+// its end into the forest flight.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "controls/effects.h"
+#include "scene/time_table.h"
+#include "scenes/opening.h"
+#include "scenes/steps.h"
+#include "show_fixture.h"
+
+namespace quarvel {
+namespace {
+
+using scene::FrameRef;
+
+const std::string kShowDir = std::string(QUARVEL_BINARY_DIR) + "/show";
+
+class OpeningBuild : public testing::ShowTest {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(kShowDir + "/00000000.dat")) GTEST_SKIP() << "no generated show folder";
+    here = std::make_unique<testing::CurrentDir>(kShowDir);
+    s.exe_dir = kShowDir + "/";
+    s.flux_musique = 1;
+    scene::seed_time_table(s);
+    s.Party_actif[0] = true;
+    f.DXTimer.set_enabled(true);
+  }
+  // How many progress labels the ship-part walk gives on the loaded model.
+  size_t walk_labels() {
+    size_t n = 0;
+    scene::Show scratch(f.DXDraw, f.DXTimer, f.Timer_chargement, f.DXInput1, f.ImageList, f.music);
+    scenes::walk_ship_parts(scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
+    return n;
+  }
+  std::unique_ptr<testing::CurrentDir> here;
+};
+
+TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
+  scenes::Party_1(s);
+  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim"});
+  for (size_t k = 0; k <= 10; ++k) EXPECT_EQ(s.Party_actif[k], k == 1) << k;
+  EXPECT_TRUE(f.DXTimer.enabled());
+  EXPECT_FALSE(f.Timer_chargement.enabled());
+  EXPECT_EQ(s.horloge, 0.0f);
+  EXPECT_EQ(s.brouillard_fin, 15000);
+  EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
+
+  for (int i = 0; i <= 6; ++i) EXPECT_NE(s.vaisseau_frame.get(i), nullptr) << "ship part " << i;
+  for (int i = 0; i <= 3; ++i) EXPECT_NE(s.truck_frame.get(i), nullptr) << "truck part " << i;
+  EXPECT_NE(s.vaisseau_mesh_a, nullptr);
+  EXPECT_NE(s.vaisseau_mesh_b, nullptr);
+  EXPECT_NE(s.vaisseau_mesh_c, nullptr);
+  for (int i = 1; i <= 4; ++i) EXPECT_NE(s.vaisseau_mesh.get(i), nullptr) << i;
+  EXPECT_EQ(s.vaisseau_mesh_b, rm::as_mesh_builder(s.vaisseau_frame.get(1)->visuals().front()));
+
+  // The camera path: the first top-level frame of the camera model, whose
+  // frame is no visual of the scene frame; the scene root is one.
+  ASSERT_NE(s.anim_frame.get(0), nullptr);
+  ASSERT_NE(s.cam_path, nullptr);
+  EXPECT_EQ(s.cam_path, s.anim_frame.get(0)->children().front());
+  const auto visuals = s.DXDraw.scene->visuals();
+  EXPECT_EQ(std::find(visuals.begin(), visuals.end(), s.anim_frame.get(0)), visuals.end());
+  EXPECT_NE(std::find(visuals.begin(), visuals.end(), s.scene_frame.get(1)), visuals.end());
+  EXPECT_EQ(s.scene_frame.get(1)->parent(), s.DXDraw.scene.get());
+
+  for (const auto& a : s.anim_set.get(1)->animations()) EXPECT_EQ(a->options(), 0x35u);
+
+  // The fires: the first placed, the other two turned about the origin.
+  rm::Frame* world = s.DXDraw.scene.get();
+  EXPECT_EQ(s.objet_frame.get(30)->position(world), rm::Vec3(30150, 2268, -1410));
+  EXPECT_EQ(s.objet_frame.get(31)->position(world), rm::Vec3(0, 0, 0));
+  EXPECT_EQ(s.objet_frame.get(32)->position(world), rm::Vec3(0, 0, 0));
+  const rm::Box box = s.objet_mesh.get(30)->box();
+  EXPECT_LT(box.max.x - box.min.x, 100.0f);  // scaled down a hundredfold
+}
+
+TEST_F(OpeningBuild, DrawsTenTimesPerLoadingFrameWhileTheLoadingScreenShows) {
+  scenes::Party_1(s);
+  // Loading draws while Party_actif[1] is set: 2 per animation, 3 labels of
+  // the builder, 2 per fire, and one per label of the walk; 10 draws each.
+  const size_t loading_frames = 2 * 2 + 3 + 3 * 2 + walk_labels();
+  EXPECT_EQ(s.rng.draws, 10 * loading_frames);
+  scene::Random expected;
+  for (size_t i = 0; i < 10 * loading_frames; ++i) expected.random(5);
+  EXPECT_EQ(s.rng.seed, expected.seed);
+}
+
+TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
+  scenes::Party_1(s);
+  s.anim_x_actif = true;
+  s.cam_auto = true;
+  s.cam_suivi = true;
+  s.focale = 9;
+  for (float t : {100.0f, 1000.5f, 1700.0f, 3500.0f, 4700.0f, 6300.0f, 7100.0f, 7300.0f, 7550.0f, 7600.0f}) {
+    s.horloge = t;
+    scenes::Party_2(s);
+  }
+  EXPECT_EQ(s.built.size(), 1u);
+  EXPECT_TRUE(s.Party_actif[1]);
+  s.horloge = 7600.5f;
+  scenes::Party_2(s);
+  EXPECT_EQ(s.built.back(), "Party_chargement_anim2");
+  EXPECT_FALSE(s.Party_actif[1]);
+  EXPECT_TRUE(s.Party_actif[2]);
+  EXPECT_EQ(s.scene_frame.get(1), nullptr);
+  // The rest of the tick sees the forest's clock: the forest keeps its
+  // normal contrast rather than the opening's closing one.
+  render::GammaRamp g;
+  f.DXDraw.get_gamma(g);
+  EXPECT_EQ(g, controls::contrast_ramp(24, 145));
+  scenes::Party_3(s);
+  EXPECT_EQ(s.built.size(), 2u);
+}
+
+}  // namespace
+}  // namespace quarvel
+
+namespace quarvel {
+namespace {
+
+// A user's ship model with most named parts missing and a part whose first
+// visual is not a mesh: the empty slots are skipped, every tick.
+constexpr const char* kSparseShips = R"(xof 0302txt 0032
+Frame x3ds_x5_Vaissea0 {
+ Frame x3ds_x4_Vaissea0 {
+  Mesh {
+   3;
+   0.0;0.0;0.0;,
+   10.0;0.0;0.0;,
+   0.0;10.0;0.0;;
+   1;
+   3;0,1,2;;
+  }
+ }
+}
+Frame x3ds_VaisseauT1 {
+}
+)";
+
+TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
+  testing::TempDir dir;
+  testing::write_text_file(dir.file("00000000.dat"), kSparseShips);
+  testing::ShowFixture f;
+  scene::Show& s = f.show;
+  testing::CurrentDir here(dir.path());
+  s.exe_dir = dir.path().string() + "/";
+  s.anim_x_actif = s.cam_auto = s.cam_suivi = s.cam_vise = true;
+  s.focale = 9;
+  scenes::Party_1(s);
+
+  EXPECT_NE(s.vaisseau_frame.get(1), nullptr);
+  EXPECT_EQ(s.vaisseau_mesh_b, nullptr);  // its first visual is no mesh
+  ASSERT_NE(s.vaisseau_frame.get(2), nullptr);
+  EXPECT_NE(s.vaisseau_mesh_c, nullptr);
+  EXPECT_NE(s.vaisseau_frame.get(3), nullptr);
+  EXPECT_EQ(s.vaisseau_mesh.get(1), nullptr);
+  EXPECT_EQ(s.vaisseau_frame.get(0), nullptr);
+  EXPECT_EQ(s.truck_frame.get(0), nullptr);
+  EXPECT_EQ(s.cam_path, nullptr);  // no camera file
+
+  for (float t = 0; t < 7650; t += 25) {
+    s.horloge = t;
+    scenes::Party_2(s);
+  }
+  EXPECT_EQ(s.built.back(), "Party_chargement_anim2");
+  EXPECT_EQ(s.vaisseau_mesh_c->quality(), 137u);
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,220 @@
+#pragma once
+// A show on a headless display, for tests of the scene store, the scenes, the
+// controls and the main form's handlers.
+//
+//   quarvel::testing::ShowFixture f;      // display initialised, nine pictures
+//   scene::Show& s = f.show;
+//   f.music.position_value = 3000;        // the music clock, set by hand
+//   f.now_ms += 100; f.idle_loop.idle();  // the frame timers' clock
+//
+// Everything lives in the fixture; a fresh one starts from a fresh Show
+// (every table empty, every number zero). The display's own initialisation
+// runs (scene frame, camera, viewport); the show's start values do not:
+// the main form's DXDrawInitialize sets them, so set what a test needs, or
+// hang a handler on f.DXDraw.on_initialize with ShowFixture(false) and then
+// call f.DXDraw.initialize().
+//
+// Helpers for files: TempDir (a fresh folder, removed at the end),
+// CurrentDir (changes the current folder for a scope), write_text_file,
+// read_text_file; for poses: expect_near, expect_pose.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/main_form.h"
+#include "platform/audio/music_device.h"
+#include "platform/display/backend.h"
+#include "platform/display/display.h"
+#include "platform/display/frame_timer.h"
+#include "platform/display/image_list.h"
+#include "platform/display/input.h"
+#include "scene/show.h"
+
+namespace quarvel::testing {
+
+// A music layer that answers as told and records what it is asked.
+// position() and level() answer position_value and level_value for any
+// handle and are counted, not recorded (they are asked every tick).
+class FakeMusicDevice : public audio::MusicDevice {
+ public:
+  uint32_t version() override {
+    calls.push_back("version");
+    return version_value;
+  }
+  bool init(int device, uint32_t frequency, uint32_t flags, void*) override {
+    calls.push_back("init " + std::to_string(device) + " " + std::to_string(frequency) + " " +
+                    std::to_string(flags));
+    if (!init_ok) error = 23;
+    return init_ok;
+  }
+  bool start() override {
+    calls.push_back("start");
+    return true;
+  }
+  uint32_t open_stream(const std::string& file) override {
+    calls.push_back("open_stream " + file);
+    return stream_handle;
+  }
+  bool play_module(uint32_t handle) override {
+    calls.push_back("play_module " + std::to_string(handle));
+    error = static_cast<int>(audio::MusicError::not_module);
+    return false;
+  }
+  bool play_stream(uint32_t handle, bool from_start, bool loop) override {
+    calls.push_back("play_stream " + std::to_string(handle) + (from_start ? " from_start" : "") +
+                    (loop ? " loop" : ""));
+    return true;
+  }
+  uint32_t position(uint32_t) override {
+    ++position_queries;
+    return position_value;
+  }
+  uint32_t level(uint32_t) override {
+    ++level_queries;
+    return level_value;
+  }
+  float load() override { return load_value; }
+  int last_error() override { return error; }
+  void free() override { calls.push_back("free"); }
+
+  uint32_t version_value = audio::kMusicLayerVersion;
+  bool init_ok = true;
+  uint32_t stream_handle = 1;
+  uint32_t position_value = 0;  // bytes of decoded music
+  uint32_t level_value = 0;     // left in the low 16 bits, right in the high 16
+  float load_value = 0;
+  int error = 0;
+  int position_queries = 0;
+  int level_queries = 0;
+  std::vector<std::string> calls;
+};
+
+struct ShowFixture {
+  // `initialize`: initialise the display at once (EGL surfaceless).
+  explicit ShowFixture(bool initialize = true) {
+    DXDraw.image_list = &ImageList;
+    DXTimer.interval = 0;
+    DXTimer.active_only = false;
+    Timer_chargement.interval = 100;
+    Timer_chargement.active_only = true;
+    // The nine form pictures, keyed as the main form keys them.
+    app::load_form_pictures(ImageList);
+    if (initialize) DXDraw.initialize();
+  }
+  ~ShowFixture() { DXDraw.finalize(); }
+  ShowFixture(const ShowFixture&) = delete;
+  ShowFixture& operator=(const ShowFixture&) = delete;
+
+  // Reads raw_input into DXInput1, as a tick does.
+  void update_input(bool active = true) { DXInput1.update(raw_input, active); }
+
+  // The frame timers' millisecond clock.
+  uint32_t now_ms = 0;
+  display::IdleLoop idle_loop;
+  display::DisplayControl DXDraw{display::make_headless_backend()};
+  display::FrameTimer DXTimer{idle_loop, [this] { return now_ms; }};
+  display::FrameTimer Timer_chargement{idle_loop, [this] { return now_ms; }};
+  display::RawInput raw_input;
+  display::Input DXInput1;
+  display::ImageList ImageList;
+  FakeMusicDevice music;
+  // Declared last: released first, before the display goes.
+  scene::Show show{DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music};
+};
+
+// A GoogleTest fixture with a ShowFixture `f` and its show `s`.
+class ShowTest : public ::testing::Test {
+ protected:
+  ShowFixture f;
+  scene::Show& s = f.show;
+};
+
+// A fresh empty folder under the system's temporary folder, removed with
+// everything in it at the end of the scope.
+class TempDir {
+ public:
+  TempDir() {
+    namespace fs = std::filesystem;
+    static int counter = 0;
+    const fs::path base = fs::temp_directory_path();
+    for (;;) {
+      path_ = base / ("quarvel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+      std::error_code ec;
+      if (fs::create_directory(path_, ec)) break;
+      if (ec) throw std::filesystem::filesystem_error("cannot make a test folder", path_, ec);
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    // Read-only files made by a test must not stop the clean-up.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Makes `dir` the current folder until the end of the scope.
+class CurrentDir {
+ public:
+  explicit CurrentDir(const std::filesystem::path& dir) : saved_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~CurrentDir() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
+  }
+  CurrentDir(const CurrentDir&) = delete;
+  CurrentDir& operator=(const CurrentDir&) = delete;
+
+ private:
+  std::filesystem::path saved_;
+};
+
+// Vectors equal within `tol` on each axis.
+inline void expect_near(const rm::Vec3& a, const rm::Vec3& b, float tol = 1e-3f) {
+  EXPECT_NEAR(a.x, b.x, tol);
+  EXPECT_NEAR(a.y, b.y, tol);
+  EXPECT_NEAR(a.z, b.z, tol);
+}
+
+// A frame's position, direction and up vector as seen from `ref`.
+inline void expect_pose(const rm::Frame& frame, const rm::Frame* ref, const rm::Vec3& position,
+                        const rm::Vec3& direction, const rm::Vec3& up) {
+  expect_near(frame.position(ref), position);
+  rm::Vec3 d, u;
+  frame.orientation(ref, d, u);
+  expect_near(d, direction);
+  expect_near(u, up);
+}
+
+inline void write_text_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+inline std::string read_text_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace quarvel::testing

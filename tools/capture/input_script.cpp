@@ -1,0 +1,135 @@
+#include "input_script.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quarvel::capture {
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool parse_int(const std::string& s, long long lo, long long hi, int& v) {
+  long long x = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), x);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size() || x < lo || x > hi) return false;
+  v = static_cast<int>(x);
+  return true;
+}
+
+struct Named {
+  const char* name;
+  int code;
+};
+constexpr Named kNames[] = {
+    {"esc", 27},      {"enter", 13},    {"tab", 9},          {"backspace", 8},  {"space", 32},
+    {"shift", 16},    {"home", 36},     {"end", 35},         {"pageup", 33},    {"pagedown", 34},
+    {"insert", 45},   {"delete", 46},   {"numplus", 107},    {"numminus", 109}, {"numstar", 42},
+    {"numslash", 111}, {"period", 46},
+};
+
+}  // namespace
+
+int key_code(const std::string& name) {
+  int n = 0;
+  if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
+    if (name.size() == 1) return name[0];  // the digit keys 0..9
+    return parse_int(name, 1, 255, n) ? n : -1;
+  }
+  const std::string k = lower(name);
+  if (k.size() == 1 && k[0] >= 'a' && k[0] <= 'z') return std::toupper(static_cast<unsigned char>(k[0]));
+  for (const Named& e : kNames)
+    if (k == e.name) return e.code;
+  if (k.size() >= 2 && k[0] == 'f' && parse_int(k.substr(1), 1, 12, n)) return 111 + n;
+  if (k.size() == 4 && k.rfind("num", 0) == 0 && std::isdigit(static_cast<unsigned char>(k[3]))) return 96 + (k[3] - '0');
+  return -1;
+}
+
+bool parse_input_script(const std::string& text, const std::string& file, InputScript& out, std::string& error) {
+  out.events.clear();
+  std::istringstream in(text);
+  std::string raw;
+  int line_no = 0;
+  auto fail = [&](const std::string& problem) {
+    error = file + ":" + std::to_string(line_no) + ": " + problem;
+    return false;
+  };
+  while (std::getline(in, raw)) {
+    ++line_no;
+    if (const size_t hash = raw.find('#'); hash != std::string::npos) raw.erase(hash);
+    std::istringstream words(raw);
+    std::vector<std::string> w;
+    for (std::string t; words >> t;) w.push_back(t);
+    if (w.empty()) continue;
+    ScriptEvent e;
+    e.line = line_no;
+    if (!parse_int(w[0], 0, 100000000, e.tick)) return fail("not a tick number: " + w[0]);
+    if (w.size() < 2) return fail("an event is missing after the tick");
+    const std::string verb = lower(w[1]);
+    auto want = [&](size_t n, const char* form) {
+      if (w.size() != n) {
+        fail(std::string("expected \"") + form + "\"");
+        return false;
+      }
+      return true;
+    };
+    if (verb == "down" || verb == "up") {
+      if (!want(3, "TICK down|up KEY")) return false;
+      e.kind = verb == "down" ? ScriptEvent::Kind::KeyDown : ScriptEvent::Kind::KeyUp;
+      e.a = key_code(w[2]);
+      if (e.a < 0) return fail("unknown key: " + w[2]);
+    } else if (verb == "mouse") {
+      if (!want(4, "TICK mouse DX DY")) return false;
+      e.kind = ScriptEvent::Kind::Mouse;
+      if (!parse_int(w[2], -100000, 100000, e.a) || !parse_int(w[3], -100000, 100000, e.b))
+        return fail("mouse movement must be two whole numbers");
+    } else if (verb == "button") {
+      if (!want(4, "TICK button left|right down|up")) return false;
+      e.kind = ScriptEvent::Kind::Button;
+      const std::string which = lower(w[2]), how = lower(w[3]);
+      if (which != "left" && which != "right") return fail("unknown button: " + w[2]);
+      if (how != "down" && how != "up") return fail("a button goes down or up, not: " + w[3]);
+      e.a = which == "left" ? 0 : 1;
+      e.down = how == "down";
+    } else if (verb == "click") {
+      if (!want(4, "TICK click X Y")) return false;
+      e.kind = ScriptEvent::Kind::Click;
+      if (!parse_int(w[2], 0, 639, e.a) || !parse_int(w[3], 0, 479, e.b))
+        return fail("click position must be a picture pixel (X 0..639, Y 0..479)");
+    } else {
+      return fail("unknown event: " + w[1]);
+    }
+    out.events.push_back(e);
+  }
+  std::stable_sort(out.events.begin(), out.events.end(),
+                   [](const ScriptEvent& x, const ScriptEvent& y) { return x.tick < y.tick; });
+  return true;
+}
+
+bool load_input_script(const std::string& path, InputScript& out, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = path + ": is a folder, not an input script";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = path + ": cannot read the input script";
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) {
+    error = path + ": cannot read the input script";
+    return false;
+  }
+  return parse_input_script(text.str(), path, out, error);
+}
+
+}  // namespace quarvel::capture

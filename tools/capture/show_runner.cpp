@@ -1,0 +1,172 @@
+#include "show_runner.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "app/main_form.h"
+#include "input_script.h"
+#include "platform/audio/music_system.h"
+#include "platform/display/display.h"
+#include "trace.h"
+
+namespace quarvel::capture {
+namespace {
+
+constexpr int kAltKey = 18;
+// Idle calls allowed without a tick (another timer holding the idle
+// handler) before the run gives up.
+constexpr int kIdleCallsPerTick = 10000;
+
+void deliver(app::TMainForm& form, const ScriptEvent& e) {
+  switch (e.kind) {
+    case ScriptEvent::Kind::KeyDown:
+      form.raw_input.press(e.a);
+      form.FormKeyDown(e.a, form.raw_input.keys[kAltKey]);
+      break;
+    case ScriptEvent::Kind::KeyUp:
+      form.raw_input.release(e.a);
+      break;
+    case ScriptEvent::Kind::Mouse:
+      form.raw_input.mouse_dx += e.a;
+      form.raw_input.mouse_dy += e.b;
+      break;
+    case ScriptEvent::Kind::Button:
+      form.raw_input.buttons[static_cast<size_t>(e.a)] = e.down;
+      break;
+    case ScriptEvent::Kind::Click:
+      form.FormMouseDown(0, e.a, e.b);
+      break;
+  }
+}
+
+struct TraceFile {
+  std::FILE* f = nullptr;
+  bool own = false;
+  ~TraceFile() {
+    if (own && f) std::fclose(f);
+  }
+};
+
+}  // namespace
+
+const char* show_usage() {
+  return "Show mode (the default) runs the show from the current folder (or --show DIR):\n"
+         "  --ms-per-tick MS  virtual milliseconds between ticks (default 1000/60; fractions allowed)\n"
+         "  --ticks N         run N ticks; without it the show runs until it ends (at most 100000 ticks)\n"
+         "  --input FILE      play an input script into the form (see README, \"Input scripts\")\n"
+         "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n";
+}
+
+bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std::string& error) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--ticks") opt.ticks_given = true;
+    if (a != "--input" && a != "--trace" && a != "--ms-per-tick") {
+      rest.push_back(a);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = a + " needs a value";
+      return false;
+    }
+    const std::string v = args[++i];
+    if (a == "--ms-per-tick") {
+      double ms = 0;
+      try {
+        size_t n = 0;
+        ms = std::stod(v, &n);
+        if (n != v.size()) throw 0;
+      } catch (...) {
+        ms = -1;
+      }
+      if (!(ms > 0 && ms <= 60000)) {
+        error = "--ms-per-tick: a number of milliseconds above 0 and at most 60000: " + v;
+        return false;
+      }
+      opt.ms_per_tick = ms;
+    } else if (v.empty()) {
+      error = a + " needs a file name";
+      return false;
+    } else {
+      std::string& out = a == "--input" ? opt.input : opt.trace;
+      out = (a == "--trace" && v == "-") ? v : fs::absolute(v).string();
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
+int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
+  InputScript script;
+  if (!opt.input.empty()) {
+    std::string error;
+    if (!load_input_script(opt.input, script, error)) {
+      std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  TraceFile trace;
+  if (opt.trace == "-") {
+    trace.f = stdout;
+  } else if (!opt.trace.empty()) {
+    trace.f = std::fopen(opt.trace.c_str(), "wb");
+    trace.own = true;
+    if (!trace.f) {
+      std::fprintf(stderr, "quarvel-capture: %s: cannot write the trace\n", opt.trace.c_str());
+      return 2;
+    }
+  }
+
+  uint32_t now = 0;
+  uint64_t clock_steps = 0;
+  // The music plays on a virtual clock that moves with the ticks.
+  audio::MusicSystem music(audio::Playback::virtual_clock);
+  app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
+  form.FormCreate();
+  form.Show();
+
+  TraceWriter writer;
+  const long long limit = opt.ticks_given ? ticks : kTickCap;
+  size_t next = 0;
+  int status = 0;
+  long long tick = 0;
+  bool stalled = false;
+  for (; tick < limit && !form.closing(); ++tick) {
+    // The tick's events first, as the window delivers them between ticks.
+    while (next < script.events.size() && script.events[next].tick <= tick) deliver(form, script.events[next++]);
+    if (form.closing()) break;
+    // Virtual time moves until the frame timer ticks once.
+    const uint64_t before = form.ticks();
+    for (int call = 0; form.ticks() == before; ++call) {
+      ++clock_steps;
+      now = static_cast<uint32_t>(std::floor(static_cast<double>(clock_steps) * opt.ms_per_tick));
+      music.advance_seconds(opt.ms_per_tick / 1000.0);
+      if (call >= kIdleCallsPerTick || !form.idle_loop.idle()) {
+        stalled = form.ticks() == before;
+        break;
+      }
+    }
+    if (stalled) break;
+    if (trace.f) {
+      const std::string line = writer.line(static_cast<int>(tick), now, form, form.closing());
+      std::fwrite(line.data(), 1, line.size(), trace.f);
+      std::fputc('\n', trace.f);
+    }
+    if (after_tick && !after_tick(static_cast<int>(tick), form.DXDraw)) {
+      status = 2;
+      break;
+    }
+  }
+  if (!opt.ticks_given && tick >= kTickCap && !form.closing()) {
+    std::fprintf(stderr, "quarvel-capture: the show had not ended after %d ticks; stopped there\n", kTickCap);
+  }
+  if (trace.f) std::fflush(trace.f);
+  form.FormDestroy();
+  return status;
+}
+
+}  // namespace quarvel::capture

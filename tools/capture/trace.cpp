@@ -1,0 +1,154 @@
+#include "trace.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "app/main_form.h"
+
+namespace quarvel::capture {
+namespace {
+
+void put_float(std::string& out, float v) { out += json_float(v); }
+
+void put_vec(std::string& out, const rm::Vec3& v) {
+  out += '[';
+  put_float(out, v.x);
+  out += ',';
+  put_float(out, v.y);
+  out += ',';
+  put_float(out, v.z);
+  out += ']';
+}
+
+template <size_t N>
+void put_table(std::string& out, const char* key, const std::array<uint16_t, N>& t) {
+  out += '"';
+  out += key;
+  out += "\":[";
+  for (size_t i = 0; i < N; ++i) {
+    if (i) out += ',';
+    out += std::to_string(t[i]);
+  }
+  out += ']';
+}
+
+void key(std::string& out, const char* name) {
+  out += ",\"";
+  out += name;
+  out += "\":";
+}
+
+}  // namespace
+
+std::string json_float(float v) {
+  if (!std::isfinite(v)) return "null";
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form, bool closed) {
+  const scene::Show& s = form.show();
+  const display::DisplayControl& d = form.DXDraw;
+  std::string out = "{\"tick\":" + std::to_string(tick);
+  key(out, "ms");
+  out += std::to_string(ms);
+  key(out, "pos");
+  out += std::to_string(s.pos_musique);
+  key(out, "pas_temps");
+  put_float(out, s.pas_temps);
+  key(out, "horloge");
+  put_float(out, s.horloge);
+  key(out, "fps");
+  out += std::to_string(s.fps_affiche);
+
+  key(out, "flags");
+  out += '[';
+  bool first = true;
+  for (size_t k = 0; k < s.Party_actif.size(); ++k) {
+    if (!s.Party_actif[k]) continue;
+    if (!first) out += ',';
+    out += std::to_string(k);
+    first = false;
+  }
+  out += ']';
+  key(out, "ran");
+  out += '[';
+  for (size_t i = 0; i < s.ran.size(); ++i) out += (i ? "," : "") + std::to_string(s.ran[i]);
+  out += ']';
+  key(out, "built");
+  out += '[';
+  for (size_t i = 0; i < s.built.size(); ++i) {
+    if (i) out += ',';
+    out += '"';
+    // Builder names are plain identifiers; quotes and backslashes would
+    // still be escaped.
+    for (char c : s.built[i]) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    out += '"';
+  }
+  out += ']';
+
+  key(out, "cam");
+  put_vec(out, s.cam_pos);
+  const rm::Viewport* vp = d.viewport.get();
+  key(out, "viewport");
+  if (vp) {
+    const rm::Rect r = vp->rect();
+    out += "[" + std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
+           std::to_string(r.height) + "]";
+  } else {
+    out += "null";
+  }
+  key(out, "field");
+  out += vp ? json_float(vp->field()) : "null";
+  key(out, "front");
+  out += vp ? json_float(vp->front()) : "null";
+  key(out, "back");
+  out += vp ? json_float(vp->back()) : "null";
+  key(out, "focale");
+  out += std::to_string(s.focale);
+  key(out, "light0");
+  if (auto light = s.light_tab.get(0)) {
+    put_vec(out, light->color());
+  } else {
+    out += "null";
+  }
+  key(out, "seed");
+  out += std::to_string(s.rng.seed);
+  key(out, "etape_x");
+  out += std::to_string(s.etape_x);
+  key(out, "etape_logo");
+  out += std::to_string(s.etape_logo);
+  key(out, "ecran16_n");
+  out += std::to_string(s.ecran16_n);
+  key(out, "charge_pos");
+  out += std::to_string(s.charge_pos);
+  key(out, "fondu");
+  out += std::to_string(s.fondu);
+
+  render::GammaRamp ramp;
+  d.get_gamma(ramp);
+  if (!have_gamma_ || !(ramp == last_gamma_)) {
+    key(out, "gamma");
+    out += '{';
+    put_table(out, "r", ramp.red);
+    out += ',';
+    put_table(out, "g", ramp.green);
+    out += ',';
+    put_table(out, "b", ramp.blue);
+    out += '}';
+    have_gamma_ = true;
+    last_gamma_ = ramp;
+  }
+  if (closed) {
+    key(out, "close");
+    out += "true";
+  }
+  out += '}';
+  return out;
+}
+
+}  // namespace quarvel::capture
