@@ -26,14 +26,16 @@ constexpr uint32_t kBack = 0x001F;  // blue
 class Layers : public ShowTest {
  protected:
   void SetUp() override { f.DXDraw.fill(kBack); }
-  const Picture& surface() const { return std::as_const(f.DXDraw).surface(); }
+  // A read-back of the back surface: take it once per check.
+  Picture surface() const { return std::as_const(f.DXDraw).surface(); }
   uint32_t back() const { return render::device_colour_to_argb(kBack); }
   // The rows whose whole width has `argb`, and the rows left untouched.
   std::vector<int> rows_of(uint32_t argb) const {
     std::vector<int> rows;
+    const Picture pic = surface();
     for (int y = 0; y < 480; ++y) {
       bool all = true;
-      for (int x = 0; x < 640 && all; ++x) all = surface().at(x, y) == argb;
+      for (int x = 0; x < 640 && all; ++x) all = pic.at(x, y) == argb;
       if (all) rows.push_back(y);
     }
     return rows;
@@ -233,9 +235,10 @@ TEST_F(Layers, OverlayDrawsWhiteTextAtTheTopAndRestoresTheCanvas) {
   f.DXDraw.fill(0);
   app::draw_overlay(s);
   int white_top = 0, white_below = 0;
+  const Picture pic = surface();
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x)
-      if (surface().at(x, y) == 0xFFFFFFFFu) (y < 200 ? white_top : white_below)++;
+      if (pic.at(x, y) == 0xFFFFFFFFu) (y < 200 ? white_top : white_below)++;
   EXPECT_GT(white_top, 100);
   EXPECT_EQ(white_below, 0);
   EXPECT_EQ(f.DXDraw.canvas().font_colour(), 0u);

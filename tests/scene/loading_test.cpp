@@ -15,7 +15,7 @@
 namespace quarvel::scene {
 namespace {
 
-const Picture& back(const testing::ShowFixture& f) {
+Picture back(const testing::ShowFixture& f) {
   const display::DisplayControl& d = f.DXDraw;
   return d.surface();
 }

@@ -214,7 +214,7 @@ TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
   EXPECT_EQ(s.flash_n, 12);
   EXPECT_FALSE(s.flash_fini);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, 12).red);
-  const Picture& back = std::as_const(s.DXDraw).surface();
+  const Picture back = std::as_const(s.DXDraw).surface();
   EXPECT_EQ(back.at(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
   for (int n = 2; n <= 21; ++n) {
     tick(static_cast<float>(2 + n), 0);

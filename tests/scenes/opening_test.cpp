@@ -103,7 +103,7 @@ class OpeningStep : public ShowTest {
   }
   // Every pixel of the back surface, masked to its colour.
   bool surface_is(uint32_t rgb) const {
-    const Picture& p = static_cast<const display::DisplayControl&>(f.DXDraw).surface();
+    const Picture p = static_cast<const display::DisplayControl&>(f.DXDraw).surface();
     for (uint32_t px : p.pixels) {
       if ((px & 0xFFFFFFu) != rgb) return false;
     }
