@@ -4,6 +4,7 @@
 #include "app/layers.h"
 #include "app/music_startup.h"
 #include "app/overlay.h"
+#include "controls/operator.h"
 #include "platform/render/surface2d.h"
 #include "scene/lights.h"
 #include "scene/loading.h"
@@ -220,14 +221,19 @@ void TMainForm::DXTimerTimer(int) {
 }
 
 void TMainForm::FormKeyDown(int key, bool alt) {
+  // Esc asks the loop to end; the handler still goes on.
   if (key == 27) Close();
   if (alt && key == 13) {
+    // The back end keeps the window's place and size when it leaves a
+    // window and gives them back when it opens one again; it shows the
+    // cursor in a window and hides it in full screen. The new
+    // initialisation restarts the show from its first step.
     DXDraw.finalize();
     DXDraw.full_screen = !DXDraw.full_screen;
     DXDraw.initialize();
   }
 }
 
-void TMainForm::FormMouseDown(int, int, int) {}
+void TMainForm::FormMouseDown(int, int x, int y) { controls::FormMouseDown(*show_, x, y); }
 
 }  // namespace quarvel::app

@@ -74,7 +74,12 @@ class TMainForm {
   void DXDrawInitializeSurface();
   void DXDrawFinalize();
   void DXTimerTimer(int lag_count);
+  // Esc closes; Alt+Enter switches between full screen and a window and
+  // initialises the display again (the show restarts).
   void FormKeyDown(int key, bool alt);
+  // A press of any button at back-surface pixel (x, y): the object under it
+  // turns grey (the window maps its own coordinates first and sends no
+  // press on the black bars).
   void FormMouseDown(int button, int x, int y);
 
   // The music layer (the stream's handle is show().flux_musique: 0 when the

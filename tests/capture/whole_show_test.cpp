@@ -1,0 +1,199 @@
+// The whole show through the runner, from the loading screen to the close:
+// the chain of builders, the tick each one runs on, the end fade and the
+// close; and the same chain on damaged show files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "show_fixture.h"
+#include "show_runner.h"
+
+using quarvel::testing::CurrentDir;
+using quarvel::testing::read_text_file;
+using quarvel::testing::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kShowDir = fs::path(QUARVEL_BINARY_DIR) / "show";
+
+// What the checks need of one trace line.
+struct Tick {
+  std::string line;
+  double number(const std::string& key) const {
+    const size_t at = line.find("\"" + key + "\":");
+    return at == std::string::npos ? 0.0 : std::strtod(line.c_str() + at + key.size() + 3, nullptr);
+  }
+  std::string list(const std::string& key) const {
+    const size_t at = line.find("\"" + key + "\":[");
+    if (at == std::string::npos) return {};
+    const size_t from = at + key.size() + 3;
+    return line.substr(from, line.find(']', from) - from + 1);
+  }
+  bool has(const std::string& text) const { return line.find(text) != std::string::npos; }
+  std::vector<double> red_ramp() const {
+    std::vector<double> out;
+    const size_t at = line.find("\"gamma\":{\"r\":[");
+    if (at == std::string::npos) return out;
+    const char* p = line.c_str() + at + 14;
+    while (*p != ']') {
+      char* end = nullptr;
+      out.push_back(std::strtod(p, &end));
+      p = *end == ',' ? end + 1 : end;
+    }
+    return out;
+  }
+  float clock() const { return static_cast<float>(number("horloge")); }
+};
+
+struct ShowRun {
+  int status = -1;
+  std::vector<Tick> ticks;
+  std::string err;
+};
+
+ShowRun play(const fs::path& folder, double ms_per_tick) {
+  ShowRun run;
+  CurrentDir here(folder);
+  TempDir out;
+  quarvel::capture::ShowRunOptions o;
+  o.ms_per_tick = ms_per_tick;
+  o.trace = out.file("trace.jsonl");
+  ::testing::internal::CaptureStderr();
+  run.status = quarvel::capture::play_show(o, 0, nullptr);
+  run.err = ::testing::internal::GetCapturedStderr();
+  std::istringstream in(read_text_file(o.trace));
+  for (std::string l; std::getline(in, l);) run.ticks.push_back({l});
+  return run;
+}
+
+// The clock the steps saw in tick i: the tick before's clock moved on by
+// half the music's step.
+float clock_seen(const ShowRun& r, size_t i) {
+  const auto step = static_cast<int32_t>(static_cast<uint32_t>(r.ticks[i].number("pos")) -
+                                         static_cast<uint32_t>(r.ticks[i - 1].number("pos")));
+  return static_cast<float>(r.ticks[i - 1].clock() + static_cast<float>(step / 1500.0) / 2.0);
+}
+
+const std::vector<std::string> kChain{"Party_chargement_anim",  "Party_chargement_anim2", "Party_chargement_anim4",
+                                      "Party_chargement_anim5", "Party_chargement_anim3", "Party_chargement_anim6"};
+// The clock each builder's caller passes (the first is built on tick 0).
+const std::map<std::string, float> kSwitchAt{{"Party_chargement_anim2", 7600.0f},
+                                             {"Party_chargement_anim4", 2000.0f},
+                                             {"Party_chargement_anim5", 1370.0f},
+                                             {"Party_chargement_anim3", 2500.0f},
+                                             {"Party_chargement_anim6", 1480.0f}};
+
+std::vector<std::pair<std::string, size_t>> builders(const ShowRun& r) {
+  std::vector<std::pair<std::string, size_t>> out;
+  for (size_t i = 0; i < r.ticks.size(); ++i) {
+    const std::string b = r.ticks[i].list("built");
+    for (const std::string& name : kChain) {
+      if (b.find("\"" + name + "\"") != std::string::npos) out.emplace_back(name, i);
+    }
+  }
+  return out;
+}
+
+void expect_whole_chain(const ShowRun& r) {
+  ASSERT_EQ(r.status, 0);
+  ASSERT_GT(r.ticks.size(), 20u);
+  const auto built = builders(r);
+  std::vector<std::string> names;
+  for (const auto& [name, tick] : built) names.push_back(name);
+  ASSERT_EQ(names, kChain);
+  EXPECT_EQ(built[0].second, 0u);
+  for (size_t k = 1; k < built.size(); ++k) {
+    const auto& [name, tick] = built[k];
+    SCOPED_TRACE(name);
+    ASSERT_GT(tick, built[k - 1].second);
+    // Built on the first tick whose clock passes the switch value.
+    EXPECT_LE(r.ticks[tick - 1].clock(), kSwitchAt.at(name));
+    EXPECT_GT(clock_seen(r, tick), kSwitchAt.at(name));
+  }
+  // The explosion's step first runs on the tick after its build.
+  const size_t explosion = built[4].second;
+  EXPECT_EQ(r.ticks[explosion].list("ran"), "[6]");
+  EXPECT_EQ(r.ticks[explosion].list("flags"), "[3]");
+  EXPECT_EQ(r.ticks[explosion + 1].list("ran"), "[4]");
+  // The finale's step runs in its build's tick.
+  EXPECT_EQ(r.ticks[built[5].second].list("ran"), "[4,7]");
+
+  // The close: the first finale tick past 864, and the last tick run.
+  const Tick& last = r.ticks.back();
+  EXPECT_TRUE(last.has("\"close\":true"));
+  EXPECT_GT(last.clock(), 864.0f);
+  EXPECT_LE(r.ticks[r.ticks.size() - 2].clock(), 864.0f);
+  for (size_t i = 0; i + 1 < r.ticks.size(); ++i) ASSERT_FALSE(r.ticks[i].has("\"close\"")) << i;
+  EXPECT_EQ(last.list("flags"), "[6]");
+
+  // The fade: from 700 on, fondu grows every tick and the ramp in force
+  // (the trace gives it when it changes) is the finale's saved contrast
+  // ramp darkened by fondu * 800, down to black at the close.
+  int faded = 0;
+  double fondu_before = -1;
+  std::vector<double> red;
+  for (size_t i = 0; i < r.ticks.size(); ++i) {
+    const Tick& t = r.ticks[i];
+    if (t.has("\"gamma\"")) red = t.red_ramp();
+    if (i <= built[5].second) continue;
+    if (!(t.clock() > 700.0f)) {
+      EXPECT_EQ(t.number("fondu"), 0) << i;
+      continue;
+    }
+    ++faded;
+    const double fondu = t.number("fondu");
+    EXPECT_GT(fondu, fondu_before) << i;
+    fondu_before = fondu;
+    ASSERT_EQ(red.size(), 256u);
+    EXPECT_EQ(red[255], std::max(0.0, 65535.0 - fondu * 800.0)) << i;
+    EXPECT_EQ(red[0], 0.0) << i;
+  }
+  EXPECT_GE(faded, 2);
+  for (double v : red) EXPECT_EQ(v, 0.0);
+}
+
+TEST(WholeShow, GeneratedShowPlaysTheChainToTheClose) {
+  if (!fs::exists(kShowDir / "sik_test.mp3")) GTEST_SKIP() << "no show folder built at " << kShowDir;
+  // Half a second of music a tick keeps the run short; the switch ticks are
+  // checked against the clock each tick saw, whatever the tick length.
+  const ShowRun r = play(kShowDir, 500);
+  expect_whole_chain(r);
+  EXPECT_EQ(r.err, "");
+}
+
+// Every model and picture damaged: each says what is wrong once, however
+// often the show loads it, and the chain still runs to the close.
+TEST(WholeShow, DamagedFilesAreSaidOnceEachAndTheChainRunsOn) {
+  if (!fs::exists(kShowDir / "sik_test.mp3")) GTEST_SKIP() << "no show folder built at " << kShowDir;
+  TempDir dir;
+  std::vector<std::string> damaged;
+  for (const auto& entry : fs::directory_iterator(kShowDir)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file()) continue;
+    if (name == "sik_test.mp3") {
+      fs::create_symlink(entry.path(), dir.path() / name);
+      continue;
+    }
+    std::ofstream(dir.path() / name, std::ios::binary) << "not what the name says";
+    damaged.push_back(name);
+  }
+  const ShowRun r = play(dir.path(), 2000);
+  expect_whole_chain(r);
+  for (const std::string& name : {std::string("00000009.dat"), std::string("arbre1.bmp"), std::string("fire.BMP"),
+                                   std::string("00000012.dat"), std::string("explo.BMP")}) {
+    size_t lines = 0;
+    std::istringstream in(r.err);
+    for (std::string l; std::getline(in, l);) lines += l.find(name) != std::string::npos;
+    EXPECT_EQ(lines, 1u) << name << "\n" << r.err;
+  }
+}
+
+}  // namespace
