@@ -81,10 +81,6 @@ void add_explosion_keys(Show& s) {
   }
 }
 
-// Where the shake's offsets go: the display's scroll of the next presented
-// picture belongs here once the display offers it.
-void shake_picture(Show&, int32_t /*dx*/, int32_t /*dy*/) {}
-
 void look_along_path(Show& s) {
   if (s.cam_path && s.DXDraw.camera) s.DXDraw.camera->look_at(*s.cam_path, s.DXDraw.scene.get());
 }
@@ -170,7 +166,8 @@ void Party_4(Show& s) {
   if (s.effet[2]) {
     const int32_t r1 = s.random(50) - 25;
     const int32_t r2 = s.random(50) - 25;
-    shake_picture(s, r2, r1);
+    // The picture shown at the next flip moves; the back surface stays.
+    s.DXDraw.scroll_next_present(r2, r1);
   }
 
   // A loud moment whitens the picture at once and restarts the ramp.
