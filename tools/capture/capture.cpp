@@ -175,7 +175,7 @@ const char* usage() {
          "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
          "\n"
          "  --ticks N          ticks to run, 1 to 100000000 (default 100)\n"
-         "  --png-at K[,K...]  write the picture of tick K (repeatable)\n"
+         "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
          "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
          "  --out DIR          folder for the pictures (default: the current folder)\n"
          "  --ms-per-tick MS   virtual milliseconds per tick, 1 to 60000 (default 17)\n"

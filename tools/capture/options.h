@@ -21,7 +21,7 @@ bool parse_int_in(const std::string& name, const std::string& text, int lo, int 
 bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
                      std::string& error);
 
-// Sets the run's mode for option `flag`; refuses a second, different mode.
+// Sets the run's mode; refuses a second, different mode (--test-scene with --model).
 bool set_mode(Options& opt, Options::Mode mode, std::string& error);
 
 // A show run without --show plays the current folder when it holds the
