@@ -12,23 +12,12 @@
 #include "platform/display/display.h"
 #include "platform/display/display_error.h"
 #include "platform/retained/x_loader.h"
+#include "options.h"
 #include "test_scene.h"
 
 namespace quarvel::capture {
 namespace fs = std::filesystem;
 namespace {
-
-bool parse_int(const std::string& s, int& v) {
-  try {
-    size_t n = 0;
-    long x = std::stol(s, &n);
-    if (n != s.size() || x < 0 || x > 100000000) return false;
-    v = static_cast<int>(x);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 std::string frame_name(const std::string& dir, int tick) {
   char buf[32];
@@ -161,14 +150,27 @@ int run_model(const Options& opt) {
 }  // namespace
 
 const char* usage() {
-  return "usage: quarvel-capture [--ticks N] [--png-at K[,K...]] [--png-every N] [--out DIR]\n"
-         "                       [--ms-per-tick MS] [--show DIR] [--test-scene [--detail N]]\n"
-         "                       [--model FILE [--texture PICTURE] [--anim-step T]]\n"
-         "Runs the show headless (no display needed) for N ticks of a virtual clock and\n"
-         "writes the presented picture of tick K (0-based) as DIR/frame_00000K.png.\n"
-         "--test-scene renders the renderer's built-in test scene instead; --model renders\n"
-         "one model file turning in front of the camera. --show DIR runs in the show folder DIR\n"
-         "(where the show's files are), as the show reads them from its current folder.\n";
+  return "usage: quarvel-capture [options]\n"
+         "Runs the show headless (no display needed) on a virtual clock and writes the\n"
+         "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
+         "\n"
+         "  --ticks N          ticks to run, 1 to 100000000 (default 100; a show run\n"
+         "                     without it goes on until the show ends)\n"
+         "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
+         "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
+         "  --out DIR          folder for the pictures (default: the current folder)\n"
+         "  --show DIR         the show folder, where the show's files are (default: the\n"
+         "                     current folder when it holds sik_test.mp3 and 00000000.dat,\n"
+         "                     else the show folder beside the program, build/show)\n"
+         "\n"
+         "Instead of the show, one of these modes:\n"
+         "  --test-scene       the renderer's built-in test scene\n"
+         "    --detail N       its tessellation, 1 to 8 (default 1)\n"
+         "  --model FILE       one model file turning in front of the camera\n"
+         "    --texture PICTURE  put this picture on all its faces (default: its own)\n"
+         "    --anim-step T    animation time added per tick, -1000 to 1000 (default 0)\n"
+         "\n"
+         "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
 }
 
 bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
@@ -183,20 +185,15 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       out = args[++i];
       return true;
     };
-    auto int_value = [&](int& out) {
+    auto int_value = [&](int& out, int lo, int hi) {
       std::string s;
-      if (!value(s)) return false;
-      if (!parse_int(s, out)) {
-        error = a + ": not a whole number: " + s;
-        return false;
-      }
-      return true;
+      return value(s) && parse_int_in(a, s, lo, hi, out, error);
     };
     if (a == "--help" || a == "-h") {
       help = true;
       return true;
     } else if (a == "--ticks") {
-      if (!int_value(opt.ticks)) return false;
+      if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
     } else if (a == "--png-at") {
       std::string s;
       if (!value(s)) return false;
@@ -205,56 +202,40 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
         const size_t comma = s.find(',', start);
         const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         int k = 0;
-        if (!parse_int(part, k)) {
-          error = "--png-at: not a tick number: " + part;
-          return false;
-        }
+        if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return false;
         opt.png_at.insert(k);
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
     } else if (a == "--png-every") {
-      if (!int_value(opt.png_every)) return false;
-      if (opt.png_every < 1) {
-        error = "--png-every: at least 1";
-        return false;
-      }
+      if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
     } else if (a == "--show") {
       if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
       if (!value(opt.out)) return false;
     } else if (a == "--ms-per-tick") {
-      if (!int_value(opt.ms_per_tick)) return false;
+      if (!int_value(opt.ms_per_tick, 1, 60000)) return false;
     } else if (a == "--test-scene") {
-      opt.mode = Options::Mode::TestScene;
+      if (!set_mode(opt, Options::Mode::TestScene, error)) return false;
     } else if (a == "--detail") {
-      if (!int_value(opt.detail)) return false;
-      if (opt.detail < 1 || opt.detail > 8) {
-        error = "--detail: from 1 to 8";
-        return false;
-      }
+      if (!int_value(opt.detail, 1, 8)) return false;
     } else if (a == "--model") {
-      if (!value(opt.model)) return false;
-      opt.mode = Options::Mode::Model;
+      if (!value(opt.model) || !set_mode(opt, Options::Mode::Model, error)) return false;
     } else if (a == "--texture") {
       if (!value(opt.texture)) return false;
     } else if (a == "--anim-step") {
       std::string s;
-      if (!value(s)) return false;
-      try {
-        size_t n = 0;
-        opt.anim_step = std::stof(s, &n);
-        if (n != s.size() || !std::isfinite(opt.anim_step)) throw 0;
-      } catch (...) {
-        error = "--anim-step: not a number: " + s;
-        return false;
-      }
+      double step = 0;
+      if (!value(s) || !parse_number_in(a, s, -1000.0, 1000.0, step, error)) return false;
+      opt.anim_step = static_cast<float>(step);
     } else {
       error = "unknown argument: " + a;
       return false;
     }
   }
-  if (!opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
+  // A show run without --ticks goes on until the show ends: any tick may come.
+  const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
+  if (!open_ended && !opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
     error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
             std::to_string(opt.ticks - 1) + ")";
     return false;
