@@ -7,7 +7,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
-       libgtest-dev libgmock-dev libbenchmark-dev locales-all
+       libgtest-dev libgmock-dev libbenchmark-dev locales-all ffmpeg
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

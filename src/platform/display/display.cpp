@@ -75,7 +75,7 @@ void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
 }
 
 void DisplayControl::render() {
-  if (!initialized_) return;
+  if (!initialized_ || !render_enabled_) return;
   backend_->make_current();
   viewport->clear();
   viewport->render(*scene);
@@ -84,6 +84,10 @@ void DisplayControl::render() {
 
 void DisplayControl::flip() {
   if (!initialized_ || !presenter_) return;
+  if (!present_enabled_) {
+    ++flips_;
+    return;
+  }
   backend_->make_current();
   presenter_->present(back_, gamma_);
   backend_->show(*presenter_);
