@@ -55,7 +55,7 @@ TEST(CaptureCommandLine, HelpListsTheOptionsWithTheirDefaults) {
   EXPECT_TRUE(r.err.empty());
   std::string text;
   for (const auto& l : r.out) text += l + "\n";
-  for (const char* expected : {"--ticks N", "(default 100)", "--ms-per-tick MS", "(default 17)", "--show DIR",
+  for (const char* expected : {"--ticks N", "(default 100)", "--ms-per-tick MS", "(default 1000/60", "--show DIR",
                                "--test-scene", "--model FILE", "--out DIR"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
 }
@@ -71,7 +71,7 @@ TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
       {{"--ticks", "100000001"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "99999999999999999999999"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "ten"}, "--ticks: not a whole number: ten"},
-      {{"--ms-per-tick", "0"}, "--ms-per-tick: must be 1 to 60000"},
+      {{"--ms-per-tick", "0"}, "--ms-per-tick: a number of milliseconds above 0 and at most 60000: 0"},
       {{"--png-every", "-2"}, "--png-every: must be 1 to 100000000"},
       {{"--png-at", "3,-1"}, "--png-at: must be 0 to 99999999"},
       {{"--test-scene", "--detail", "9"}, "--detail: must be 1 to 8"},

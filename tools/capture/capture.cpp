@@ -237,8 +237,8 @@ const char* usage() {
          "Runs the show headless (no display needed) on a virtual clock and writes the\n"
          "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
          "\n"
-         "  --ticks N          ticks to run, 1 to 100000000 (default 100; a show run\n"
-         "                     without it goes on until the show ends)\n"
+         "  --ticks N          ticks to run, 1 to 100000000 (default 100); a show run\n"
+         "                     without it goes on until the show ends\n"
          "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
          "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
          "  --out DIR          folder for the pictures (default: the current folder)\n"
@@ -287,6 +287,7 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       return true;
     } else if (a == "--ticks") {
       if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
+      opt.show_run.ticks_given = true;
     } else if (a == "--png-at") {
       std::string s;
       if (!value(s)) return false;
@@ -306,8 +307,6 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
       if (!value(opt.out)) return false;
-    } else if (a == "--ms-per-tick") {
-      if (!int_value(opt.ms_per_tick, 1, 60000)) return false;
     } else if (a == "--from") {
       if (!int_value(opt.show_run.from, 0, kMaxTicks - 1)) return false;
     } else if (a == "--video") {

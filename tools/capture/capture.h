@@ -17,7 +17,6 @@ struct Options {
   int png_every = 0;         // also every Nth tick when > 0
   std::string out = ".";
   std::string show_dir;      // --show DIR: the folder with the show's files
-  int ms_per_tick = 17;      // virtual milliseconds between ticks
   int detail = 1;            // test scene tessellation
   std::string model;         // --model FILE
   std::string texture;       // --texture PICTURE
