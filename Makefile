@@ -7,7 +7,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
-       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool
+       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 

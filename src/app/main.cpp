@@ -4,16 +4,65 @@
 #include <clocale>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "app/main_form.h"
+#include "app/music_startup.h"
+#include "app/show_folder.h"
 #include "app/window_loop.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display_error.h"
 
+namespace {
+
+constexpr const char* kHelp =
+    "usage: quarvel [--help]\n"
+    "Plays the Quarvel show: a real-time 3D picture in step with its music, full screen\n"
+    "(640 x 480, scaled with black bars).\n"
+    "\n"
+    "Keys: Esc quits; Alt+Enter switches between full screen and a window. In the\n"
+    "finale the operator flies the camera and edits a light (see the README).\n"
+    "\n"
+    "Files: the show opens its files (sik_test.mp3, 00000000.dat to 00000016.dat, the\n"
+    "textures, introsi.jpg) from the current folder. When that folder lacks\n"
+    "sik_test.mp3 it plays the folder beside the program, or the build's show folder\n"
+    "(build/show beside build/bin). Without the music the show's clock stands still.\n"
+    "\n"
+    "Exit status: 0 after Esc, 1 when no display can be opened, 2 for bad arguments.\n";
+
+// Changes to the first folder holding the music: the current one, beside the
+// program, or the build's show folder. Says so in one line when there is none.
+void enter_show_folder() {
+  using namespace quarvel::app;
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::current_path(ec);
+  const auto folders = show_folder_candidates(here, program_folder());
+  for (const auto& folder : folders) {
+    if (!holds_music(folder)) continue;
+    std::filesystem::current_path(folder, ec);
+    if (!ec) return;
+  }
+  std::fprintf(stderr, "quarvel: no %s in %s; the show plays without music and its clock stands still\n", kMusicFile,
+               folder_list(folders).c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "quarvel: unknown argument: %s (the show takes none; quarvel --help says more)\n",
+                 a.c_str());
+    return 2;
+  }
+  enter_show_folder();
   if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "quarvel: cannot start SDL: %s\n", SDL_GetError());
     return 1;
@@ -41,7 +90,5 @@ int main(int argc, char** argv) {
     status = 1;
   }
   SDL_Quit();
-  (void)argc;
-  (void)argv;
   return status;
 }

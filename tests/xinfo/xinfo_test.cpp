@@ -3,55 +3,20 @@
 // exit status 2 when any file was bad.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "capture/run_program.h"
+
 namespace fs = std::filesystem;
+using quarvel::test::ProgramRun;
 
 namespace {
 
-struct XinfoRun {
-  int status = -1;
-  std::vector<std::string> out, err;
-};
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-XinfoRun xinfo(const std::vector<std::string>& files) {
-  const fs::path err_file = fs::temp_directory_path() / "quarvel_xinfo_test.err";
-  std::string cmd = quote(std::string(QUARVEL_BINARY_DIR) + "/bin/quarvel-xinfo");
-  for (const auto& f : files) cmd += " " + quote(f);
-  cmd += " 2>" + quote(err_file.string());
-  XinfoRun r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = lines_of(out);
-  std::ifstream e(err_file);
-  r.err = lines_of(std::string(std::istreambuf_iterator<char>(e), {}));
-  fs::remove(err_file);
-  return r;
+ProgramRun xinfo(const std::vector<std::string>& args) {
+  return quarvel::test::run_program(quarvel::test::built_program("quarvel-xinfo"), args);
 }
 
 const std::string kData = QUARVEL_TESTDATA_DIR;
@@ -59,7 +24,7 @@ const std::string kData = QUARVEL_TESTDATA_DIR;
 }  // namespace
 
 TEST(Xinfo, DescribesModelsPicturesAndMusicOneLineEach) {
-  const XinfoRun r = xinfo({kData + "/x/assimp/test_cube_text.x", kData + "/x/assimp/test.png",
+  const ProgramRun r = xinfo({kData + "/x/assimp/test_cube_text.x", kData + "/x/assimp/test.png",
                        kData + "/audio/idle_tune.mp3"});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(r.err.empty());
@@ -77,7 +42,7 @@ TEST(Xinfo, BadFilesGiveOneErrorLineEachAfterTheGoodOnes) {
   const std::string junk = (dir / "junk.dat").string();
   std::ofstream(junk) << "neither model, picture nor music";
   const std::string missing = (dir / "missing.x").string();
-  const XinfoRun r = xinfo({junk, kData + "/x/assimp/test_cube_text.x", missing,
+  const ProgramRun r = xinfo({junk, kData + "/x/assimp/test_cube_text.x", missing,
                        kData + "/x/assimp/malformed/empty.x"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out.size(), 1u);
@@ -86,4 +51,31 @@ TEST(Xinfo, BadFilesGiveOneErrorLineEachAfterTheGoodOnes) {
   EXPECT_EQ(r.err[1].rfind("error: " + missing + ": cannot open the file", 0), 0u) << r.err[1];
   EXPECT_EQ(r.err[2], "error: " + kData + "/x/assimp/malformed/empty.x: the file is empty");
   fs::remove_all(dir);
+}
+
+TEST(Xinfo, CommandLineHelpUsageAndFolders) {
+  const ProgramRun help = xinfo({"--help"});
+  EXPECT_EQ(help.status, 0);
+  ASSERT_FALSE(help.out.empty());
+  EXPECT_EQ(help.out[0], "usage: quarvel-xinfo FILE...");
+  EXPECT_TRUE(help.err.empty());
+
+  // Without arguments the usage names the program, not the path it was run by.
+  const ProgramRun none = xinfo({});
+  EXPECT_EQ(none.status, 2);
+  ASSERT_FALSE(none.err.empty());
+  EXPECT_EQ(none.err[0], "usage: quarvel-xinfo FILE...");
+  EXPECT_TRUE(none.out.empty());
+
+  const ProgramRun option = xinfo({"--json"});
+  EXPECT_EQ(option.status, 2);
+  ASSERT_EQ(option.err.size(), 1u);
+  EXPECT_EQ(option.err[0].rfind("quarvel-xinfo: unknown option: --json", 0), 0u) << option.err[0];
+
+  // A folder among files: one line for it, the files still described.
+  const ProgramRun folder = xinfo({kData + "/x", kData + "/x/assimp/test_cube_text.x"});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_EQ(folder.out.size(), 1u);
+  ASSERT_EQ(folder.err.size(), 1u);
+  EXPECT_EQ(folder.err[0], "error: " + kData + "/x: is a folder");
 }

@@ -1,5 +1,6 @@
 #include "capture.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,23 +13,16 @@
 #include "platform/display/display.h"
 #include "platform/display/display_error.h"
 #include "platform/retained/x_loader.h"
+#include "options.h"
+#include "platform/audio/pcm_track.h"
+#include "progress.h"
 #include "test_scene.h"
+#include "timedemo.h"
+#include "video.h"
 
 namespace quarvel::capture {
 namespace fs = std::filesystem;
 namespace {
-
-bool parse_int(const std::string& s, int& v) {
-  try {
-    size_t n = 0;
-    long x = std::stol(s, &n);
-    if (n != s.size() || x < 0 || x > 100000000) return false;
-    v = static_cast<int>(x);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 std::string frame_name(const std::string& dir, int tick) {
   char buf[32];
@@ -49,11 +43,89 @@ bool write_frame(const Options& opt, const display::DisplayControl& d, int tick)
   return true;
 }
 
+// Where the picture goes while the music is not yet under it.
+std::string picture_only_path(const std::string& video) { return video + ".picture.mp4"; }
+
+// Puts the music under the picture-only video (or, with no music, keeps it
+// as it is) and writes the final file.
+bool finish_video(const Options& opt, const audio::PcmTrack* music, double offset, long long frames,
+                  const std::string& ffmpeg) {
+  const std::string picture = picture_only_path(opt.video);
+  std::error_code ec;
+  if (!music || music->empty()) {
+    fs::rename(picture, opt.video, ec);
+    if (ec) std::fprintf(stderr, "quarvel-capture: %s: cannot write (%s)\n", opt.video.c_str(), ec.message().c_str());
+    return !ec;
+  }
+  const auto pcm = music_under_video(*music, offset, frames, opt.show_run.ms_per_tick / 1000.0);
+  std::string error;
+  const bool ok = mux_music(ffmpeg, picture, pcm, music->rate, music->channels, opt.video, error);
+  if (!ok) std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
+  fs::remove(picture, ec);
+  return ok;
+}
+
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
-  return play_show(opt.show_run, opt.ticks, [&opt](int tick, const display::DisplayControl& d) {
-    return !wants_png(opt, tick) || write_frame(opt, d, tick);
+  std::string ffmpeg;
+  VideoEncoder encoder;
+  if (!opt.video.empty()) {
+    ffmpeg = find_program("ffmpeg");
+    if (ffmpeg.empty()) {
+      std::fprintf(stderr, "quarvel-capture: --video needs the ffmpeg program, which is not installed "
+                           "(Debian: apt-get install ffmpeg)\n");
+      return 2;
+    }
+    std::string error;
+    if (!encoder.open(ffmpeg, picture_only_path(opt.video), opt.scale, frame_rate_text(opt.show_run.ms_per_tick),
+                      error)) {
+      std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
+      return 2;
+    }
+  }
+  const bool long_run = !opt.video.empty() || opt.timedemo || (opt.png_every > 0 && !opt.show_run.ticks_given);
+  Progress progress(long_run && progress_wanted());
+  Timedemo demo;
+  // The music outlives the run's form: a copy of it is kept.
+  std::unique_ptr<audio::PcmTrack> music;
+  double music_offset = 0;  // video seconds at which the music's start falls
+  long long frames = 0;
+  const double tick_seconds = opt.show_run.ms_per_tick / 1000.0;
+  const auto started = std::chrono::steady_clock::now();
+  int status = play_show(opt.show_run, opt.ticks, [&](const TickInfo& t, const display::DisplayControl& d) {
+    progress.update(t);
+    if (opt.timedemo) demo.add(t);
+    if (wants_png(opt, t.tick) && !write_frame(opt, d, t.tick)) return false;
+    if (!opt.video.empty()) {
+      if (!music && t.music_playing && t.music && t.music->rate > 0) {
+        music = std::make_unique<audio::PcmTrack>(*t.music);
+        const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate;
+        music_offset = static_cast<double>(frames) * tick_seconds - played;
+      }
+      if (!encoder.add(d.screenshot())) return false;
+    }
+    ++frames;
+    return true;
   });
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  progress.finish();
+  if (!opt.video.empty()) {
+    std::string error;
+    if (!encoder.close(error)) {
+      std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
+      status = 2;
+    } else if (status == 0 && !finish_video(opt, music.get(), music_offset, frames, ffmpeg)) {
+      status = 2;
+    }
+    std::error_code ec;
+    fs::remove(picture_only_path(opt.video), ec);
+  }
+  if (opt.timedemo) {
+    const TimedemoReport r = demo.report(wall);
+    std::fputs((opt.json ? timedemo_json(r) : timedemo_text(r)).c_str(), stdout);
+    std::fflush(stdout);
+  }
+  return status;
 }
 
 // A scene of the runner's own, posed each tick by `pose`, then moved,
@@ -161,14 +233,37 @@ int run_model(const Options& opt) {
 }  // namespace
 
 const char* usage() {
-  return "usage: quarvel-capture [--ticks N] [--png-at K[,K...]] [--png-every N] [--out DIR]\n"
-         "                       [--ms-per-tick MS] [--show DIR] [--test-scene [--detail N]]\n"
-         "                       [--model FILE [--texture PICTURE] [--anim-step T]]\n"
-         "Runs the show headless (no display needed) for N ticks of a virtual clock and\n"
-         "writes the presented picture of tick K (0-based) as DIR/frame_00000K.png.\n"
-         "--test-scene renders the renderer's built-in test scene instead; --model renders\n"
-         "one model file turning in front of the camera. --show DIR runs in the show folder DIR\n"
-         "(where the show's files are), as the show reads them from its current folder.\n";
+  return "usage: quarvel-capture [options]\n"
+         "Runs the show headless (no display needed) on a virtual clock and writes the\n"
+         "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
+         "\n"
+         "  --ticks N          ticks to run, 1 to 100000000 (default 100); a show run\n"
+         "                     without it goes on until the show ends\n"
+         "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
+         "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
+         "  --out DIR          folder for the pictures (default: the current folder)\n"
+         "  --show DIR         the show folder, where the show's files are (default: the\n"
+         "                     current folder when it holds sik_test.mp3 and 00000000.dat,\n"
+         "                     else the show folder beside the program, build/show)\n"
+         "\n"
+         "  --from TICK        run the ticks before TICK without rendering or presenting\n"
+         "                     them (the show's state is the same) and capture from TICK\n"
+         "  --video FILE.mp4   write the show as H.264 video (yuv420p, one frame a tick)\n"
+         "                     with its music as AAC; needs the ffmpeg program\n"
+         "    --scale N        the video N times 640 x 480, crisp pixels, 1 to 8 (default 1)\n"
+         "  --timedemo         time every tick (steps, render, flip) and print frames, wall\n"
+         "                     time, frames a second and frame times, overall and per scene\n"
+         "    --json           print those figures as one JSON object\n"
+         "  On a terminal, video, timedemo and whole-show PNG runs show a progress line.\n"
+         "\n"
+         "Instead of the show, one of these modes:\n"
+         "  --test-scene       the renderer's built-in test scene\n"
+         "    --detail N       its tessellation, 1 to 8 (default 1)\n"
+         "  --model FILE       one model file turning in front of the camera\n"
+         "    --texture PICTURE  put this picture on all its faces (default: its own)\n"
+         "    --anim-step T    animation time added per tick, -1000 to 1000 (default 0)\n"
+         "\n"
+         "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
 }
 
 bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
@@ -183,20 +278,16 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       out = args[++i];
       return true;
     };
-    auto int_value = [&](int& out) {
+    auto int_value = [&](int& out, int lo, int hi) {
       std::string s;
-      if (!value(s)) return false;
-      if (!parse_int(s, out)) {
-        error = a + ": not a whole number: " + s;
-        return false;
-      }
-      return true;
+      return value(s) && parse_int_in(a, s, lo, hi, out, error);
     };
     if (a == "--help" || a == "-h") {
       help = true;
       return true;
     } else if (a == "--ticks") {
-      if (!int_value(opt.ticks)) return false;
+      if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
+      opt.show_run.ticks_given = true;
     } else if (a == "--png-at") {
       std::string s;
       if (!value(s)) return false;
@@ -205,58 +296,82 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
         const size_t comma = s.find(',', start);
         const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         int k = 0;
-        if (!parse_int(part, k)) {
-          error = "--png-at: not a tick number: " + part;
-          return false;
-        }
+        if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return false;
         opt.png_at.insert(k);
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
     } else if (a == "--png-every") {
-      if (!int_value(opt.png_every)) return false;
-      if (opt.png_every < 1) {
-        error = "--png-every: at least 1";
-        return false;
-      }
+      if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
     } else if (a == "--show") {
       if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
       if (!value(opt.out)) return false;
-    } else if (a == "--ms-per-tick") {
-      if (!int_value(opt.ms_per_tick)) return false;
-    } else if (a == "--test-scene") {
-      opt.mode = Options::Mode::TestScene;
-    } else if (a == "--detail") {
-      if (!int_value(opt.detail)) return false;
-      if (opt.detail < 1 || opt.detail > 8) {
-        error = "--detail: from 1 to 8";
+    } else if (a == "--from") {
+      if (!int_value(opt.show_run.from, 0, kMaxTicks - 1)) return false;
+    } else if (a == "--video") {
+      if (!value(opt.video)) return false;
+      if (opt.video.empty()) {
+        error = "--video needs a file name";
         return false;
       }
+    } else if (a == "--scale") {
+      if (!int_value(opt.scale, 1, 8)) return false;
+    } else if (a == "--timedemo") {
+      opt.timedemo = true;
+    } else if (a == "--json") {
+      opt.json = true;
+    } else if (a == "--test-scene") {
+      if (!set_mode(opt, Options::Mode::TestScene, error)) return false;
+    } else if (a == "--detail") {
+      if (!int_value(opt.detail, 1, 8)) return false;
     } else if (a == "--model") {
-      if (!value(opt.model)) return false;
-      opt.mode = Options::Mode::Model;
+      if (!value(opt.model) || !set_mode(opt, Options::Mode::Model, error)) return false;
     } else if (a == "--texture") {
       if (!value(opt.texture)) return false;
     } else if (a == "--anim-step") {
       std::string s;
-      if (!value(s)) return false;
-      try {
-        size_t n = 0;
-        opt.anim_step = std::stof(s, &n);
-        if (n != s.size() || !std::isfinite(opt.anim_step)) throw 0;
-      } catch (...) {
-        error = "--anim-step: not a number: " + s;
-        return false;
-      }
+      double step = 0;
+      if (!value(s) || !parse_number_in(a, s, -1000.0, 1000.0, step, error)) return false;
+      opt.anim_step = static_cast<float>(step);
     } else {
       error = "unknown argument: " + a;
       return false;
     }
   }
-  if (!opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
+  // A show run without --ticks goes on until the show ends: any tick may come.
+  const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
+  if (!open_ended && !opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
     error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
             std::to_string(opt.ticks - 1) + ")";
+    return false;
+  }
+  if (opt.mode != Options::Mode::Show) {
+    const char* show_only = !opt.video.empty()     ? "--video"
+                            : opt.timedemo         ? "--timedemo"
+                            : opt.show_run.from > 0 ? "--from"
+                                                   : nullptr;
+    if (show_only) {
+      error = std::string(show_only) + " goes with the show, not another mode";
+      return false;
+    }
+  }
+  if (opt.json && !opt.timedemo) {
+    error = "--json goes with --timedemo";
+    return false;
+  }
+  if (opt.scale != 1 && opt.video.empty()) {
+    error = "--scale goes with --video";
+    return false;
+  }
+  if (opt.show_run.ticks_given && opt.show_run.from >= opt.ticks) {
+    error = "--from " + std::to_string(opt.show_run.from) + ": beyond the last tick (ticks are 0 to " +
+            std::to_string(opt.ticks - 1) + ")";
+    return false;
+  }
+  if (!opt.png_at.empty() && *opt.png_at.begin() < opt.show_run.from) {
+    error = "--png-at " + std::to_string(*opt.png_at.begin()) + ": before --from " +
+            std::to_string(opt.show_run.from) + " (those ticks are not drawn)";
     return false;
   }
   if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {
@@ -273,6 +388,7 @@ int run(const Options& opt_in) {
     std::error_code ec;
     const fs::path here = fs::current_path();
     opt.out = (here / opt.out).string();
+    if (!opt.video.empty()) opt.video = (here / opt.video).string();
     if (!opt.model.empty()) opt.model = (here / opt.model).string();
     if (!opt.texture.empty()) opt.texture = (here / opt.texture).string();
     fs::current_path(opt.show_dir, ec);

@@ -17,12 +17,15 @@ struct Options {
   int png_every = 0;         // also every Nth tick when > 0
   std::string out = ".";
   std::string show_dir;      // --show DIR: the folder with the show's files
-  int ms_per_tick = 17;      // virtual milliseconds between ticks
   int detail = 1;            // test scene tessellation
   std::string model;         // --model FILE
   std::string texture;       // --texture PICTURE
   float anim_step = 0.0f;    // model animation time advanced each tick
-  ShowRunOptions show_run;   // show mode: --input, --trace, --ms-per-tick, run to the end
+  ShowRunOptions show_run;   // show mode: --input, --trace, --ms-per-tick, --from, run to the end
+  std::string video;         // --video FILE.mp4: the show with its music, through ffmpeg
+  int scale = 1;             // --scale N: the video N times 640 x 480
+  bool timedemo = false;     // --timedemo: time every tick, print the figures at the end
+  bool json = false;         // --json: those figures as one JSON object
 };
 
 // Parses the command line (without argv[0]). Returns false with a message

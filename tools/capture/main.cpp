@@ -1,27 +1,36 @@
 // quarvel-capture: the show (or a test scene, or a model) headless.
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/show_folder.h"
 #include "capture.h"
+#include "options.h"
 
 int main(int argc, char** argv) {
+  using namespace quarvel;
   std::setlocale(LC_ALL, "C");
   std::vector<std::string> args(argv + 1, argv + argc);
-  quarvel::capture::Options opt;
-  std::string error;
+  capture::Options opt;
+  std::string error, note;
   bool help = false;
-  if (!quarvel::capture::take_show_options(args, opt.show_run, error) ||
-      !quarvel::capture::parse_options(args, opt, error, help)) {
-    std::fprintf(stderr, "quarvel-capture: %s\n%s%s", error.c_str(), quarvel::capture::usage(),
-                 quarvel::capture::show_usage());
+  if (!capture::take_show_options(args, opt.show_run, error) || !capture::parse_options(args, opt, error, help)) {
+    std::fprintf(stderr, "quarvel-capture: %s (quarvel-capture --help lists the options)\n", error.c_str());
     return 2;
   }
   if (help) {
-    std::fputs(quarvel::capture::usage(), stdout);
-    std::fputs(quarvel::capture::show_usage(), stdout);
+    std::fputs(capture::usage(), stdout);
+    std::fputs(capture::show_usage(), stdout);
     return 0;
   }
-  return quarvel::capture::run(opt);
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::current_path(ec);
+  if (!capture::choose_show_folder(opt, here, app::program_folder(), note, error)) {
+    std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
+    return 2;
+  }
+  if (!note.empty()) std::fprintf(stderr, "quarvel-capture: %s\n", note.c_str());
+  return capture::run(opt);
 }

@@ -1,5 +1,6 @@
 #include "show_runner.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -51,6 +52,8 @@ struct TraceFile {
 
 }  // namespace
 
+std::string step_name(int step) { return step > 0 ? "Party_" + std::to_string(step) : "loading"; }
+
 const char* show_usage() {
   return "Show mode (the default) runs the show from the current folder (or --show DIR):\n"
          "  --ms-per-tick MS  virtual milliseconds between ticks (default 1000/60; fractions allowed)\n"
@@ -101,6 +104,12 @@ bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std:
 }
 
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
+  OnTick on_tick;
+  if (after_tick) on_tick = [&after_tick](const TickInfo& t, const display::DisplayControl& d) { return after_tick(t.tick, d); };
+  return play_show(opt, ticks, on_tick);
+}
+
+int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick) {
   InputScript script;
   if (!opt.input.empty()) {
     std::string error;
@@ -139,7 +148,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick)
     // The tick's events first, as the window delivers them between ticks.
     while (next < script.events.size() && script.events[next].tick <= tick) deliver(form, script.events[next++]);
     if (form.closing()) break;
+    const bool seeking = tick < opt.from;
+    form.DXDraw.set_render_enabled(!seeking);
+    form.DXDraw.set_present_enabled(!seeking);
     // Virtual time moves until the frame timer ticks once.
+    const auto started = std::chrono::steady_clock::now();
     const uint64_t before = form.ticks();
     for (int call = 0; form.ticks() == before; ++call) {
       ++clock_steps;
@@ -151,12 +164,26 @@ int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick)
       }
     }
     if (stalled) break;
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     if (trace.f) {
       const std::string line = writer.line(static_cast<int>(tick), now, form, form.closing());
       std::fwrite(line.data(), 1, line.size(), trace.f);
       std::fputc('\n', trace.f);
     }
-    if (after_tick && !after_tick(static_cast<int>(tick), form.DXDraw)) {
+    if (seeking || !on_tick) continue;
+    TickInfo info;
+    info.tick = static_cast<int>(tick);
+    info.ms = now;
+    info.horloge = form.show().horloge;
+    for (size_t k = 0; k < form.steps.size(); ++k)
+      if (form.show().Party_actif[k]) info.step = static_cast<int>(k) + 1;
+    info.seconds = took.count();
+    if (audio::MusicStream* stream = music.stream(form.show().flux_musique)) {
+      info.music_playing = stream->playing();
+      info.music_pos = stream->position();
+      info.music = &stream->track();
+    }
+    if (!on_tick(info, form.DXDraw)) {
       status = 2;
       break;
     }

@@ -2,12 +2,17 @@
 // The show headless: the main form from the current folder on a virtual
 // music clock, with an input script played into it and a trace of every
 // tick.
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace quarvel::display {
 class DisplayControl;
+}
+namespace quarvel::audio {
+struct PcmTrack;
 }
 
 namespace quarvel::capture {
@@ -20,7 +25,24 @@ struct ShowRunOptions {
   bool ticks_given = false;            // --ticks was on the command line
   std::string input;                   // --input FILE (absolute), or empty
   std::string trace;                   // --trace FILE (absolute), "-", or empty
+  int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
 };
+
+// What the runner knows of a tick once it has run.
+struct TickInfo {
+  int tick = 0;
+  uint32_t ms = 0;            // the virtual clock the tick ran at
+  float horloge = 0;          // the scene clock at the end of the tick
+  int step = 0;               // the highest step number (1..7) whose flag is set, 0 for none
+  double seconds = 0;         // steady-clock time of the tick itself (its timer call: steps, render, flip)
+  bool music_playing = false;
+  uint64_t music_pos = 0;     // the show's music stream position now (bytes of decoded music)
+  const audio::PcmTrack* music = nullptr;  // its decoded music, or null before it is opened
+};
+
+// "Party_N" for a step number, "loading" for 0.
+std::string step_name(int step);
+
 
 // Takes --input FILE, --trace FILE|- and --ms-per-tick MS out of `args`
 // (file names made absolute against the current folder, so a later change
@@ -34,11 +56,17 @@ const char* show_usage();
 // Called after each tick (after its flip and safety end, and after its
 // trace line); returning false stops the run with status 2.
 using AfterTick = std::function<bool(int tick, const display::DisplayControl& d)>;
+// The same with what is known of the tick.
+using OnTick = std::function<bool(const TickInfo& info, const display::DisplayControl& d)>;
 
 // Runs the show: `ticks` ticks when opt.ticks_given, else until the form
 // closes (at most kTickCap ticks, said on standard error). A bad input
 // script or a trace file that cannot be written is one line on standard
 // error and status 2, before any tick.
+// Ticks before opt.from run with rendering and presenting off and are not
+// passed to the callback (their trace lines are written).
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick);
+int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick);
+inline int play_show(const ShowRunOptions& opt, int ticks, std::nullptr_t) { return play_show(opt, ticks, OnTick{}); }
 
 }  // namespace quarvel::capture

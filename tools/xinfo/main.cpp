@@ -1,11 +1,12 @@
 // quarvel-xinfo FILE...: prints, one JSON object per line, what each file
 // holds (model, picture or music). A file that cannot be read gives one
 // line "error: FILE: reason" on standard error and exit status 2, after
-// the other files are described.
+// the other files are described. Bad arguments give one line and status 2.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,19 @@ namespace {
 
 using quarvel::json_string;
 
+constexpr const char* kUsage =
+    "usage: quarvel-xinfo FILE...\n"
+    "Describes each model (.x/.dat), picture (BMP, JPEG, PNG...) or MP3 music file as\n"
+    "one JSON line on standard output; a file that cannot be read gives one line\n"
+    "\"error: FILE: reason\" on standard error. Exit status 0 when every file was\n"
+    "described, 2 otherwise. A file whose name starts with - is given as ./NAME.\n";
+
 bool read_whole(const std::string& path, std::vector<unsigned char>& data, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "is a folder";
+    return false;
+  }
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     error = "cannot open the file (" + std::string(std::strerror(errno)) + ")";
@@ -93,13 +106,26 @@ bool describe(const std::string& path, std::string& line, std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FILE...\n", argv[0]);
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "quarvel-xinfo: unknown option: %s (quarvel-xinfo --help says more)\n", a.c_str());
+      return 2;
+    }
+    files.push_back(a);
+  }
+  if (files.empty()) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   int status = 0;
-  for (int i = 1; i < argc; ++i) {
-    std::string path = argv[i], line, error;
+  for (const std::string& path : files) {
+    std::string line, error;
     if (describe(path, line, error)) {
       std::printf("%s\n", line.c_str());
       std::fflush(stdout);

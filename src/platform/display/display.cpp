@@ -118,7 +118,7 @@ Picture DisplayControl::read_surface() const {
 }
 
 void DisplayControl::render() {
-  if (!initialized_) return;
+  if (!initialized_ || !render_enabled_) return;
   backend_->make_current();
   viewport->clear();
   viewport->render(*scene);
@@ -127,6 +127,10 @@ void DisplayControl::render() {
 
 void DisplayControl::flip() {
   if (!initialized_ || !presenter_) return;
+  if (!present_enabled_) {
+    ++flips_;
+    return;
+  }
   backend_->make_current();
   presenter_->present(gpu_->framebuffer(), gamma_, scroll_dx_, scroll_dy_);
   scroll_dx_ = scroll_dy_ = 0;

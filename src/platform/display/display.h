@@ -104,6 +104,15 @@ class DisplayControl {
   }
   int flips() const { return flips_; }
 
+  // Seeking: with rendering off, render() draws nothing; with presenting
+  // off, flip() presents nothing but still counts. Everything else (scene
+  // graph, back-surface drawing, gamma, counters) goes on as usual, so a
+  // run with them off for a while reaches the same state. Both on at start.
+  void set_render_enabled(bool on) { render_enabled_ = on; }
+  void set_present_enabled(bool on) { present_enabled_ = on; }
+  bool render_enabled() const { return render_enabled_; }
+  bool present_enabled() const { return present_enabled_; }
+
   // The last presented picture (after the gamma ramp), row 0 at the top;
   // empty before the first flip.
   Picture screenshot() const;
@@ -126,6 +135,8 @@ class DisplayControl {
   std::array<uint32_t, 256> colour_table_{};
   bool initialized_ = false;
   int flips_ = 0;
+  bool render_enabled_ = true;
+  bool present_enabled_ = true;
 };
 
 }  // namespace quarvel::display

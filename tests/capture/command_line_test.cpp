@@ -1,0 +1,219 @@
+// quarvel-capture and quarvel as a user runs them: their command lines, and
+// the show folder the runner plays.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/show_folder.h"
+#include "options.h"
+#include "run_program.h"
+
+using namespace quarvel;
+using test::ProgramRun;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kShowDir = fs::weakly_canonical(fs::path(QUARVEL_BINARY_DIR) / "show").string();
+
+ProgramRun capture_run(const std::vector<std::string>& args, const fs::path& cwd = {}) {
+  return test::run_program(test::built_program("quarvel-capture"), args, cwd);
+}
+
+fs::path fresh_dir(const std::string& name) {
+  const fs::path dir = fs::temp_directory_path() / ("quarvel_cli_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+void touch(const fs::path& p) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p) << "x";
+}
+
+// A folder with the two files that mark a show folder.
+void make_show_folder(const fs::path& dir) {
+  touch(dir / "sik_test.mp3");
+  touch(dir / "00000000.dat");
+}
+
+bool has_line_starting(const std::vector<std::string>& lines, const std::string& start) {
+  for (const auto& l : lines)
+    if (l.rfind(start, 0) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(CaptureCommandLine, HelpListsTheOptionsWithTheirDefaults) {
+  const ProgramRun r = capture_run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.err.empty());
+  std::string text;
+  for (const auto& l : r.out) text += l + "\n";
+  for (const char* expected : {"--ticks N", "(default 100)", "--ms-per-tick MS", "(default 1000/60", "--show DIR",
+                               "--test-scene", "--model FILE", "--out DIR"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+}
+
+TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--ticks", "0"}, "--ticks: must be 1 to 100000000"},
+      {{"--ticks", "-5"}, "--ticks: must be 1 to 100000000"},
+      {{"--ticks", "100000001"}, "--ticks: must be 1 to 100000000"},
+      {{"--ticks", "99999999999999999999999"}, "--ticks: must be 1 to 100000000"},
+      {{"--ticks", "ten"}, "--ticks: not a whole number: ten"},
+      {{"--ms-per-tick", "0"}, "--ms-per-tick: a number of milliseconds above 0 and at most 60000: 0"},
+      {{"--png-every", "-2"}, "--png-every: must be 1 to 100000000"},
+      {{"--png-at", "3,-1"}, "--png-at: must be 0 to 99999999"},
+      {{"--test-scene", "--detail", "9"}, "--detail: must be 1 to 8"},
+      {{"--anim-step", "1e9"}, "--anim-step: must be -1000 to 1000"},
+      {{"--test-scene", "--model", "a.x"}, "--test-scene and --model: one mode at a time"},
+      {{"--model", "a.x", "--test-scene"}, "--model and --test-scene: one mode at a time"},
+      {{"--frames", "3"}, "unknown argument: --frames"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun r = capture_run(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    ASSERT_EQ(r.err.size(), 1u) << c.message;
+    EXPECT_EQ(r.err[0].rfind("quarvel-capture: " + c.message, 0), 0u) << r.err[0];
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(CaptureCommandLine, PlaysTheBuildsShowFolderWhenTheCurrentOneHasNoShow) {
+  const fs::path dir = fresh_dir("elsewhere");
+  const ProgramRun r = capture_run({"--ticks", "2", "--png-at", "1", "--out", "frames"}, dir);
+  EXPECT_EQ(r.status, 0);
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err[0], "quarvel-capture: playing the show in " + kShowDir);
+  // --out stays relative to where the runner was started.
+  EXPECT_TRUE(fs::exists(dir / "frames" / "frame_000001.png"));
+  fs::remove_all(dir);
+}
+
+TEST(CaptureCommandLine, PlaysTheCurrentFolderOrTheGivenOneWithoutANote) {
+  const fs::path dir = fresh_dir("given");
+  const ProgramRun here = capture_run({"--ticks", "1"}, kShowDir);
+  EXPECT_EQ(here.status, 0);
+  EXPECT_FALSE(has_line_starting(here.err, "quarvel-capture: playing"));
+
+  const ProgramRun given = capture_run({"--ticks", "1", "--show", kShowDir}, dir);
+  EXPECT_EQ(given.status, 0);
+  EXPECT_FALSE(has_line_starting(given.err, "quarvel-capture: playing"));
+
+  const ProgramRun missing = capture_run({"--ticks", "1", "--show", "no-such-folder"}, dir);
+  EXPECT_EQ(missing.status, 2);
+  ASSERT_EQ(missing.err.size(), 1u);
+  EXPECT_EQ(missing.err[0].rfind("quarvel-capture: no-such-folder: cannot enter the show folder", 0), 0u)
+      << missing.err[0];
+  fs::remove_all(dir);
+}
+
+TEST(CaptureCommandLine, RefusesWhenNoFolderHoldsTheShow) {
+  // A copy of the runner far from any show folder.
+  const fs::path dir = fresh_dir("alone");
+  fs::create_directories(dir / "bin");
+  fs::create_directories(dir / "work");
+  fs::copy_file(test::built_program("quarvel-capture"), dir / "bin" / "quarvel-capture");
+  const ProgramRun r = test::run_program((dir / "bin" / "quarvel-capture").string(), {"--ticks", "1"}, dir / "work");
+  EXPECT_EQ(r.status, 2);
+  ASSERT_EQ(r.err.size(), 1u);
+  EXPECT_EQ(r.err[0].rfind("quarvel-capture: no show files (sik_test.mp3 with 00000000.dat) in " +
+                               (dir / "work").string(),
+                           0),
+            0u)
+      << r.err[0];
+  EXPECT_NE(r.err[0].find("--show DIR"), std::string::npos);
+
+  // The other modes need no show.
+  const ProgramRun scene =
+      test::run_program((dir / "bin" / "quarvel-capture").string(), {"--test-scene", "--ticks", "1"}, dir / "work");
+  EXPECT_EQ(scene.status, 0);
+  fs::remove_all(dir);
+}
+
+TEST(ShowFolder, TheCurrentFolderThenBesideTheProgramThenTheBuildsShowFolder) {
+  const fs::path root = fresh_dir("folders");
+  const fs::path here = root / "here", bin = root / "build" / "bin", show = root / "build" / "show";
+  fs::create_directories(here);
+  fs::create_directories(bin);
+  fs::create_directories(show);
+  EXPECT_EQ(app::show_folder_candidates(here, bin), (std::vector<fs::path>{here, bin, show}));
+  EXPECT_EQ(app::show_folder_candidates(here, {}), (std::vector<fs::path>{here}));
+  EXPECT_EQ(app::show_folder_candidates(show, bin), (std::vector<fs::path>{show, bin}));
+
+  // The music alone marks the window program's folder; the runner wants the first model too.
+  touch(show / "sik_test.mp3");
+  EXPECT_TRUE(app::holds_music(show));
+  EXPECT_FALSE(app::holds_show_files(show));
+  EXPECT_FALSE(app::holds_music(here));
+
+  capture::Options opt;
+  std::string note, error;
+  EXPECT_FALSE(capture::choose_show_folder(opt, here, bin, note, error));
+  EXPECT_EQ(error, "no show files (sik_test.mp3 with 00000000.dat) in " + app::folder_list({here, bin, show}) +
+                       "; give the show folder with --show DIR");
+
+  make_show_folder(show);
+  ASSERT_TRUE(capture::choose_show_folder(opt, here, bin, note, error));
+  EXPECT_EQ(opt.show_dir, show.string());
+  EXPECT_EQ(note, "playing the show in " + show.string());
+
+  make_show_folder(bin);  // files beside the program come first
+  opt.show_dir.clear();
+  ASSERT_TRUE(capture::choose_show_folder(opt, here, bin, note, error));
+  EXPECT_EQ(opt.show_dir, bin.string());
+
+  make_show_folder(here);  // and the current folder before both, without a note
+  opt.show_dir.clear();
+  ASSERT_TRUE(capture::choose_show_folder(opt, here, bin, note, error));
+  EXPECT_TRUE(opt.show_dir.empty());
+  EXPECT_TRUE(note.empty());
+  fs::remove_all(root);
+}
+
+TEST(ShowFolder, OnlyAShowRunWithoutAGivenFolderLooksForOne) {
+  const fs::path root = fresh_dir("nolook");
+  capture::Options model;
+  model.mode = capture::Options::Mode::Model;
+  std::string note, error;
+  EXPECT_TRUE(capture::choose_show_folder(model, root, root, note, error));
+  EXPECT_TRUE(model.show_dir.empty());
+
+  capture::Options given;
+  given.show_dir = "somewhere";
+  EXPECT_TRUE(capture::choose_show_folder(given, root, root, note, error));
+  EXPECT_EQ(given.show_dir, "somewhere");
+  EXPECT_TRUE(note.empty());
+  fs::remove_all(root);
+}
+
+TEST(QuarvelCommandLine, HelpSaysWhatItIsItsKeysAndWhereItLooks) {
+  const ProgramRun r = test::run_program(test::built_program("quarvel"), {"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.err.empty());
+  std::string text;
+  for (const auto& l : r.out) text += l + "\n";
+  for (const char* expected : {"usage: quarvel", "Esc", "Alt+Enter", "sik_test.mp3", "current folder",
+                               "beside the program"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+}
+
+TEST(QuarvelCommandLine, RefusesArgumentsItDoesNotKnow) {
+  for (const std::string bad : {"--window", "show", "-x"}) {
+    const ProgramRun r = test::run_program(test::built_program("quarvel"), {bad});
+    EXPECT_EQ(r.status, 2) << bad;
+    ASSERT_EQ(r.err.size(), 1u) << bad;
+    EXPECT_EQ(r.err[0].rfind("quarvel: unknown argument: " + bad, 0), 0u) << r.err[0];
+    EXPECT_TRUE(r.out.empty());
+  }
+}

@@ -1,0 +1,79 @@
+#pragma once
+// Video out: the presented pictures go through a pipe to the ffmpeg program
+// (H.264 in MP4, yuv420p), written by a thread of their own so the next
+// ticks render meanwhile; the music is put under them afterwards, moved to
+// the frame on which the show started it.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/common/picture.h"
+
+namespace quarvel::audio {
+struct PcmTrack;
+}
+
+namespace quarvel::capture {
+
+// The full path of `name` found on PATH, or empty.
+std::string find_program(const std::string& name);
+
+// The frame rate of a tick length as ffmpeg reads it ("60" for 1000/60 ms).
+std::string frame_rate_text(double ms_per_tick);
+
+// The music under a video of `frames` frames: silence until `offset_seconds`
+// (the video time at which the music's start falls; negative when it had
+// started before the first frame, which then cuts its beginning), then the
+// music, then silence up to the video's length. Interleaved 16-bit samples.
+std::vector<int16_t> music_under_video(const audio::PcmTrack& music, double offset_seconds, long long frames,
+                                       double seconds_per_frame);
+
+class VideoEncoder {
+ public:
+  VideoEncoder() = default;
+  ~VideoEncoder();
+  VideoEncoder(const VideoEncoder&) = delete;
+  VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+  // Starts ffmpeg writing the pictures (640 x 480 each, scaled `scale` times
+  // with nearest-neighbour) to `path` at `rate` frames a second. False with
+  // a message when ffmpeg cannot be started.
+  bool open(const std::string& ffmpeg, const std::string& path, int scale, const std::string& rate,
+            std::string& error);
+  // Queues one picture (waits while the queue is full). False once the
+  // encoder has failed.
+  bool add(Picture picture);
+  // Waits for the encoder to finish. False with a message when it failed.
+  bool close(std::string& error);
+  long long frames() const { return frames_; }
+  // Steady-clock seconds the render thread spent waiting for room in the
+  // queue, and the writer spent writing to the pipe.
+  double wait_seconds() const { return wait_seconds_; }
+  double write_seconds() const { return write_seconds_; }
+
+ private:
+  void writer();
+
+  int pipe_fd_ = -1;
+  int pid_ = -1;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Picture> queue_;
+  bool closing_ = false;
+  bool failed_ = false;
+  long long frames_ = 0;
+  double wait_seconds_ = 0;
+  double write_seconds_ = 0;
+};
+
+// Puts `pcm` (interleaved 16-bit at `rate` and `channels`) as AAC under the
+// picture of `video`, written to `out`. False with a message.
+bool mux_music(const std::string& ffmpeg, const std::string& video, const std::vector<int16_t>& pcm, int rate,
+               int channels, const std::string& out, std::string& error);
+
+}  // namespace quarvel::capture
