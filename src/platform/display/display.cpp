@@ -128,6 +128,8 @@ void DisplayControl::render() {
 void DisplayControl::flip() {
   if (!initialized_ || !presenter_) return;
   if (!present_enabled_) {
+    // A skipped present still uses up a scroll asked for this frame.
+    scroll_dx_ = scroll_dy_ = 0;
     ++flips_;
     return;
   }
