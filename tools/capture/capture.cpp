@@ -15,6 +15,7 @@
 #include "platform/retained/x_loader.h"
 #include "options.h"
 #include "platform/audio/pcm_track.h"
+#include "platform/audio/track_buffer.h"
 #include "progress.h"
 #include "test_scene.h"
 #include "timedemo.h"
@@ -48,6 +49,18 @@ std::string picture_only_path(const std::string& video) { return video + ".pictu
 
 // Puts the music under the picture-only video (or, with no music, keeps it
 // as it is) and writes the final file.
+// The whole track, once its decoding has finished.
+audio::PcmTrack whole_track(const audio::TrackBuffer& track) {
+  audio::PcmTrack out;
+  out.rate = track.rate();
+  out.channels = track.channels();
+  uint64_t frames = track.wait_for(UINT64_MAX);
+  track.known_length(frames);
+  out.samples.resize(frames * static_cast<uint64_t>(out.channels));
+  track.copy(0, frames, reinterpret_cast<uint8_t*>(out.samples.data()));
+  return out;
+}
+
 bool finish_video(const Options& opt, const audio::PcmTrack* music, double offset, long long frames,
                   const std::string& ffmpeg) {
   const std::string picture = picture_only_path(opt.video);
@@ -97,9 +110,9 @@ int run_show(const Options& opt) {
     if (opt.timedemo) demo.add(t);
     if (wants_png(opt, t.tick) && !write_frame(opt, d, t.tick)) return false;
     if (!opt.video.empty()) {
-      if (!music && t.music_playing && t.music && t.music->rate > 0) {
-        music = std::make_unique<audio::PcmTrack>(*t.music);
-        const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate;
+      if (!music && t.music_playing && t.music && t.music->rate() > 0) {
+        music = std::make_unique<audio::PcmTrack>(whole_track(*t.music));
+        const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate();
         music_offset = static_cast<double>(frames) * tick_seconds - played;
       }
       if (!encoder.add(d.screenshot())) return false;

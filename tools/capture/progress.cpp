@@ -16,8 +16,7 @@ bool progress_wanted() {
 
 std::string progress_line(const TickInfo& t, long long frames, double wall_seconds) {
   double share = 0;
-  if (t.music && t.music->bytes() > 0)
-    share = static_cast<double>(t.music_pos) / static_cast<double>(t.music->bytes());
+  if (t.music_bytes > 0) share = static_cast<double>(t.music_pos) / static_cast<double>(t.music_bytes);
   const double fps = wall_seconds > 0 ? static_cast<double>(frames) / wall_seconds : 0;
   char left[32] = "--:--";
   if (share > 0.001 && wall_seconds > 0) {

@@ -182,6 +182,8 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick) {
       info.music_playing = stream->playing();
       info.music_pos = stream->position();
       info.music = &stream->track();
+      uint64_t frames = 0;
+      if (info.music->known_length(frames)) info.music_bytes = frames * info.music->frame_bytes();
     }
     if (!on_tick(info, form.DXDraw)) {
       status = 2;

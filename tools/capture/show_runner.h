@@ -12,7 +12,7 @@ namespace quarvel::display {
 class DisplayControl;
 }
 namespace quarvel::audio {
-struct PcmTrack;
+class TrackBuffer;
 }
 
 namespace quarvel::capture {
@@ -37,7 +37,8 @@ struct TickInfo {
   double seconds = 0;         // steady-clock time of the tick itself (its timer call: steps, render, flip)
   bool music_playing = false;
   uint64_t music_pos = 0;     // the show's music stream position now (bytes of decoded music)
-  const audio::PcmTrack* music = nullptr;  // its decoded music, or null before it is opened
+  const audio::TrackBuffer* music = nullptr;  // its music, or null before it is opened
+  uint64_t music_bytes = 0;  // the whole track in bytes once its length is known, else 0
 };
 
 // "Party_N" for a step number, "loading" for 0.
