@@ -20,9 +20,11 @@ struct ShowRunOptions {
   bool ticks_given = false;            // --ticks was on the command line
   std::string input;                   // --input FILE (absolute), or empty
   std::string trace;                   // --trace FILE (absolute), "-", or empty
+  bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
 };
 
-// Takes --input FILE, --trace FILE|- and --ms-per-tick MS out of `args`
+// Takes --input FILE, --trace FILE|-, --trace-operator and --ms-per-tick MS
+// out of `args`
 // (file names made absolute against the current folder, so a later change
 // of folder does not move them) and notes whether --ticks is there. False
 // with a message for a missing or bad value.
