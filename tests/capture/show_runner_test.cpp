@@ -31,6 +31,34 @@ std::vector<std::string> lines_of(const std::string& text) {
   return out;
 }
 
+// The keys of a JSON line's outer object, in order (nested objects skipped).
+std::vector<std::string> top_keys(const std::string& line) {
+  std::vector<std::string> out;
+  int depth = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '{' || c == '[') {
+      ++depth;
+    } else if (c == '}' || c == ']') {
+      --depth;
+    } else if (c == '"') {
+      std::string text;
+      for (++i; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\') ++i;
+        if (i < line.size()) text += line[i];
+      }
+      if (depth == 1 && i + 1 < line.size() && line[i + 1] == ':') out.push_back(text);
+    }
+  }
+  return out;
+}
+
+// A default line's keys in order; "gamma" follows on tick 0 and on a change.
+const std::vector<std::string> kTraceKeys = {"tick",    "ms",         "pos",       "pas_temps",  "horloge", "fps",
+                                             "flags",   "ran",        "built",     "cam",        "viewport", "field",
+                                             "front",   "back",       "focale",    "light0",     "seed",    "etape_x",
+                                             "etape_logo", "ecran16_n", "charge_pos", "fondu"};
+
 capture::ShowRunOptions options(int ticks_given, const std::string& input, const std::string& trace) {
   capture::ShowRunOptions o;
   o.ticks_given = ticks_given != 0;
@@ -128,8 +156,8 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
 }
 
 TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
-  std::vector<std::string> args = {"--ticks", "5", "--input", "k.txt", "--trace", "-", "--ms-per-tick", "12.5",
-                                   "--out", "o"};
+  std::vector<std::string> args = {"--ticks", "5",           "--input",       "k.txt", "--trace", "-",
+                                   "--trace-operator", "--ms-per-tick", "12.5", "--out",   "o"};
   capture::ShowRunOptions o;
   std::string error;
   ASSERT_TRUE(capture::take_show_options(args, o, error)) << error;
@@ -137,12 +165,14 @@ TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
   EXPECT_TRUE(o.ticks_given);
   EXPECT_EQ(o.input, (fs::current_path() / "k.txt").string());
   EXPECT_EQ(o.trace, "-");
+  EXPECT_TRUE(o.trace_operator);
   EXPECT_DOUBLE_EQ(o.ms_per_tick, 12.5);
 
   capture::ShowRunOptions d;
   std::vector<std::string> none;
   ASSERT_TRUE(capture::take_show_options(none, d, error));
   EXPECT_FALSE(d.ticks_given);
+  EXPECT_FALSE(d.trace_operator);
   EXPECT_DOUBLE_EQ(d.ms_per_tick, 1000.0 / 60.0);
 
   for (std::vector<std::string> bad : {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"},
@@ -207,6 +237,37 @@ TEST(ShowRunner, TraceIsByteIdenticalAcrossRunsAndHasEveryKey) {
   EXPECT_NE(lines[1].find("\"tick\":1,\"ms\":33,"), std::string::npos);
   EXPECT_NE(lines[11].find("\"tick\":11,\"ms\":200,"), std::string::npos);
   EXPECT_NE(lines[1].find("\"ran\":[2],\"built\":[]"), std::string::npos);
+}
+
+TEST(ShowRunner, DefaultTraceHasExactlyItsKeysAndTheOperatorsOnlyWhenAsked) {
+  TempDir dir;
+  CurrentDir here(dir.path());
+  write_text_file(dir.file("keys.txt"), "# presses nothing\n");
+  std::vector<std::string> with_gamma = kTraceKeys;
+  with_gamma.push_back("gamma");
+  ::testing::internal::CaptureStderr();  // the missing show files
+  ASSERT_EQ(capture::play_show(options(1, dir.file("keys.txt"), dir.file("plain.jsonl")), 3, nullptr), 0);
+  capture::ShowRunOptions op = options(1, dir.file("keys.txt"), dir.file("op.jsonl"));
+  op.trace_operator = true;
+  ASSERT_EQ(capture::play_show(op, 3, nullptr), 0);
+  ::testing::internal::GetCapturedStderr();
+
+  const std::vector<std::string> plain = lines_of(read_text_file(dir.file("plain.jsonl")));
+  ASSERT_EQ(plain.size(), 3u);
+  EXPECT_EQ(top_keys(plain[0]), with_gamma);
+  EXPECT_EQ(top_keys(plain[1]), kTraceKeys);
+
+  const std::vector<std::string> extra = {"cam_auto", "affiche_infos", "vitesse", "light"};
+  std::vector<std::string> op_keys = kTraceKeys;
+  op_keys.insert(op_keys.end(), extra.begin(), extra.end());
+  const std::vector<std::string> traced = lines_of(read_text_file(dir.file("op.jsonl")));
+  ASSERT_EQ(traced.size(), 3u);
+  EXPECT_EQ(top_keys(traced[1]), op_keys);
+  op_keys.push_back("gamma");
+  EXPECT_EQ(top_keys(traced[0]), op_keys);
+  EXPECT_NE(traced[1].find("\"fondu\":0,\"cam_auto\":true,\"affiche_infos\":false,\"vitesse\":10,\"light\":["),
+            std::string::npos)
+      << traced[1];
 }
 
 TEST(ShowRunner, EscInTheScriptEndsTheRunBeforeItsTick) {

@@ -102,7 +102,8 @@ class ShowCopy {
     write_text_file(dir_.file("keys.txt"), script);
     const std::string trace = dir_.file("trace.jsonl");
     const std::string cmd = "cd '" + dir_.path().string() + "' && '" + kRunner.string() +
-                            "' --ms-per-tick 1000 --input keys.txt --trace trace.jsonl " + extra + " 2>/dev/null";
+                            "' --ms-per-tick 1000 --input keys.txt --trace trace.jsonl --trace-operator " + extra +
+                            " 2>/dev/null";
     std::vector<Tick> ticks;
     if (std::system(cmd.c_str()) != 0) return ticks;
     std::ifstream in(trace);

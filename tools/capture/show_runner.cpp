@@ -59,7 +59,8 @@ const char* show_usage() {
          "  --ms-per-tick MS  virtual milliseconds between ticks (default 1000/60; fractions allowed)\n"
          "  --ticks N         run N ticks; without it the show runs until it ends (at most 100000 ticks)\n"
          "  --input FILE      play an input script into the form (see README, \"Input scripts\")\n"
-         "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n";
+         "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
+         "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n";
 }
 
 bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std::string& error) {
@@ -68,6 +69,10 @@ bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std:
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--ticks") opt.ticks_given = true;
+    if (a == "--trace-operator") {
+      opt.trace_operator = true;
+      continue;
+    }
     if (a != "--input" && a != "--trace" && a != "--ms-per-tick") {
       rest.push_back(a);
       continue;
@@ -138,7 +143,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick) {
   form.FormCreate();
   form.Show();
 
-  TraceWriter writer;
+  TraceWriter writer(opt.trace_operator);
   const long long limit = opt.ticks_given ? ticks : kTickCap;
   size_t next = 0;
   int status = 0;

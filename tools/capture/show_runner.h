@@ -26,6 +26,7 @@ struct ShowRunOptions {
   std::string input;                   // --input FILE (absolute), or empty
   std::string trace;                   // --trace FILE (absolute), "-", or empty
   int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
+  bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
 };
 
 // What the runner knows of a tick once it has run.
@@ -44,8 +45,8 @@ struct TickInfo {
 // "Party_N" for a step number, "loading" for 0.
 std::string step_name(int step);
 
-
-// Takes --input FILE, --trace FILE|- and --ms-per-tick MS out of `args`
+// Takes --input FILE, --trace FILE|-, --trace-operator and --ms-per-tick MS
+// out of `args`
 // (file names made absolute against the current folder, so a later change
 // of folder does not move them) and notes whether --ticks is there. False
 // with a message for a missing or bad value.

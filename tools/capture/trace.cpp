@@ -128,21 +128,23 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   out += std::to_string(s.charge_pos);
   key(out, "fondu");
   out += std::to_string(s.fondu);
-  // What the operator's keys change.
-  key(out, "cam_auto");
-  out += s.cam_auto ? "true" : "false";
-  key(out, "affiche_infos");
-  out += s.affiche_infos ? "true" : "false";
-  key(out, "vitesse");
-  out += std::to_string(s.vitesse);
-  key(out, "light");
-  out += '[';
-  const float editable[] = {s.light_x, s.light_y, s.light_z, s.light_r, s.light_g, s.light_b};
-  for (size_t i = 0; i < 6; ++i) {
-    if (i) out += ',';
-    put_float(out, editable[i]);
+  // What the operator's keys change, only when asked for.
+  if (operator_keys_) {
+    key(out, "cam_auto");
+    out += s.cam_auto ? "true" : "false";
+    key(out, "affiche_infos");
+    out += s.affiche_infos ? "true" : "false";
+    key(out, "vitesse");
+    out += std::to_string(s.vitesse);
+    key(out, "light");
+    out += '[';
+    const float editable[] = {s.light_x, s.light_y, s.light_z, s.light_r, s.light_g, s.light_b};
+    for (size_t i = 0; i < 6; ++i) {
+      if (i) out += ',';
+      put_float(out, editable[i]);
+    }
+    out += ']';
   }
-  out += ']';
 
   render::GammaRamp ramp;
   d.get_gamma(ramp);

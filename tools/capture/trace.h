@@ -22,12 +22,17 @@ std::string json_float(float v);
 
 class TraceWriter {
  public:
+  // With `operator_keys` the lines also carry the operator's switches, speed
+  // and editable light (--trace-operator); without it only the default keys.
+  explicit TraceWriter(bool operator_keys = false) : operator_keys_(operator_keys) {}
+
   // The line of one tick (without the line break). `ms` is the virtual
   // clock the tick ran at; `closed` marks the tick that asked the form to
   // close. The ramp goes in on the first line and whenever it changed.
   std::string line(int tick, uint32_t ms, const app::TMainForm& form, bool closed);
 
  private:
+  bool operator_keys_;
   bool have_gamma_ = false;
   render::GammaRamp last_gamma_;
 };
