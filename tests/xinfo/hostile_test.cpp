@@ -37,8 +37,10 @@ std::string slurp(const fs::path& p) {
 }
 
 MeasuredRun run_measured(const std::string& file) {
-  const fs::path out_file = fs::temp_directory_path() / "quarvel_xinfo_hostile.out";
-  const fs::path err_file = fs::temp_directory_path() / "quarvel_xinfo_hostile.err";
+  // Named per process: ctest runs the tests of this file side by side.
+  const std::string stem = "quarvel_xinfo_hostile_" + std::to_string(getpid());
+  const fs::path out_file = fs::temp_directory_path() / (stem + ".out");
+  const fs::path err_file = fs::temp_directory_path() / (stem + ".err");
   const std::string tool = std::string(QUARVEL_BINARY_DIR) + "/bin/quarvel-xinfo";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -86,7 +88,7 @@ class XinfoHostile : public ::testing::Test {
     EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
     return path;
   }
-  const fs::path dir_ = fs::temp_directory_path() / "quarvel_xinfo_hostile";
+  const fs::path dir_ = fs::temp_directory_path() / ("quarvel_xinfo_hostile_" + std::to_string(getpid()));
 };
 
 // Before, this 32 KB file took 1 GB: ten million plain materials were made.
