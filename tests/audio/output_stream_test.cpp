@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 #include <thread>
 
@@ -63,7 +65,9 @@ class DiskFileTail {
 class DiskOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = std::string(QUARVEL_BINARY_DIR) + "/tests/disk_audio.raw";
+    // ctest runs the cases side by side: each its own file.
+    path_ = std::string(QUARVEL_BINARY_DIR) + "/tests/disk_audio_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + std::to_string(getpid()) + ".raw";
     std::remove(path_.c_str());
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);

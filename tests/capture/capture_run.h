@@ -1,6 +1,7 @@
 #pragma once
 // Runs of the built runner on the built show folder, and what the tests
 // read back from them.
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -38,7 +39,7 @@ inline std::string command_output(const std::string& cmd) {
 }
 
 inline std::filesystem::path fresh_folder(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("quarvel_capture_" + name);
+  auto dir = std::filesystem::temp_directory_path() / ("quarvel_capture_" + name + "_" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

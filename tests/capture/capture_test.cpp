@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path fresh_dir(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / ("quarvel_capture_" + name);
+  fs::path dir = fs::temp_directory_path() / ("quarvel_capture_" + name + "_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   return dir;
 }

@@ -1,5 +1,6 @@
 // quarvel-capture and quarvel as a user runs them: their command lines, and
 // the show folder the runner plays.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,7 +25,7 @@ ProgramRun capture_run(const std::vector<std::string>& args, const fs::path& cwd
 }
 
 fs::path fresh_dir(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("quarvel_cli_" + name);
+  const fs::path dir = fs::temp_directory_path() / ("quarvel_cli_" + name + "_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;

@@ -1,6 +1,7 @@
 // quarvel-xinfo as a user runs it: one JSON line per good file on standard
 // output, one "error: FILE: reason" line per bad file on standard error,
 // exit status 2 when any file was bad.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,7 +38,7 @@ TEST(Xinfo, DescribesModelsPicturesAndMusicOneLineEach) {
 }
 
 TEST(Xinfo, BadFilesGiveOneErrorLineEachAfterTheGoodOnes) {
-  const fs::path dir = fs::temp_directory_path() / "quarvel_xinfo_bad";
+  const fs::path dir = fs::temp_directory_path() / ("quarvel_xinfo_bad_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const std::string junk = (dir / "junk.dat").string();
   std::ofstream(junk) << "neither model, picture nor music";
