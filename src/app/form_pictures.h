@@ -10,8 +10,10 @@
 
 namespace quarvel {
 
-// Transparent colours of the image list's pictures (0xRRGGBB).
-constexpr uint32_t kLogoTransparent = 0xF600FFu;
+// Transparent colours of the image list's pictures as drawn (0xRRGGBB): the
+// logos' key, 0xF600FF in the display's 0x00BBGGRR encoding, is red 255,
+// green 0, blue 246.
+constexpr uint32_t kLogoTransparent = 0xFF00F6u;
 constexpr uint32_t kBlackTransparent = 0x000000u;
 
 // Pictures 0..8: sizes, depths (Picture::bits) and transparent colours of the

@@ -24,20 +24,8 @@ constexpr uint32_t kLogoKey = 0xF600FFu;
 void load_form_pictures(display::ImageList& images) {
   std::vector<Picture> pictures = make_form_pictures();
   for (size_t i = 0; i < pictures.size(); ++i) {
-    Picture& p = pictures[i];
     const bool black_key = i == 5 || i == 6;
-    const uint32_t key = black_key ? 0u : kLogoKey;
-    // The pictures are drawn with their key given as 0xRRGGBB; the image
-    // list compares in the display's encoding, so the keyed pixels take
-    // the colour the list's key stands for.
-    const uint32_t drawn = black_key ? kBlackTransparent : kLogoTransparent;
-    const uint32_t wanted = render::bgr_to_argb(key) & 0xFFFFFFu;
-    if (drawn != wanted) {
-      for (uint32_t& px : p.pixels) {
-        if ((px & 0xFFFFFFu) == drawn) px = (px & 0xFF000000u) | wanted;
-      }
-    }
-    images.add(std::move(p), key, true);
+    images.add(std::move(pictures[i]), black_key ? 0u : kLogoKey, true);
   }
 }
 

@@ -4,52 +4,14 @@
 #include <vector>
 
 #include "app/music_startup.h"
+#include "fake_music_device.h"
 
 namespace quarvel::app {
 namespace {
 
-// Records every call the start-up makes and answers as told.
-class FakeMusic : public audio::MusicDevice {
- public:
-  uint32_t version() override {
-    calls.push_back("version");
-    return version_value;
-  }
-  bool init(int device, uint32_t frequency, uint32_t flags, void* window) override {
-    calls.push_back("init " + std::to_string(device) + " " + std::to_string(frequency) + " " +
-                    std::to_string(flags));
-    init_window = window;
-    if (!init_ok) error = 23;
-    return init_ok;
-  }
-  bool start() override {
-    calls.push_back("start");
-    return true;
-  }
-  uint32_t open_stream(const std::string& file) override {
-    calls.push_back("open_stream " + file);
-    return stream_handle;
-  }
-  bool play_module(uint32_t handle) override {
-    calls.push_back("play_module " + std::to_string(handle));
-    return false;
-  }
-  bool play_stream(uint32_t handle, bool, bool) override {
-    calls.push_back("play_stream");
-    return true;
-  }
-  uint32_t position(uint32_t) override { return 0; }
-  uint32_t level(uint32_t) override { return 0; }
-  float load() override { return 0; }
-  int last_error() override { return error; }
-  void free() override { calls.push_back("free"); }
-
-  uint32_t version_value = 524288;
-  bool init_ok = true;
-  uint32_t stream_handle = 7;
-  int error = 0;
-  void* init_window = nullptr;
-  std::vector<std::string> calls;
+// The music layer stand-in, with the handle the start-up must keep.
+struct FakeMusic : testing::FakeMusicDevice {
+  FakeMusic() { stream_handle = 7; }
 };
 
 struct Report {

@@ -44,9 +44,11 @@ struct FormRow {
   int width, height, bits;
   uint32_t key;
 };
-const FormRow kFormTable[9] = {{227, 40, 8, 0xF600FF},  {227, 40, 8, 0xF600FF}, {227, 40, 24, 0xF600FF},
-                               {227, 40, 8, 0xF600FF},  {227, 40, 24, 0xF600FF}, {640, 120, 8, 0x000000},
-                               {160, 35, 8, 0x000000},  {227, 40, 8, 0xF600FF}, {227, 40, 8, 0xF600FF}};
+// Keys as the pixels hold them (0xRRGGBB): the list's logo key 0xF600FF
+// (0x00BBGGRR) is red 255, blue 246.
+const FormRow kFormTable[9] = {{227, 40, 8, 0xFF00F6},  {227, 40, 8, 0xFF00F6}, {227, 40, 24, 0xFF00F6},
+                               {227, 40, 8, 0xFF00F6},  {227, 40, 24, 0xFF00F6}, {640, 120, 8, 0x000000},
+                               {160, 35, 8, 0x000000},  {227, 40, 8, 0xFF00F6}, {227, 40, 8, 0xFF00F6}};
 
 TEST(FormPictures, HaveTheImageListSizesDepthsAndTransparentCorners) {
   std::vector<Picture> pics = make_form_pictures();

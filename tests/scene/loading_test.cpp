@@ -82,7 +82,9 @@ TEST_F(LoadingDisplay, TheBarGrowsByFourteenStepsAndStartsOverAfterThirtyThreeCa
     Chargement(s, "Chargement en cours");
     EXPECT_EQ(f.DXDraw.flips(), flips + 2) << call;  // the picture, then the bar
     const int w = static_cast<int>(std::lround(before * 1.2));  // never a half
-    if (call < 5) EXPECT_EQ(w, widths[call]);
+    if (call < 5) {
+      EXPECT_EQ(w, widths[call]);
+    }
     if (w > 0) {
       EXPECT_EQ(back(f).at(50, 400), bar_colour()) << call;
       EXPECT_EQ(back(f).at(50 + w - 1, 439), bar_colour()) << call;
