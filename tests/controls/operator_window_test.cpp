@@ -276,7 +276,8 @@ TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
 }
 
 // The window back end maps window pixels onto the 640 x 480 picture through
-// its letterbox: 800 x 600 of the 1024 x 600 screen, bars of 112 on a side.
+// its letterbox: the picture once, 640 x 480, in the middle of the 1024 x 600
+// screen: bars of 192 on a side, 60 above and below.
 TEST_F(WindowProgram, PressesMapOntoThePictureAndNotTheBars) {
   const char* saved = std::getenv("DISPLAY");
   const std::string previous = saved ? saved : "";
@@ -291,16 +292,17 @@ TEST_F(WindowProgram, PressesMapOntoThePictureAndNotTheBars) {
   EXPECT_TRUE(backend->to_surface(512, 300, &sx, &sy));
   EXPECT_EQ(sx, 320);
   EXPECT_EQ(sy, 240);
-  EXPECT_TRUE(backend->to_surface(112, 0, &sx, &sy));
+  EXPECT_TRUE(backend->to_surface(192, 60, &sx, &sy));
   EXPECT_EQ(sx, 0);
   EXPECT_EQ(sy, 0);
-  EXPECT_TRUE(backend->to_surface(911, 599, &sx, &sy));
+  EXPECT_TRUE(backend->to_surface(831, 539, &sx, &sy));
   EXPECT_EQ(sx, 639);
   EXPECT_EQ(sy, 479);
-  EXPECT_FALSE(backend->to_surface(111, 300, &sx, &sy));
-  EXPECT_FALSE(backend->to_surface(912, 300, &sx, &sy));
+  EXPECT_FALSE(backend->to_surface(191, 300, &sx, &sy));
+  EXPECT_FALSE(backend->to_surface(832, 300, &sx, &sy));
   EXPECT_FALSE(backend->to_surface(-1, 300, &sx, &sy));
-  EXPECT_FALSE(backend->to_surface(500, 600, &sx, &sy));
+  EXPECT_FALSE(backend->to_surface(500, 59, &sx, &sy));
+  EXPECT_FALSE(backend->to_surface(500, 540, &sx, &sy));
   backend->close();
   EXPECT_FALSE(backend->to_surface(512, 300, &sx, &sy));
   if (saved) {

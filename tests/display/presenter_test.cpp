@@ -6,19 +6,36 @@
 using namespace quarvel;
 using namespace quarvel::render;
 
-TEST(Letterbox, LargestCentredFourByThreeRectangle) {
-  Rect r = letterbox(1920, 1080);
-  EXPECT_EQ(r.w, 1440);
-  EXPECT_EQ(r.h, 1080);
-  EXPECT_EQ(r.x, 240);
-  EXPECT_EQ(r.y, 0);
-  r = letterbox(640, 1000);
+TEST(Letterbox, LargestWholeMultipleCentredElseTheLargestFit) {
+  Rect r = letterbox(1920, 1080);  // twice the picture, bars all round
+  EXPECT_EQ(r.w, 1280);
+  EXPECT_EQ(r.h, 960);
+  EXPECT_EQ(r.x, 320);
+  EXPECT_EQ(r.y, 60);
+  r = letterbox(2000, 1500);
+  EXPECT_EQ(r.w, 1920);
+  EXPECT_EQ(r.h, 1440);
+  EXPECT_EQ(r.x, 40);
+  EXPECT_EQ(r.y, 30);
+  r = letterbox(1279, 2000);  // not quite twice as wide: once
   EXPECT_EQ(r.w, 640);
   EXPECT_EQ(r.h, 480);
-  EXPECT_EQ(r.y, 260);
+  EXPECT_EQ(r.x, 319);
+  EXPECT_EQ(r.y, 760);
   r = letterbox(640, 480);
   EXPECT_EQ(r.x, 0);
+  EXPECT_EQ(r.y, 0);
   EXPECT_EQ(r.w, 640);
+  // Smaller than the picture: the largest 4:3 rectangle, filtered down.
+  r = letterbox(600, 300);
+  EXPECT_EQ(r.w, 400);
+  EXPECT_EQ(r.h, 300);
+  EXPECT_EQ(r.x, 100);
+  EXPECT_EQ(r.y, 0);
+  r = letterbox(320, 1000);
+  EXPECT_EQ(r.w, 320);
+  EXPECT_EQ(r.h, 240);
+  EXPECT_EQ(r.y, 380);
   r = letterbox(0, 480);
   EXPECT_EQ(r.w, 0);
 }
@@ -99,15 +116,27 @@ TEST(Presenter, ScalesIntoTheWindowWithBlackBars) {
     EXPECT_EQ(at(2, 0), 0xFF3060C0u);
     EXPECT_EQ(at(0, 2), 0xFF3060C0u);
   }
-  // A wide screen: bars left and right, the picture between them.
+  // A wide screen: twice the picture, bars all round.
   {
     const int w = 1920, h = 1080;
     auto px = blit_and_read(presenter, w, h);
     auto at = [&](int x, int y) { return px[static_cast<size_t>(h - 1 - y) * w + x]; };
     EXPECT_EQ(at(100, 500), 0xFF000000u);
     EXPECT_EQ(at(1820, 500), 0xFF000000u);
-    EXPECT_EQ(at(960, 540), 0xFF3060C0u);  // flat areas keep their colour exactly
-    EXPECT_EQ(at(240, 0), 0xFFFFFFFFu);    // the corner pixel lands at the picture's corner
-    EXPECT_EQ(at(239, 0), 0xFF000000u);
+    EXPECT_EQ(at(960, 30), 0xFF000000u);
+    EXPECT_EQ(at(960, 540), 0xFF3060C0u);
+    EXPECT_EQ(at(320, 60), 0xFFFFFFFFu);  // the corner pixel, 2 x 2, at the picture's corner
+    EXPECT_EQ(at(321, 61), 0xFFFFFFFFu);
+    EXPECT_EQ(at(322, 60), 0xFF3060C0u);
+    EXPECT_EQ(at(319, 60), 0xFF000000u);
+    EXPECT_EQ(at(320, 59), 0xFF000000u);
+  }
+  // A window smaller than the picture: filtered down, flat areas exact.
+  {
+    const int w = 400, h = 400;
+    auto px = blit_and_read(presenter, w, h);
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(h - 1 - y) * w + x]; };
+    EXPECT_EQ(at(200, 20), 0xFF000000u);  // bar above the 400 x 300 picture
+    EXPECT_EQ(at(200, 200), 0xFF3060C0u);
   }
 }

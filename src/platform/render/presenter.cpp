@@ -27,10 +27,16 @@ void main() {
 }  // namespace
 
 Rect letterbox(int w, int h, int pic_w, int pic_h) {
-  if (w <= 0 || h <= 0) return {};
-  // Compare w / h with pic_w / pic_h in integers.
+  if (w <= 0 || h <= 0 || pic_w <= 0 || pic_h <= 0) return {};
+  const int k = std::min(w / pic_w, h / pic_h);
   int rw, rh;
-  if (static_cast<long>(w) * pic_h >= static_cast<long>(h) * pic_w) {
+  if (k >= 1) {
+    // The largest whole multiple: every picture pixel k x k window pixels.
+    rw = k * pic_w;
+    rh = k * pic_h;
+  } else if (static_cast<long>(w) * pic_h >= static_cast<long>(h) * pic_w) {
+    // Smaller than the picture: the largest rectangle of its shape
+    // (compared in integers).
     rh = h;
     rw = static_cast<int>(static_cast<long>(h) * pic_w / pic_h);
   } else {
@@ -73,10 +79,10 @@ Presenter::Presenter(int width, int height) : width_(width), height_(height) {
 }
 
 Presenter::~Presenter() {
-  GLuint fbos[] = {shown_fbo_, out_fbo_, scaled_fbo_};
-  glDeleteFramebuffers(3, fbos);
-  GLuint tex[] = {lut_tex_, shown_tex_, out_tex_, scaled_tex_};
-  glDeleteTextures(4, tex);
+  GLuint fbos[] = {shown_fbo_, out_fbo_};
+  glDeleteFramebuffers(2, fbos);
+  GLuint tex[] = {lut_tex_, shown_tex_, out_tex_};
+  glDeleteTextures(3, tex);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
 }
@@ -158,31 +164,15 @@ void Presenter::blit_to(GLuint target, int w, int h) {
     glClear(GL_COLOR_BUFFER_BIT);
   }
   glDisable(GL_SCISSOR_TEST);
-  // The ramp at the picture's own size, then plain copies, which llvmpipe
-  // runs on its fast path (a shader of our own at the window's size costs
-  // several times more there).
+  // The ramp at the picture's own size, then one plain copy, which llvmpipe
+  // runs on its fast path: a whole multiple of the picture copies pixels
+  // as they are; a window smaller than the picture gets it filtered down.
   const GLuint source = after_ramp();
-  const int k = std::max(1, std::min(r.w / width_, r.h / height_));
-  const bool exact = r.w == k * width_ && r.h == k * height_;
-  if (!exact && k > 1) ensure_scaled(k);
+  const bool whole = r.w % width_ == 0 && r.h % height_ == 0;
   glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
-  if (exact) {
-    glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  } else {
-    // Whole multiples of a pixel by copying, the rest by filtering, so
-    // pixels keep one size across the picture.
-    GLuint filtered = source;
-    if (k > 1) {
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled_fbo_);
-      glBlitFramebuffer(0, 0, width_, height_, 0, 0, k * width_, k * height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
-      filtered = scaled_fbo_;
-    }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, filtered);
-    glBlitFramebuffer(0, 0, k * width_, k * height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
-                      GL_LINEAR);
-  }
+  glBlitFramebuffer(0, 0, width_, height_, r.x, r.y, r.x + r.w, r.y + r.h, GL_COLOR_BUFFER_BIT,
+                    whole ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -203,16 +193,6 @@ GLuint Presenter::after_ramp() const {
   glDrawArrays(GL_TRIANGLES, 0, 3);
   glBindVertexArray(0);
   return out_fbo_;
-}
-
-void Presenter::ensure_scaled(int k) {
-  if (scaled_k_ == k) return;
-  glDeleteTextures(1, &scaled_tex_);
-  scaled_tex_ = make_texture(GL_RGBA8, k * width_, k * height_, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
-  if (!scaled_fbo_) glGenFramebuffers(1, &scaled_fbo_);
-  glBindFramebuffer(GL_FRAMEBUFFER, scaled_fbo_);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scaled_tex_, 0);
-  scaled_k_ = k;
 }
 
 Picture Presenter::read_presented() const {

@@ -2,8 +2,8 @@
 // Presentation: at each flip the back surface is copied (on the GPU, shifted
 // when a scroll was asked for) into the presented picture. The window gets
 // it through the gamma ramp (a pass at the picture's size, skipped for an
-// identity ramp) and scaled into the largest 4:3 rectangle by plain copies,
-// with only the black bars cleared around it. The presented picture comes
+// identity ramp) and scaled by a whole multiple with one plain copy, with
+// only the black bars cleared around it. The presented picture comes
 // back to the CPU only when read_presented is called (screenshots, video,
 // tests). Needs a current OpenGL 3.3 core context; the window and headless
 // back ends share it.
@@ -16,8 +16,10 @@
 
 namespace quarvel::render {
 
-// The largest rectangle of aspect `pic_w`:`pic_h` centred in a w x h area
-// (GL coordinates, origin bottom left). The rest is black bars.
+// Where a pic_w x pic_h picture goes in a w x h area (GL coordinates, origin
+// bottom left), centred: the largest whole multiple of its size that fits,
+// so every pixel stays square and sharp; in an area smaller than the
+// picture, the largest rectangle of its shape. The rest is black bars.
 Rect letterbox(int w, int h, int pic_w = 640, int pic_h = 480);
 
 class Presenter {
@@ -35,9 +37,9 @@ class Presenter {
   // seen through `ramp`.
   void present(GLuint back, const GammaRamp& ramp, int dx = 0, int dy = 0);
 
-  // Draws the presented picture through the ramp into the largest 4:3
-  // rectangle of the framebuffer `target` (0 is the window's), w x h pixels,
-  // and clears the black bars around it.
+  // Draws the presented picture through the ramp into the letterbox of the
+  // framebuffer `target` (0 is the window's), w x h pixels, and clears the
+  // black bars around it.
   void blit_to(GLuint target, int w, int h);
 
   // The presented picture after the ramp, row 0 at the top.
@@ -54,11 +56,6 @@ class Presenter {
   // The framebuffer holding the presented picture after the ramp (the
   // presented picture itself when the ramp is the identity).
   GLuint after_ramp() const;
-  // The presented picture at a whole multiple of its size, for scaling.
-  void ensure_scaled(int k);
-  GLuint scaled_tex_ = 0, scaled_fbo_ = 0;
-  int scaled_k_ = 0;
-
   int width_, height_;
   GLuint program_ = 0, vao_ = 0;
   GLuint lut_tex_ = 0;
