@@ -268,8 +268,11 @@ XFile opening_camera() {
       {1700, C({150, 90, -280}), C({0, 0, 0})},
       {1745, C({-110, 22, -170}), C({0, 6, 120})},
       {2600, C({140, 18, 90}), C({0, 6, 320})},
-      {3300, C({70, 12, 420}), F({0, 0, 0})},
-      {3900, C({0, 320, 700}), F({0, 0, 0})},
+      // While light 0 blinks (3300 to 3900) the camera stands west of the
+      // convoy and looks east at the trucks' flanks and the slopes behind
+      // them: the faces that light reaches.
+      {3300, C({-85, 16, 70}), C({10, 9, -20})},
+      {3900, C({-95, 34, -25}), C({10, 10, -75})},
       {4450, F({-250, -350, -250}), ShipC({0, 0, 0})},
       {4800, F({-120, -200, 60}), ShipC({0, 0, 0})},
       {5500, F({-350, 480, 700}), F({0, 0, 0})},
@@ -278,8 +281,13 @@ XFile opening_camera() {
       {6100, F({-900, -650, 250}), F({0, 0, 0})},
       {6760, F({-250, -700, -1400}), F({0, 0, 0})},
       {7050, B({-700, 180, -1000}), B({0, 0, 0})},
+      // Away from the blast, fast at first: the fire grows as
+      // kFireGrowth x its old size, so the camera keeps it at about the
+      // same share of the picture (its distance stays within the back
+      // clipping plane, 15000, to the end).
       {kBlast, B({-1200, 320, -2000}), Blast({0, 0, 0})},
-      {kOpenEnd, Blast({-3000, 1000, -5200}), Blast({0, 0, 0})},
+      {kBlast + 90.0f, Blast(Vec3{-1200, 320, -2000} * 2.8f), Blast({0, 0, 0})},
+      {kOpenEnd, Blast(Vec3{-3000, 1000, -5200} * 2.1f), Blast({0, 0, 0})},
   };
   auto pose = [&](float t) {
     size_t i = 0;
@@ -313,6 +321,21 @@ XFile opening_ground() {
 // ---------------------------------------------------------------------------
 // Effects and props shared by several scenes.
 
+// The fire pieces are built at a small size and then grown as a whole
+// (uniform, so the normals keep their directions).
+void grow(MeshData& m, float k) {
+  for (Vertex& v : m.vertices) v.pos = v.pos * k;
+}
+
+// The fireball is shared by the opening (scaled 0.01 and then grown 70 times
+// per clock unit after the blast) and the explosion (21 pieces keyed at
+// scales 0..9 around the monument, seen through a field up to 6.85 wide), so
+// it is sized for the explosion: about 45 units across, 225 at the
+// explosion's gathering scale 5 and 400 at its largest. The opening camera
+// backs away from the blast to keep the fire's share of the picture (see
+// opening_camera). The flames grow by the same factor to stay in proportion.
+constexpr float kFireGrowth = 3.0f;
+
 XFile fireball() {
   MeshData m;
   m.mat = m.add_material(colour(1.0f, 0.85f, 0.6f, "fire.BMP", 0.6f));
@@ -333,6 +356,7 @@ XFile fireball() {
     m.recompute_normals(from);
     ++k;
   }
+  grow(m, kFireGrowth);
   return single_mesh_file("x3ds_Fireball", std::move(m));
 }
 
@@ -357,13 +381,30 @@ XFile flame() {
     });
     m.recompute_normals(from);
   }
+  grow(m, kFireGrowth);
   return single_mesh_file("x3ds_Flame", std::move(m));
 }
 
 XFile tree() {
-  // Thirty units: scaled 3..11 times by the scenes, the trees stand 90 to 330
-  // units high, tall enough to read among the camera's distances.
-  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) { tree_mesh(m, 30.0f, "arbre1.bmp"); }));
+  // A grove of firs, the tallest seventy-five units high. The forest flight
+  // has only 21 of these, in two lanes beside the camera's path, scaled 3..11
+  // times up (standing at y = -100) and 5..10 times across: as groves they
+  // are 225 to 825 units high and 400 to 800 units wide, so the camera,
+  // mostly 50 to 1000 units up, flies among and over a forest rather than
+  // over a lawn with a few trees. The other firs stand beside and behind the
+  // first one (x symmetric, z <= 0), never in front of it: the forest edge
+  // scene's camera ends just in front of its nearest row.
+  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) {
+    const struct {
+      float x, z, h;
+    } firs[] = {{0, 0, kTreeHeight},         {-17, -9, 0.8f * kTreeHeight},  {16, -13, 0.88f * kTreeHeight},
+                {-6, -27, 0.7f * kTreeHeight}, {17, -0.5f, 0.6f * kTreeHeight}, {-17, 0, 0.52f * kTreeHeight},
+                {-32, -22, 0.74f * kTreeHeight}, {32, -30, 0.66f * kTreeHeight}, {10, -40, 0.82f * kTreeHeight}};
+    for (const auto& f : firs) {
+      LocalTransform placed(m, translation({f.x, 0, f.z}));
+      tree_mesh(m, f.h, "arbre1.bmp");
+    }
+  }));
 }
 
 XFile forest_ground() {
@@ -519,14 +560,15 @@ XFile edge_scenery() {
     Rng rng(77);
     for (int i = 0; i < 40; ++i) {
       float x = rng.range(-600, 2600), z = rng.range(-3400, -2100);
-      float h = rng.range(60, 140), w = rng.range(0.7f, 1.1f);
+      // As tall as the trees the scene places in front of them (375 to 975).
+      float h = 2.5f * rng.range(60, 140), w = 1.4f * rng.range(0.7f, 1.1f);
       LocalTransform placed(m, scaling({w, 1, w}) * translation({x, 0, z}));
       tree_mesh(m, h, "arbre1.bmp");
     }
     for (int i = 0; i < 10; ++i) {
       float x = rng.range(-1500, -300), z = rng.range(-1800, 400);
       LocalTransform placed(m, translation({x, 0, z}));
-      tree_mesh(m, rng.range(50, 110), "arbre1.bmp");
+      tree_mesh(m, 2.5f * rng.range(50, 110), "arbre1.bmp");
     }
     forest.mesh = std::move(m);
     f.frames.push_back(forest);
@@ -794,19 +836,23 @@ XFile model_engine() {
 // Explosion scene: the monument that shows the title picture, at the origin.
 
 XFile monument() {
+  // A gate: the explosion's camera path goes through the origin at low
+  // height (through (0, 0, 0), (-73, 9, 64), (0, 150, 0) and (0, 250, 0)),
+  // so the middle is left open up to y = 290 and the picture hangs above it,
+  // between two pillars 128 units or more from the axis.
   MeshData m;
   const int stone = m.add_material(colour(0.45f, 0.43f, 0.42f));
   const int picture = m.add_material(colour(1.0f, 1.0f, 1.0f, "introsi.bmp"));
   m.mat = stone;
-  m.box({0, 10, 0}, {220, 20, 70});
-  m.box({0, 25, 0}, {190, 10, 50});
-  m.box({-90, 90, 0}, {14, 130, 14});
-  m.box({90, 90, 0}, {14, 130, 14});
-  m.box({0, 160, 0}, {200, 12, 20});
+  for (float side : {-1.0f, 1.0f}) {
+    m.box({140 * side, 10, 0}, {50, 20, 60});
+    m.box({140 * side, 165, 0}, {24, 290, 24});
+  }
+  m.box({0, 420, 0}, {330, 16, 24});
   m.mat = picture;
   // The slab: front and back show the whole picture; its edges take a
   // sliver of it.
-  m.box({0, 90, 0}, {160, 120, 8});
+  m.box({0, 350, 0}, {220, 120, 8});
   return single_mesh_file("x3ds_Monument", std::move(m));
 }
 
@@ -833,14 +879,26 @@ XFile finale_scenery() {
   XAnimationSet set;
   set.name = "x3ds_animset_1";
   XFrame planet = top("x3ds_Planet", translation(kPlanetAt));
+  // The finale lights everything with white ambient light plus seven to
+  // eight white point lights, and shows it through the contrast window
+  // 24..145: a face of colour c comes out at c x 1.3 on its dark side and
+  // up to c x 4.3 on its lit side, and everything from 0.57 on is white.
+  // The colours here are kept dark (at most 0.3 before the plain-colour
+  // factor, so at most 0.135) so that the lit side stays just inside the
+  // window and the planet shows its shading and its bands.
   planet.mesh = mesh_of([](MeshData& m) {
-    const int a = m.add_material(colour(0.55f, 0.35f, 0.6f));
-    const int b = m.add_material(colour(0.75f, 0.55f, 0.4f));
-    m.mat = a;
-    m.ellipsoid({0, 0, 0}, {120, 120, 120}, 32, 16);
+    const float bands[][3] = {{0.3f, 0.17f, 0.11f}, {0.28f, 0.23f, 0.15f}, {0.2f, 0.12f, 0.26f},
+                              {0.3f, 0.27f, 0.21f}, {0.24f, 0.14f, 0.2f}};
+    std::vector<int> mats;
+    for (const auto& c : bands) mats.push_back(m.add_material(colour(c[0], c[1], c[2])));
+    m.mat = mats[0];
+    m.ellipsoid({0, 0, 0}, {120, 120, 120}, 40, 24);
     for (size_t i = 0; i < m.faces.size(); ++i) {
-      float y = m.vertices[m.faces[i][0]].pos.y;
-      if (static_cast<int>(std::floor(y / 22.0f)) % 2 == 0) m.face_material[i] = b;
+      Vec3 c = (m.vertices[m.faces[i][0]].pos + m.vertices[m.faces[i][1]].pos + m.vertices[m.faces[i][2]].pos) *
+               (1.0f / 3.0f);
+      float swirl = 14.0f * value_noise(std::atan2(c.z, c.x) * 2.0f, c.y / 30.0f, 21);
+      int band = static_cast<int>(std::floor((c.y + swirl) / 17.0f + 100.0f)) % 5;
+      m.face_material[i] = mats[static_cast<size_t>(band)];
     }
   });
   set.animations.push_back(sampled_animation("x3ds_Planet", 0, kFinaleEnd, 4.0f, [](float t) {
@@ -848,7 +906,7 @@ XFile finale_scenery() {
   }));
   XFrame& rings = add_child(planet, "x3ds_Rings", rotation_x(0.35f));
   rings.mesh = mesh_of([](MeshData& m) {
-    m.mat = m.add_material(colour(0.8f, 0.75f, 0.6f, "", 0.2f));
+    m.mat = m.add_material(colour(0.29f, 0.26f, 0.2f, "", 0.2f));
     LocalTransform placed(m, scaling({1, 0.12f, 1}));
     m.torus(200, 28, 48, 6);
     m.torus(255, 12, 48, 6);
@@ -864,7 +922,7 @@ XFile finale_scenery() {
     XFrame moon = top(name, pose(0));
     float size = i ? 22.0f : 34.0f;
     moon.mesh = mesh_of([size](MeshData& m) {
-      m.mat = m.add_material(colour(0.6f, 0.62f, 0.65f));
+      m.mat = m.add_material(colour(0.26f, 0.27f, 0.29f));
       m.ellipsoid({0, 0, 0}, {size, size, size}, 16, 10);
     });
     set.animations.push_back(sampled_animation(name, 0, kFinaleEnd, 4.0f, pose));
@@ -872,8 +930,8 @@ XFile finale_scenery() {
   }
   XFrame crown = top("x3ds_Crystals", translation(kPlanetAt));
   crown.mesh = mesh_of([](MeshData& m) {
-    const int c1 = m.add_material(colour(0.3f, 0.8f, 0.9f, "", 0.4f));
-    const int c2 = m.add_material(colour(0.9f, 0.4f, 0.8f, "", 0.4f));
+    const int c1 = m.add_material(colour(0.13f, 0.32f, 0.36f, "", 0.4f));
+    const int c2 = m.add_material(colour(0.36f, 0.15f, 0.32f, "", 0.4f));
     for (int i = 0; i < 10; ++i) {
       float a = 2 * kPi * i / 10;
       LocalTransform placed(m, rotation_z(0.4f * std::sin(a * 3)) * translation({620 * std::cos(a), 40 * std::sin(2 * a), 620 * std::sin(a)}));

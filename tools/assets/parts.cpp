@@ -165,10 +165,16 @@ void turret_mesh(MeshData& m, float size) {
   m.box({3, 2, 14}, {2, 2, 22});
 }
 
+// The convoy's colours are less than half as bright as the other vehicles'. In the
+// opening world every white point light of the show shines from the west (all
+// of them lie 20000 to 40000 units that way), so a west face gets about 7.2
+// times its colour: these colours keep it below white, so that light 0,
+// moved to the same side and blinking red and green from 3300 to 3900, shows
+// on the trucks' flanks instead of being clipped away.
 void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
-  const int body = m.add_material(colour(0.55f, 0.5f, 0.3f));
-  const int cab = m.add_material(colour(0.35f, 0.42f, 0.3f));
-  const int glass = m.add_material(colour(0.15f, 0.25f, 0.35f));
+  const int body = m.add_material(colour(0.22f, 0.2f, 0.12f));
+  const int cab = m.add_material(colour(0.14f, 0.17f, 0.12f));
+  const int glass = m.add_material(colour(0.08f, 0.12f, 0.17f));
   m.mat = body;
   m.box({0, 5.5f, 0}, {9, 1.5f, 30});
   m.mat = cab;
@@ -188,15 +194,15 @@ void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
 }
 
 void cargo_box_mesh(MeshData& m) {
-  m.mat = m.add_material(colour(0.6f, 0.3f, 0.2f));
+  m.mat = m.add_material(colour(0.23f, 0.11f, 0.07f));
   m.box({0, 12.5f, -6}, {10.5f, 11, 17});
-  m.mat = m.add_material(colour(0.25f, 0.25f, 0.25f));
+  m.mat = m.add_material(colour(0.13f, 0.13f, 0.13f));
   m.box({0, 18.3f, -6}, {10.7f, 0.6f, 17.2f});
 }
 
 void axle_mesh(MeshData& m) {
-  const int steel = m.add_material(colour(0.45f, 0.45f, 0.48f));
-  const int tyre = m.add_material(colour(0.1f, 0.1f, 0.1f));
+  const int steel = m.add_material(colour(0.23f, 0.23f, 0.24f));
+  const int tyre = m.add_material(colour(0.05f, 0.05f, 0.05f));
   m.mat = steel;
   {
     LocalTransform s(m, along_x({0, 0, 0}));
@@ -216,22 +222,37 @@ void axle_mesh(MeshData& m) {
 }
 
 void tree_mesh(MeshData& m, float h, const std::string& texture) {
-  const float k = h / 10.0f;
-  LocalTransform scaled(m, scaling({k, k, k}));
-  m.mat = m.add_material(colour(0.85f, 0.85f, 0.85f, texture));
+  // A slender fir: the scenes stretch it by 5..10 across and 3..13 up, so
+  // its own crown is narrow (radius about a sixth of the height). The
+  // material is dark on purpose: under the show's white ambient light plus
+  // point lights a brighter one would saturate on every side and the crowns
+  // would lose their shading (and with it their shape against the fog).
+  m.mat = m.add_material(colour(0.21f, 0.21f, 0.21f, texture));
   auto remap = [&](int from, float v0, float v1) {
     for (size_t i = static_cast<size_t>(from); i < m.vertices.size(); ++i)
       m.vertices[i].v = v0 + (v1 - v0) * m.vertices[i].v;
   };
   int from = static_cast<int>(m.vertices.size());
-  m.lathe({{0.55f, 0}, {0.45f, 1.2f}, {0.35f, 2.6f}}, 8, true, false, 1.0f);
+  m.lathe({{0.032f * h, 0}, {0.024f * h, 0.3f * h}, {0.012f * h, 0.85f * h}}, 8, true, false, 1.0f);
   remap(from, kTreeBarkV + 0.02f, 0.98f);
-  const float layers[3][3] = {{3.0f, 1.8f, 5.6f}, {2.4f, 4.0f, 7.9f}, {1.6f, 6.2f, 10.0f}};
-  for (const auto& l : layers) {
+  const int layers = 5;
+  for (int i = 0; i < layers; ++i) {
+    const float y0 = (0.16f + 0.15f * i) * h;
+    const float y1 = i == layers - 1 ? h : y0 + 0.3f * h;
+    const float r = 0.17f * h * (1.0f - 0.16f * i);
     from = static_cast<int>(m.vertices.size());
-    m.lathe({{l[0] * 0.55f, l[1]}, {l[0], l[1] + 0.3f}, {l[0] * 0.5f, (l[1] + l[2]) * 0.55f},
-             {0.0f, l[2]}},
-            10, true, false, 2.0f);
+    m.lathe({{r * 0.35f, y0}, {r, y0 + 0.04f * h}, {r * 0.55f, y0 + 0.45f * (y1 - y0)}, {0.0f, y1}}, 10, true,
+            false, 2.0f);
+    // Branch tips: the skirt's rim goes in and out around the trunk.
+    const float turn = 0.7f * i;
+    const Vec3 axis = transform_point(m.xf, {0, 0, 0});  // the trunk, where the mesh puts it
+    m.displace(from, [turn, axis](Vec3 p) {
+      Vec3 d = p - axis;
+      float a = std::atan2(d.z, d.x) + turn;
+      float k = 1.0f + 0.22f * std::cos(5.0f * a);
+      return Vec3{axis.x + d.x * k, p.y, axis.z + d.z * k};
+    });
+    m.recompute_normals(from);
     remap(from, 0.02f, kTreeBarkV - 0.02f);
   }
 }

@@ -91,8 +91,10 @@ Picture make_tree_texture() {
     if (y < bark) {
       float leaf = fbm_tile(fx, fy, n, 16, 3, 5);
       float fine = lattice_hash(x, y, 9);
-      float l = std::clamp(leaf * 1.3f - 0.2f + fine * 0.15f, 0.0f, 1.0f);
-      return rgb(0.05f + 0.15f * l, 0.18f + 0.42f * l, 0.05f + 0.10f * l);
+      // Bright needles over dark gaps: the tree material is dark, so the
+      // lit side of a crown comes out bright and the far side near black.
+      float l = std::clamp(leaf * 1.6f - 0.35f + fine * 0.2f, 0.0f, 1.0f);
+      return rgb(0.06f + 0.42f * l * l, 0.14f + 0.76f * l, 0.05f + 0.2f * l * l);
     }
     float stripe = tile_noise(fx * 0.25f, fy * 0.02f, 32, 3);
     float fine = lattice_hash(x, y, 4);
@@ -107,11 +109,18 @@ Picture make_explosion_texture() {
     float fx = static_cast<float>(x), fy = static_cast<float>(y);
     float t = fbm_tile(fx, fy, n, 4, 5, 31);
     float s = fbm_tile(fx, fy, n, 16, 2, 37);
-    float heat = std::clamp((t - 0.25f) * 1.9f + (s - 0.5f) * 0.3f, 0.0f, 1.0f);
-    float r = std::clamp(0.25f + heat * 1.3f, 0.0f, 1.0f);
-    float g = std::clamp(0.08f + (heat - 0.3f) * 1.2f, 0.0f, 1.0f);
-    float b = std::clamp(0.04f + (heat - 0.75f) * 2.5f, 0.0f, 1.0f);
-    return rgb(r, g, b);
+    float heat = std::clamp((t - 0.3f) * 2.2f + (s - 0.5f) * 0.5f, 0.0f, 1.0f);
+    // The explosion is shown through the contrast window 24..145 (input
+    // 0.094 is black, 0.57 white), so the colours sit inside it: sooty
+    // smoke, deep red, orange, and a yellow-white core only where it is
+    // hottest.
+    const float stops[][3] = {{0.11f, 0.1f, 0.095f}, {0.36f, 0.11f, 0.08f}, {0.56f, 0.27f, 0.1f},
+                              {0.6f, 0.45f, 0.16f}, {0.7f, 0.62f, 0.42f}};
+    float x4 = heat * 4.0f;
+    int i = std::min(3, static_cast<int>(x4));
+    float f = x4 - i;
+    return rgb(stops[i][0] + (stops[i + 1][0] - stops[i][0]) * f, stops[i][1] + (stops[i + 1][1] - stops[i][1]) * f,
+               stops[i][2] + (stops[i + 1][2] - stops[i][2]) * f);
   });
 }
 
