@@ -152,6 +152,9 @@ class WindowProgram : public ::testing::Test {
       GTEST_SKIP() << "Xvfb or xdotool is missing (Debian: apt-get install xvfb xdotool)";
     x_ = std::make_unique<VirtualX>(fb_.path());
     ASSERT_FALSE(x_->display().empty()) << "Xvfb did not start";
+    // The server names its display before a loaded machine has it answering.
+    ASSERT_TRUE(eventually([&] { return !xdotool("getdisplaygeometry").empty(); }, 30))
+        << "Xvfb on " << x_->display() << " does not answer";
   }
 
   // Runs xdotool against the virtual server; its standard output.
