@@ -165,7 +165,7 @@ struct SceneRenderer::Program {
   uint64_t list = 0;  // the render list whose camera, lights and fog it holds
   uint64_t item = 0;  // the item whose matrices it holds
 
-  Program(unsigned variant) {
+  explicit Program(unsigned variant) {
     std::string head = "#version 330 core\n";
     if (variant & kLit) head += "#define LIT\n";
     if (variant & kFlat) head += "#define FLAT\n";
