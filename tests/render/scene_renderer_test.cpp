@@ -211,6 +211,36 @@ TEST_F(SceneRendererTest, ManyLightsAllCount) {
   EXPECT_NEAR(int(c & 255), int(255 * 0.8f), 2);
 }
 
+// Lights of every kind, given in no particular order, each count once, in
+// Gouraud and in flat shading alike.
+TEST_F(SceneRendererTest, LightsOfEveryKindAddUp) {
+  for (uint32_t q : {quality::kGouraud, quality::kLightOn | quality::kFillSolid}) {
+    SCOPED_TRACE(q);
+    scene = root.create_frame();
+    camera = root.create_frame(scene);
+    viewport = root.create_viewport(device, camera, 0, 0, kW, kH);
+    place(square(root, 10, 0xFFFFFFFF, q), {0, 0, 100});
+    auto spot = light(LightType::Spot, {0, 0, 0.2f}, {0, 0, 50});
+    spot->set_umbra(1.0f);
+    spot->set_penumbra(1.2f);
+    light(LightType::Ambient, {0.2f, 0, 0}, {0, 0, 0});
+    light(LightType::Point, {0, 0, 0.4f}, {0, 0, 50});
+    light(LightType::Directional, {0, 0.5f, 0}, {0, 0, 0});
+    light(LightType::Ambient, {0.1f, 0, 0}, {0, 0, 0});
+    // Turned away from the square: adds nothing.
+    auto away = light(LightType::Spot, {0, 0.3f, 0}, {0, 0, 50}, {0, 0, -1});
+    away->set_umbra(0.5f);
+    away->set_penumbra(0.6f);
+    frame();
+    // The point and the spot reach the corners at 50 / sqrt(50^2 + 200) to
+    // the normal, without attenuation (all three factors zero).
+    const uint32_t c = px(160, 120);
+    EXPECT_NEAR(int(c >> 16), int(255 * 0.3f), 2);
+    EXPECT_NEAR(int((c >> 8) & 255), int(255 * 0.5f), 2);
+    EXPECT_NEAR(int(c & 255), int(255 * 0.6f * 50 / std::sqrt(2700.0f)), 2);
+  }
+}
+
 TEST_F(SceneRendererTest, AttenuationAndRange) {
   auto sq = square(root, 10, 0xFFFFFFFF, quality::kGouraud);
   place(sq, {0, 0, 100});

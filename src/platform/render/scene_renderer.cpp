@@ -12,7 +12,12 @@ namespace quarvel::render {
 
 namespace {
 
-const char* kVertexSrc = R"(#version 330 core
+// The scene shaders, compiled once per combination of the switches below
+// (defined ahead of the sources, see program_for): LIT (vertex lighting),
+// FLAT (one colour per face, from the face normal when lit), TEXTURED and
+// FOG. A switch left out costs nothing: llvmpipe would otherwise run both
+// sides of a branch on a uniform under a mask, texture fetch included.
+const char* kVertexSrc = R"(
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec3 aFaceNormal;
@@ -21,78 +26,108 @@ layout(location = 4) in vec4 aColor;
 uniform mat4 uModel;
 uniform mat4 uView;
 uniform mat4 uProj;
+#ifdef FLAT
+flat out vec4 vColor;
+#else
+out vec4 vColor;
+#endif
+#ifdef TEXTURED
+out vec2 vUv;
+#endif
+#ifdef FOG
+uniform vec2 uFog;             // start, end
+out float vFog;
+#endif
+
+#ifdef LIT
 uniform mat3 uNormalMat;
-uniform int uLit;
-uniform int uFlat;
-uniform int uLightCount;
-uniform vec4 uLightPos[48];    // xyz world position, w type
+// The lights by kind: ambient ones summed into uAmbient, then in the arrays
+// the directional ones, the point ones and the spot ones.
+uniform vec3 uAmbient;
+uniform ivec3 uLightEnd;       // end of the directional, point and spot lights
+uniform vec4 uLightPos[48];    // xyz world position
 uniform vec4 uLightDir[48];    // xyz world direction, w range
 uniform vec4 uLightColor[48];  // rgb colour, w cosine of the umbra
-uniform vec4 uLightAtt[48];    // constant, linear, quadratic, cosine of the penumbra
-uniform vec2 uFog;             // start, end
-out vec4 vColor;
-flat out vec4 vFlatColor;
-out vec2 vUv;
-out float vFog;
+uniform vec4 uLightAtt[48];    // constant, linear, quadratic (1, 0, 0 for none), cosine of the penumbra
+
+// Point and spot lights: the attenuation at P (0 beyond the range) and the
+// unit direction L from P to the light.
+float reach(int i, vec3 P, out vec3 L) {
+  L = uLightPos[i].xyz - P;
+  float d = length(L);
+  L = d > 0.0 ? L / d : -uLightDir[i].xyz;
+  vec3 a = uLightAtt[i].xyz;
+  return d > uLightDir[i].w ? 0.0 : 1.0 / max(a.x + a.y * d + a.z * d * d, 1e-6);
+}
 
 vec3 lighting(vec3 P, vec3 N) {
-  vec3 sum = vec3(0.0);
-  for (int i = 0; i < uLightCount; ++i) {
-    int type = int(uLightPos[i].w + 0.5);
-    vec3 c = uLightColor[i].rgb;
-    if (type == 0) { sum += c; continue; }
-    if (type == 3) { sum += c * max(dot(N, -uLightDir[i].xyz), 0.0); continue; }
-    vec3 L = uLightPos[i].xyz - P;
-    float d = length(L);
-    if (d > uLightDir[i].w) continue;
-    L = d > 0.0 ? L / d : -uLightDir[i].xyz;
-    vec3 a = uLightAtt[i].xyz;
-    float att = 1.0;
-    if (a != vec3(0.0)) att = 1.0 / max(a.x + a.y * d + a.z * d * d, 1e-6);
-    float spot = 1.0;
-    if (type == 2) {
-      float ca = dot(-L, uLightDir[i].xyz);
-      float cu = uLightColor[i].w, cp = uLightAtt[i].w;
-      spot = ca >= cu ? 1.0 : (ca <= cp ? 0.0 : (ca - cp) / max(cu - cp, 1e-6));
-    }
-    sum += c * max(dot(N, L), 0.0) * att * spot;
+  vec3 sum = uAmbient;
+  vec3 L;
+  int i = 0;
+  for (; i < uLightEnd.x; ++i) sum += uLightColor[i].rgb * max(dot(N, -uLightDir[i].xyz), 0.0);
+  for (; i < uLightEnd.y; ++i) {
+    float att = reach(i, P, L);
+    sum += uLightColor[i].rgb * max(dot(N, L), 0.0) * att;
+  }
+  for (; i < uLightEnd.z; ++i) {
+    float att = reach(i, P, L);
+    float ca = dot(-L, uLightDir[i].xyz);
+    float cu = uLightColor[i].w, cp = uLightAtt[i].w;
+    float spot = ca >= cu ? 1.0 : (ca <= cp ? 0.0 : (ca - cp) / max(cu - cp, 1e-6));
+    sum += uLightColor[i].rgb * max(dot(N, L), 0.0) * att * spot;
   }
   return sum;
 }
+#endif
 
 void main() {
   vec4 world = uModel * vec4(aPos, 1.0);
   vec4 eye = uView * world;
   gl_Position = uProj * eye;
   vec4 colour = aColor;
-  if (uLit != 0) {
-    vec3 n = uNormalMat * (uFlat != 0 ? aFaceNormal : aNormal);
-    vec3 N = length(n) > 0.0 ? normalize(n) : vec3(0.0, 0.0, -1.0);
-    colour.rgb = clamp(aColor.rgb * lighting(world.xyz, N), 0.0, 1.0);
-  }
+#ifdef LIT
+#ifdef FLAT
+  vec3 n = uNormalMat * aFaceNormal;
+#else
+  vec3 n = uNormalMat * aNormal;
+#endif
+  vec3 N = length(n) > 0.0 ? normalize(n) : vec3(0.0, 0.0, -1.0);
+  colour.rgb = clamp(aColor.rgb * lighting(world.xyz, N), 0.0, 1.0);
+#endif
   vColor = colour;
-  vFlatColor = colour;
+#ifdef TEXTURED
   vUv = aUv;
+#endif
+#ifdef FOG
   float span = uFog.y - uFog.x;
   vFog = span > 0.0 ? clamp((uFog.y - eye.z) / span, 0.0, 1.0) : (eye.z < uFog.x ? 1.0 : 0.0);
+#endif
 }
 )";
 
-const char* kFragmentSrc = R"(#version 330 core
+const char* kFragmentSrc = R"(
+#ifdef FLAT
+flat in vec4 vColor;
+#else
 in vec4 vColor;
-flat in vec4 vFlatColor;
+#endif
+#ifdef TEXTURED
 in vec2 vUv;
-in float vFog;
-uniform int uFlat;
-uniform int uTextured;
-uniform int uFogOn;
-uniform vec3 uFogColor;
 uniform sampler2D uTex;
+#endif
+#ifdef FOG
+in float vFog;
+uniform vec3 uFogColor;
+#endif
 out vec4 frag;
 void main() {
-  vec4 c = uFlat != 0 ? vFlatColor : vColor;
-  if (uTextured != 0) c *= texture(uTex, vUv);
-  if (uFogOn != 0) c.rgb = mix(uFogColor, c.rgb, vFog);
+  vec4 c = vColor;
+#ifdef TEXTURED
+  c *= texture(uTex, vUv);
+#endif
+#ifdef FOG
+  c.rgb = mix(uFogColor, c.rgb, vFog);
+#endif
   frag = c;
 }
 )";
@@ -117,12 +152,82 @@ void set_floats4(GLint loc, const std::vector<float>& v) {
   if (loc >= 0 && !v.empty()) glUniform4fv(loc, static_cast<GLsizei>(v.size() / 4), v.data());
 }
 
+// The switches of a scene program, one bit each.
+constexpr unsigned kLit = 1, kFlat = 2, kTextured = 4, kFog = 8;
+
 }  // namespace
 
-struct SceneRenderer::Uniforms {
-  GLint model, view, proj, normal_mat, lit, flat, light_count, light_pos, light_dir, light_color, light_att, fog;
-  GLint textured, fog_on, fog_color, tex;
-  GLint bg_tex;
+// One compiled combination of the switches, with its uniform locations.
+struct SceneRenderer::Program {
+  GLuint id = 0;
+  GLint model, view, proj, normal_mat, ambient, light_end, light_pos, light_dir, light_color, light_att, fog;
+  GLint fog_color, tex;
+  uint64_t list = 0;  // the render list whose camera, lights and fog it holds
+  uint64_t item = 0;  // the item whose matrices it holds
+
+  explicit Program(unsigned variant) {
+    std::string head = "#version 330 core\n";
+    if (variant & kLit) head += "#define LIT\n";
+    if (variant & kFlat) head += "#define FLAT\n";
+    if (variant & kTextured) head += "#define TEXTURED\n";
+    if (variant & kFog) head += "#define FOG\n";
+    std::string error;
+    id = compile_program((head + kVertexSrc).c_str(), (head + kFragmentSrc).c_str(), &error);
+    if (!id) throw std::runtime_error("scene renderer: " + error);
+    auto loc = [&](const char* n) { return glGetUniformLocation(id, n); };
+    model = loc("uModel");
+    view = loc("uView");
+    proj = loc("uProj");
+    normal_mat = loc("uNormalMat");
+    ambient = loc("uAmbient");
+    light_end = loc("uLightEnd");
+    light_pos = loc("uLightPos");
+    light_dir = loc("uLightDir");
+    light_color = loc("uLightColor");
+    light_att = loc("uLightAtt");
+    fog = loc("uFog");
+    fog_color = loc("uFogColor");
+    tex = loc("uTex");
+  }
+  ~Program() { glDeleteProgram(id); }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+};
+
+// The lights of a render list as the scene programs take them.
+struct SceneRenderer::LightUniforms {
+  float ambient[3] = {0, 0, 0};
+  GLint end[3] = {0, 0, 0};  // end of the directional, point and spot lights
+  std::vector<float> pos, dir, color, att;
+
+  void pack(const std::vector<rm::RenderLight>& lights, int max) {
+    ambient[0] = ambient[1] = ambient[2] = 0;
+    pos.clear();
+    dir.clear();
+    color.clear();
+    att.clear();
+    const int n = std::min<int>(static_cast<int>(lights.size()), max);
+    for (int i = 0; i < n; ++i)
+      if (lights[i].type == rm::LightType::Ambient)
+        for (int k = 0; k < 3; ++k) ambient[k] += (&lights[i].color.x)[k];
+    const rm::LightType kinds[3] = {rm::LightType::Directional, rm::LightType::Point, rm::LightType::Spot};
+    for (int k = 0; k < 3; ++k) {
+      for (int i = 0; i < n; ++i) {
+        const rm::RenderLight& l = lights[i];
+        if (l.type != kinds[k]) continue;
+        const float range = l.range > 0 ? l.range : 0;
+        const bool none = l.constant == 0 && l.linear == 0 && l.quadratic == 0;
+        pos.insert(pos.end(), {l.position.x, l.position.y, l.position.z, 0});
+        dir.insert(dir.end(), {l.direction.x, l.direction.y, l.direction.z, range});
+        color.insert(color.end(), {l.color.x, l.color.y, l.color.z, std::cos(l.umbra)});
+        if (none)
+          att.insert(att.end(), {1, 0, 0, std::cos(l.penumbra)});
+        else
+          att.insert(att.end(), {l.constant, l.linear, l.quadratic, std::cos(l.penumbra)});
+      }
+      end[k] = static_cast<GLint>(pos.size() / 4);
+    }
+  }
 };
 
 SceneRenderer::SceneRenderer(BackSurface& target) : SceneRenderer(static_cast<Picture*>(nullptr)) {
@@ -134,17 +239,15 @@ SceneRenderer::SceneRenderer(BackSurface& target) : SceneRenderer(static_cast<Pi
 
 SceneRenderer::SceneRenderer(Picture& target) : SceneRenderer(&target) { ensure_target_size(); }
 
-SceneRenderer::SceneRenderer(Picture* mirror) : mirror_(mirror), u_(std::make_unique<Uniforms>()) {
+SceneRenderer::SceneRenderer(Picture* mirror) : mirror_(mirror), lights_(std::make_unique<LightUniforms>()) {
+  // The fullest combinations now, so that a shader error shows at once; the
+  // others when first drawn with.
+  program(kLit | kTextured | kFog);
+  program(kLit | kFlat | kTextured | kFog);
   std::string error;
-  program_ = compile_program(kVertexSrc, kFragmentSrc, &error);
-  if (!program_) throw std::runtime_error("scene renderer: " + error);
   bg_program_ = compile_program(kBackgroundVertexSrc, kBackgroundFragmentSrc, &error);
   if (!bg_program_) throw std::runtime_error("scene renderer background: " + error);
-  auto loc = [&](const char* n) { return glGetUniformLocation(program_, n); };
-  *u_ = Uniforms{loc("uModel"),      loc("uView"),      loc("uProj"),        loc("uNormalMat"), loc("uLit"),
-                 loc("uFlat"),       loc("uLightCount"), loc("uLightPos"),   loc("uLightDir"),  loc("uLightColor"),
-                 loc("uLightAtt"),   loc("uFog"),       loc("uTextured"),    loc("uFogOn"),     loc("uFogColor"),
-                 loc("uTex"),        glGetUniformLocation(bg_program_, "uTex")};
+  bg_tex_ = glGetUniformLocation(bg_program_, "uTex");
   glGenVertexArrays(1, &empty_vao_);
 }
 
@@ -157,7 +260,7 @@ SceneRenderer::~SceneRenderer() {
   }
   for (auto& [id, t] : textures_) glDeleteTextures(1, &t.tex);
   glDeleteVertexArrays(1, &empty_vao_);
-  glDeleteProgram(program_);
+  for (auto& p : programs_) p.reset();
   glDeleteProgram(bg_program_);
 }
 
@@ -204,6 +307,12 @@ void SceneRenderer::read_back(const rm::Rect& c) {
   }
 }
 
+SceneRenderer::Program& SceneRenderer::program(unsigned variant) {
+  std::unique_ptr<Program>& p = programs_[variant];
+  if (!p) p = std::make_unique<Program>(variant);
+  return *p;
+}
+
 GLuint SceneRenderer::texture(const rm::Texture& t) {
   GpuTexture& g = textures_[t.id()];
   g.last_used = frame_;
@@ -223,6 +332,15 @@ GLuint SceneRenderer::texture(const rm::Texture& t) {
   g.revision = t.revision();
   ++stats_.texture_uploads;
   return g.tex;
+}
+
+void SceneRenderer::bind_texture(const rm::Texture& t, GLint filter) {
+  glBindTexture(GL_TEXTURE_2D, texture(t));
+  GpuTexture& g = textures_[t.id()];
+  if (g.filter == filter) return;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  g.filter = filter;
 }
 
 namespace {
@@ -316,10 +434,8 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glUseProgram(bg_program_);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture(*background));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glUniform1i(u_->bg_tex, 0);
+    bind_texture(*background, GL_LINEAR);
+    glUniform1i(bg_tex_, 0);
     glBindVertexArray(empty_vao_);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   }
@@ -360,30 +476,8 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   }
 
   set_viewport(list.rect);
-  glUseProgram(program_);
-  glUniformMatrix4fv(u_->view, 1, GL_TRUE, &list.view.m[0][0]);
-  glUniformMatrix4fv(u_->proj, 1, GL_TRUE, &list.projection.m[0][0]);
-
-  int n = std::min<int>(static_cast<int>(list.lights.size()), kMaxLights);
-  std::vector<float> pos, dir, col, att;
-  for (int i = 0; i < n; ++i) {
-    const rm::RenderLight& l = list.lights[i];
-    float range = l.range > 0 ? l.range : 0;
-    pos.insert(pos.end(), {l.position.x, l.position.y, l.position.z, float(static_cast<int>(l.type))});
-    dir.insert(dir.end(), {l.direction.x, l.direction.y, l.direction.z, range});
-    col.insert(col.end(), {l.color.x, l.color.y, l.color.z, std::cos(l.umbra)});
-    att.insert(att.end(), {l.constant, l.linear, l.quadratic, std::cos(l.penumbra)});
-  }
-  glUniform1i(u_->light_count, n);
-  set_floats4(u_->light_pos, pos);
-  set_floats4(u_->light_dir, dir);
-  set_floats4(u_->light_color, col);
-  set_floats4(u_->light_att, att);
-  glUniform1i(u_->fog_on, list.fog.enabled ? 1 : 0);
-  glUniform2f(u_->fog, list.fog.start, list.fog.end);
-  uint32_t fc = list.fog.color;
-  glUniform3f(u_->fog_color, ((fc >> 16) & 255) / 255.0f, ((fc >> 8) & 255) / 255.0f, (fc & 255) / 255.0f);
-  glUniform1i(u_->tex, 0);
+  ++list_serial_;
+  lights_->pack(list.lights, kMaxLights);
   glActiveTexture(GL_TEXTURE0);
 
   glEnable(GL_DEPTH_TEST);
@@ -391,6 +485,46 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   glFrontFace(GL_CW);
   glCullFace(GL_BACK);
   const GLint filter = list.texture_quality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
+
+  const unsigned fog = list.fog.enabled ? kFog : 0;
+  const Program* current = nullptr;
+  // Makes the program of `variant` current, with the list's and the item's
+  // uniforms.
+  auto use = [&](unsigned variant, const rm::DrawItem& item) {
+    Program& p = program(variant);
+    if (current != &p) glUseProgram(p.id);
+    current = &p;
+    if (p.list != list_serial_) {
+      p.list = list_serial_;
+      glUniformMatrix4fv(p.view, 1, GL_TRUE, &list.view.m[0][0]);
+      glUniformMatrix4fv(p.proj, 1, GL_TRUE, &list.projection.m[0][0]);
+      if (variant & kLit) {
+        const LightUniforms& l = *lights_;
+        glUniform3fv(p.ambient, 1, l.ambient);
+        glUniform3iv(p.light_end, 1, l.end);
+        set_floats4(p.light_pos, l.pos);
+        set_floats4(p.light_dir, l.dir);
+        set_floats4(p.light_color, l.color);
+        set_floats4(p.light_att, l.att);
+      }
+      if (variant & kFog) {
+        glUniform2f(p.fog, list.fog.start, list.fog.end);
+        uint32_t fc = list.fog.color;
+        glUniform3f(p.fog_color, ((fc >> 16) & 255) / 255.0f, ((fc >> 8) & 255) / 255.0f, (fc & 255) / 255.0f);
+      }
+      if (variant & kTextured) glUniform1i(p.tex, 0);
+    }
+    if (p.item != item_serial_) {
+      p.item = item_serial_;
+      glUniformMatrix4fv(p.model, 1, GL_TRUE, &item.world.m[0][0]);
+      if (variant & kLit) {
+        rm::Mat4 inv = item.world.inverse();
+        float nm[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
+                       inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
+        glUniformMatrix3fv(p.normal_mat, 1, GL_FALSE, nm);
+      }
+    }
+  };
 
   auto draw_item = [&](const rm::DrawItem& item, bool blended_pass) {
     const rm::MeshBase& m = *item.mesh;
@@ -400,22 +534,13 @@ void SceneRenderer::draw(const rm::RenderList& list) {
     bool has_blended = !tb.batches.empty() && tb.batches.back().transparent;
     const GpuMesh& g = mesh(m, flat_shade);
     glBindVertexArray(g.vao);
-    glUniformMatrix4fv(u_->model, 1, GL_TRUE, &item.world.m[0][0]);
-    rm::Mat4 inv = item.world.inverse();
-    float nm[9] = {inv.m[0][0], inv.m[0][1], inv.m[0][2], inv.m[1][0], inv.m[1][1],
-                   inv.m[1][2], inv.m[2][0], inv.m[2][1], inv.m[2][2]};
-    glUniformMatrix3fv(u_->normal_mat, 1, GL_FALSE, nm);
-    glUniform1i(u_->lit, rm::quality::lit(q) ? 1 : 0);
-    glUniform1i(u_->flat, flat_shade ? 1 : 0);
+    ++item_serial_;
+    const unsigned shading = (rm::quality::lit(q) ? kLit : 0) | (flat_shade ? kFlat : 0) | fog;
     bool solid = rm::quality::solid(q), wire = rm::quality::wireframe(q);
     for (const rm::RenderBatch& b : tb.batches) {
-      if (b.transparent != blended_pass || b.count == 0) continue;
-      if (b.texture) {
-        glBindTexture(GL_TEXTURE_2D, texture(*b.texture));
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-      }
-      glUniform1i(u_->textured, b.texture ? 1 : 0);
+      if (b.transparent != blended_pass || b.count == 0 || (!solid && wire)) continue;
+      if (b.texture) bind_texture(*b.texture, filter);
+      use(shading | (b.texture ? kTextured : 0), item);
       if (solid) {
         glEnable(GL_CULL_FACE);
         if (wire) {
@@ -426,7 +551,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
                        reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
         glDisable(GL_POLYGON_OFFSET_FILL);
         ++stats_.draw_calls;
-      } else if (!wire) {
+      } else {
         glDrawElements(GL_POINTS, static_cast<GLsizei>(b.count), GL_UNSIGNED_INT,
                        reinterpret_cast<void*>(size_t{b.first} * sizeof(uint32_t)));
         ++stats_.draw_calls;
@@ -434,7 +559,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
     }
     if (wire && has_blended == blended_pass && !tb.edges.empty()) {
       glDisable(GL_CULL_FACE);
-      glUniform1i(u_->textured, 0);
+      use(shading, item);
       glDrawElements(GL_LINES, static_cast<GLsizei>(tb.edges.size()), GL_UNSIGNED_INT,
                      reinterpret_cast<void*>(tb.indices.size() * sizeof(uint32_t)));
       ++stats_.draw_calls;

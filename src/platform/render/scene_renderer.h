@@ -74,13 +74,21 @@ class SceneRenderer : public rm::RenderBackend {
     GLuint tex = 0;
     uint32_t revision = 0;
     uint64_t last_used = 0;
+    GLint filter = 0;  // the minifying and magnifying filter set, 0 before any
   };
+  struct Program;
+  struct LightUniforms;
 
   explicit SceneRenderer(Picture* mirror);
   void ensure_target_size();
   const GpuMesh& mesh(const rm::MeshBase& m, bool flat);
   void upload_look(GpuMesh& g, const rm::TriangleBuffer& tb);
   GLuint texture(const rm::Texture& t);
+  // Binds `t` to the current unit, filtered by `filter`.
+  void bind_texture(const rm::Texture& t, GLint filter);
+  // The scene program for a combination of switches, compiled when first
+  // asked for.
+  Program& program(unsigned variant);
   void read_back(const rm::Rect& clipped);
   bool clip(const rm::Rect& r, rm::Rect& out) const;
   void set_viewport(const rm::Rect& r);
@@ -91,16 +99,17 @@ class SceneRenderer : public rm::RenderBackend {
   Picture* mirror_ = nullptr;  // the picture given instead of a surface
   int width_ = 0, height_ = 0;
   GLuint fbo_ = 0;
-  GLuint program_ = 0, bg_program_ = 0, empty_vao_ = 0;
+  std::unique_ptr<Program> programs_[16];
+  GLuint bg_program_ = 0, empty_vao_ = 0;
+  GLint bg_tex_ = -1;
+  std::unique_ptr<LightUniforms> lights_;  // of the list being drawn
+  uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
   bool pending_clear_ = false;
   rm::Rect pending_rect_;
   uint64_t frame_ = 0;
   std::unordered_map<uint64_t, GpuMesh> meshes_;
   std::unordered_map<uint64_t, GpuTexture> textures_;
   Stats stats_;
-
-  struct Uniforms;
-  std::unique_ptr<Uniforms> u_;
 };
 
 }  // namespace quarvel::render
