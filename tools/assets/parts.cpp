@@ -233,15 +233,17 @@ void tree_mesh(MeshData& m, float h, const std::string& texture) {
       m.vertices[i].v = v0 + (v1 - v0) * m.vertices[i].v;
   };
   int from = static_cast<int>(m.vertices.size());
-  m.lathe({{0.032f * h, 0}, {0.024f * h, 0.3f * h}, {0.012f * h, 0.85f * h}}, 8, true, false, 1.0f);
+  // Few faces: a forest scene draws a few hundred of these firs, on
+  // machines that light and fill every triangle in software.
+  m.lathe({{0.032f * h, 0}, {0.012f * h, 0.85f * h}}, 6, true, false, 1.0f);
   remap(from, kTreeBarkV + 0.02f, 0.98f);
-  const int layers = 5;
+  const int layers = 3;
   for (int i = 0; i < layers; ++i) {
-    const float y0 = (0.16f + 0.15f * i) * h;
-    const float y1 = i == layers - 1 ? h : y0 + 0.3f * h;
-    const float r = 0.17f * h * (1.0f - 0.16f * i);
+    const float y0 = (0.16f + 0.24f * i) * h;
+    const float y1 = i == layers - 1 ? h : y0 + 0.4f * h;
+    const float r = 0.17f * h * (1.0f - 0.22f * i);
     from = static_cast<int>(m.vertices.size());
-    m.lathe({{r * 0.35f, y0}, {r, y0 + 0.04f * h}, {r * 0.55f, y0 + 0.45f * (y1 - y0)}, {0.0f, y1}}, 10, true,
+    m.lathe({{r * 0.35f, y0}, {r, y0 + 0.04f * h}, {r * 0.55f, y0 + 0.45f * (y1 - y0)}, {0.0f, y1}}, 7, true,
             false, 2.0f);
     // Branch tips: the skirt's rim goes in and out around the trunk.
     const float turn = 0.7f * i;
