@@ -2,7 +2,8 @@
 // llvmpipe, each frame finished on the GPU (glFinish, as a window's swap
 // would): the empty show frame (viewport clear, render of an empty scene,
 // flip), the built-in test scene at about 5,000 and 20,000 triangles with
-// a gamma ramp on, and a PNG screenshot. Processor time is the whole
+// a gamma ramp on, the test scene's frame with its picture read back at
+// once or a frame late, and a PNG screenshot. Processor time is the whole
 // process's (llvmpipe's threads included); p50 and p99 are per-frame wall
 // times.
 //
@@ -102,19 +103,31 @@ BENCHMARK(BM_EmptyShowFrameWindow)->Unit(benchmark::kMillisecond)->MeasureProces
 
 // The test scene through the display control: pose, render, flip through a
 // gamma ramp.
-void BM_TestSceneWithGamma(benchmark::State& state) {
-  display::DisplayControl d(display::make_headless_backend());
-  d.initialize();
-  d.device->set_texture_quality(rm::TextureQuality::Linear);
-  d.set_gamma(dimmed_ramp());
-  auto ts = capture::build_test_scene(d.root, d.scene, d.camera, static_cast<int>(state.range(0)));
-  float t = 0;
-  for (int i = 0; i < kWarmUpFrames; ++i) {
-    ts.set_time(t++);
-    d.render();
-    d.flip();
+// The display with the test scene at `detail`, linear texture filtering and
+// a gamma ramp on, after the warm-up frames.
+struct TestSceneDisplay {
+  explicit TestSceneDisplay(int detail) : d(display::make_headless_backend()) {
+    d.initialize();
+    d.device->set_texture_quality(rm::TextureQuality::Linear);
+    d.set_gamma(dimmed_ramp());
+    ts = capture::build_test_scene(d.root, d.scene, d.camera, detail);
+    for (int i = 0; i < kWarmUpFrames; ++i) {
+      ts.set_time(t++);
+      d.render();
+      d.flip();
+    }
+    glFinish();
   }
-  glFinish();
+  display::DisplayControl d;
+  capture::TestScene ts;
+  float t = 0;
+};
+
+void BM_TestSceneWithGamma(benchmark::State& state) {
+  TestSceneDisplay scene(static_cast<int>(state.range(0)));
+  auto& d = scene.d;
+  auto& ts = scene.ts;
+  float& t = scene.t;
   FrameTimes times;
   for (auto _ : state) {
     times.time([&] {
@@ -131,6 +144,40 @@ void BM_TestSceneWithGamma(benchmark::State& state) {
 }
 BENCHMARK(BM_TestSceneWithGamma)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_TestSceneWithGamma)->Arg(2)->Iterations(100)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The test scene's frame with its picture read back, as the video runner
+// does: at once (screenshot(), argument 0) or a frame or more late
+// (queue_screenshot() and take_screenshot(), argument 1).
+void BM_TestSceneFrameReadBack(benchmark::State& state) {
+  const bool late = state.range(0) == 1;
+  TestSceneDisplay scene(1);
+  auto& d = scene.d;
+  auto& ts = scene.ts;
+  float& t = scene.t;
+  FrameTimes times;
+  Picture shot;
+  long long pictures = 0;
+  for (auto _ : state) {
+    times.time([&] {
+      ts.set_time(t);
+      d.scene->move(1.0f);
+      d.render();
+      d.flip();
+      if (!late) {
+        shot = d.screenshot();
+        ++pictures;
+        return;
+      }
+      d.queue_screenshot();
+      while (d.take_screenshot(shot, false)) ++pictures;
+    });
+    t += 1;
+  }
+  while (d.take_screenshot(shot, true)) ++pictures;
+  times.report(state);
+  state.counters["pictures"] = static_cast<double>(pictures);
+}
+BENCHMARK(BM_TestSceneFrameReadBack)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_Screenshot(benchmark::State& state) {
   display::DisplayControl d(display::make_headless_backend());

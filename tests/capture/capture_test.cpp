@@ -1,10 +1,13 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "capture.h"
+#include "capture_run.h"
 #include "platform/common/picture_file.h"
 
 using namespace quarvel;
@@ -66,6 +69,34 @@ TEST(Capture, RunsTheShowHeadlessAndWritesTheChosenFrame) {
   EXPECT_EQ(p.width, 640);
   EXPECT_EQ(p.height, 480);
   fs::remove_all(dir);
+}
+
+TEST(Capture, PicturesReadLateAreThoseOfTheirTicksUpToTheLast) {
+  // Every tick written (many pictures in flight at once) against two ticks
+  // alone: the same bytes for the same tick, and the last tick's picture,
+  // still being read when the run ends, is there.
+  const fs::path every = test::fresh_folder("late_every"), two = test::fresh_folder("late_two");
+  const int ticks = 12;
+  auto run = test::run_capture({"--ticks", std::to_string(ticks), "--ms-per-tick", "100", "--png-every", "1",
+                                "--out", every.string()});
+  ASSERT_EQ(run.status, 0);
+  run = test::run_capture({"--ticks", std::to_string(ticks), "--ms-per-tick", "100", "--png-at", "4,11", "--out",
+                           two.string()});
+  ASSERT_EQ(run.status, 0);
+  std::vector<std::string> bytes;
+  for (int tick = 0; tick < ticks; ++tick) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06d.png", tick);
+    bytes.push_back(test::file_bytes(every / name));
+    ASSERT_FALSE(bytes.back().empty()) << name;
+  }
+  EXPECT_TRUE(test::file_bytes(two / "frame_000004.png") == bytes[4]);
+  EXPECT_TRUE(test::file_bytes(two / "frame_000011.png") == bytes[11]);
+  // Neighbouring ticks differ, so a picture handed to the wrong tick shows.
+  EXPECT_TRUE(bytes[3] != bytes[4]);
+  EXPECT_TRUE(bytes[10] != bytes[11]);
+  fs::remove_all(every);
+  fs::remove_all(two);
 }
 
 TEST(Capture, TestSceneShowsTheRendererAtWork) {

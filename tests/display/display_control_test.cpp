@@ -76,6 +76,64 @@ TEST(DisplayControl, FlipPresentsThroughTheRampWithoutClearingTheBackSurface) {
   EXPECT_EQ(d->surface().at(15, 15), 0xFFFFFFFFu);  // the ramp only affects what is shown
 }
 
+TEST(DisplayControl, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinalise) {
+  Events ev;
+  auto d = make_display(ev);
+  Picture got;
+  EXPECT_FALSE(d->take_screenshot(got, true));  // none queued
+  d->initialize();
+  std::vector<Picture> expected, taken;
+  d->queue_screenshot();  // before any flip: the empty picture, as screenshot() gives
+  expected.push_back(d->screenshot());
+  render::GammaRamp ramp = render::GammaRamp::identity();
+  const int frames = 13;
+  for (int frame = 0; frame < frames; ++frame) {
+    // A different picture each frame: fill colour, a moving box, and from
+    // frame 6 a ramp with no green.
+    d->fill(static_cast<uint32_t>(0x0841 * frame + 0x1002));
+    d->fill_rect(frame * 9, frame * 7, 30, 20, 0xF800);
+    if (frame == 6) {
+      for (auto& v : ramp.green) v = 0;
+      d->set_gamma(ramp);
+    }
+    d->flip();
+    d->queue_screenshot();
+    expected.push_back(d->screenshot());
+    // Taken now and then only, so that more are queued than the presenter
+    // has buffers.
+    if (frame % 5 == 4)
+      while (d->take_screenshot(got, false)) taken.push_back(std::move(got));
+  }
+  EXPECT_EQ(static_cast<size_t>(d->pending_screenshots()) + taken.size(), expected.size());
+  // The last two are still queued when the display goes.
+  ASSERT_GE(d->pending_screenshots(), 3);  // frames 10 to 12 at least
+  while (d->pending_screenshots() > 2) {
+    ASSERT_TRUE(d->take_screenshot(got, true));
+    taken.push_back(std::move(got));
+  }
+  d->finalize();
+  EXPECT_EQ(d->pending_screenshots(), 2);
+  while (d->take_screenshot(got, false)) taken.push_back(std::move(got));
+  EXPECT_EQ(d->pending_screenshots(), 0);
+  EXPECT_FALSE(d->take_screenshot(got, true));
+
+  ASSERT_EQ(taken.size(), expected.size());
+  EXPECT_TRUE(taken[0].empty());
+  for (size_t i = 1; i < taken.size(); ++i) {
+    ASSERT_EQ(taken[i].width, 640) << "frame " << i - 1;
+    EXPECT_EQ(taken[i].pixels, expected[i].pixels) << "frame " << i - 1;
+  }
+  EXPECT_NE(expected[1].pixels, expected[2].pixels);
+  // The ramp is in the picture: green from frame 6 on.
+  EXPECT_NE(expected[6].at(600, 400) >> 8 & 0xFF, 0u);
+  EXPECT_EQ(expected[7].at(600, 400) >> 8 & 0xFF, 0u);
+
+  // Not initialised: the empty picture, as screenshot() gives.
+  d->queue_screenshot();
+  ASSERT_TRUE(d->take_screenshot(got, false));
+  EXPECT_TRUE(got.empty());
+}
+
 TEST(DisplayControl, RenderClearsOnlyTheViewportRectangle) {
   Events ev;
   auto d = make_display(ev);

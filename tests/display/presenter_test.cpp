@@ -140,3 +140,35 @@ TEST(Presenter, ScalesIntoTheWindowWithBlackBars) {
     EXPECT_EQ(at(200, 200), 0xFF3060C0u);
   }
 }
+
+TEST(Presenter, LateReadsGiveThePresentedPicturesInOrder) {
+  display::EglHeadlessContext ctx;
+  Presenter presenter;
+  EXPECT_EQ(presenter.reads_in_flight(), 0);
+  EXPECT_FALSE(presenter.oldest_read_done());
+  EXPECT_TRUE(presenter.finish_read().empty());  // none started
+  std::vector<Picture> shown;
+  GammaRamp ramp = GammaRamp::identity();
+  for (int i = 0; i < Presenter::kReadBuffers; ++i) {
+    Picture back(640, 480, 0xFF102030u + static_cast<uint32_t>(i) * 0x00101010u);
+    back.at(i, 479 - i) = 0xFFFFFFFFu;  // rows must come back top first
+    if (i == 1) ramp.red[0x10 + i * 0x10] = 0;  // the ramp is part of the picture read
+    presenter.present(back, ramp);
+    shown.push_back(presenter.read_presented());
+    ASSERT_TRUE(presenter.start_read());
+  }
+  EXPECT_EQ(presenter.reads_in_flight(), Presenter::kReadBuffers);
+  EXPECT_FALSE(presenter.start_read());  // every buffer is taken
+  EXPECT_EQ(shown[1].at(5, 5), 0xFF003040u);
+  for (int i = 0; i < Presenter::kReadBuffers; ++i) {
+    const Picture late = presenter.finish_read();
+    ASSERT_EQ(late.width, 640);
+    ASSERT_EQ(late.height, 480);
+    EXPECT_EQ(late.pixels, shown[static_cast<size_t>(i)].pixels) << "read " << i;
+  }
+  EXPECT_EQ(presenter.reads_in_flight(), 0);
+  // A freed buffer takes the next read.
+  presenter.present(Picture(640, 480, 0xFF0000FFu), GammaRamp::identity());
+  ASSERT_TRUE(presenter.start_read());
+  EXPECT_EQ(presenter.finish_read().at(639, 0), 0xFF0000FFu);
+}

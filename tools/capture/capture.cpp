@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -35,9 +36,9 @@ bool wants_png(const Options& opt, int tick) {
   return opt.png_at.count(tick) || (opt.png_every > 0 && tick % opt.png_every == 0);
 }
 
-bool write_frame(const Options& opt, const display::DisplayControl& d, int tick) {
+bool write_frame(const Options& opt, const Picture& picture, int tick) {
   std::string error;
-  if (!write_png(frame_name(opt.out, tick), d.screenshot(), &error)) {
+  if (!write_png(frame_name(opt.out, tick), picture, &error)) {
     std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
     return false;
   }
@@ -78,6 +79,28 @@ bool finish_video(const Options& opt, const audio::PcmTrack* music, double offse
   return ok;
 }
 
+// The show's pictures are read a frame or more late (reading each at once
+// would wait for it to be drawn): what each queued one is for.
+struct Wanted {
+  int tick = 0;
+  bool png = false;
+  bool video = false;
+};
+
+// Hands the queued pictures already read (with `all`, every one, waiting)
+// to their PNG files and the encoder, oldest first.
+bool deliver(const Options& opt, const display::DisplayControl& d, std::deque<Wanted>& wanted, VideoEncoder& encoder,
+             bool all) {
+  Picture p;
+  while (!wanted.empty() && d.take_screenshot(p, all)) {
+    const Wanted w = wanted.front();
+    wanted.pop_front();
+    if (w.png && !write_frame(opt, p, w.tick)) return false;
+    if (w.video && !encoder.add(std::move(p))) return false;
+  }
+  return true;
+}
+
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
   std::string ffmpeg;
@@ -104,22 +127,31 @@ int run_show(const Options& opt) {
   double music_offset = 0;  // video seconds at which the music's start falls
   long long frames = 0;
   const double tick_seconds = opt.show_run.ms_per_tick / 1000.0;
+  std::deque<Wanted> wanted;
+  bool delivered = true;  // false once a picture could not be written
   const auto started = std::chrono::steady_clock::now();
-  int status = play_show(opt.show_run, opt.ticks, [&](const TickInfo& t, const display::DisplayControl& d) {
+  const auto on_tick = [&](const TickInfo& t, const display::DisplayControl& d) {
     progress.update(t);
     if (opt.timedemo) demo.add(t);
-    if (wants_png(opt, t.tick) && !write_frame(opt, d, t.tick)) return false;
-    if (!opt.video.empty()) {
-      if (!music && t.music_playing && t.music && t.music->rate() > 0) {
-        music = std::make_unique<audio::PcmTrack>(whole_track(*t.music));
-        const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate();
-        music_offset = static_cast<double>(frames) * tick_seconds - played;
-      }
-      if (!encoder.add(d.screenshot())) return false;
+    const Wanted w{t.tick, wants_png(opt, t.tick), !opt.video.empty()};
+    if (w.video && !music && t.music_playing && t.music && t.music->rate() > 0) {
+      music = std::make_unique<audio::PcmTrack>(whole_track(*t.music));
+      const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate();
+      music_offset = static_cast<double>(frames) * tick_seconds - played;
+    }
+    if (w.png || w.video) {
+      d.queue_screenshot();
+      wanted.push_back(w);
     }
     ++frames;
-    return true;
-  });
+    delivered = deliver(opt, d, wanted, encoder, false);
+    return delivered;
+  };
+  // The last pictures are still being read when the run ends.
+  const auto at_end = [&](const display::DisplayControl& d) {
+    return delivered && deliver(opt, d, wanted, encoder, true);
+  };
+  int status = play_show(opt.show_run, opt.ticks, on_tick, at_end);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   progress.finish();
   if (!opt.video.empty()) {
@@ -150,7 +182,7 @@ int run_scene(const Options& opt, display::DisplayControl& d, Pose pose) {
     d.scene->move(1.0f);
     d.render();
     d.flip();
-    if (wants_png(opt, tick) && !write_frame(opt, d, tick)) return 2;
+    if (wants_png(opt, tick) && !write_frame(opt, d.screenshot(), tick)) return 2;
   }
   return 0;
 }

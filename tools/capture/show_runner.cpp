@@ -114,7 +114,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick)
   return play_show(opt, ticks, on_tick);
 }
 
-int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick) {
+int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end) {
   InputScript script;
   if (!opt.input.empty()) {
     std::string error;
@@ -199,6 +199,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick) {
     std::fprintf(stderr, "quarvel-capture: the show had not ended after %d ticks; stopped there\n", kTickCap);
   }
   if (trace.f) std::fflush(trace.f);
+  if (at_end && !at_end(form.DXDraw)) status = 2;
   form.FormDestroy();
   return status;
 }

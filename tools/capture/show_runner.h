@@ -61,6 +61,10 @@ using AfterTick = std::function<bool(int tick, const display::DisplayControl& d)
 // The same with what is known of the tick.
 using OnTick = std::function<bool(const TickInfo& info, const display::DisplayControl& d)>;
 
+// Called once after the last tick (also when a callback stopped the run),
+// while the display is still there; false makes the status 2.
+using AtEnd = std::function<bool(const display::DisplayControl& d)>;
+
 // Runs the show: `ticks` ticks when opt.ticks_given, else until the form
 // closes (at most kTickCap ticks, said on standard error). A bad input
 // script or a trace file that cannot be written is one line on standard
@@ -68,7 +72,7 @@ using OnTick = std::function<bool(const TickInfo& info, const display::DisplayCo
 // Ticks before opt.from run with rendering and presenting off and are not
 // passed to the callback (their trace lines are written).
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick);
-int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick);
+int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end = nullptr);
 inline int play_show(const ShowRunOptions& opt, int ticks, std::nullptr_t) { return play_show(opt, ticks, OnTick{}); }
 
 }  // namespace quarvel::capture

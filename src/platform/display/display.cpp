@@ -56,6 +56,7 @@ void DisplayControl::finalize() {
   renderer_.reset();
   back_ = gpu_->read();
   gpu_.reset();
+  while (presenter_->reads_in_flight() > 0) finish_oldest_read();
   presenter_.reset();
   backend_->close();
 }
@@ -144,6 +145,35 @@ Picture DisplayControl::screenshot() const {
   if (!presenter_ || flips_ == 0) return {};
   backend_->make_current();
   return presenter_->read_presented();
+}
+
+void DisplayControl::finish_oldest_read() const { read_.push_back(presenter_->finish_read()); }
+
+void DisplayControl::queue_screenshot() const {
+  if (!presenter_ || flips_ == 0) {
+    read_.emplace_back();  // nothing presented: the empty picture, in its turn
+    return;
+  }
+  backend_->make_current();
+  if (!presenter_->start_read()) {
+    finish_oldest_read();
+    presenter_->start_read();
+  }
+}
+
+bool DisplayControl::take_screenshot(Picture& out, bool wait) const {
+  if (read_.empty() && presenter_ && presenter_->reads_in_flight() > 0) {
+    backend_->make_current();
+    if (wait || presenter_->oldest_read_done()) finish_oldest_read();
+  }
+  if (read_.empty()) return false;
+  out = std::move(read_.front());
+  read_.pop_front();
+  return true;
+}
+
+int DisplayControl::pending_screenshots() const {
+  return static_cast<int>(read_.size()) + (presenter_ ? presenter_->reads_in_flight() : 0);
 }
 
 }  // namespace quarvel::display

@@ -10,6 +10,7 @@
 // next initialise it is kept in memory.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -117,12 +118,26 @@ class DisplayControl {
   // empty before the first flip.
   Picture screenshot() const;
 
+  // Screenshots read late, so that reading does not wait for the frame to
+  // be drawn. queue_screenshot (after a flip) starts reading what
+  // screenshot() gives now. take_screenshot hands the queued pictures back
+  // oldest first, each once: with `wait` false only one already read (else
+  // false and nothing taken), with `wait` true the oldest, waiting for it
+  // (false only when none is queued). Queued pictures outlive finalise.
+  // Reading changes nothing that is shown, so these are const like
+  // screenshot().
+  void queue_screenshot() const;
+  bool take_screenshot(Picture& out, bool wait) const;
+  int pending_screenshots() const;
+
   DisplayBackend& backend() { return *backend_; }
 
  private:
   // The image-list item at `index` (nullptr when none), the GL context made
   // current when drawing on the GPU.
   const ImageItem* image(int index);
+  // Moves the presenter's oldest read into read_, waiting for it.
+  void finish_oldest_read() const;
 
   std::unique_ptr<DisplayBackend> backend_;
   std::unique_ptr<render::Presenter> presenter_;
@@ -130,6 +145,9 @@ class DisplayControl {
   std::unique_ptr<render::BackSurface> gpu_;  // the back surface while initialised
   Picture back_{kWidth, kHeight};              // ... and while not
   int scroll_dx_ = 0, scroll_dy_ = 0;
+  // Queued screenshots already read, older than those the presenter still
+  // reads.
+  mutable std::deque<Picture> read_;
   TextCanvas canvas_;
   render::GammaRamp gamma_ = render::GammaRamp::identity();
   std::array<uint32_t, 256> colour_table_{};

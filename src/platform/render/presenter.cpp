@@ -83,6 +83,10 @@ Presenter::~Presenter() {
   glDeleteFramebuffers(2, fbos);
   GLuint tex[] = {lut_tex_, shown_tex_, out_tex_};
   glDeleteTextures(3, tex);
+  for (ReadBuffer& r : reads_in_) {
+    if (r.done) glDeleteSync(r.done);
+    glDeleteBuffers(1, &r.buffer);
+  }
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
 }
@@ -195,19 +199,78 @@ GLuint Presenter::after_ramp() const {
   return out_fbo_;
 }
 
-Picture Presenter::read_presented() const {
+Picture Presenter::top_first(const uint32_t* rows) const {
   Picture out(width_, height_);
+  for (int y = 0; y < height_; ++y) {
+    uint32_t* d = &out.pixels[static_cast<size_t>(y) * width_];
+    const uint32_t* s = &rows[static_cast<size_t>(height_ - 1 - y) * width_];
+    for (int x = 0; x < width_; ++x) d[x] = s[x] | 0xFF000000u;
+  }
+  return out;
+}
+
+Picture Presenter::read_presented() const {
   std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, after_ramp());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  for (int y = 0; y < height_; ++y) {
-    uint32_t* d = &out.pixels[static_cast<size_t>(y) * width_];
-    const uint32_t* s = &rows[static_cast<size_t>(height_ - 1 - y) * width_];
-    for (int x = 0; x < width_; ++x) d[x] = s[x] | 0xFF000000u;
+  return top_first(rows.data());
+}
+
+bool Presenter::start_read() {
+  if (reads_ == kReadBuffers) return false;
+  ReadBuffer& r = reads_in_[(first_read_ + reads_) % kReadBuffers];
+  const auto bytes = static_cast<GLsizeiptr>(width_) * height_ * 4;
+  if (!r.buffer) {
+    glGenBuffers(1, &r.buffer);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, r.buffer);
+    glBufferData(GL_PIXEL_PACK_BUFFER, bytes, nullptr, GL_STREAM_READ);
+  } else {
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, r.buffer);
   }
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, after_ramp());
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  r.done = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+  glFlush();  // start drawing now, not at the next wait
+  ++reads_;
+  return true;
+}
+
+bool Presenter::oldest_read_done() const {
+  if (reads_ == 0) return false;
+  const GLenum state = glClientWaitSync(reads_in_[first_read_].done, 0, 0);
+  return state == GL_ALREADY_SIGNALED || state == GL_CONDITION_SATISFIED;
+}
+
+Picture Presenter::finish_read() {
+  if (reads_ == 0) return {};
+  ReadBuffer& r = reads_in_[first_read_];
+  first_read_ = (first_read_ + 1) % kReadBuffers;
+  --reads_;
+  // A wait that fails (a lost context) still reads the buffer: GL orders
+  // the map after the copy anyway.
+  while (glClientWaitSync(r.done, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
+  }
+  glDeleteSync(r.done);
+  r.done = nullptr;
+  const auto bytes = static_cast<GLsizeiptr>(width_) * height_ * 4;
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, r.buffer);
+  Picture out;
+  if (const void* data = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, bytes, GL_MAP_READ_BIT)) {
+    out = top_first(static_cast<const uint32_t*>(data));
+    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+  } else {
+    std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
+    glGetBufferSubData(GL_PIXEL_PACK_BUFFER, 0, bytes, rows.data());
+    out = top_first(rows.data());
+  }
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   return out;
 }
 

@@ -3,10 +3,12 @@
 // when a scroll was asked for) into the presented picture. The window gets
 // it through the gamma ramp (a pass at the picture's size, skipped for an
 // identity ramp) and scaled by a whole multiple with one plain copy, with
-// only the black bars cleared around it. The presented picture comes
-// back to the CPU only when read_presented is called (screenshots, video,
-// tests). Needs a current OpenGL 3.3 core context; the window and headless
-// back ends share it.
+// only the black bars cleared around it. The presented picture comes back
+// to the CPU only when read: at once (read_presented), or a frame or more
+// late through a few pixel buffers (start_read, finish_read), so that
+// reading does not wait for the frame to be drawn. Needs a current OpenGL
+// 3.3 core context; the window and headless back ends share it.
+#include <array>
 #include <cstdint>
 
 #include "platform/common/picture.h"
@@ -45,6 +47,21 @@ class Presenter {
   // The presented picture after the ramp, row 0 at the top.
   Picture read_presented() const;
 
+  // Late reading. start_read starts copying what read_presented would give
+  // now into the next free one of kReadBuffers pixel buffers, with a fence;
+  // a GPU returns at once (Mesa's llvmpipe still waits there for the
+  // present's own copy, but not for a later frame). False (nothing started)
+  // when every buffer holds a read not yet finished. finish_read hands back
+  // the oldest started read, waiting for its fence when it is not done yet
+  // (empty when none is started).
+  static constexpr int kReadBuffers = 3;
+  bool start_read();
+  Picture finish_read();
+  // Started reads not finished yet, and whether the oldest is done (its
+  // finish_read would not wait).
+  int reads_in_flight() const { return reads_; }
+  bool oldest_read_done() const;
+
   // True when the current ramp changes nothing (the look-up is skipped).
   bool identity() const { return identity_; }
 
@@ -56,6 +73,16 @@ class Presenter {
   // The framebuffer holding the presented picture after the ramp (the
   // presented picture itself when the ramp is the identity).
   GLuint after_ramp() const;
+  // The GL rows (bottom first) as a picture, row 0 at the top, opaque.
+  Picture top_first(const uint32_t* rows) const;
+
+  struct ReadBuffer {
+    GLuint buffer = 0;
+    GLsync done = nullptr;  // signalled once the copy into `buffer` is done
+  };
+  std::array<ReadBuffer, kReadBuffers> reads_in_{};
+  int first_read_ = 0, reads_ = 0;
+
   int width_, height_;
   GLuint program_ = 0, vao_ = 0;
   GLuint lut_tex_ = 0;
