@@ -149,15 +149,14 @@ bool VideoEncoder::open(const std::string& ffmpeg, const std::string& path, int 
   }
   // The fastest preset: at this size and quality (crf 18) the slower ones
   // only make the file smaller, at two to three times the encoder's time a
-  // frame. At 640 x 480 one thread keeps up with the renderer and leaves it
-  // the other core (x264's own threads cost a third more in all); scaled
-  // pictures are too big for one.
-  const std::string threads = scale > 1 ? "0" : "1";
+  // frame. x264 keeps its own threads: on one thread it costs less in all
+  // but leaves idle the core the renderer does not fill, and a whole-show
+  // export took longer.
   const std::vector<std::string> argv = {ffmpeg,    "-hide_banner", "-loglevel", "error",   "-nostdin", "-y",
                                          "-f",      "rawvideo",     "-pix_fmt",  "bgra",    "-s",       size,
                                          "-framerate", rate,        "-i",        "pipe:0",  "-vf",      filter,
                                          "-c:v",    "libx264",      "-preset",   "ultrafast", "-crf",   "18",
-                                         "-threads", threads,       "-pix_fmt",  "yuv420p", "-movflags", "+faststart",
+                                         "-pix_fmt", "yuv420p",     "-movflags", "+faststart",
                                          "-f",      "mp4",          path};
   if (!spawn_with_pipe(argv, pid_, pipe_fd_, error)) return false;
   thread_ = std::thread([this] { writer(); });
