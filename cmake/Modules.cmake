@@ -28,9 +28,15 @@ function(quarvel_tests name dir)
     QUARVEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     QUARVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # QUARVEL_TEST_LOCK, when set by the caller, names a resource the
+  # program's tests take one at a time.
+  set(_props TIMEOUT 300)
+  if(QUARVEL_TEST_LOCK)
+    list(APPEND _props RESOURCE_LOCK ${QUARVEL_TEST_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES ${_props})
 endfunction()
 
 # One Google Benchmark program per .cpp file in bench/.

@@ -87,8 +87,11 @@ class VirtualX {
     if (::pipe(fds) != 0) return;
     ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     const std::string screen = std::to_string(kScreenW) + "x" + std::to_string(kScreenH) + "x24";
+    // -noreset: by default the server resets each time its last client
+    // leaves, and refuses connections meanwhile; an xdotool call just
+    // before the program starts would make the program's connection fail.
     pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp",
-                  "-fbdir", fb_dir.string()},
+                  "-noreset", "-fbdir", fb_dir.string()},
                  {});
     ::close(fds[1]);
     std::string number;
