@@ -118,6 +118,13 @@ struct TestSceneDisplay {
     }
     glFinish();
   }
+  // One frame of the scene at time t: posed, moved, rendered and flipped.
+  void frame() {
+    ts.set_time(t);
+    d.scene->move(1.0f);
+    d.render();
+    d.flip();
+  }
   display::DisplayControl d;
   capture::TestScene ts;
   float t = 0;
@@ -125,22 +132,16 @@ struct TestSceneDisplay {
 
 void BM_TestSceneWithGamma(benchmark::State& state) {
   TestSceneDisplay scene(static_cast<int>(state.range(0)));
-  auto& d = scene.d;
-  auto& ts = scene.ts;
-  float& t = scene.t;
   FrameTimes times;
   for (auto _ : state) {
     times.time([&] {
-      ts.set_time(t);
-      d.scene->move(1.0f);
-      d.render();
-      d.flip();
+      scene.frame();
       glFinish();
     });
-    t += 1;
+    scene.t += 1;
   }
   times.report(state);
-  state.counters["triangles"] = static_cast<double>(ts.triangles);
+  state.counters["triangles"] = static_cast<double>(scene.ts.triangles);
 }
 BENCHMARK(BM_TestSceneWithGamma)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_TestSceneWithGamma)->Arg(2)->Iterations(100)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
@@ -152,17 +153,12 @@ void BM_TestSceneFrameReadBack(benchmark::State& state) {
   const bool late = state.range(0) == 1;
   TestSceneDisplay scene(1);
   auto& d = scene.d;
-  auto& ts = scene.ts;
-  float& t = scene.t;
   FrameTimes times;
   Picture shot;
   long long pictures = 0;
   for (auto _ : state) {
     times.time([&] {
-      ts.set_time(t);
-      d.scene->move(1.0f);
-      d.render();
-      d.flip();
+      scene.frame();
       if (!late) {
         shot = d.screenshot();
         ++pictures;
@@ -171,7 +167,7 @@ void BM_TestSceneFrameReadBack(benchmark::State& state) {
       d.queue_screenshot();
       while (d.take_screenshot(shot, false)) ++pictures;
     });
-    t += 1;
+    scene.t += 1;
   }
   while (d.take_screenshot(shot, true)) ++pictures;
   times.report(state);
