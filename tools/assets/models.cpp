@@ -264,14 +264,18 @@ XFile opening_camera() {
   const std::vector<Way> ways = {
       {0, F({-1900, 600, -2700}), F({0, 0, 0})},
       {900, F({-800, 120, -1000}), F({0, 0, 300})},
-      {1550, C({260, 320, -520}), C({0, 0, 0})},
-      {1700, C({150, 90, -280}), C({0, 0, 0})},
-      {1745, C({-110, 22, -170}), C({0, 6, 120})},
-      {2600, C({140, 18, 90}), C({0, 6, 320})},
+      // Down to the convoy at a slant, so that the trucks grow in the
+      // picture rather than sit small in a field seen from above; then
+      // alongside it, keeping the trucks in view.
+      {1300, C({420, 260, -560}), C({0, 8, -20})},
+      {1550, C({230, 110, -300}), C({0, 8, -20})},
+      {1700, C({130, 50, -190}), C({0, 8, -20})},
+      {1745, C({-110, 22, -170}), C({0, 8, -30})},
+      {2600, C({140, 18, 90}), C({0, 8, -40})},
       // While light 0 blinks (3300 to 3900) the camera stands west of the
       // convoy and looks east at the trucks' flanks and the slopes behind
       // them: the faces that light reaches.
-      {3300, C({-85, 16, 70}), C({10, 9, -20})},
+      {3300, C({-65, 14, 45}), C({10, 9, -25})},
       {3900, C({-95, 34, -25}), C({10, 10, -75})},
       {4450, F({-250, -350, -250}), ShipC({0, 0, 0})},
       {4800, F({-120, -200, 60}), ShipC({0, 0, 0})},
@@ -493,8 +497,8 @@ XFile sky_dome() {
 }
 
 // ---------------------------------------------------------------------------
-// Forest edge: a meadow south of the forest (trees at z -500 .. -2000,
-// x 0 .. 2000), a cabin, a windmill, fences, rocks and a few birds.
+// Forest edge: a meadow south of the forest (trees at z -900 .. -2300,
+// x -600 .. 2600), a cabin, a windmill, fences, rocks and a few birds.
 
 constexpr float kEdgeEnd = 1370.0f;
 
@@ -503,8 +507,10 @@ XFile edge_camera() {
     float t;
     Vec3 pos, look;
   };
-  const std::vector<Way> ways = {{0, {1000, 420, 2300}, {1000, 60, -800}},
-                                 {450, {900, 150, 900}, {900, 60, -900}},
+  // The forest flight's fog (from 0 to 2500 units) stays on here, so the
+  // camera opens close to the cabin with the forest's edge behind it.
+  const std::vector<Way> ways = {{0, {850, 190, 500}, {1150, 50, -900}},
+                                 {450, {700, 130, 300}, {900, 60, -1000}},
                                  {800, {1900, 90, 200}, {800, 70, -900}},
                                  {1100, {1500, 60, -250}, {300, 80, -1200}},
                                  {kEdgeEnd, {450, 45, -420}, {400, 70, -2000}}};
@@ -559,7 +565,7 @@ XFile edge_scenery() {
     MeshData m;
     Rng rng(77);
     for (int i = 0; i < 40; ++i) {
-      float x = rng.range(-600, 2600), z = rng.range(-3400, -2100);
+      float x = rng.range(-600, 2600), z = rng.range(-2300, -900);
       // As tall as the trees the scene places in front of them (375 to 975).
       float h = 2.5f * rng.range(60, 140), w = 1.4f * rng.range(0.7f, 1.1f);
       LocalTransform placed(m, scaling({w, 1, w}) * translation({x, 0, z}));
