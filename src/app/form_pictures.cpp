@@ -76,51 +76,72 @@ uint32_t mix(uint32_t a, uint32_t b, float t) {
   return 0xFF000000u | ch(16) | ch(8) | ch(0);
 }
 
-// A logo: centred text on the magenta key colour.
+// Bold text: the font's strokes widened by `bold` pixels to the right and
+// downwards, so that the letters survive being squeezed to a fraction of
+// their width or height. `colour_of_row` as for draw_text_rows.
+template <typename F>
+void draw_bold_rows(Picture& pic, int x, int y, const std::string& text, int scale, int bold, F colour_of_row) {
+  for (int dy = 0; dy <= bold; ++dy)
+    for (int dx = 0; dx <= bold; ++dx) draw_text_rows(pic, x + dx, y + dy, text, scale, colour_of_row);
+}
+
+// A logo: centred bold text on the magenta key colour, with a dark outline
+// two pixels wide all round.
 Picture logo(const std::string& text, int scale, int bits, uint32_t fill, uint32_t outline,
              uint32_t fill_bottom = 0, bool rules = false) {
   Picture p(227, 40, opaque(kLogoTransparent));
   p.bits = bits;
-  int w = text_width(text, scale);
-  while (w > 223 && scale > 1) w = text_width(text, --scale);
-  int h = text_height(scale);
+  const int bold = scale;
+  int w = text_width(text, scale) + bold;
+  while (w > 219 && scale > 1) w = text_width(text, --scale) + bold;
+  int h = text_height(scale) + bold;
   int x = (227 - w) / 2, y = (40 - h) / 2;
   if (rules) {
-    fill_rect(p, x - 6, y - 5, x + w + 6, y - 4, opaque(outline));
-    fill_rect(p, x - 6, y + h + 3, x + w + 6, y + h + 4, opaque(outline));
+    // Rules above and below, kept off the picture's edges (its corners
+    // show the key colour).
+    const int x0 = std::max(3, x - 6), x1 = std::min(224, x + w + 6);
+    fill_rect(p, x0, std::max(2, y - 5), x1, y - 3, opaque(outline));
+    fill_rect(p, x0, y + h + 2, x1, std::min(38, y + h + 4), opaque(outline));
   }
-  outline_rows(p, x, y, text, scale, opaque(outline));
+  draw_bold_rows(p, x - 2, y - 2, text, scale, bold + 4, [&](int) { return opaque(outline); });
   if (bits == 24 && fill_bottom != 0) {
-    draw_text_rows(p, x, y, text, scale, [&](int row) {
+    draw_bold_rows(p, x, y, text, scale, bold, [&](int row) {
       return mix(opaque(fill), opaque(fill_bottom), static_cast<float>(row - y) / std::max(1, h));
     });
   } else {
-    draw_text(p, x, y, text, scale, opaque(fill));
+    draw_bold_rows(p, x, y, text, scale, bold, [&](int) { return opaque(fill); });
   }
   return p;
 }
 
+// The banner of the forest flight. Its rows 25 to 84 lie under the logos
+// that swing over it, so they hold a plain plate and no lettering; the
+// lettering sits on a tab above them.
 Picture banner() {
   Picture p(640, 120, opaque(kBlackTransparent));
   p.bits = 8;
   const uint32_t plate = opaque(0x123A1C), edge = opaque(0xE8C050), shade = opaque(0x1E5A2C);
-  // A plate with slanted ends and a gold rim.
+  // The tab: a gold-rimmed strip along the top edge, as wide as its text.
+  const std::string title = "QUARVEL TEAM", sub = "  a flight through the forest";
+  const int tw = text_width(title, 2), sw = text_width(sub, 2);
+  const int tx = (640 - tw - sw) / 2, ty = 5;
+  for (int y = 1; y < 25; ++y)
+    for (int x = tx - 14; x < tx + tw + sw + 14; ++x) {
+      bool rim = y < 3 || x < tx - 11 || x >= tx + tw + sw + 11;
+      p.at(x, y) = rim ? edge : plate;
+    }
+  // The plate with slanted ends and a gold rim: plain where the logos pass,
+  // a checker band below them.
   for (int y = 24; y < 112; ++y) {
     int inset = (y < 68) ? (68 - y) / 2 : (y - 68) / 2;
     for (int x = 30 + inset; x < 610 - inset; ++x) {
       bool rim = y < 27 || y >= 109 || x < 33 + inset || x >= 607 - inset;
-      p.at(x, y) = rim ? edge : ((x / 4 + y / 4) % 2 ? plate : shade);
+      bool checker = y >= 88 && (x / 4 + y / 4) % 2;
+      p.at(x, y) = rim ? edge : (checker ? shade : plate);
     }
   }
-  const std::string title = "QUARVEL TEAM";
-  int s = 6;
-  int w = text_width(title, s);
-  int tx = (640 - w) / 2, ty = 36;
-  outline_rows(p, tx, ty, title, s, opaque(0x08200E));
-  draw_text(p, tx, ty, title, s, opaque(0xF4E6A0));
-  const std::string sub = "a flight through the forest";
-  int sw = text_width(sub, 2);
-  draw_text(p, (640 - sw) / 2, 90, sub, 2, opaque(0xA8E0A0));
+  draw_text_outlined(p, tx, ty, title, 2, opaque(0xF4E6A0), opaque(0x08200E));
+  draw_text(p, tx + tw, ty, sub, 2, opaque(0xA8E0A0));
   // Diamonds on both sides.
   for (int side = 0; side < 2; ++side) {
     int cx = side == 0 ? 70 : 570, cy = 68;

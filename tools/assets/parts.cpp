@@ -172,7 +172,10 @@ void turret_mesh(MeshData& m, float size) {
 // moved to the same side and blinking red and green from 3300 to 3900, shows
 // on the trucks' flanks instead of being clipped away.
 void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
-  const int body = m.add_material(colour(0.22f, 0.2f, 0.12f));
+  // A neutral grey body: the blinking light of the opening swings between
+  // red-magenta and green, and on grey that reads as a change of tint
+  // where on a coloured body it would only change the shade a little.
+  const int body = m.add_material(colour(0.22f, 0.22f, 0.22f));
   const int cab = m.add_material(colour(0.14f, 0.17f, 0.12f));
   const int glass = m.add_material(colour(0.08f, 0.12f, 0.17f));
   m.mat = body;

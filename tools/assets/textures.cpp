@@ -111,11 +111,13 @@ Picture make_explosion_texture() {
     float s = fbm_tile(fx, fy, n, 16, 2, 37);
     float heat = std::clamp((t - 0.3f) * 2.2f + (s - 0.5f) * 0.5f, 0.0f, 1.0f);
     // The explosion is shown through the contrast window 24..145 (input
-    // 0.094 is black, 0.57 white), so the colours sit inside it: sooty
-    // smoke, deep red, orange, and a yellow-white core only where it is
-    // hottest.
-    const float stops[][3] = {{0.11f, 0.1f, 0.095f}, {0.36f, 0.11f, 0.08f}, {0.56f, 0.27f, 0.1f},
-                              {0.6f, 0.45f, 0.16f}, {0.7f, 0.62f, 0.42f}};
+    // 0.094 is black, 0.57 white) and, after every flash, through windows
+    // 0..12 to 0..252 that wash out everything bright. The colours keep
+    // green at most about two thirds of red and hardly any blue, so that
+    // however far the window stretches them they stay fire: sooty red
+    // smoke, deep red, orange, and a yellow core only where it is hottest.
+    const float stops[][3] = {{0.1f, 0.025f, 0.01f}, {0.3f, 0.06f, 0.015f}, {0.5f, 0.16f, 0.02f},
+                              {0.6f, 0.3f, 0.03f}, {0.7f, 0.46f, 0.09f}};
     float x4 = heat * 4.0f;
     int i = std::min(3, static_cast<int>(x4));
     float f = x4 - i;
@@ -124,67 +126,35 @@ Picture make_explosion_texture() {
   });
 }
 
+// The backdrop behind several scenes and on the explosion's slab: a plain
+// night sky that leaves the middle of the picture to the scenes in front of
+// it, with a small title low in one corner.
 Picture make_title_picture() {
   const int w = 512, h = 384;
   Picture p(w, h);
   p.bits = 24;
-  // Sky: deep blue above, violet and orange near the horizon.
+  // Sky: deep blue above, a faint violet glow near the bottom edge, with a
+  // little cloud noise so that it does not band.
   for (int y = 0; y < h; ++y) {
     float t = static_cast<float>(y) / h;
     for (int x = 0; x < w; ++x) {
-      float r = 0.03f + 0.55f * t * t, g = 0.03f + 0.16f * t * t, b = 0.16f + 0.30f * t;
-      p.at(x, y) = rgb(r, g, b);
+      float haze = 0.03f * fbm_tile(static_cast<float>(x), static_cast<float>(y) * 2.0f, w, 4, 3, 57);
+      float glow = t * t * t;
+      p.at(x, y) = rgb(0.02f + 0.16f * glow + haze, 0.03f + 0.06f * glow + haze, 0.12f + 0.16f * t + haze);
     }
   }
-  // Stars.
+  // Stars, fewer towards the glow.
   Rng rng(1234);
-  for (int i = 0; i < 260; ++i) {
-    int x = static_cast<int>(rng.uniform() * w), y = static_cast<int>(rng.uniform() * h * 0.6f);
-    float l = 0.5f + 0.5f * rng.uniform();
+  for (int i = 0; i < 220; ++i) {
+    int x = static_cast<int>(rng.uniform() * w), y = static_cast<int>(rng.uniform() * h * 0.85f);
+    float l = 0.35f + 0.5f * rng.uniform();
     p.at(x, y) = rgb(l, l, l * 0.9f + 0.1f);
   }
-  // A large planet low on the left.
-  const float pcx = 120, pcy = 300, pr = 150;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      float dx = x - pcx, dy = y - pcy, d = std::sqrt(dx * dx + dy * dy);
-      if (d < pr) {
-        float shade = std::clamp(0.25f + 0.75f * (-(dx + dy) / (1.4f * pr) + 0.5f), 0.0f, 1.0f);
-        float band = 0.5f + 0.5f * std::sin(dy * 0.09f + value_noise(x * 0.03f, y * 0.03f, 3) * 2);
-        p.at(x, y) = rgb((0.35f + 0.3f * band) * shade, (0.22f + 0.2f * band) * shade,
-                         (0.45f + 0.2f * band) * shade);
-      } else if (d < pr + 10) {
-        float a = 1.0f - (d - pr) / 10;
-        uint32_t c = p.at(x, y);
-        float r = ((c >> 16) & 0xFF) / 255.0f, g = ((c >> 8) & 0xFF) / 255.0f,
-              b = (c & 0xFF) / 255.0f;
-        p.at(x, y) = rgb(r + 0.5f * a, g + 0.4f * a, b + 0.6f * a);
-      }
-    }
-  // Hills in front.
-  for (int x = 0; x < w; ++x) {
-    float top = h - 70 + 25 * std::sin(x * 0.013f) + 12 * value_noise(x * 0.02f, 0.5f, 8);
-    for (int y = std::max(0, static_cast<int>(top)); y < h; ++y) {
-      float t = (y - top) / 80.0f;
-      p.at(x, y) = rgb(0.04f + 0.05f * t, 0.10f + 0.10f * (1 - t), 0.06f);
-    }
-  }
-  // Title and names.
-  const std::string title = "QUARVEL";
-  int s = 10;
-  int tw = text_width(title, s);
-  int tx = (w - tw) / 2, ty = 70;
-  for (int r = 3; r >= 1; --r)
-    for (int dy = -r; dy <= r; ++dy)
-      for (int dx = -r; dx <= r; ++dx)
-        draw_text(p, tx + dx * 2, ty + dy * 2, title, s, r == 1 ? 0xFF401000u : 0xFF200830u);
-  draw_text(p, tx, ty, title, s, 0xFFF8D060u);
-  const std::string team = "T E A M";
-  int ww = text_width(team, 4);
-  draw_text_outlined(p, (w - ww) / 2, 170, team, 4, 0xFFFFFFFFu, 0xFF302050u);
-  const std::string names = "Avelo  Kesrin  Zebulor";
-  int nw = text_width(names, 2);
-  draw_text_outlined(p, (w - nw) / 2, 226, names, 2, 0xFFB0D0FFu, 0xFF101030u);
+  // The title, small, in the bottom right corner.
+  const std::string title = "QUARVEL", names = "Avelo  Kesrin  Zebulor";
+  int tw = text_width(title, 3), nw = text_width(names, 1);
+  draw_text_outlined(p, w - tw - 14, h - 52, title, 3, 0xFFE8C060u, 0xFF201030u);
+  draw_text(p, w - nw - 14, h - 20, names, 1, 0xFF90A8D0u);
   return p;
 }
 

@@ -1,0 +1,117 @@
+// The forest flight: the grove of firs, the ground, the birds and the sky.
+#include <algorithm>
+#include <cmath>
+
+#include "model_kit.h"
+#include "textures.h"
+
+namespace quarvel::assets {
+
+XFile tree() {
+  // A grove of firs, the tallest seventy-five units high. The forest flight
+  // has only 21 of these, in two lanes beside the camera's path, scaled 3..11
+  // times up (standing at y = -100) and 5..10 times across: as groves they
+  // are 225 to 825 units high and 400 to 800 units wide, so the camera,
+  // mostly 50 to 1000 units up, flies among and over a forest rather than
+  // over a lawn with a few trees. The other firs stand beside and behind the
+  // first one (x symmetric, z <= 0), never in front of it: the forest edge
+  // scene's camera ends just in front of its nearest row.
+  return single_mesh_file("x3ds_Tree", mesh_of([](MeshData& m) {
+    const struct {
+      float x, z, h;
+    } firs[] = {{0, 0, kTreeHeight},         {-17, -9, 0.8f * kTreeHeight},  {16, -13, 0.88f * kTreeHeight},
+                {-6, -27, 0.7f * kTreeHeight}, {17, -0.5f, 0.6f * kTreeHeight}, {-17, 0, 0.52f * kTreeHeight},
+                {-32, -22, 0.74f * kTreeHeight}, {32, -30, 0.66f * kTreeHeight}, {10, -40, 0.82f * kTreeHeight}};
+    for (const auto& f : firs) {
+      LocalTransform placed(m, translation({f.x, 0, f.z}));
+      tree_mesh(m, f.h, "arbre1.bmp");
+    }
+  }));
+}
+
+XFile forest_ground() {
+  MeshData m;
+  m.mat = m.add_material(colour(0.45f, 0.6f, 0.35f, "greenmos.bmp"));
+  m.grid(-4000, 4000, -4000, 4000, 40, 40,
+         [](float x, float z) { return 2.0f * value_noise(x / 300.0f, z / 300.0f, 4); }, 250.0f);
+  return single_mesh_file("x3ds_Ground", std::move(m));
+}
+
+// Five birds hovering around the forest flight's aim point (0, 150, -200),
+// flapping twice per loop of 25 time units (keys 0 .. 25, the last equal to
+// the first).
+XFile birds() {
+  XFile f;
+  XAnimationSet set;
+  set.name = "x3ds_animset_0";
+  const Vec3 aim{0, 150, -200};
+  const Vec3 places[] = {{0, 10, 0}, {-30, 4, -25}, {30, 4, -25}, {-60, -2, -50}, {60, -2, -50}};
+  const float loop = 25.0f;
+  for (int i = 0; i < 5; ++i) {
+    std::string name = "x3ds_Bird0" + std::to_string(i + 1);
+    Vec3 base = aim + places[i];
+    float ph = 0.9f * i;
+    auto body_pose = [base, ph, loop](float t) {
+      float a = 2 * kPi * t / loop;
+      Vec3 p = base + Vec3{6.0f * std::cos(a + ph), 3.0f * std::sin(2 * a + ph), 6.0f * std::sin(a + ph)};
+      return rotation_y(0.3f * std::sin(a + ph)) * translation(p);
+    };
+    XFrame body = top(name, body_pose(0));
+    body.mesh = mesh_of([](MeshData& m) {
+      m.mat = m.add_material(colour(0.25f, 0.22f, 0.2f));
+      m.ellipsoid({0, 0, 0}, {2.2f, 2.0f, 6.0f}, 8, 5);
+      m.ellipsoid({0, 1.2f, 5.5f}, {1.5f, 1.5f, 1.8f}, 6, 4);
+      m.mat = m.add_material(colour(0.9f, 0.6f, 0.1f));
+      LocalTransform beak(m, rotation_x(kPi / 2) * translation({0, 1.2f, 7.0f}));  // pointing forwards
+      m.cone(0.6f, 0, 2.0f, 5);
+    });
+    set.animations.push_back(sampled_animation(name, 0, loop, 1.0f, body_pose));
+    for (int side = -1; side <= 1; side += 2) {
+      std::string wname = name + (side < 0 ? "_WL" : "_WR");
+      auto wing_pose = [side, ph, loop](float t) {
+        float a = 2 * kPi * 2 * t / loop + ph;
+        return rotation_z(side * 0.7f * std::sin(a)) * translation({side * 1.8f, 0.6f, 0.5f});
+      };
+      XFrame& w = add_child(body, wname, wing_pose(0));
+      w.mesh = mesh_of([side](MeshData& m) {
+        m.mat = m.add_material(colour(0.35f, 0.33f, 0.3f));
+        m.box({side * 8.0f, 0, 0}, {16, 0.5f, 6});
+        m.box({side * 17.0f, 0, -1.0f}, {3, 0.4f, 4});
+      });
+      set.animations.push_back(sampled_animation(wname, 0, loop, 1.0f, wing_pose));
+    }
+    f.frames.push_back(body);
+  }
+  f.sets.push_back(set);
+  return f;
+}
+
+XFile sky_dome() {
+  MeshData m;
+  const int segs = 24, rings = 12;
+  std::vector<int> band;
+  const float cols[][3] = {{0.32f, 0.36f, 0.3f},  {0.45f, 0.5f, 0.42f}, {0.7f, 0.78f, 0.8f},
+                           {0.78f, 0.85f, 0.92f}, {0.62f, 0.74f, 0.9f}, {0.45f, 0.6f, 0.88f},
+                           {0.32f, 0.48f, 0.84f}, {0.22f, 0.36f, 0.76f}};
+  for (const auto& c : cols) band.push_back(m.add_material(colour(c[0], c[1], c[2])));
+  for (int i = 0; i < rings; ++i) {
+    float b0 = -kPi / 2 + kPi * i / rings, b1 = -kPi / 2 + kPi * (i + 1) / rings;
+    int bi = std::clamp(static_cast<int>((0.5f * (b0 + b1) / (kPi / 2) + 1.0f) * 0.5f * 8.0f), 0, 7);
+    if (i < rings / 2 - 1) bi = std::min(bi, 1);
+    m.mat = band[static_cast<size_t>(bi)];
+    int from = static_cast<int>(m.vertices.size());
+    m.lathe({{10.0f * std::cos(b0), 10.0f * std::sin(b0)}, {10.0f * std::cos(b1), 10.0f * std::sin(b1)}},
+            segs, false, true);
+    for (size_t v = static_cast<size_t>(from); v < m.vertices.size(); ++v)
+      m.vertices[v].normal = normalize(m.vertices[v].pos) * -1.0f;
+  }
+  // The lathe oriented the faces by its own normals; re-orient them inwards.
+  for (size_t fi = 0; fi < m.faces.size(); ++fi) {
+    auto& t = m.faces[fi];
+    Vec3 n = cross(m.vertices[t[1]].pos - m.vertices[t[0]].pos, m.vertices[t[2]].pos - m.vertices[t[0]].pos);
+    if (dot(n, m.vertices[t[0]].pos) > 0) std::swap(t[1], t[2]);
+  }
+  return single_mesh_file("x3ds_Sky", std::move(m));
+}
+
+}  // namespace quarvel::assets
