@@ -3,11 +3,16 @@
 #include <cstdio>
 #include <string>
 
+#include "app/build_info.h"
 #include "asset_set.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("quarvel-assets %s\n", quarvel::kVersion);
+    return 0;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: quarvel-assets OUTDIR\n");
+    std::fprintf(stderr, "usage: quarvel-assets OUTDIR | --version\n");
     return 2;
   }
   std::string error;
