@@ -1,10 +1,11 @@
 // quarvel-assets OUTDIR: writes the stand-in models, pictures and music that
-// the show reads, the same bytes on every run.
+// the show reads, and the program's icon, the same bytes on every run.
 #include <cstdio>
 #include <string>
 
 #include "app/build_info.h"
 #include "asset_set.h"
+#include "icon.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--version") {
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  const auto files = quarvel::assets::make_asset_set();
+  auto files = quarvel::assets::make_asset_set();
+  files.push_back(quarvel::assets::make_icon_file());
   if (!quarvel::assets::write_asset_set(argv[1], files, error)) {
     std::fprintf(stderr, "quarvel-assets: %s\n", error.c_str());
     return 1;
