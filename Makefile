@@ -8,12 +8,14 @@ DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
        libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg
+# Only for the Debian package (make package): dpkg-shlibdeps, lintian, man.
+PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps configure build run test test-asan fuzz-build fuzz-smoke bench previews clean
+.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench previews clean
 
 all: build
 
@@ -35,6 +37,9 @@ deps:
 fuzz-deps: deps
 	$(call install_missing,$(FUZZ_DEPS))
 
+package-deps: deps
+	$(call install_missing,$(PACKAGE_DEPS))
+
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
@@ -47,6 +52,16 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, from the build's install rules (CPack):
+# build/package/quarvel_VERSION_ARCH.deb. package-check installs it into a
+# scratch root, plays the installed show there, purges it and runs lintian.
+package: package-deps build
+	rm -f $(BUILD)/package/quarvel_*.deb
+	cd $(BUILD) && cpack -G DEB
+
+package-check: package
+	BUILD=$(BUILD) tools/package/check.sh
 
 # The platform and tool tests again under AddressSanitizer, UBSan and
 # LeakSanitizer (a separate build in build-asan).

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/build_info.h"
 #include "app/main_form.h"
 #include "app/music_startup.h"
 #include "app/show_folder.h"
@@ -17,7 +18,7 @@
 namespace {
 
 constexpr const char* kHelp =
-    "usage: quarvel [--help]\n"
+    "usage: quarvel [--help | --version]\n"
     "Plays the Quarvel show: a real-time 3D picture in step with its music, full screen\n"
     "(640 x 480, scaled with black bars).\n"
     "\n"
@@ -26,8 +27,9 @@ constexpr const char* kHelp =
     "\n"
     "Files: the show opens its files (sik_test.mp3, 00000000.dat to 00000016.dat, the\n"
     "textures, introsi.jpg) from the current folder. When that folder lacks\n"
-    "sik_test.mp3 it plays the folder beside the program, or the build's show folder\n"
-    "(build/show beside build/bin). Without the music the show's clock stands still.\n"
+    "sik_test.mp3 it plays the folder beside the program, the build's show folder\n"
+    "(build/show beside build/bin) or the installed one (/usr/share/games/quarvel\n"
+    "beside /usr/games). Without the music the show's clock stands still.\n"
     "\n"
     "Exit status: 0 after Esc, 1 when no display can be opened, 2 for bad arguments.\n";
 
@@ -58,6 +60,10 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     }
+    if (a == "--version") {
+      std::printf("quarvel %s\n", kVersion);
+      return 0;
+    }
     std::fprintf(stderr, "quarvel: unknown argument: %s (the show takes none; quarvel --help says more)\n",
                  a.c_str());
     return 2;
@@ -70,14 +76,10 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     audio::MusicSystem music(audio::Playback::output);
-    // Textures beside the program are read from its own folder.
-    std::string exe_dir;
-    if (char* base = SDL_GetBasePath()) {
-      exe_dir = base;
-      SDL_free(base);
-    }
+    // The files that belong beside the program (the textures) are those of
+    // the show folder it plays, now the current folder, as for the runner.
     app::TMainForm form(display::make_window_backend(app::kTitle),
-                        [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music, exe_dir);
+                        [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music);
     form.FormCreate();
     form.Show();
     app::run_message_loop(form);

@@ -31,7 +31,8 @@ class TMainForm {
  public:
   // `music` is the music layer (real output, or a virtual clock headless);
   // it must outlive the form. `exe_dir` is the program's folder with its
-  // trailing separator (empty: the current folder).
+  // trailing separator (empty: the current folder; the programs enter the
+  // show folder they play and give none).
   TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
             audio::MusicDevice& music, std::string exe_dir = {});
   ~TMainForm();

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "app/build_info.h"
 #include "app/music_startup.h"
 
 namespace quarvel::app {
@@ -34,7 +35,7 @@ fs::path program_folder() {
 std::vector<fs::path> show_folder_candidates(const fs::path& current, const fs::path& program_dir) {
   std::vector<fs::path> out{tidy(current)};
   if (program_dir.empty()) return out;
-  for (const fs::path& p : {program_dir, program_dir / ".." / "show"}) {
+  for (const fs::path& p : {program_dir, program_dir / ".." / "show", program_dir / kInstalledShowFolder}) {
     const fs::path t = tidy(p);
     bool seen = false;
     for (const auto& o : out) seen = seen || o == t;

@@ -23,8 +23,11 @@ std::filesystem::path program_folder();
 
 // The folders that may hold the show, in the order they are tried: `current`,
 // then `program_dir` (the files beside the program), then the show folder the
-// build makes beside the program's folder (`program_dir`/../show). Without a
+// build makes beside the program's folder (`program_dir`/../show), then the
+// installed show folder (`program_dir`/../share/games/quarvel). Without a
 // program folder only `current` is tried. Paths are made absolute and tidied.
+// The folder a program plays is also where the show finds the files that
+// belong beside the program (its textures).
 std::vector<std::filesystem::path> show_folder_candidates(const std::filesystem::path& current,
                                                           const std::filesystem::path& program_dir);
 

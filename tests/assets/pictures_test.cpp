@@ -16,10 +16,11 @@ struct Expected {
   int width, height;
 };
 
-TEST(GeneratedPictures, TexturesAndTitleDecodeWithTheirSizes) {
+TEST(GeneratedPictures, TexturesTitleAndIconDecodeWithTheirSizes) {
   for (Expected e : {Expected{"greenmos.bmp", 256, 256}, Expected{"fire.BMP", 128, 128},
                      Expected{"arbre1.bmp", 128, 128}, Expected{"explo.BMP", 128, 128},
-                     Expected{"introsi.bmp", 512, 384}, Expected{"introsi.jpg", 512, 384}}) {
+                     Expected{"introsi.bmp", 512, 384}, Expected{"introsi.jpg", 512, 384},
+                     Expected{"quarvel.png", 64, 64}}) {
     Picture p;
     std::string error;
     ASSERT_TRUE(load_picture(show_file(e.file), p, error)) << error;

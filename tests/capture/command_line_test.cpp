@@ -3,11 +3,14 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/build_info.h"
 #include "app/show_folder.h"
 #include "options.h"
 #include "run_program.h"
@@ -142,15 +145,16 @@ TEST(CaptureCommandLine, RefusesWhenNoFolderHoldsTheShow) {
   fs::remove_all(dir);
 }
 
-TEST(ShowFolder, TheCurrentFolderThenBesideTheProgramThenTheBuildsShowFolder) {
+TEST(ShowFolder, TheCurrentFolderThenBesideTheProgramThenTheBuildsThenTheInstalledShowFolder) {
   const fs::path root = fresh_dir("folders");
   const fs::path here = root / "here", bin = root / "build" / "bin", show = root / "build" / "show";
+  const fs::path installed = root / "build" / "share" / "games" / "quarvel";
   fs::create_directories(here);
   fs::create_directories(bin);
   fs::create_directories(show);
-  EXPECT_EQ(app::show_folder_candidates(here, bin), (std::vector<fs::path>{here, bin, show}));
+  EXPECT_EQ(app::show_folder_candidates(here, bin), (std::vector<fs::path>{here, bin, show, installed}));
   EXPECT_EQ(app::show_folder_candidates(here, {}), (std::vector<fs::path>{here}));
-  EXPECT_EQ(app::show_folder_candidates(show, bin), (std::vector<fs::path>{show, bin}));
+  EXPECT_EQ(app::show_folder_candidates(show, bin), (std::vector<fs::path>{show, bin, installed}));
 
   // The music alone marks the window program's folder; the runner wants the first model too.
   touch(show / "sik_test.mp3");
@@ -161,7 +165,7 @@ TEST(ShowFolder, TheCurrentFolderThenBesideTheProgramThenTheBuildsShowFolder) {
   capture::Options opt;
   std::string note, error;
   EXPECT_FALSE(capture::choose_show_folder(opt, here, bin, note, error));
-  EXPECT_EQ(error, "no show files (sik_test.mp3 with 00000000.dat) in " + app::folder_list({here, bin, show}) +
+  EXPECT_EQ(error, "no show files (sik_test.mp3 with 00000000.dat) in " + app::folder_list({here, bin, show, installed}) +
                        "; give the show folder with --show DIR");
 
   make_show_folder(show);
@@ -179,6 +183,68 @@ TEST(ShowFolder, TheCurrentFolderThenBesideTheProgramThenTheBuildsShowFolder) {
   ASSERT_TRUE(capture::choose_show_folder(opt, here, bin, note, error));
   EXPECT_TRUE(opt.show_dir.empty());
   EXPECT_TRUE(note.empty());
+  fs::remove_all(root);
+}
+
+// A copy of the runner in `bin` (a link would be followed back to the build)
+// and, when given, the show's files linked into `show`, all but those named
+// in `left_out`.
+fs::path place_runner(const fs::path& bin, const fs::path& show = {}, const std::vector<std::string>& left_out = {}) {
+  fs::create_directories(bin);
+  fs::copy_file(test::built_program("quarvel-capture"), bin / "quarvel-capture", fs::copy_options::overwrite_existing);
+  if (!show.empty()) {
+    fs::create_directories(show);
+    for (const auto& e : fs::directory_iterator(kShowDir)) {
+      const std::string name = e.path().filename().string();
+      if (std::find(left_out.begin(), left_out.end(), name) == left_out.end() && !fs::exists(show / name))
+        fs::create_symlink(e.path(), show / name);
+    }
+  }
+  return bin / "quarvel-capture";
+}
+
+std::string read_bytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(ShowFolder, EveryWayOfStartingPlaysTheSameTexturedShow) {
+  // A tick with the title backdrop behind the moss-textured hills; textures
+  // are the files the show finds beside the program, in the folder it plays.
+  const int tick = 600;
+  const std::vector<std::string> frame_args = {"--from", std::to_string(tick), "--ticks", std::to_string(tick + 1),
+                                               "--png-at", std::to_string(tick), "--out"};
+  const fs::path root = fresh_dir("places"), away = root / "away";
+  fs::create_directories(away);
+  struct Place {
+    std::string name;
+    fs::path program, cwd;
+    std::vector<std::string> args;
+  };
+  const std::vector<Place> places = {
+      {"the build, from its show folder", test::built_program("quarvel-capture"), kShowDir, {}},
+      {"the build, from elsewhere", test::built_program("quarvel-capture"), away, {}},
+      {"the build, given the show folder", test::built_program("quarvel-capture"), away, {"--show", kShowDir}},
+      {"beside the show's files", place_runner(root / "beside", root / "beside"), away, {}},
+      {"installed", place_runner(root / "usr" / "games", root / "usr" / "share" / "games" / "quarvel"), away, {}},
+      {"installed without textures",
+       place_runner(root / "bare" / "games", root / "bare" / "share" / "games" / "quarvel",
+                    {"greenmos.bmp", "fire.BMP", "arbre1.bmp", "explo.BMP", "introsi.bmp", "introsi.jpg"}),
+       away, {}},
+  };
+  std::vector<std::string> frames;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const Place& p = places[i];
+    std::vector<std::string> args = p.args;
+    args.insert(args.end(), frame_args.begin(), frame_args.end());
+    args.push_back((root / ("frames" + std::to_string(i))).string());
+    const ProgramRun r = test::run_program(p.program.string(), args, p.cwd);
+    EXPECT_EQ(r.status, 0) << p.name;
+    frames.push_back(read_bytes(root / ("frames" + std::to_string(i)) / ("frame_000" + std::to_string(tick) + ".png")));
+    EXPECT_FALSE(frames.back().empty()) << p.name;
+  }
+  for (size_t i = 1; i + 1 < places.size(); ++i) EXPECT_TRUE(frames[i] == frames[0]) << places[i].name;
+  EXPECT_FALSE(frames.back() == frames[0]) << "the frame does not show the textures";
   fs::remove_all(root);
 }
 
@@ -216,5 +282,14 @@ TEST(QuarvelCommandLine, RefusesArgumentsItDoesNotKnow) {
     ASSERT_EQ(r.err.size(), 1u) << bad;
     EXPECT_EQ(r.err[0].rfind("quarvel: unknown argument: " + bad, 0), 0u) << r.err[0];
     EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(EveryProgram, SaysTheBuildsVersion) {
+  for (const std::string name : {"quarvel", "quarvel-capture", "quarvel-xinfo", "quarvel-assets"}) {
+    const ProgramRun r = test::run_program(test::built_program(name), {"--version"});
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.out, std::vector<std::string>{name + " " + kVersion}) << name;
+    EXPECT_TRUE(r.err.empty()) << name;
   }
 }

@@ -1,17 +1,24 @@
 // quarvel-assets OUTDIR: writes the stand-in models, pictures and music that
-// the show reads, the same bytes on every run.
+// the show reads, and the program's icon, the same bytes on every run.
 #include <cstdio>
 #include <string>
 
+#include "app/build_info.h"
 #include "asset_set.h"
+#include "icon.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("quarvel-assets %s\n", quarvel::kVersion);
+    return 0;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: quarvel-assets OUTDIR\n");
+    std::fprintf(stderr, "usage: quarvel-assets OUTDIR | --version\n");
     return 2;
   }
   std::string error;
-  const auto files = quarvel::assets::make_asset_set();
+  auto files = quarvel::assets::make_asset_set();
+  files.push_back(quarvel::assets::make_icon_file());
   if (!quarvel::assets::write_asset_set(argv[1], files, error)) {
     std::fprintf(stderr, "quarvel-assets: %s\n", error.c_str());
     return 1;

@@ -289,7 +289,8 @@ const char* usage() {
          "  --out DIR          folder for the pictures (default: the current folder)\n"
          "  --show DIR         the show folder, where the show's files are (default: the\n"
          "                     current folder when it holds sik_test.mp3 and 00000000.dat,\n"
-         "                     else the show folder beside the program, build/show)\n"
+         "                     else the show folder beside the program, build/show,\n"
+         "                     or the installed /usr/share/games/quarvel)\n"
          "\n"
          "  --from TICK        run the ticks before TICK without rendering or presenting\n"
          "                     them (the show's state is the same) and capture from TICK\n"
@@ -307,6 +308,8 @@ const char* usage() {
          "  --model FILE       one model file turning in front of the camera\n"
          "    --texture PICTURE  put this picture on all its faces (default: its own)\n"
          "    --anim-step T    animation time added per tick, -1000 to 1000 (default 0)\n"
+         "\n"
+         "  --version          print the program's version and exit\n"
          "\n"
          "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_info.h"
 #include "app/show_folder.h"
 #include "capture.h"
 #include "options.h"
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && args[0] == "--version") {
+    std::printf("quarvel-capture %s\n", kVersion);
+    return 0;
+  }
   capture::Options opt;
   std::string error, note;
   bool help = false;

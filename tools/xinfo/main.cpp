@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_info.h"
 #include "platform/audio/music_info.h"
 #include "platform/common/json.h"
 #include "platform/common/picture_file.h"
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "Describes each model (.x/.dat), picture (BMP, JPEG, PNG...) or MP3 music file as\n"
     "one JSON line on standard output; a file that cannot be read gives one line\n"
     "\"error: FILE: reason\" on standard error. Exit status 0 when every file was\n"
-    "described, 2 otherwise. A file whose name starts with - is given as ./NAME.\n";
+    "described, 2 otherwise. A file whose name starts with - is given as ./NAME.\n"
+    "quarvel-xinfo --version prints the program's version.\n";
 
 bool read_whole(const std::string& path, std::vector<unsigned char>& data, std::string& error) {
   std::error_code ec;
@@ -111,6 +113,10 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("quarvel-xinfo %s\n", quarvel::kVersion);
       return 0;
     }
     if (a.size() > 1 && a[0] == '-') {
