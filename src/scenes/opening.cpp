@@ -116,19 +116,6 @@ void walk_ship_parts(Show& s, const FrameRef& model, const std::function<void(co
   }
 }
 
-render::GammaRamp darkened_ramp(const render::GammaRamp& base, int64_t step) {
-  render::GammaRamp out;
-  auto channel = [step](const std::array<uint16_t, 256>& in, std::array<uint16_t, 256>& to) {
-    for (size_t i = 0; i < in.size(); ++i) {
-      to[i] = static_cast<uint16_t>(std::max<int64_t>(0, static_cast<int64_t>(in[i]) - step));
-    }
-  };
-  channel(base.red, out.red);
-  channel(base.green, out.green);
-  channel(base.blue, out.blue);
-  return out;
-}
-
 void Party_chargement_anim(Show& s) {
   s.built.push_back("Party_chargement_anim");
   scene::Loading(s);
@@ -262,11 +249,11 @@ void Party_2(Show& s) {
   if (s.vaisseau_mesh_b) s.vaisseau_mesh_b->set_quality(flicker_quality);
   // 11..13. Fade to black, black, fade back in from the saved ramp.
   if (between(t, 1670.0f, 1710.0f)) {
-    s.DXDraw.set_gamma(darkened_ramp(s.gamma_sauve, 800 * Round(t - 1670.0)));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 800 * Round(t - 1670.0)));
   }
   if (between(t, 1710.0f, 1740.0f)) s.DXDraw.set_gamma(render::GammaRamp{});
   if (between(t, 1740.0f, 1980.0f)) {
-    s.DXDraw.set_gamma(darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
   }
   // 14. The ships and the camera path.
   if (auto a = s.anim_set.get(0)) a->set_time(t);
