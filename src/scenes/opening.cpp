@@ -13,6 +13,7 @@
 #include "scene/helpers.h"
 #include "scene/loading.h"
 #include "scene/primitives.h"
+#include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
 namespace quarvel::scenes {
@@ -26,8 +27,6 @@ namespace {
 constexpr int32_t kOpeningGroup = 1;
 constexpr int32_t kFireFirst = 30;
 constexpr int32_t kFireLast = 32;
-// Open, linear positions, scale and rotation, positions.
-constexpr uint32_t kShipAnimationOptions = 0x35;
 constexpr float kSceneEnd = 7600.0f;
 
 // A named frame of the ship model and the slot it is kept in.
@@ -130,12 +129,7 @@ void Party_chargement_anim(Show& s) {
   scene::Charge_Mesh(s);
   scene::Chargement(s, "Chargement des OBJET OK!");
 
-  std::vector<scene::AnimationRef> ship_animations;
-  if (auto set = s.anim_set.get(1)) ship_animations = set->animations();
-  scene::Chargement(s, "Constructing..................");
-  for (const auto& a : ship_animations) {
-    if (a) a->set_options(kShipAnimationOptions);
-  }
+  set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
   scene::Chargement(s, "Constructing..................Anim ok");
 
   // The three fires: tiny grey-translucent meshes; the last two turned by a
@@ -164,12 +158,7 @@ void Party_chargement_anim(Show& s) {
   s.vaisseau_mesh_c = first_mesh_builder(s.vaisseau_frame.get(2));
   for (int i = 1; i <= 4; ++i) s.vaisseau_mesh.at(i) = first_mesh_builder(s.vaisseau_frame.get(i + 2));
 
-  s.cam_path.reset();
-  if (auto cam_model = s.anim_frame.get(0)) {
-    const auto top = cam_model->children();
-    if (!top.empty()) s.cam_path = top.front();
-    world->delete_visual(cam_model.get());
-  }
+  take_cam_path(s, PathModel::Hidden);
 
   s.horloge = static_cast<float>(s.Temps[0]);
   s.music.play_stream(s.flux_musique, false, true);
@@ -222,11 +211,7 @@ void Party_2(Show& s) {
     m->set_color(RGBA(1, 1, 1, alpha));
   }
   // 7. The ground texture scrolls.
-  s.wrap_u -= 5;
-  s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
-                                               static_cast<float>(s.wrap_u / 25.0), 0, 0.01f, 0.01f);
-  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
+  scroll_ground(s, s.wrap_u - kGroundStep, kGroundScale);
   // 8, 9. Ship part C: wireframe with a wrapping alpha, then solid fading in.
   if (auto& c = s.vaisseau_mesh_c) {
     if (between(t, 4650.0f, 4790.0f)) {
@@ -256,8 +241,7 @@ void Party_2(Show& s) {
     s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
   }
   // 14. The ships and the camera path.
-  if (auto a = s.anim_set.get(0)) a->set_time(t);
-  if (auto a = s.anim_set.get(1)) a->set_time(t);
+  pose_animation_sets(s, t);
   // 15. White fog closing in.
   if (s.brouillard_actif) {
     s.brouillard_fin -= 150;
