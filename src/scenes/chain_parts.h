@@ -24,8 +24,8 @@ enum class PathModel { Kept, Hidden };
 // model's frame is also taken off the scene frame's visuals.
 void take_cam_path(scene::Show& s, PathModel model);
 
-// The ground scroll: wrap_u := `wrap_u`, and a fresh flat wrap offset by a
-// 25th of it, with `scale` for both texture axes, replaces wrap_tab[0] on
+// The ground scroll: wrap_u := `wrap_u`, and a fresh flat wrap offset by
+// wrap_u / 25, with `scale` for both texture axes, replaces wrap_tab[0] on
 // the ground mesh wrap_mesh[0].
 void scroll_ground(scene::Show& s, int32_t wrap_u, float scale);
 // The fixed scroll of the opening, forest edge and model scene: this step
