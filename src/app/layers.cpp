@@ -1,8 +1,8 @@
 #include "app/layers.h"
 
-#include <algorithm>
 #include <cmath>
 
+#include "controls/ramps.h"
 #include "scene/helpers.h"
 
 namespace quarvel::app {
@@ -29,18 +29,6 @@ render::Rect swing_rect(float horloge, int32_t top) {
   const int64_t n = Round(320.0 * c);
   const int64_t left = 160 + Trunc(static_cast<double>(-n) / 2.0);
   return {static_cast<int>(left), top, static_cast<int>(Round(320.0 * c + 320.0)), 32};
-}
-
-render::GammaRamp faded_ramp(const render::GammaRamp& saved, int32_t fondu) {
-  render::GammaRamp out;
-  const int64_t dark = static_cast<int64_t>(fondu) * 800;
-  auto fade = [dark](const std::array<uint16_t, 256>& in, std::array<uint16_t, 256>& o) {
-    for (size_t i = 0; i < 256; ++i) o[i] = static_cast<uint16_t>(std::max<int64_t>(0, in[i] - dark));
-  };
-  fade(saved.red, out.red);
-  fade(saved.green, out.green);
-  fade(saved.blue, out.blue);
-  return out;
 }
 
 void opening_band(scene::Show& s) {
@@ -108,7 +96,7 @@ void banner_and_logo(scene::Show& s) {
 bool fade_out(scene::Show& s) {
   if (!(s.horloge > kFadeStart)) return false;
   s.fondu = static_cast<int32_t>(Round(static_cast<double>(s.horloge) - 700.0) * 2);
-  s.DXDraw.set_gamma(faded_ramp(s.gamma_sauve, s.fondu));
+  s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, static_cast<int64_t>(s.fondu) * kFadePerFondu));
   return s.horloge > kFinaleEnd;
 }
 

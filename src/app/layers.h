@@ -1,8 +1,9 @@
 #pragma once
 // The 2D layers drawn on the back surface after the 3D render and before
-// the flip, in this order: the opening band (step 2), the scan lines
-// (step 4), the cosine grid, banner and logo sequence (step 3), and the
-// fade-out of the finale (step 7) with its close.
+// the flip, each while its scene's step is active, in this order: the
+// opening band (opening scene), the scan lines (explosion), the cosine grid,
+// banner and logo sequence (forest flight), and the fade-out of the finale
+// with its close.
 #include <cstdint>
 
 #include "platform/render/gamma.h"
@@ -16,6 +17,8 @@ inline constexpr uint32_t kBandColour = 0xF5F5F5u;
 // The finale fades from this clock value on and ends above kFinaleEnd.
 inline constexpr float kFadeStart = 700.0f;
 inline constexpr float kFinaleEnd = 864.0f;
+// Each unit of fondu darkens every entry of the saved ramp by this much.
+inline constexpr int64_t kFadePerFondu = 800;
 
 void opening_band(scene::Show& s);
 void scan_lines(scene::Show& s);
@@ -33,7 +36,5 @@ int32_t logo_opacity(double e);
 // The swinging rectangle S(top): centred on x = 320, its width swinging with
 // the clock between 0 and 640, height 32.
 render::Rect swing_rect(float horloge, int32_t top);
-// The saved ramp darkened by fondu * 800 on every entry (never below 0).
-render::GammaRamp faded_ramp(const render::GammaRamp& saved, int32_t fondu);
 
 }  // namespace quarvel::app

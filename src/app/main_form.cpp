@@ -98,14 +98,13 @@ void TMainForm::renew_show() {
 void TMainForm::DXDrawInitialize() {
   if (++initialisations_ > 1) renew_show();
   scene::Show& s = *show_;
-  // 1. The loading backdrop behind the scene.
+  // The loading backdrop behind the scene, an empty loading bar, and the
+  // ramp the fades start from.
   s.fond_texture = DXDraw.root.load_texture(kBackdropFile);
   DXDraw.scene->set_scene_background_image(s.fond_texture);
-  // 2. The loading bar starts empty.
   s.charge_pos = 0;
-  // 3. The ramp the fades start from.
   DXDraw.get_gamma(s.gamma_sauve);
-  // 4. The logos' transparency, then the colour tables.
+  // The logos' transparency, then the colour tables.
   for (int i = 0; i <= 4; ++i) {
     if (display::ImageItem* item = ImageList.item(i)) {
       item->transparent_colour = kLogoKey;
@@ -114,52 +113,49 @@ void TMainForm::DXDrawInitialize() {
   }
   ImageList.rebuild_colour_table();
   DXDraw.set_colour_tables(ImageList.colour_table());
-  // 5.
+  // The clock, the loading count and the field at rest; the field widening,
+  // the status overlay and the camera's aim off.
   s.horloge = 0;
   s.charge_n = 0;
   s.focale_actif = false;
   s.affiche_infos = false;
   s.cam_vise = false;
-  // 6. Numbers are written with "." everywhere: the show's number formatting
-  // never consults the locale.
-  // 7.
   s.focale = 9;
-  // 8. The front plane of -100 is refused by the viewport (it must be
-  // positive); the call is made all the same and its result ignored.
+  // The clipping planes. The front plane of -100 is refused by the viewport
+  // (it must be positive); the call is made all the same and its result
+  // ignored.
   DXDraw.viewport->set_back(15000.0f);
   DXDraw.viewport->set_front(-100.0f);
-  // 9.
+  // The camera follows its path on its own, and the opening's timed stages
+  // run.
   s.cam_auto = true;
   s.cam_suivi = true;
   s.anim_x_actif = true;
-  // 10.
   scene::seed_time_table(s);
-  // 11.
+  // The operator's view direction, the explosion's window angle and the
+  // flight speed start over.
   s.vue_dir = {0, 0, 0};
   s.angle_vue = 0;
   s.vitesse = 10;
-  // 12.
   scene::Chargement(s, "Chargement en cours");
-  // 13. The first step runs on the first tick.
+  // The first step runs on the first tick; the letterbox band is off.
   s.Party_actif[0] = true;
   s.ecran16_actif = false;
   s.ecran16_n = 0;
-  // 14.
   scene::Chargement(s, "Constructing ........... okokok");
-  // 15. The zero orientation is refused; the result is ignored.
+  // The camera starts 500 units back. The zero orientation is refused; the
+  // result is ignored.
   DXDraw.camera->set_position(DXDraw.scene.get(), {0, 0, -500.0f});
   DXDraw.camera->set_orientation(DXDraw.scene.get(), {0, 0, 0}, {0, 0, 0});
-  // 16.
+  // The lights, with the blinking one still, and the opening's stages from
+  // the first.
   s.clignote_actif = false;
-  // 17.
   scene::create_light_set(s);
-  // 18.
   s.etape_x = 0;
-  // 19.
+  // The frame timer and the mouse start; the clock counts from the music's
+  // position now.
   DXTimer.set_enabled(true);
-  // 20.
   DXInput1.mouse_enabled = true;
-  // 21.
   s.pos_precedente = music.position(s.flux_musique) / 1500u;
 }
 
@@ -175,33 +171,31 @@ void TMainForm::DXTimerTimer(int) {
   scene::Show& s = *show_;
   s.ran.clear();
   s.built.clear();
-  // 1. The clock follows the music: a signed difference of positions.
+  // The clock follows the music: a signed difference of positions.
   s.pos_musique = music.position(s.flux_musique);
   const auto diff = static_cast<int32_t>(s.pos_musique - s.pos_precedente);
   s.pas_temps = static_cast<float>(static_cast<double>(diff) / 1500.0);
   s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
   s.pos_precedente = s.pos_musique;
-  // 2. Camera position, then one input update.
+  // Camera position, then one input update.
   s.cam_pos = DXDraw.camera->position(DXDraw.scene.get());
   DXInput1.update(raw_input, idle_loop.active());
-  // 3. The steps by flag index, each flag read when its turn comes.
+  // The steps by flag index, each flag read when its turn comes.
   for (size_t k = 0; k < steps.size(); ++k) {
     if (!show_->Party_actif[k]) continue;
     show_->ran.push_back(static_cast<int>(k) + 1);
     if (steps[k]) steps[k](*show_);
   }
-  // 4. Motions, then the 3D picture.
+  // Motions, then the 3D picture.
   DXDraw.scene->move(1.0f);
   DXDraw.render();
-  // 5. The 2D layers; the finale's end asks the form to close.
+  // The 2D layers; the finale's end asks the form to close.
   if (draw_layers(s)) Close();
-  // 6.
+  // The status overlay, when on, with the frame rate it shows; then the flip.
   s.fps_affiche = DXTimer.frame_rate() - 1;
-  // 7.
   if (s.affiche_infos) draw_overlay(s);
-  // 8.
   DXDraw.flip();
-  // 9. The safety end.
+  // The safety end: past it the display closes and the form with it.
   if (s.horloge > kSafetyEnd) {
     DXDraw.finalize();
     Close();

@@ -32,21 +32,22 @@ void error_report(audio::MusicDevice& music, const std::string& message, const E
 
 bool FormCreate_music(audio::MusicDevice& music, void* window, uint32_t& flux_musique,
                       const ErrorReportHooks& hooks) {
-  // 2.2: exactly version 0.8, nothing older or newer.
+  // The music library must be exactly version 0.8, nothing older or newer.
   if (music.version() != kExpectedMusicVersion) {
     error_report(music, "BASS version 0.8 was not loaded", hooks);
     return false;
   }
-  // 2.3: the default device at 44100 Hz.
+  // The default device at 44100 Hz.
   if (!music.init(-1, 44100, 16, window)) {
     error_report(music, "Can't initialize device", hooks);
     return false;
   }
-  // 2.4
   music.start();
-  // 2.5: a missing or broken file gives handle 0 and the show goes on.
+  // The music file: a missing or broken file gives handle 0 and the show
+  // goes on.
   flux_musique = music.open_stream(kMusicFile);
-  // 2.6: the result is ignored; the first scene builder plays the stream.
+  // Started here as a module, with the result ignored; the first scene
+  // builder plays the stream.
   music.play_module(flux_musique);
   return true;
 }

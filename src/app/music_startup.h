@@ -1,6 +1,6 @@
 #pragma once
-// The show's music start-up (steps 2 to 6 of FormCreate), its error report,
-// and the release of the music in FormDestroy. Written against the audio
+// The show's music start-up in FormCreate, its error report, and the
+// release of the music in FormDestroy. Written against the audio
 // layer's interface, so a fake layer can drive it.
 
 #include <cstdint>

@@ -1,17 +1,15 @@
 #pragma once
-// Whole-picture effects: contrast and green-negative gamma ramps, the
-// blinking light, the opening letterbox band and the field widening.
+// Whole-picture effects: the contrast and green-negative ramps put on the
+// display, the blinking light, the opening letterbox band and the field
+// widening.
 #include <cstdint>
 
-#include "platform/render/gamma.h"
+#include "controls/ramps.h"
 #include "scene/show.h"
 
 namespace quarvel::controls {
 
-// The ramps the two gamma effects set (kept apart for tests).
-render::GammaRamp contrast_ramp(uint8_t low, uint8_t high);
-render::GammaRamp green_negative_ramp(uint8_t low, uint8_t high);
-
+// Set the display's ramp to contrast_ramp and green_negative_ramp.
 void Contraste(scene::Show& s, uint8_t low, uint8_t high);
 void Contraste2(scene::Show& s, uint8_t low, uint8_t high);
 void clignote(scene::Show& s);

@@ -18,8 +18,8 @@ void Sauve_light(Show& s);
 // The light line Sauve_light appends (without the line break).
 std::string light_line(const Show& s);
 
-// A float widened to double in the general format: shortest form of at most
-// 15 significant digits, "." as decimal separator, whatever the locale.
+// A float widened to double in the general format: shortest form of at
+// most 15 significant digits, "." as decimal separator, whatever the locale.
 std::string general_float(double v);
 
 }  // namespace quarvel::scene

@@ -1,4 +1,4 @@
-// Pieces shared by the forest edge, model scene, explosion and finale.
+// Pieces shared by the scenes of the chain.
 #include "scenes/chain_parts.h"
 
 #include <initializer_list>
@@ -20,12 +20,26 @@ void set_loaded_animation_options(Show& s, int32_t idx, uint32_t options) {
   }
 }
 
-void take_cam_path(Show& s) {
+void take_cam_path(Show& s, PathModel model) {
   s.cam_path.reset();
   if (auto frame = s.anim_frame.get(0)) {
     const auto children = frame->children();
     if (!children.empty()) s.cam_path = children.front();
+    if (model == PathModel::Hidden) s.DXDraw.scene->delete_visual(frame.get());
   }
+}
+
+void scroll_ground(Show& s, int32_t wrap_u, float scale) {
+  s.wrap_u = wrap_u;
+  s.wrap_tab.at(0).reset();
+  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
+                                               static_cast<float>(s.wrap_u / 25.0), 0, scale, scale);
+  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
+}
+
+void pose_animation_sets(Show& s, float time) {
+  if (auto set = s.anim_set.get(0)) set->set_time(time);
+  if (auto set = s.anim_set.get(1)) set->set_time(time);
 }
 
 namespace {
@@ -60,16 +74,8 @@ void edge_step(Show& s, const EdgeStep& step) {
   // The rest of the tick runs on, with the clock as it now stands.
   const float t = s.horloge;
 
-  // The ground scrolls a fixed step every tick.
-  s.wrap_u -= 5;
-  s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
-                                               static_cast<float>(s.wrap_u / 25.0), 0, 0.01f, 0.01f);
-  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
-
-  const float a = t / step.animation_divisor;
-  if (auto set = s.anim_set.get(0)) set->set_time(a);
-  if (auto set = s.anim_set.get(1)) set->set_time(a);
+  scroll_ground(s, s.wrap_u - kGroundStep, kGroundScale);
+  pose_animation_sets(s, t / step.animation_divisor);
 
   if (step.sets_field && viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
 

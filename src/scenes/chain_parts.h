@@ -1,6 +1,7 @@
 #pragma once
-// Pieces shared by the builders and steps of the forest edge, the model
-// scene, the explosion and the finale.
+// Pieces shared by the builders and steps of the scene chain: the
+// animation options, the camera path, the ground scroll, the animation
+// sets' clock and the edge-like steps of the forest edge and model scene.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,9 +16,25 @@ inline constexpr uint32_t kLoadedAnimationOptions = 0x35;
 // the work on the loading display first. A missing set changes nothing.
 void set_loaded_animation_options(scene::Show& s, int32_t idx, uint32_t options);
 
+// Whether the model that brought the camera path stays in the scene.
+enum class PathModel { Kept, Hidden };
+
 // cam_path := the first child of anim_frame[0] (the path frame of the model
-// loaded there); empty when the model brought no frame.
-void take_cam_path(scene::Show& s);
+// loaded there); empty when the model brought no frame. With Hidden the
+// model's frame is also taken off the scene frame's visuals.
+void take_cam_path(scene::Show& s, PathModel model);
+
+// The ground scroll: wrap_u := `wrap_u`, and a fresh flat wrap offset by
+// wrap_u / 25, with `scale` for both texture axes, replaces wrap_tab[0] on
+// the ground mesh wrap_mesh[0].
+void scroll_ground(scene::Show& s, int32_t wrap_u, float scale);
+// The fixed scroll of the opening, forest edge and model scene: this step
+// back each tick, at this scale.
+inline constexpr int32_t kGroundStep = 5;
+inline constexpr float kGroundScale = 0.01f;
+
+// Both animation sets anim_set[0] and anim_set[1] posed at `time`.
+void pose_animation_sets(scene::Show& s, float time);
 
 // The input groups that keep the camera's own motion going while held:
 // movement is up, down and buttons 1..4; turning is left, right and

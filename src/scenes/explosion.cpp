@@ -54,8 +54,8 @@ constexpr std::array<Key, 23> kCameraKeys{{
     {906, {605, 456, 197}},   {946, {-73, 9, 64}},     {1045, {389, 614, 727}},
 }};
 
-// 51 passes of rising key times; in a gathering pass every object gets
-// scale 5 at the origin, otherwise each draws its own place and scale.
+// kKeyPasses passes of rising key times; in a gathering pass every object
+// gets scale 5 at the origin, otherwise each draws its own place and scale.
 void add_explosion_keys(Show& s) {
   int32_t t = 0;
   for (int32_t pass = 0; pass < kKeyPasses; ++pass) {

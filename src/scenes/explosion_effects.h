@@ -22,8 +22,8 @@ rm::Rect growing_window(int32_t angle_vue);
 // A loud moment: the left level (low 16 bits) above 101.
 bool is_beat(uint32_t level);
 
-// One tick of the flash ramp: 21 ticks from Contraste(0, 12) up in steps of
-// 12, then the scene's own Contraste(24, 145).
+// One tick of the flash ramp: 21 ticks from Contraste(0, 12) up in steps
+// of 12, then the scene's own Contraste(24, 145).
 void flash_contrast(scene::Show& s);
 
 }  // namespace quarvel::scenes

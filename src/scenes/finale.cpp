@@ -36,17 +36,14 @@ void Party_chargement_anim6(Show& s) {
   }
   world->set_scene_fog_enable(false);
   scene::Chargement(s, "Constructing..................Anim ok");
-  take_cam_path(s);
-  if (auto path_model = s.anim_frame.get(0)) world->delete_visual(path_model.get());
+  take_cam_path(s, PathModel::Hidden);
 }
 
 void Party_7(Show& s) {
   rm::Frame* world = s.DXDraw.scene.get();
   rm::Frame* camera = s.DXDraw.camera.get();
   if (auto& viewport = s.DXDraw.viewport) viewport->set_uniform_scaling(true);
-  const float a = s.horloge / 2;
-  if (auto set = s.anim_set.get(0)) set->set_time(a);
-  if (auto set = s.anim_set.get(1)) set->set_time(a);
+  pose_animation_sets(s, s.horloge / 2);
   s.focale = 9;
   if (auto& viewport = s.DXDraw.viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
   // The operator's keys and mouse; F6 and F7 jump back to earlier scenes.

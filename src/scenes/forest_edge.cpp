@@ -59,7 +59,7 @@ void Party_chargement_anim4(Show& s) {
     place_tree(s, j, static_cast<float>(x), -2000.0f);
   }
   scene::Chargement(s, "Constructing..................Anim ok");
-  take_cam_path(s);
+  take_cam_path(s, PathModel::Kept);
 }
 
 void Party_5(Show& s) {

@@ -7,6 +7,7 @@
 #include "scene/helpers.h"
 #include "scene/loading.h"
 #include "scene/primitives.h"
+#include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
 namespace quarvel::scenes {
@@ -20,6 +21,8 @@ constexpr int32_t kForestGroup = 2;
 constexpr int32_t kTreeCount = 21;
 // Closed, spline positions, positions.
 constexpr uint32_t kCameraPathOptions = 0x2A;
+// The forest ground's texture scale (the fixed scroll elsewhere uses kGroundScale).
+constexpr float kForestGroundScale = 0.002f;
 
 struct PathKey {
   float time;
@@ -121,11 +124,8 @@ void Party_3(Show& s) {
   }
 
   // The ground scrolls with the music; the remainder keeps the dividend's sign.
-  s.wrap_u = static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.pas_temps)) % 1000);
-  s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
-                                               static_cast<float>(s.wrap_u / 25.0), 0, 0.002f, 0.002f);
-  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
+  scroll_ground(s, static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.pas_temps)) % 1000),
+                kForestGroundScale);
 
   // The trees stream toward the camera and come round again 4000 units back.
   const auto advance = static_cast<float>(scene::Round(60.0 * s.pas_temps));

@@ -34,8 +34,7 @@ void Party_chargement_anim5(Show& s) {
   rm::Frame* world = s.DXDraw.scene.get();
   world->set_scene_fog_enable(false);
   scene::Chargement(s, "Constructing..................Anim ok");
-  take_cam_path(s);
-  if (auto path_model = s.anim_frame.get(0)) world->delete_visual(path_model.get());
+  take_cam_path(s, PathModel::Hidden);
   scene::Chargement(s, "Constructing ............. Fin Timer");
 }
 

@@ -13,21 +13,19 @@
 #include "scene/helpers.h"
 #include "scene/loading.h"
 #include "scene/primitives.h"
+#include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
 namespace quarvel::scenes {
 
 using scene::FrameRef;
 using scene::Show;
-using scene::Vec3;
 
 namespace {
 
 constexpr int32_t kOpeningGroup = 1;
 constexpr int32_t kFireFirst = 30;
 constexpr int32_t kFireLast = 32;
-// Open, linear positions, scale and rotation, positions.
-constexpr uint32_t kShipAnimationOptions = 0x35;
 constexpr float kSceneEnd = 7600.0f;
 
 // A named frame of the ship model and the slot it is kept in.
@@ -116,19 +114,6 @@ void walk_ship_parts(Show& s, const FrameRef& model, const std::function<void(co
   }
 }
 
-render::GammaRamp darkened_ramp(const render::GammaRamp& base, int64_t step) {
-  render::GammaRamp out;
-  auto channel = [step](const std::array<uint16_t, 256>& in, std::array<uint16_t, 256>& to) {
-    for (size_t i = 0; i < in.size(); ++i) {
-      to[i] = static_cast<uint16_t>(std::max<int64_t>(0, static_cast<int64_t>(in[i]) - step));
-    }
-  };
-  channel(base.red, out.red);
-  channel(base.green, out.green);
-  channel(base.blue, out.blue);
-  return out;
-}
-
 void Party_chargement_anim(Show& s) {
   s.built.push_back("Party_chargement_anim");
   scene::Loading(s);
@@ -143,12 +128,7 @@ void Party_chargement_anim(Show& s) {
   scene::Charge_Mesh(s);
   scene::Chargement(s, "Chargement des OBJET OK!");
 
-  std::vector<scene::AnimationRef> ship_animations;
-  if (auto set = s.anim_set.get(1)) ship_animations = set->animations();
-  scene::Chargement(s, "Constructing..................");
-  for (const auto& a : ship_animations) {
-    if (a) a->set_options(kShipAnimationOptions);
-  }
+  set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
   scene::Chargement(s, "Constructing..................Anim ok");
 
   // The three fires: tiny grey-translucent meshes; the last two turned by a
@@ -177,12 +157,7 @@ void Party_chargement_anim(Show& s) {
   s.vaisseau_mesh_c = first_mesh_builder(s.vaisseau_frame.get(2));
   for (int i = 1; i <= 4; ++i) s.vaisseau_mesh.at(i) = first_mesh_builder(s.vaisseau_frame.get(i + 2));
 
-  s.cam_path.reset();
-  if (auto cam_model = s.anim_frame.get(0)) {
-    const auto top = cam_model->children();
-    if (!top.empty()) s.cam_path = top.front();
-    world->delete_visual(cam_model.get());
-  }
+  take_cam_path(s, PathModel::Hidden);
 
   s.horloge = static_cast<float>(s.Temps[0]);
   s.music.play_stream(s.flux_musique, false, true);
@@ -199,58 +174,72 @@ void Party_1(Show& s) {
   s.Party_actif[1] = true;
 }
 
-void Party_2(Show& s) {
-  using scene::RGB;
-  using scene::RGBA;
-  using scene::Round;
-  // The clock as the step finds it; once the next scene is built, the rest
-  // of the tick sees the new scene's clock.
-  float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Frame* camera = s.DXDraw.camera.get();
+namespace {
 
-  // 1. The ship's hull parts T1, T3 and T4 as grey wireframes.
+// The negative window: a white back surface, a wobbling field and the green
+// negative ramp.
+constexpr float kNegativeStart = 6100.0f;
+constexpr float kNegativeEnd = 6760.0f;
+// The fires follow ship part B until this time, then stay, grow and fade.
+constexpr float kFiresLeft = 7271.0f;
+
+// The ship's hull parts T1, T3 and T4 as grey wireframes.
+void grey_hull_wireframes(Show& s) {
   for (int i = 1; i <= 3; ++i) {
     if (auto m = s.vaisseau_mesh.get(i)) {
-      m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+      m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
       m->set_quality(64);
     }
   }
-  // 2, 3. The closing fog, and the hand-over to the forest flight.
+}
+
+// Near the end the closing fog is switched on, and past the end the forest
+// flight is built. Returns the clock the rest of the tick sees: once the
+// next scene is built, that scene's clock.
+float hand_over_to_forest(Show& s) {
+  const float t = s.horloge;
   if (t > 7450.0f) s.brouillard_actif = true;
-  if (t > kSceneEnd) {
-    Party_chargement_anim2(s);
-    t = s.horloge;
-  }
-  // 4. Contrast closing in from both ends.
+  if (t > kSceneEnd) Party_chargement_anim2(s);
+  return s.horloge;
+}
+
+// Contrast closing in from both ends over the last 200 units.
+void closing_contrast(Show& s, float t) {
   if (t > 7400.0f) {
-    const auto x = static_cast<uint8_t>(Round(t - 7400.0) & 0xFF);
+    const auto x = static_cast<uint8_t>(scene::Round(t - 7400.0) & 0xFF);
     controls::Contraste(s, x, static_cast<uint8_t>(255 - x));
   }
-  // 5. The back surface behind the scene: white in the negative window.
-  s.DXDraw.fill(between(t, 6100.0f, 6760.0f) ? 0xFFFFFFu : 0u);
-  // 6. Ship part 4 fades out.
+}
+
+// The back surface behind the scene: white in the negative window.
+void negative_backdrop(Show& s, float t) {
+  s.DXDraw.fill(between(t, kNegativeStart, kNegativeEnd) ? 0xFFFFFFu : 0u);
+}
+
+// Ship part 4 fades out.
+void fade_ship_part_4(Show& s, float t) {
   if (auto m = s.vaisseau_mesh.get(4)) {
     const float alpha = between(t, 6080.0f, 6150.0f) ? 1.0f - (t - 6080.0f) * 0.01428571f : 1.0f;
-    m->set_color(RGBA(1, 1, 1, alpha));
+    m->set_color(scene::RGBA(1, 1, 1, alpha));
   }
-  // 7. The ground texture scrolls.
-  s.wrap_u -= 5;
-  s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
-                                               static_cast<float>(s.wrap_u / 25.0), 0, 0.01f, 0.01f);
-  if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
-  // 8, 9. Ship part C: wireframe with a wrapping alpha, then solid fading in.
+}
+
+// Ship part C: a wireframe with a wrapping alpha, then solid, fading in.
+void ship_part_c(Show& s, float t) {
   if (auto& c = s.vaisseau_mesh_c) {
     if (between(t, 4650.0f, 4790.0f)) {
-      c->set_color(RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
+      c->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
       c->set_quality(64);
     } else {
       c->set_quality(137);
     }
-    if (between(t, 4790.0f, 4800.0f)) c->set_color(RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
+    if (between(t, 4790.0f, 4800.0f)) c->set_color(scene::RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
   }
-  // 10. Ship part B flickers between wireframe and solid.
+}
+
+// Ship part B flickers between wireframe and solid, drawing from the shared
+// sequence on every tick of its window.
+void flicker_ship_part_b(Show& s, float t) {
   uint32_t flicker_quality = 201;
   if (between(t, 7052.0f, 7165.0f)) {
     const int32_t r = s.random(2);
@@ -260,56 +249,83 @@ void Party_2(Show& s) {
     }
   }
   if (s.vaisseau_mesh_b) s.vaisseau_mesh_b->set_quality(flicker_quality);
-  // 11..13. Fade to black, black, fade back in from the saved ramp.
+}
+
+// The opening's fade to black, a moment of black, and the fade back in,
+// each darkening the saved ramp.
+void opening_gamma(Show& s, float t) {
+  using scene::Round;
   if (between(t, 1670.0f, 1710.0f)) {
-    s.DXDraw.set_gamma(darkened_ramp(s.gamma_sauve, 800 * Round(t - 1670.0)));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 800 * Round(t - 1670.0)));
   }
   if (between(t, 1710.0f, 1740.0f)) s.DXDraw.set_gamma(render::GammaRamp{});
   if (between(t, 1740.0f, 1980.0f)) {
-    s.DXDraw.set_gamma(darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
   }
-  // 14. The ships and the camera path.
-  if (auto a = s.anim_set.get(0)) a->set_time(t);
-  if (auto a = s.anim_set.get(1)) a->set_time(t);
-  // 15. White fog closing in.
+}
+
+// White fog closing in, one stretch a tick while it is switched on; the
+// switch falls back every tick.
+void closing_fog(Show& s) {
+  rm::Frame* world = s.DXDraw.scene.get();
   if (s.brouillard_actif) {
     s.brouillard_fin -= 150;
     world->set_scene_fog_enable(true);
-    world->set_scene_fog_color(RGB(1, 1, 1));
+    world->set_scene_fog_color(scene::RGB(1, 1, 1));
     if (s.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.brouillard_fin), 1.0f);
     s.brouillard_actif = false;
   }
-  // 16, 17. The field of view, wobbling in the negative window.
+}
+
+// The field of view from focale; in the negative window it wobbles, and the
+// green negative ramp pulses.
+void field_of_view(Show& s, float t) {
   auto& viewport = s.DXDraw.viewport;
   if (viewport) viewport->set_field(static_cast<float>(s.focale / 20.0));
-  if (between(t, 6100.0f, 6760.0f)) {
-    const auto high = static_cast<uint8_t>(Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
+  if (between(t, kNegativeStart, kNegativeEnd)) {
+    const auto high = static_cast<uint8_t>(scene::Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
     controls::Contraste2(s, 0, high);
     if (viewport) {
       viewport->set_field(static_cast<float>(0.005 * std::cos(scene::deg(t * 25.0)) + s.focale / 20.0));
     }
   }
-  // 18. The show's normal contrast after the negative.
-  if (between(t, 6760.0f, 7000.0f)) controls::Contraste(s, 24, 145);
-  // 19..21. The fires follow ship part B, then stay, grow and fade.
-  if (t < 7271.0f) {
+}
+
+// The show's normal contrast for a while after the negative.
+void contrast_after_negative(Show& s, float t) {
+  if (between(t, kNegativeEnd, 7000.0f)) controls::Contraste(s, 24, 145);
+}
+
+// The fires follow ship part B; once it has passed they stay, grow and fade.
+// The last fire keeps turning.
+void follow_fires(Show& s, float t) {
+  rm::Frame* world = s.DXDraw.scene.get();
+  if (t < kFiresLeft) {
     if (auto b = s.vaisseau_frame.get(1)) s.feu_pos = b->position(world);
   }
-  if (t > 7271.0f) {
-    const float grow = (t - 7271.0f) * 70.0f;
+  if (t > kFiresLeft) {
+    const float grow = (t - kFiresLeft) * 70.0f;
     for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
       if (auto f = s.objet_frame.get(idx)) f->add_scale(rm::Combine::Replace, grow, grow, grow);
     }
-    if (auto m = s.objet_mesh.get(30)) m->set_color(RGBA(1, 1, 1, 1.0f - (t - 7271.0f) * 0.0030395f * 10.0f));
+    if (auto m = s.objet_mesh.get(30)) {
+      m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 10.0f));
+    }
     for (int32_t idx = 31; idx <= kFireLast; ++idx) {
-      if (auto m = s.objet_mesh.get(idx)) m->set_color(RGBA(1, 1, 1, 1.0f - (t - 7271.0f) * 0.0030395f * 3.0f));
+      if (auto m = s.objet_mesh.get(idx)) m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 3.0f));
     }
   }
   for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
     if (auto f = s.objet_frame.get(idx)) f->set_position(world, s.feu_pos);
   }
   if (auto f = s.objet_frame.get(32)) f->set_rotation(world, {1, 1, 0}, 1.0f);
-  // 22, 23. The camera's aim, and copies of its pose for the overlay.
+}
+
+// The camera aims at object 50 when asked to, and its pose is copied for
+// the overlay.
+void aim_camera(Show& s) {
+  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* camera = s.DXDraw.camera.get();
   if (camera) {
     if (s.cam_vise) {
       if (auto aim = s.objet_frame.get(50)) camera->look_at(*aim, world);
@@ -317,7 +333,11 @@ void Party_2(Show& s) {
     camera->orientation(world, s.vue_dir, s.vue_up);
     s.cam_pos = camera->position(world);
   }
-  // 24, 25. The spinning trucks.
+}
+
+// The trucks spin with the clock; the first two stop when the picture starts
+// to fade back in.
+void spin_trucks(Show& s, float t) {
   const auto spin = [&](int i) {
     if (auto truck = s.truck_frame.get(i)) truck->add_rotation(rm::Combine::Replace, {-1, 0, 0}, t);
   };
@@ -327,7 +347,28 @@ void Party_2(Show& s) {
   }
   spin(2);
   spin(3);
-  // 26, 27.
+}
+
+}  // namespace
+
+void Party_2(Show& s) {
+  grey_hull_wireframes(s);
+  const float t = hand_over_to_forest(s);
+  closing_contrast(s, t);
+  negative_backdrop(s, t);
+  fade_ship_part_4(s, t);
+  scroll_ground(s, s.wrap_u - kGroundStep, kGroundScale);
+  ship_part_c(s, t);
+  flicker_ship_part_b(s, t);
+  opening_gamma(s, t);
+  // The ships and the camera path's model.
+  pose_animation_sets(s, t);
+  closing_fog(s);
+  field_of_view(s, t);
+  contrast_after_negative(s, t);
+  follow_fires(s, t);
+  aim_camera(s);
+  spin_trucks(s, t);
   if (s.anim_x_actif) anim_x(s);
   if (s.cam_auto) scene::Calcul_pos(s);
 }

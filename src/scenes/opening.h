@@ -4,7 +4,6 @@
 #include <functional>
 #include <string>
 
-#include "platform/render/gamma.h"
 #include "scene/show.h"
 
 namespace quarvel::scenes {
@@ -15,8 +14,5 @@ namespace quarvel::scenes {
 // of depths 1, 3 and 4.
 void walk_ship_parts(scene::Show& s, const scene::FrameRef& model,
                      const std::function<void(const std::string&)>& progress);
-
-// `base` darkened by `step` on every entry of every channel, never below 0.
-render::GammaRamp darkened_ramp(const render::GammaRamp& base, int64_t step);
 
 }  // namespace quarvel::scenes

@@ -294,14 +294,6 @@ TEST(FrameLoop, FinaleFadesFromTheSavedRampAndClosesAfter864) {
   EXPECT_TRUE(r.form.DXDraw.initialized());  // only the form closes
 }
 
-TEST(FrameLoop, FadeRampRoundsTheClockHalfToEven) {
-  render::GammaRamp saved = render::GammaRamp::identity();
-  EXPECT_EQ(app::faded_ramp(saved, 0), saved);
-  const render::GammaRamp dark = app::faded_ramp(saved, 82);
-  EXPECT_EQ(dark.red[255], 0);  // 65535 - 65600 < 0
-  EXPECT_EQ(app::faded_ramp(saved, 81).red[255], 65535 - 64800);
-}
-
 TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   FormRig r;
   r.start();

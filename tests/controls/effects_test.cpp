@@ -1,4 +1,4 @@
-// The screen effects: contrast and green-negative ramps, the blinking light,
+// The screen effects: contrast, green-negative and darkened ramps, the blinking light,
 // the opening letterbox band and the field widening.
 #include "controls/effects.h"
 
@@ -63,6 +63,22 @@ TEST(GreenNegativeRamp, BelowLowIsFullGreen) {
   for (int i = 0; i < 10; ++i) EXPECT_EQ(r.green[i], 65535) << i;
   EXPECT_EQ(r.green[10], 65280);
   EXPECT_EQ(r.green[52], 0);
+}
+
+TEST(DarkenedRamp, LowersEveryEntryAndStopsAtZero) {
+  const render::GammaRamp saved = render::GammaRamp::identity();
+  EXPECT_EQ(darkened_ramp(saved, 0), saved);
+  struct Row {
+    int64_t step;
+    size_t entry;
+    uint16_t want;
+  };
+  for (const Row& row : {Row{64800, 255, 65535 - 64800}, Row{65600, 255, 0}, Row{32000, 124, 0}}) {
+    const render::GammaRamp r = darkened_ramp(saved, row.step);
+    EXPECT_EQ(r.red[row.entry], row.want) << row.step;
+    EXPECT_EQ(r.green, r.red) << row.step;
+    EXPECT_EQ(r.blue, r.red) << row.step;
+  }
 }
 
 class Effects : public testing::ShowTest {};

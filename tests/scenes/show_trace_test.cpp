@@ -213,7 +213,7 @@ void GammaFadesFromTheSavedRampAndBack() {
   ASSERT_GE(in.size(), 3u);
   const render::GammaRamp saved = render::GammaRamp::identity();
   const auto check = [&](size_t i, int64_t step) {
-    const render::GammaRamp want = scenes::darkened_ramp(saved, step);
+    const render::GammaRamp want = controls::darkened_ramp(saved, step);
     for (const char* c : {"r", "g", "b"}) {
       const std::vector<double> got = ticks()[i].gamma(c);
       ASSERT_EQ(got.size(), 256u) << "tick " << i << " " << c;
