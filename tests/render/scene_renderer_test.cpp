@@ -1,6 +1,7 @@
-// The OpenGL scene renderer, headless on EGL. Golden pictures are compared
-// only on llvmpipe (bit-exact there); set QUARVEL_UPDATE_GOLDEN=1 to write
-// them anew into tests/render/golden/.
+// The OpenGL scene renderer, headless on EGL, drawing into the GPU back
+// surface, read back after each frame for the checks. Golden pictures are
+// compared only on llvmpipe (bit-exact there); set QUARVEL_UPDATE_GOLDEN=1 to
+// write them anew into tests/render/golden/.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "platform/common/picture_file.h"
 #include "platform/common/png_write.h"
 #include "platform/display/egl_context.h"
+#include "platform/render/back_surface.h"
 #include "platform/render/gl_util.h"
 #include "platform/render/scene_renderer.h"
 #include "platform/retained/root.h"
@@ -29,8 +31,9 @@ class SceneRendererTest : public ::testing::Test {
     } catch (const std::exception& e) {
       GTEST_SKIP() << "no headless GL context: " << e.what();
     }
-    surface = Picture(kW, kH, 0xFF102030);
-    renderer = std::make_shared<render::SceneRenderer>(surface);
+    back = std::make_unique<render::BackSurface>(kW, kH);
+    back->fill(0xFF102030);
+    renderer = std::make_shared<render::SceneRenderer>(*back);
     device = root.create_device(renderer, kW, kH);
     device->set_texture_quality(TextureQuality::Linear);
     device->set_render_mode(Device::kBlendedTransparency | Device::kSortedTransparency);
@@ -44,6 +47,7 @@ class SceneRendererTest : public ::testing::Test {
     viewport->clear();
     viewport->render(*scene);
     device->update();
+    surface = back->read();
   }
 
   std::shared_ptr<Frame> place(const std::shared_ptr<Visual>& v, Vec3 pos) {
@@ -94,7 +98,8 @@ class SceneRendererTest : public ::testing::Test {
   uint32_t px(int x, int y) const { return surface.at(x, y) & 0xFFFFFF; }
 
   std::unique_ptr<display::EglHeadlessContext> ctx_;
-  Picture surface;
+  std::unique_ptr<render::BackSurface> back;
+  Picture surface;  // what the last frame left on the back surface
   Root root;
   std::shared_ptr<render::SceneRenderer> renderer;
   std::shared_ptr<Device> device;

@@ -11,9 +11,13 @@
 //   frame being heard, not the frame being written.
 // - The position never goes backwards, except when a looping stream wraps
 //   to its start. It is always a whole number of sample frames.
+//
+// Playing, stopping and looping are the PlayCursor's; this class turns time
+// into the count of frames heard that the cursor maps to a stream frame.
 
-#include <algorithm>
 #include <cstdint>
+
+#include "platform/audio/play_cursor.h"
 
 namespace quarvel::audio {
 
@@ -21,20 +25,20 @@ class PlaybackClock {
  public:
   // The length of a stream whose end is not known yet: it neither ends nor
   // wraps until set_total() gives the real length.
-  static constexpr uint64_t kUnknownLength = uint64_t{1} << 62;
+  static constexpr uint64_t kUnknownLength = PlayCursor::kUnknownLength;
 
   PlaybackClock() = default;
   PlaybackClock(int rate, uint64_t total_frames, uint64_t latency_frames)
-      : rate_(rate > 0 ? rate : 0), total_(total_frames), latency_(latency_frames) {}
+      : rate_(rate > 0 ? rate : 0), latency_(latency_frames), cursor_(total_frames) {}
 
   int rate() const { return rate_; }
-  uint64_t total_frames() const { return total_; }
+  uint64_t total_frames() const { return cursor_.total_frames(); }
   uint64_t latency_frames() const { return latency_; }
   void set_latency(uint64_t frames) { latency_ = frames; }
   // Gives the stream's length once it is known. The position keeps its
   // meaning: frames heard since play began, wrapped (or stopped) at the end.
-  void set_total(uint64_t frames) { total_ = frames; }
-  bool looping() const { return loop_; }
+  void set_total(uint64_t frames) { cursor_.set_total(frames); }
+  bool looping() const { return cursor_.looping(); }
 
   // Plays from the current position. If it plays already, only the loop flag
   // changes and the position runs on undisturbed.
@@ -45,7 +49,7 @@ class PlaybackClock {
 
   // True while playing and, for a stream that does not loop, until the
   // listener reaches its end.
-  bool playing(int64_t now_ns) const;
+  bool playing(int64_t now_ns) const { return cursor_.playing(heard(now_ns)); }
 
   // The output took `count` frames at `now`: calls copy(first_frame, n) for
   // each run of stream frames in order (several when a short loop wraps),
@@ -54,24 +58,20 @@ class PlaybackClock {
   void feed(int64_t now_ns, uint64_t count, Copy&& copy, Silence&& silence);
 
   // The stream frame being heard at `now`.
-  uint64_t frame(int64_t now_ns) const;
+  uint64_t frame(int64_t now_ns) const { return cursor_.frame(heard(now_ns)); }
 
   // Moves to `frame` (clamped to the stream), keeping the play state.
   void seek(int64_t now_ns, uint64_t frame);
 
  private:
-  // Frames heard since this play began, not wrapped.
+  // Frames heard since this play began.
   uint64_t heard(int64_t now_ns) const;
-  // Stream frame for a count of frames since this play began.
-  uint64_t stream_frame(uint64_t since_start) const;
-  void begin(uint64_t frame);
+  // Starts the count of frames heard anew, for a new play.
+  void restart();
 
   int rate_ = 0;
-  uint64_t total_ = 0;
   uint64_t latency_ = 0;
-  bool playing_ = false;
-  bool loop_ = false;
-  int64_t start_ = 0;          // stream frame where this play began (may lie laps back)
+  PlayCursor cursor_;
   uint64_t fed_ = 0;           // frames the output took since this play began
   bool anchored_ = false;      // a chunk was taken since this play began
   int64_t anchor_ns_ = 0;      // when the last chunk was taken
@@ -82,30 +82,8 @@ class PlaybackClock {
 
 template <class Copy, class Silence>
 void PlaybackClock::feed(int64_t now_ns, uint64_t count, Copy&& copy, Silence&& silence) {
-  if (!playing_ || count == 0) return;
-  uint64_t left = count;
-  while (left > 0) {
-    int64_t cursor = start_ + static_cast<int64_t>(fed_ + (count - left));
-    if (total_ == 0) {
-      silence(left);
-      break;
-    }
-    if (loop_) {
-      int64_t t = static_cast<int64_t>(total_);
-      uint64_t f = static_cast<uint64_t>(((cursor % t) + t) % t);
-      uint64_t n = std::min(left, total_ - f);
-      copy(f, n);
-      left -= n;
-    } else if (cursor >= 0 && static_cast<uint64_t>(cursor) < total_) {
-      uint64_t f = static_cast<uint64_t>(cursor);
-      uint64_t n = std::min(left, total_ - f);
-      copy(f, n);
-      left -= n;
-    } else {
-      silence(left);
-      left = 0;
-    }
-  }
+  if (!cursor_.started() || count == 0) return;
+  cursor_.runs(fed_, count, copy, silence);
   fed_ += count;
   anchored_ = true;
   anchor_ns_ = now_ns;

@@ -10,28 +10,18 @@ VirtualMusicStream::VirtualMusicStream(PcmTrack track)
 
 VirtualMusicStream::VirtualMusicStream(std::unique_ptr<TrackBuffer> track) : track_(std::move(track)) {}
 
-bool VirtualMusicStream::length_within(uint64_t frame, uint64_t& total) const {
+void VirtualMusicStream::learn_length(uint64_t frame) {
   track_->wait_for(frame);
-  return track_->known_length(total);
+  uint64_t total = 0;
+  if (track_->known_length(total)) cursor_.set_total(total);
 }
 
 void VirtualMusicStream::advance_frames(uint64_t frames) {
-  if (!playing_) return;
+  if (!playing()) return;
   // Whether the move reaches the end is only known once the frame after it
   // is decoded, or the track is complete.
-  uint64_t total = 0;
-  const uint64_t to = frame_ + std::min<uint64_t>(frames, uint64_t{1} << 62);
-  if (!length_within(to + 1, total)) {
-    frame_ = to;
-    return;
-  }
-  if (total == 0) return;
-  if (loop_) {
-    frame_ = (frame_ + frames % total) % total;
-  } else {
-    frame_ = frames >= total - frame_ ? total : frame_ + frames;
-    if (frame_ == total) playing_ = false;
-  }
+  learn_length(frame() + std::min<uint64_t>(frames, PlayCursor::kUnknownLength) + 1);
+  cursor_.seek(frames, cursor_.frame(frames));
 }
 
 void VirtualMusicStream::advance_seconds(double seconds) {
@@ -44,34 +34,27 @@ void VirtualMusicStream::advance_seconds(double seconds) {
 
 bool VirtualMusicStream::play(bool loop) {
   if (track_->empty()) return false;
-  uint64_t total = 0;
-  const bool at_end = length_within(frame_ + 1, total) && frame_ >= total;
-  if (!playing_ && !loop && at_end) {
-    loop_ = loop;
-    return true;  // at the end already: nothing more to play
-  }
-  if (!playing_ && loop && at_end) frame_ = 0;
-  playing_ = true;
-  loop_ = loop;
+  // Whether the stream stands at its end already.
+  learn_length(frame() + 1);
+  cursor_.play(0, loop);
   return true;
 }
 
-void VirtualMusicStream::stop() { playing_ = false; }
+void VirtualMusicStream::stop() { cursor_.stop(0); }
 
 uint32_t VirtualMusicStream::position() const {
-  return static_cast<uint32_t>(frame_ * track_->frame_bytes());
+  return static_cast<uint32_t>(frame() * track_->frame_bytes());
 }
 
 uint32_t VirtualMusicStream::level() const {
-  return playing_ ? track_->level_near(frame_) : 0;
+  return playing() ? track_->level_near(frame()) : 0;
 }
 
 void VirtualMusicStream::seek(uint64_t byte_position) {
   const uint32_t fb = track_->frame_bytes();
-  uint64_t frame = fb ? byte_position / fb : 0;
-  uint64_t total = 0;
-  if (length_within(frame + 1, total)) frame = std::min(frame, total);
-  frame_ = frame;
+  const uint64_t frame = fb ? byte_position / fb : 0;
+  learn_length(frame + 1);
+  cursor_.seek(0, frame);
   carry_ = 0.0;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/audio/music_stream.h"
+#include "platform/audio/play_cursor.h"
 
 namespace quarvel::audio {
 
@@ -29,25 +30,25 @@ class VirtualMusicStream final : public MusicStream {
 
   bool play(bool loop) override;
   void stop() override;
-  bool playing() const override { return playing_; }
+  bool playing() const override { return cursor_.playing(0); }
   uint32_t position() const override;
   uint32_t level() const override;
   float load() const override { return 0.0f; }
   const TrackBuffer& track() const override { return *track_; }
   void seek(uint64_t byte_position) override;
 
-  uint64_t frame() const { return frame_; }
+  uint64_t frame() const { return cursor_.frame(0); }
 
  private:
-  // True once the track's length is known, with it in `total`; waits for
-  // the frames before `frame` first, so that the answer for any frame up to
+  // Gives the cursor the track's length once it is known; waits for the
+  // frames before `frame` first, so that the answer for any frame up to
   // there does not depend on the decoder's progress.
-  bool length_within(uint64_t frame, uint64_t& total) const;
+  void learn_length(uint64_t frame);
 
   std::unique_ptr<TrackBuffer> track_;
-  uint64_t frame_ = 0;
-  bool playing_ = false;
-  bool loop_ = false;
+  // Play state and position. Every move starts the cursor's count of frames
+  // heard again at the frame reached, so the count is 0 between calls.
+  PlayCursor cursor_{PlayCursor::kUnknownLength};
   double carry_ = 0.0;
 };
 

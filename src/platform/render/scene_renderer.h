@@ -8,12 +8,8 @@
 // clears depth. A draw not preceded by a clear starts from the surface's
 // current pixels.
 //
-// Given a picture instead (tests, tools), it draws into a surface of its own
-// and copies each drawn or cleared rectangle back into the picture; a draw
-// not preceded by a clear then starts from the picture's current pixels.
-//
 // Geometry and textures are uploaded once and again only when their revision
-// changes; entries not used for a while are dropped.
+// changes; entries not used for a while are dropped (see gpu_cache.h).
 //
 // Shading: lit per vertex (Gouraud) or per face (flat: one colour per face,
 // computed with the face normal), or unlit; textures modulated by the colour
@@ -21,12 +17,11 @@
 // batches first, then blended ones item by item back to front, without depth
 // writes. Faces are drawn from the front only (clockwise on screen).
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 
-#include "platform/common/picture.h"
 #include "platform/render/back_surface.h"
 #include "platform/render/gl.h"
+#include "platform/render/gpu_cache.h"
+#include "platform/render/shaders.h"
 #include "platform/retained/viewport.h"
 
 namespace quarvel::render {
@@ -38,14 +33,8 @@ class SceneRenderer : public rm::RenderBackend {
   // Needs a current GL 3.3 core context; throws std::runtime_error naming
   // what failed. `target` must outlive the renderer.
   explicit SceneRenderer(BackSurface& target);
-  // Draws into a surface of its own and copies the results into `target`
-  // (see set_target).
-  explicit SceneRenderer(Picture& target);
-  ~SceneRenderer() override;
   SceneRenderer(const SceneRenderer&) = delete;
   SceneRenderer& operator=(const SceneRenderer&) = delete;
-
-  void set_target(Picture& target);
 
   void clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) override;
   void draw(const rm::RenderList& list) override;
@@ -55,61 +44,50 @@ class SceneRenderer : public rm::RenderBackend {
   struct Stats {
     uint64_t geometry_uploads = 0;
     uint64_t look_uploads = 0;  // texture coordinates and colours alone
-    uint64_t culled = 0;              // items not drawn (outside the view)
+    uint64_t culled = 0;        // items not drawn (outside the view)
     uint64_t texture_uploads = 0;
     uint64_t draw_calls = 0;
   };
-  const Stats& stats() const { return stats_; }
+  Stats stats() const;
 
  private:
-  struct GpuMesh {
-    GLuint vao = 0, vbo = 0, ebo = 0;
-    GLuint look = 0;  // texture coordinates and colours, apart so they update alone
-    uint32_t shape_revision = 0;
-    uint32_t revision = 0;
-    bool flat = false;
-    uint64_t last_used = 0;
-  };
-  struct GpuTexture {
-    GLuint tex = 0;
-    uint32_t revision = 0;
-    uint64_t last_used = 0;
-    GLint filter = 0;  // the minifying and magnifying filter set, 0 before any
-  };
-  struct Program;
-  struct LightUniforms;
+  // Binds the target, limits drawing to `clipped` and clears its depth unless
+  // a clear of this frame covers it already.
+  void begin_target(const rm::Rect& clipped);
+  // The viewport, lights and depth and face state for drawing `list`.
+  void begin_list(const rm::RenderList& list);
+  // Every item's opaque batches, with depth writes.
+  void draw_opaque(const rm::RenderList& list);
+  // The blended batches item by item back to front, without depth writes.
+  void draw_blended(const rm::RenderList& list);
+  // Leaves the GL state as the other passes on the surface expect it.
+  void restore_state();
 
-  explicit SceneRenderer(Picture* mirror);
-  void ensure_target_size();
-  const GpuMesh& mesh(const rm::MeshBase& m, bool flat);
-  void upload_look(GpuMesh& g, const rm::TriangleBuffer& tb);
-  GLuint texture(const rm::Texture& t);
-  // Binds `t` to the current unit, filtered by `filter`.
-  void bind_texture(const rm::Texture& t, GLint filter);
-  // The scene program for a combination of switches, compiled when first
-  // asked for.
-  Program& program(unsigned variant);
-  void read_back(const rm::Rect& clipped);
+  // One item's batches of the opaque or the blended pass, and its edges when
+  // drawn as wireframe.
+  void draw_item(const rm::RenderList& list, const rm::DrawItem& item, bool blended_pass);
+  // Draws `count` indices from `first` of the bound mesh as `mode`.
+  void draw_elements(GLenum mode, size_t first, size_t count);
+  // Makes the scene program of `variant` current, with the list's and the
+  // item's uniforms.
+  void use_program(const rm::RenderList& list, unsigned variant, const rm::DrawItem& item);
+
   bool clip(const rm::Rect& r, rm::Rect& out) const;
   void set_viewport(const rm::Rect& r);
-  void evict();
+  void set_scissor(const rm::Rect& clipped);
 
-  BackSurface* surface_ = nullptr;
-  std::unique_ptr<BackSurface> own_surface_;
-  Picture* mirror_ = nullptr;  // the picture given instead of a surface
   int width_ = 0, height_ = 0;
   GLuint fbo_ = 0;
-  std::unique_ptr<Program> programs_[16];
-  GLuint bg_program_ = 0, empty_vao_ = 0;
-  GLint bg_tex_ = -1;
-  std::unique_ptr<LightUniforms> lights_;  // of the list being drawn
+  ScenePrograms programs_;
+  BackgroundProgram background_;
+  GpuCache cache_;
+  LightUniforms lights_;                        // of the list being drawn
+  const SceneProgram* current_ = nullptr;       // in use for the list being drawn
   uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
+  // The rectangle cleared since the last draw or update, if any.
   bool pending_clear_ = false;
   rm::Rect pending_rect_;
-  uint64_t frame_ = 0;
-  std::unordered_map<uint64_t, GpuMesh> meshes_;
-  std::unordered_map<uint64_t, GpuTexture> textures_;
-  Stats stats_;
+  uint64_t culled_ = 0, draw_calls_ = 0;
 };
 
 }  // namespace quarvel::render

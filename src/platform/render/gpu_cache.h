@@ -1,0 +1,72 @@
+#pragma once
+// The scene renderer's geometry and textures on the GPU, keyed by the id of
+// the mesh or texture they come from. Each is uploaded when first used and
+// again only when its revision changes (a mesh's texture coordinates and
+// colours alone when only they changed); entries not used for a while are
+// dropped.
+//
+// Needs a current OpenGL 3.3 core context for its whole life.
+#include <cstdint>
+#include <unordered_map>
+
+#include "platform/render/gl.h"
+#include "platform/retained/viewport.h"
+
+namespace quarvel::render {
+
+class GpuCache {
+ public:
+  // A mesh's triangles: positions and normals in `vbo`, texture coordinates
+  // and colours in `look` (apart, so that they update alone), triangle
+  // indices then edge indices in `ebo`, all bound to `vao`.
+  struct Mesh {
+    GLuint vao = 0, vbo = 0, ebo = 0, look = 0;
+    uint32_t shape_revision = 0;
+    uint32_t revision = 0;
+    bool flat = false;
+    uint64_t last_used = 0;
+  };
+  // Uploads so far.
+  struct Uploads {
+    uint64_t geometry = 0;
+    uint64_t look = 0;  // texture coordinates and colours alone
+    uint64_t texture = 0;
+  };
+
+  GpuCache() = default;
+  ~GpuCache();
+  GpuCache(const GpuCache&) = delete;
+  GpuCache& operator=(const GpuCache&) = delete;
+
+  // The triangles of `m` in its flat or smooth form, uploaded as needed.
+  const Mesh& mesh(const rm::MeshBase& m, bool flat);
+  // Binds the texture of `t` to the current unit, uploaded as needed,
+  // filtered by `filter`.
+  void bind_texture(const rm::Texture& t, GLint filter);
+
+  // Counts one more frame (a render list drawn); what is used from here on
+  // is stamped with it.
+  void next_frame() { ++frame_; }
+  // Every 64 frames, drops the entries not used for the last 120.
+  void evict();
+
+  const Uploads& uploads() const { return uploads_; }
+
+ private:
+  struct Texture {
+    GLuint tex = 0;
+    uint32_t revision = 0;
+    uint64_t last_used = 0;
+    GLint filter = 0;  // the minifying and magnifying filter set, 0 before any
+  };
+  GLuint texture(const rm::Texture& t);
+  void upload_look(Mesh& g, const rm::TriangleBuffer& tb);
+  static void release(Mesh& g);
+
+  uint64_t frame_ = 0;
+  std::unordered_map<uint64_t, Mesh> meshes_;
+  std::unordered_map<uint64_t, Texture> textures_;
+  Uploads uploads_;
+};
+
+}  // namespace quarvel::render
