@@ -37,8 +37,6 @@ bool is_number_word(std::string_view w) {
   return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
 }
 
-std::string megabytes(size_t bytes) { return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MB"; }
-
 template <class Lexer>
 class Parser {
  public:
@@ -700,6 +698,8 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
   out = std::move(buf);
   return true;
 }
+
+std::string megabytes(size_t bytes) { return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MB"; }
 
 bool looks_like_model(const void* data, size_t size) {
   return size >= 4 && std::memcmp(data, "xof ", 4) == 0;

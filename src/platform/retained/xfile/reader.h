@@ -43,6 +43,9 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
 // than N MB of memory"). The reader's peak is thus the data and this.
 size_t model_budget(size_t data_bytes, const Limits& limits = {});
 
+// A memory size as messages give it: "N MB", rounded up.
+std::string megabytes(size_t bytes);
+
 // True when the data starts like a model file ("xof ").
 bool looks_like_model(const void* data, size_t size);
 
