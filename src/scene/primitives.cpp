@@ -25,13 +25,15 @@ bool indices_fit(const char* primitive, std::initializer_list<std::pair<long lon
   return true;
 }
 
-// A file that failed once is not tried again: one line per file a show.
+// A model file that failed once is not tried again: one line per file a
+// show. Picture files have the same memory in the factory, which the model
+// loads share.
 bool reported(const Show& s, const std::string& file) { return s.files_reported.count(file) != 0; }
 
 void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_mesh_builder(builder, file, error)) {
+  if (!rm::load_mesh_builder(builder, file, error, &s.DXDraw.root.texture_files())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }
@@ -39,10 +41,7 @@ void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
 
 // An empty name means no texture, and says nothing.
 TextureRef load_texture(Show& s, const std::string& path) {
-  if (path.empty() || reported(s, path)) return nullptr;
-  TextureRef texture = s.DXDraw.root.load_texture(path);  // says what is wrong itself
-  if (!texture) s.files_reported.insert(path);
-  return texture;
+  return path.empty() ? nullptr : s.DXDraw.root.load_texture(path);  // says what is wrong itself, once
 }
 
 // Position and the standard orientation, both relative to the scene frame.
@@ -131,7 +130,7 @@ void add_anim(Show& s, int32_t parent, int32_t idx, const std::string& file, int
   AnimationSetRef& set = create_into(s.anim_set[idx], [&] { return s.DXDraw.root.create_animation_set(); });
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_animation_set(*set, file, frame, error)) {
+  if (!rm::load_animation_set(*set, file, frame, error, &s.DXDraw.root.texture_files())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }

@@ -181,8 +181,9 @@ struct Show {
   Random rng;
   int32_t random(int32_t n) { return rng.random(n); }
 
-  // Files already reported as missing or damaged: each is said once per
-  // show, however often it is loaded, and not tried again.
+  // Model files already reported as missing or damaged: each is said once
+  // per show, however often it is loaded, and not tried again. Picture files
+  // have the same memory in the display's factory (DXDraw.root).
   std::set<std::string> files_reported;
 
   // ---- What the headless runner's trace reports of a tick: the steps

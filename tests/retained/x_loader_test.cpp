@@ -238,6 +238,59 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // one line for both faces
 }
 
+// A grey 24-bit BMP file of w x h pixels.
+std::string bmp(int w, int h) {
+  const uint32_t row = (static_cast<uint32_t>(w) * 3 + 3) & ~3u, pixels = row * static_cast<uint32_t>(h);
+  std::string out = "BM";
+  auto put = [&out](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i));
+  };
+  put(54 + pixels, 4), put(0, 4), put(54, 4), put(40, 4), put(static_cast<uint32_t>(w), 4),
+      put(static_cast<uint32_t>(h), 4), put(1, 2), put(24, 2), put(0, 4), put(pixels, 4), put(0, 16);
+  return out + std::string(pixels, '\x80');
+}
+
+// One triangle a material, material i naming texture names(i).
+template <class Name>
+std::string model_of_materials(int count, Name names) {
+  std::string faces, materials, indices;
+  for (int i = 0; i < count; ++i) {
+    faces += std::string(i ? ", " : "") + "3;0,1,2";
+    indices += std::string(i ? "," : "") + std::to_string(i);
+    materials += "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" + names(i) + "\"; } }\n";
+  }
+  const std::string n = std::to_string(count);
+  return "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; " + n + "; " + faces + ";\n MeshMaterialList { " + n +
+         "; " + n + "; " + indices + ";;\n" + materials + "} }";
+}
+
+TEST(XLoader, TextureNamesShareOnePicturePerFileAndPicturesCountAgainstTheBudget) {
+  TempDir dir("_names");
+  dir.write("introsi.bmp", bmp(256, 256));  // 192 KB of file, 256 KB of pixels
+  dir.write("big.bmp", bmp(512, 512));      // 1 MB of pixels
+  // Two thousand folders, one file: its picture is decoded once.
+  const std::string many =
+      dir.write("many.x", model_of_materials(2000, [](int i) { return "d" + std::to_string(i) + "/introsi.bmp"; }));
+  TextureFiles files;
+  MeshBuilder b;
+  std::string error;
+  ASSERT_TRUE(load_mesh_builder(b, many, error, &files)) << error;
+  ASSERT_EQ(textured_faces(b), 2000u);
+  for (const Face& f : b.faces()) EXPECT_EQ(f.texture, b.faces()[0].texture);
+  EXPECT_EQ(files.pictures(), 1u);
+
+  // A second picture past a 1 MB budget refuses the model, leaving the builder as it was.
+  const std::string two = dir.write("two.x", model_of_materials(2, [](int i) {
+    return i ? std::string("big.bmp") : std::string("d0/introsi.bmp");
+  }));
+  xfile::Limits limits;
+  limits.max_model_bytes = size_t{1} << 20;
+  EXPECT_FALSE(load_mesh_builder(b, two, error, &files, limits));
+  EXPECT_EQ(error, two + ": its textures would take more than 1 MB of memory (at " + dir.path() + "/big.bmp)");
+  EXPECT_EQ(b.face_count(), 2000u);
+  EXPECT_EQ(files.pictures(), 1u);
+}
+
 TEST(XLoader, TextureFilesAreLookedUpInTheModelFolderThenTheCurrentFolder) {
   TempDir models("_models"), cwd("_cwd");
   models.write("Wall.BMP", "x");

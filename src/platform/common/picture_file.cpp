@@ -561,7 +561,9 @@ bool read_header(const uint8_t* d, size_t n, Format format, PictureInfo& info, s
   return false;
 }
 
-bool read_whole(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+}  // namespace
+
+bool read_picture_file(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) {
     error = path + ": cannot open the file (" + std::strerror(errno) + ")";
@@ -584,8 +586,6 @@ bool read_whole(const std::string& path, std::vector<uint8_t>& data, std::string
   }
   return true;
 }
-
-}  // namespace
 
 bool probe_picture(const void* data, size_t size, PictureInfo& info) {
   const uint8_t* d = static_cast<const uint8_t*>(data);
@@ -642,13 +642,13 @@ bool decode_picture(const void* data, size_t size, const std::string& name, Pict
 
 bool load_picture(const std::string& path, Picture& out, std::string& error) {
   std::vector<uint8_t> data;
-  if (!read_whole(path, data, error)) return false;
+  if (!read_picture_file(path, data, error)) return false;
   return decode_picture(data.data(), data.size(), path, out, error);
 }
 
 bool load_picture_info(const std::string& path, PictureInfo& info, std::string& error) {
   std::vector<uint8_t> data;
-  if (!read_whole(path, data, error)) return false;
+  if (!read_picture_file(path, data, error)) return false;
   if (data.empty()) {
     error = path + ": the file is empty";
     return false;

@@ -4,7 +4,9 @@
 // Other formats are refused, and so is a picture larger than kMaxPictureSide
 // on a side, before any pixel is decoded.
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/common/picture.h"
 
@@ -24,6 +26,10 @@ bool probe_picture(const void* data, size_t size, PictureInfo& info);
 // Decodes a whole picture. On failure `out` is left as it was and `error`
 // holds one line: the name, then what is wrong.
 bool decode_picture(const void* data, size_t size, const std::string& name, Picture& out, std::string& error);
+
+// The whole file's bytes (at most 256 MB), for probe_picture and
+// decode_picture; on failure one line naming the file.
+bool read_picture_file(const std::string& path, std::vector<uint8_t>& data, std::string& error);
 
 bool load_picture(const std::string& path, Picture& out, std::string& error);
 bool load_picture_info(const std::string& path, PictureInfo& info, std::string& error);

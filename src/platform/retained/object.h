@@ -37,18 +37,24 @@ class Visual : public Object {};
 
 // A picture used as a texture or a background. The revision changes whenever
 // the pixels do, so the back end knows when to upload it again.
+// Textures read from the same file share one decoded picture, which none of
+// them changes: a texture given new pixels gets a picture of its own.
 class Texture : public Object {
  public:
-  explicit Texture(Picture picture) : picture_(std::move(picture)) {}
-  const Picture& picture() const { return picture_; }
+  explicit Texture(Picture picture) : picture_(std::make_shared<const Picture>(std::move(picture))) {}
+  explicit Texture(std::shared_ptr<const Picture> picture)
+      : picture_(picture ? std::move(picture) : std::make_shared<const Picture>()) {}
+  const Picture& picture() const { return *picture_; }
+  // The picture as shared with other textures of the same file.
+  const std::shared_ptr<const Picture>& shared_picture() const { return picture_; }
   void set_picture(Picture picture) {
-    picture_ = std::move(picture);
+    picture_ = std::make_shared<const Picture>(std::move(picture));
     ++revision_;
   }
   uint32_t revision() const { return revision_; }
 
  private:
-  Picture picture_;
+  std::shared_ptr<const Picture> picture_;
   uint32_t revision_ = 1;
 };
 

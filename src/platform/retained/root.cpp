@@ -1,9 +1,5 @@
 #include "platform/retained/root.h"
 
-#include <cstdio>
-
-#include "platform/common/picture_file.h"
-
 namespace quarvel::rm {
 
 std::shared_ptr<Frame> Root::create_frame(const std::shared_ptr<Frame>& parent) {
@@ -31,17 +27,7 @@ std::shared_ptr<Wrap> Root::create_wrap(WrapType type, std::shared_ptr<Frame> re
 
 std::shared_ptr<Texture> Root::create_texture(Picture picture) { return std::make_shared<Texture>(std::move(picture)); }
 
-std::shared_ptr<Texture> Root::load_texture(const std::string& path) {
-  Picture picture;
-  std::string error;
-  if (!load_picture(path, picture, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return nullptr;
-  }
-  auto t = std::make_shared<Texture>(std::move(picture));
-  t->set_name(path);
-  return t;
-}
+std::shared_ptr<Texture> Root::load_texture(const std::string& path) { return texture_files_.load(path); }
 
 std::shared_ptr<Animation> Root::create_animation() { return std::make_shared<Animation>(); }
 std::shared_ptr<AnimationSet> Root::create_animation_set() { return std::make_shared<AnimationSet>(); }

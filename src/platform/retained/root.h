@@ -7,6 +7,7 @@
 #include "platform/retained/animation.h"
 #include "platform/retained/frame.h"
 #include "platform/retained/mesh.h"
+#include "platform/retained/texture_files.h"
 #include "platform/retained/viewport.h"
 #include "platform/retained/wrap.h"
 
@@ -20,14 +21,22 @@ class Root {
   std::shared_ptr<Wrap> create_wrap(WrapType type, std::shared_ptr<Frame> reference, Vec3 origin, Vec3 direction,
                                    Vec3 up, float ou, float ov, float su, float sv);
   std::shared_ptr<Texture> create_texture(Picture picture);
-  // Reads a picture file as a texture; null (and one line on standard error) on failure.
+  // Reads a picture file as a texture, its picture shared with every other
+  // texture of the same file; null on failure (one line on standard error
+  // the first time a file fails, whichever load met it).
   std::shared_ptr<Texture> load_texture(const std::string& path);
+  // The picture files read so far, for the model loads that should share
+  // pictures and failures with load_texture.
+  TextureFiles& texture_files() { return texture_files_; }
   std::shared_ptr<Animation> create_animation();
   std::shared_ptr<AnimationSet> create_animation_set();
   std::shared_ptr<Device> create_device(std::shared_ptr<RenderBackend> backend, int width, int height);
   // Null when the size is zero or negative or device or camera is missing.
   std::shared_ptr<Viewport> create_viewport(std::shared_ptr<Device> device, std::shared_ptr<Frame> camera, int x,
                                            int y, int width, int height);
+
+ private:
+  TextureFiles texture_files_;
 };
 
 // A visual seen as a mesh builder; null when it is something else.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -164,29 +165,89 @@ std::string find_in(const std::filesystem::path& folder, const std::string& base
   return {};
 }
 
-bool read_model(const std::string& path, xfile::Model& model, std::string& error) {
-  return xfile::read_file(path, model, error);
+// Room for the pictures of one model load: what the model itself may take
+// for the bytes of the model and picture files read, and one largest
+// picture besides, at most the limit of a model's memory.
+size_t picture_budget(size_t file_bytes, const xfile::Limits& limits) {
+  constexpr size_t kLargestPicture = size_t{kMaxPictureSide} * kMaxPictureSide * sizeof(uint32_t);
+  xfile::Limits uncapped = limits;
+  uncapped.max_model_bytes = SIZE_MAX;
+  const size_t room = xfile::model_budget(file_bytes, uncapped);
+  return std::min(room > SIZE_MAX - kLargestPicture ? SIZE_MAX : room + kLargestPicture, limits.max_model_bytes);
 }
 
-// Resolves a model's texture names once each, relative to the model's folder.
-TextureResolver resolver_for(const std::string& model_path) {
-  auto cache = std::make_shared<std::map<std::string, std::shared_ptr<Texture>>>();
-  std::string folder = std::filesystem::path(model_path).parent_path().string();
-  return [cache, folder](const std::string& name) -> std::shared_ptr<Texture> {
-    auto it = cache->find(name);
-    if (it != cache->end()) return it->second;
-    std::shared_ptr<Texture> texture;
-    std::string file = find_texture_file(name, folder);
-    if (!file.empty()) {
-      // There but unreadable: say so once; the faces stay untextured.
-      std::string error;
-      texture = load_texture_file(file, error);
-      if (!texture) std::fprintf(stderr, "%s\n", error.c_str());
-    }
-    (*cache)[name] = texture;
-    return texture;
-  };
+size_t file_size(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<size_t>(size);
 }
+
+// The textures one model load gives its faces, resolved before anything is
+// built: one texture per picture file actually opened, however many names
+// written in the model lead to it (relative to the model's folder), and
+// every picture booked against the load's budget.
+class ModelTextures {
+ public:
+  ModelTextures(const std::string& model_path, TextureFiles& files, const xfile::Limits& limits)
+      : model_path_(model_path),
+        folder_(std::filesystem::path(model_path).parent_path().string()),
+        files_(files),
+        limits_(limits),
+        file_bytes_(file_size(model_path)) {}
+
+  // Reads the textures the faces of `mesh` name; false past the budget.
+  bool add(const ModelMesh& mesh, std::string& error) {
+    for (size_t f = 0; f < mesh.faces.size() && f < mesh.face_materials.size(); ++f) {
+      if (mesh.face_materials[f] >= mesh.materials.size()) continue;
+      const std::string& name = mesh.materials[mesh.face_materials[f]].texture_file;
+      if (!name.empty() && !by_name_.count(name) && !resolve(name, error)) return false;
+    }
+    return true;
+  }
+
+  TextureResolver resolver() const {
+    return [this](const std::string& name) -> std::shared_ptr<Texture> {
+      auto it = by_name_.find(name);
+      return it == by_name_.end() ? nullptr : it->second;
+    };
+  }
+
+ private:
+  bool resolve(const std::string& name, std::string& error) {
+    std::shared_ptr<Texture>& texture = by_name_[name];
+    const std::string file = find_texture_file(name, folder_);
+    if (file.empty()) return true;  // no such file: the faces stay untextured
+    const std::string where = TextureFiles::key(file);
+    if (auto it = by_file_.find(where); it != by_file_.end()) {
+      texture = it->second;
+      return true;
+    }
+    file_bytes_ += file_size(file);
+    const size_t budget = picture_budget(file_bytes_, limits_);
+    bool too_large = false;
+    // There but unreadable: said once; the faces stay untextured.
+    auto picture = files_.picture(file, budget - std::min(budget, taken_), too_large);
+    if (too_large) {
+      error = model_path_ + ": its textures would take more than " + xfile::megabytes(budget) + " of memory (at " +
+              file + ")";
+      return false;
+    }
+    if (picture) {
+      taken_ += picture_bytes(*picture);
+      texture = std::make_shared<Texture>(std::move(picture));
+      texture->set_name(file);
+    }
+    by_file_[where] = texture;
+    return true;
+  }
+
+  const std::string model_path_, folder_;
+  TextureFiles& files_;
+  const xfile::Limits& limits_;
+  size_t file_bytes_;  // of the model and the picture files opened so far
+  size_t taken_ = 0;   // by the pictures so far
+  std::map<std::string, std::shared_ptr<Texture>> by_name_, by_file_;
+};
 
 }  // namespace
 
@@ -209,26 +270,36 @@ std::string find_texture_file(const std::string& name, const std::string& model_
   return found;
 }
 
-bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error) {
+bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error, TextureFiles* files,
+                       const xfile::Limits& limits) {
   xfile::Model model;
-  if (!read_model(path, model, error)) return false;
+  if (!xfile::read_file(path, model, error, limits)) return false;
   if (model.meshes.empty()) {
     error = path + ": the file holds no mesh";
     return false;
   }
-  build_mesh(builder, convert_mesh(model.meshes.front()), resolver_for(path));
+  const ModelMesh mesh = convert_mesh(model.meshes.front());
+  TextureFiles own;
+  ModelTextures textures(path, files ? *files : own, limits);
+  if (!textures.add(mesh, error)) return false;
+  build_mesh(builder, mesh, textures.resolver());
   return true;
 }
 
 bool load_animation_set(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
-                      std::string& error) {
+                        std::string& error, TextureFiles* files, const xfile::Limits& limits) {
   if (!parent) {
     error = path + ": no parent frame to load the model under";
     return false;
   }
   xfile::Model model;
-  if (!read_model(path, model, error)) return false;
-  if (!set.load(model_data(model), parent, resolver_for(path))) {
+  if (!xfile::read_file(path, model, error, limits)) return false;
+  const Model data = model_data(model);
+  TextureFiles own;
+  ModelTextures textures(path, files ? *files : own, limits);
+  for (const ModelMesh& mesh : data.meshes)
+    if (!textures.add(mesh, error)) return false;
+  if (!set.load(data, parent, textures.resolver())) {
     error = path + ": the file holds no frame, mesh or animation";
     return false;
   }

@@ -10,7 +10,9 @@
 #include "platform/retained/frame.h"
 #include "platform/retained/mesh.h"
 #include "platform/retained/model_data.h"
+#include "platform/retained/texture_files.h"
 #include "platform/retained/xfile/model.h"
+#include "platform/retained/xfile/reader.h"
 
 namespace quarvel::rm {
 
@@ -25,15 +27,25 @@ Model model_data(const xfile::Model& in);
 // `model_folder`, then in the current folder. Empty when there is none.
 std::string find_texture_file(const std::string& name, const std::string& model_folder);
 
+// Both loads read the textures the model's faces name before building
+// anything: one texture per picture file actually opened, however many
+// names lead to it, its picture shared through `files` (a memory of the
+// load's own when null) with every other texture of that file. The
+// pictures are booked against a budget: the model's memory budget for the
+// bytes of the model and picture files read, plus one largest picture, at
+// most limits.max_model_bytes; past it the model is refused ("its textures
+// would take more than N MB of memory").
+
 // The first mesh of a model file into `builder` (its faces, normals,
 // texture coordinates, vertex colours, material colours and textures).
-bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error);
+bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error,
+                       TextureFiles* files = nullptr, const xfile::Limits& limits = {});
 
 // The model file's frame hierarchy under `parent` (frame names kept, each
 // frame's meshes as mesh builder visuals, transformation matrices applied)
 // and its animations, bound by frame name, into `set`.
 bool load_animation_set(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
-                      std::string& error);
+                        std::string& error, TextureFiles* files = nullptr, const xfile::Limits& limits = {});
 
 // A picture file (BMP, JPEG, PNG, TGA) as a texture; null on failure.
 std::shared_ptr<Texture> load_texture_file(const std::string& path, std::string& error);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/retained/xfile/container.h"
 #include "platform/retained/xfile/model.h"
 
 namespace quarvel::xfile {
@@ -28,13 +29,6 @@ bool read_file(const std::string& path, Model& model, std::string& error, const 
 bool read_memory(const void* data, size_t size, const std::string& name, Model& model,
                  std::string& error, const Limits& limits = {});
 
-// Inflates the body of a compressed file (everything after the 16-byte
-// header): a 32-bit total size, then blocks of "CK" + deflate data, each
-// one using the block before it as its dictionary. Returns the body as the
-// plain text or binary encoding would hold it (without the header).
-bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
-                  size_t max_bytes = size_t{256} << 20);
-
 // The memory a model read from `data_bytes` of (inflated) data may take:
 // eight times the data and 4 MB, at most limits.max_model_bytes. Every
 // item the reader keeps is booked against it before it is taken, and the
@@ -42,9 +36,6 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
 // file declares; past it the file is refused ("the model would take more
 // than N MB of memory"). The reader's peak is thus the data and this.
 size_t model_budget(size_t data_bytes, const Limits& limits = {});
-
-// True when the data starts like a model file ("xof ").
-bool looks_like_model(const void* data, size_t size);
 
 // The last part of a path, whichever separator ('/' or '\') it uses.
 std::string base_name(const std::string& path);
