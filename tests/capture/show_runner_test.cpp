@@ -67,6 +67,15 @@ capture::ShowRunOptions options(int ticks_given, const std::string& input, const
   return o;
 }
 
+// Links the built show's music alone into `dir` (every model and picture
+// missing: the show runs on); false when no show folder was built.
+bool link_show_music(const TempDir& dir) {
+  const fs::path music = fs::path(QUARVEL_BINARY_DIR) / "show" / "sik_test.mp3";
+  if (!fs::exists(music)) return false;
+  fs::create_symlink(music, dir.path() / "sik_test.mp3");
+  return true;
+}
+
 std::string parse_error(const std::string& text) {
   capture::InputScript script;
   std::string error;
@@ -294,11 +303,8 @@ TEST(ShowRunner, LightFileIsNeverCreatedNorTouched) {
 }
 
 TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
-  const fs::path music = fs::path(QUARVEL_BINARY_DIR) / "show" / "sik_test.mp3";
-  if (!fs::exists(music)) GTEST_SKIP() << "no show folder built at " << music.parent_path();
   TempDir dir;
-  // Only the music: every model and picture is missing, and the show runs on.
-  fs::create_symlink(music, dir.path() / "sik_test.mp3");
+  if (!link_show_music(dir)) GTEST_SKIP() << "no show folder built";
   CurrentDir here(dir.path());
   capture::ShowRunOptions o = options(0, "", dir.file("t.jsonl"));
   o.ms_per_tick = 2000;
@@ -334,6 +340,27 @@ TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
   EXPECT_TRUE(black);
   EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos);
   for (size_t i = 0; i + 1 < lines.size(); ++i) ASSERT_EQ(lines[i].find("\"close\""), std::string::npos) << i;
+}
+
+TEST(ShowRunner, F6InTheFinaleNearTheMusicsEndRunsTheChainBackAndCloses) {
+  TempDir dir;
+  if (!link_show_music(dir)) GTEST_SKIP() << "no show folder built";
+  CurrentDir here(dir.path());
+  // A second a tick: the finale runs from about tick 258 to 273 and the
+  // music ends at 280 s, so the forest flight from tick 270 on plays across
+  // the music's wrap to its start.
+  write_text_file(dir.file("keys.txt"), "270 down F6\n271 up F6\n");
+  capture::ShowRunOptions o = options(1, dir.file("keys.txt"), dir.file("t.jsonl"));
+  o.ms_per_tick = 1000;
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(capture::play_show(o, 1000, nullptr), 0);
+  ::testing::internal::GetCapturedStderr();
+  const std::vector<std::string> lines = lines_of(read_text_file(dir.file("t.jsonl")));
+  ASSERT_GT(lines.size(), 271u);
+  EXPECT_NE(lines[270].find("\"built\":[\"Party_chargement_anim2\"]"), std::string::npos) << lines[270];
+  EXPECT_LT(lines.size(), 1000u);
+  EXPECT_NE(lines.back().find("\"flags\":[6]"), std::string::npos) << lines.back();
+  EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos) << lines.back();
 }
 
 TEST(TraceFloats, ShortestSinglePrecisionForm) {
