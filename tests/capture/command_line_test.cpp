@@ -72,7 +72,9 @@ TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
       {{"--ticks", "100000001"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "99999999999999999999999"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "ten"}, "--ticks: not a whole number: ten"},
-      {{"--ms-per-tick", "0"}, "--ms-per-tick: a number of milliseconds above 0 and at most 60000: 0"},
+      {{"--ms-per-tick", "0"}, "--ms-per-tick: must be above 0 and at most 60000"},
+      {{"--ms-per-tick", " 5"}, "--ms-per-tick: not a number:  5"},
+      {{"--ms-per-tick", "0x10"}, "--ms-per-tick: not a number: 0x10"},
       {{"--png-every", "-2"}, "--png-every: must be 1 to 100000000"},
       {{"--png-at", "3,-1"}, "--png-at: must be 0 to 99999999"},
       {{"--test-scene", "--detail", "9"}, "--detail: must be 1 to 8"},
@@ -116,6 +118,11 @@ TEST(CaptureCommandLine, PlaysTheCurrentFolderOrTheGivenOneWithoutANote) {
   ASSERT_EQ(missing.err.size(), 1u);
   EXPECT_EQ(missing.err[0].rfind("quarvel-capture: no-such-folder: cannot enter the show folder", 0), 0u)
       << missing.err[0];
+
+  // A folder holding none of the show's files would play a black show.
+  const ProgramRun empty = capture_run({"--ticks", "1", "--show", "."}, dir);
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.err, std::vector<std::string>{"quarvel-capture: no show files (sik_test.mp3 with 00000000.dat) in ."});
   fs::remove_all(dir);
 }
 

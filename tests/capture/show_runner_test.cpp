@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -160,8 +161,12 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
       {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
       {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
       {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+      // A word is shown short, with bytes outside printable ASCII escaped.
+      {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
   };
   for (const auto& [text, message] : cases) EXPECT_EQ(parse_error(text), message);
+  EXPECT_EQ(parse_error("1 " + std::string(1 << 20, 'w') + "\n"),
+            "keys.txt:1: unknown event: " + std::string(32, 'w') + "...");
 }
 
 TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
@@ -209,9 +214,19 @@ TEST(ShowRunner, BadScriptStopsBeforeAnyTick) {
   EXPECT_EQ(ticks_run, 0);
   EXPECT_NE(err.find("quarvel-capture: " + dir.file("keys.txt") + ":2: unknown key: Nope\n"), std::string::npos) << err;
   EXPECT_FALSE(fs::exists(dir.file("t.jsonl")));
-  // A missing script and a folder given as one.
-  EXPECT_EQ(capture::play_show(options(1, dir.file("nothing.txt"), ""), 10, nullptr), 2);
-  EXPECT_EQ(capture::play_show(options(1, dir.path().string(), ""), 10, nullptr), 2);
+  // A missing script, a folder or an endless device given as one, and a
+  // script over the size limit: one line each.
+  std::ofstream(dir.file("huge.txt")) << std::string(capture::kMaxInputScriptBytes + 1, '#');
+  const std::pair<std::string, std::string> unreadable[] = {
+      {dir.file("nothing.txt"), "cannot read the input script"},
+      {dir.path().string(), "is a folder, not an input script"},
+      {"/dev/zero", "not a regular file, not an input script"},
+      {dir.file("huge.txt"), "larger than 16 MB, too large for an input script"}};
+  for (const auto& [file, problem] : unreadable) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(capture::play_show(options(1, file, ""), 10, nullptr), 2) << file;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "quarvel-capture: " + file + ": " + problem + "\n");
+  }
 }
 
 TEST(ShowRunner, TraceIsByteIdenticalAcrossRunsAndHasEveryKey) {

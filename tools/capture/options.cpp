@@ -49,7 +49,7 @@ bool parse_int_in(const std::string& name, const std::string& text, int lo, int 
 }
 
 bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
-                     std::string& error) {
+                     std::string& error, bool above_lo) {
   double v = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, v);
@@ -57,8 +57,9 @@ bool parse_number_in(const std::string& name, const std::string& text, double lo
     error = name + ": not a number: " + text;
     return false;
   }
-  if (ec == std::errc::result_out_of_range || !std::isfinite(v) || v < lo || v > hi) {
-    error = name + ": must be " + number_text(lo) + " to " + number_text(hi);
+  if (ec == std::errc::result_out_of_range || !std::isfinite(v) || v < lo || (above_lo && v == lo) || v > hi) {
+    error = name + ": must be " + (above_lo ? "above " + number_text(lo) + " and at most " : number_text(lo) + " to ") +
+            number_text(hi);
     return false;
   }
   out = v;
@@ -77,7 +78,20 @@ bool set_mode(Options& opt, Options::Mode mode, std::string& error) {
 bool choose_show_folder(Options& opt, const std::filesystem::path& current, const std::filesystem::path& program_dir,
                         std::string& note, std::string& error) {
   note.clear();
-  if (opt.mode != Options::Mode::Show || !opt.show_dir.empty()) return true;
+  if (opt.mode != Options::Mode::Show) return true;
+  const std::string marks = std::string("no show files (") + app::kMusicFile + " with " + app::kFirstModelFile + ") in ";
+  if (!opt.show_dir.empty()) {
+    // A given folder that holds neither file would play a black, silent
+    // show; one that is missing is said when the run enters it.
+    const std::filesystem::path given = current / opt.show_dir;
+    std::error_code ec;
+    if (std::filesystem::is_directory(given, ec) && !app::holds_music(given) &&
+        !std::filesystem::exists(given / app::kFirstModelFile, ec)) {
+      error = marks + opt.show_dir;
+      return false;
+    }
+    return true;
+  }
   const auto folders = app::show_folder_candidates(current, program_dir);
   for (size_t i = 0; i < folders.size(); ++i) {
     if (app::holds_show_files(folders[i])) {
@@ -88,8 +102,7 @@ bool choose_show_folder(Options& opt, const std::filesystem::path& current, cons
       return true;
     }
   }
-  error = std::string("no show files (") + app::kMusicFile + " with " + app::kFirstModelFile + ") in " +
-          app::folder_list(folders) + "; give the show folder with --show DIR";
+  error = marks + app::folder_list(folders) + "; give the show folder with --show DIR";
   return false;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/main_form.h"
 #include "input_script.h"
+#include "options.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display.h"
 #include "trace.h"
@@ -83,19 +84,7 @@ bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std:
     }
     const std::string v = args[++i];
     if (a == "--ms-per-tick") {
-      double ms = 0;
-      try {
-        size_t n = 0;
-        ms = std::stod(v, &n);
-        if (n != v.size()) throw 0;
-      } catch (...) {
-        ms = -1;
-      }
-      if (!(ms > 0 && ms <= 60000)) {
-        error = "--ms-per-tick: a number of milliseconds above 0 and at most 60000: " + v;
-        return false;
-      }
-      opt.ms_per_tick = ms;
+      if (!parse_number_in(a, v, 0.0, 60000.0, opt.ms_per_tick, error, true)) return false;
     } else if (v.empty()) {
       error = a + " needs a file name";
       return false;
