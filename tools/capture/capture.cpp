@@ -1,8 +1,10 @@
 #include "capture.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -101,6 +103,37 @@ bool deliver(const Options& opt, const display::DisplayControl& d, std::deque<Wa
   return true;
 }
 
+// Whether a file can be written at `path` (its folder exists and takes it):
+// tried by opening it for appending, so nothing already there is lost, and
+// a file made for the trial is removed again.
+bool can_create(const std::string& path, std::string& error) {
+  std::error_code ec;
+  const bool existed = fs::exists(path, ec);
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::fclose(f);
+  if (!existed) fs::remove(path, ec);
+  return true;
+}
+
+// The first tick asked for (--from, --png-at) after `last`, the run's last
+// rendered tick (-1 for none), as an error; empty when every one was reached.
+std::string unreached(const Options& opt, int last) {
+  auto ended_before = [](const char* option, int tick, const char* lost) {
+    return std::string(option) + " " + std::to_string(tick) + ": the show ended before that tick; " + lost;
+  };
+  const bool video = !opt.video.empty();
+  if (last < opt.show_run.from && opt.show_run.from > 0)
+    return ended_before("--from", opt.show_run.from, video ? "no video written" : "nothing captured");
+  if (last < 0 && video) return "the show ended before its first tick; no video written";
+  if (!opt.png_at.empty() && *opt.png_at.rbegin() > last)
+    return ended_before("--png-at", *opt.png_at.rbegin(), "no picture written for it");
+  return {};
+}
+
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
   std::string ffmpeg;
@@ -113,6 +146,13 @@ int run_show(const Options& opt) {
       return 2;
     }
     std::string error;
+    // Said in our own words before ffmpeg would say it in its own.
+    for (const std::string& path : {opt.video, picture_only_path(opt.video)}) {
+      if (!can_create(path, error)) {
+        std::fprintf(stderr, "quarvel-capture: %s: cannot write the video (%s)\n", path.c_str(), error.c_str());
+        return 2;
+      }
+    }
     if (!encoder.open(ffmpeg, picture_only_path(opt.video), opt.scale, frame_rate_text(opt.show_run.ms_per_tick),
                       error)) {
       std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
@@ -130,7 +170,9 @@ int run_show(const Options& opt) {
   std::deque<Wanted> wanted;
   bool delivered = true;  // false once a picture could not be written
   const auto started = std::chrono::steady_clock::now();
+  int last_tick = -1;  // the last tick rendered
   const auto on_tick = [&](const TickInfo& t, const display::DisplayControl& d) {
+    last_tick = t.tick;
     progress.update(t);
     if (opt.timedemo) demo.add(t);
     const Wanted w{t.tick, wants_png(opt, t.tick), !opt.video.empty()};
@@ -154,6 +196,13 @@ int run_show(const Options& opt) {
   int status = play_show(opt.show_run, opt.ticks, on_tick, at_end);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   progress.finish();
+  if (status == 0) {
+    const std::string missed = unreached(opt, last_tick);
+    if (!missed.empty()) {
+      std::fprintf(stderr, "quarvel-capture: %s\n", missed.c_str());
+      status = 2;
+    }
+  }
   if (!opt.video.empty()) {
     std::string error;
     if (!encoder.close(error)) {
@@ -168,7 +217,10 @@ int run_show(const Options& opt) {
   if (opt.timedemo) {
     const TimedemoReport r = demo.report(wall);
     std::fputs((opt.json ? timedemo_json(r) : timedemo_text(r)).c_str(), stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "quarvel-capture: standard output: cannot write the figures (%s)\n", std::strerror(errno));
+      status = 2;
+    }
   }
   return status;
 }

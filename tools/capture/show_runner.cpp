@@ -1,10 +1,13 @@
 #include "show_runner.h"
 
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/main_form.h"
 #include "input_script.h"
@@ -43,11 +46,26 @@ void deliver(app::TMainForm& form, const ScriptEvent& e) {
   }
 }
 
+// The trace's stream, with the first failure to write it.
 struct TraceFile {
   std::FILE* f = nullptr;
   bool own = false;
-  ~TraceFile() {
-    if (own && f) std::fclose(f);
+  std::string name;     // as the error line names it
+  std::string failure;  // why writing failed, once it has
+  ~TraceFile() { close(); }
+  // Notes a failed write; true while all is well.
+  bool check() {
+    if (failure.empty() && f && std::ferror(f)) failure = std::strerror(errno);
+    return failure.empty();
+  }
+  // Flushes (and closes its own file); false once any write has failed.
+  bool close() {
+    if (!f) return failure.empty();
+    const bool flushed = std::fflush(f) == 0 && check();
+    if (!flushed && failure.empty()) failure = std::strerror(errno);
+    if (own && std::fclose(f) != 0 && failure.empty()) failure = std::strerror(errno);
+    f = nullptr;
+    return failure.empty();
   }
 };
 
@@ -115,9 +133,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   TraceFile trace;
   if (opt.trace == "-") {
     trace.f = stdout;
+    trace.name = "standard output";
   } else if (!opt.trace.empty()) {
     trace.f = std::fopen(opt.trace.c_str(), "wb");
     trace.own = true;
+    trace.name = opt.trace;
     if (!trace.f) {
       std::fprintf(stderr, "quarvel-capture: %s: cannot write the trace\n", opt.trace.c_str());
       return 2;
@@ -163,6 +183,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
       const std::string line = writer.line(static_cast<int>(tick), now, form, form.closing());
       std::fwrite(line.data(), 1, line.size(), trace.f);
       std::fputc('\n', trace.f);
+      // A trace that cannot be written stops the run: it would be lost.
+      if (!trace.check()) {
+        status = 2;
+        break;
+      }
     }
     if (seeking || !on_tick) continue;
     TickInfo info;
@@ -187,7 +212,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   if (!opt.ticks_given && tick >= kTickCap && !form.closing()) {
     std::fprintf(stderr, "quarvel-capture: the show had not ended after %d ticks; stopped there\n", kTickCap);
   }
-  if (trace.f) std::fflush(trace.f);
+  if (!trace.close()) {
+    std::fprintf(stderr, "quarvel-capture: %s: cannot write the trace (%s)\n", trace.name.c_str(),
+                 trace.failure.c_str());
+    status = 2;
+  }
   if (at_end && !at_end(form.DXDraw)) status = 2;
   form.FormDestroy();
   return status;
