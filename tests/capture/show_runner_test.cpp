@@ -169,31 +169,33 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
             "keys.txt:1: unknown event: " + std::string(32, 'w') + "...");
 }
 
-TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
-  std::vector<std::string> args = {"--ticks", "5",           "--input",       "k.txt", "--trace", "-",
-                                   "--trace-operator", "--ms-per-tick", "12.5", "--out",   "o"};
-  capture::ShowRunOptions o;
+TEST(ShowRunnerOptions, ParsedWithTheOtherOptions) {
+  const std::vector<std::string> args = {"--ticks",          "5",             "--input", "k.txt", "--trace", "-",
+                                         "--trace-operator", "--ms-per-tick", "12.5",    "--out",  "o"};
+  capture::Options opt;
   std::string error;
-  ASSERT_TRUE(capture::take_show_options(args, o, error)) << error;
-  EXPECT_EQ(args, (std::vector<std::string>{"--ticks", "5", "--out", "o"}));
+  bool help = false;
+  ASSERT_TRUE(capture::parse_options(args, opt, error, help)) << error;
+  EXPECT_EQ(opt.ticks, 5);
+  EXPECT_EQ(opt.out, "o");
+  const capture::ShowRunOptions& o = opt.show_run;
   EXPECT_TRUE(o.ticks_given);
   EXPECT_EQ(o.input, (fs::current_path() / "k.txt").string());
   EXPECT_EQ(o.trace, "-");
   EXPECT_TRUE(o.trace_operator);
   EXPECT_DOUBLE_EQ(o.ms_per_tick, 12.5);
 
-  capture::ShowRunOptions d;
-  std::vector<std::string> none;
-  ASSERT_TRUE(capture::take_show_options(none, d, error));
-  EXPECT_FALSE(d.ticks_given);
-  EXPECT_FALSE(d.trace_operator);
-  EXPECT_DOUBLE_EQ(d.ms_per_tick, 1000.0 / 60.0);
+  capture::Options d;
+  ASSERT_TRUE(capture::parse_options({}, d, error, help));
+  EXPECT_FALSE(d.show_run.ticks_given);
+  EXPECT_FALSE(d.show_run.trace_operator);
+  EXPECT_DOUBLE_EQ(d.show_run.ms_per_tick, 1000.0 / 60.0);
 
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"},
-                                       {"--ms-per-tick", "-5"}, {"--ms-per-tick", "nan"}, {"--trace"},
-                                       {"--input", ""}}) {
-    capture::ShowRunOptions b;
-    EXPECT_FALSE(capture::take_show_options(bad, b, error)) << bad[0];
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"}, {"--ms-per-tick", "-5"},
+        {"--ms-per-tick", "nan"}, {"--trace"}, {"--input", ""}}) {
+    capture::Options b;
+    EXPECT_FALSE(capture::parse_options(bad, b, error, help)) << bad[0];
     EXPECT_FALSE(error.empty());
   }
 }

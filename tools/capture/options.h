@@ -1,6 +1,7 @@
 #pragma once
-// Command-line helpers of the headless runner: numbers within their range,
-// one mode at a time, and the show folder a show run plays.
+// The headless runner's command line: its one parser (parse_options, see
+// capture.h) with its helpers for numbers within their range and one mode at
+// a time, and the show folder a show run plays.
 #include <filesystem>
 #include <string>
 

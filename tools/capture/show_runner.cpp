@@ -11,7 +11,6 @@
 
 #include "app/main_form.h"
 #include "input_script.h"
-#include "options.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display.h"
 #include "trace.h"
@@ -80,39 +79,6 @@ const char* show_usage() {
          "  --input FILE      play an input script into the form (see README, \"Input scripts\")\n"
          "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
          "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n";
-}
-
-bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std::string& error) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--ticks") opt.ticks_given = true;
-    if (a == "--trace-operator") {
-      opt.trace_operator = true;
-      continue;
-    }
-    if (a != "--input" && a != "--trace" && a != "--ms-per-tick") {
-      rest.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      error = a + " needs a value";
-      return false;
-    }
-    const std::string v = args[++i];
-    if (a == "--ms-per-tick") {
-      if (!parse_number_in(a, v, 0.0, 60000.0, opt.ms_per_tick, error, true)) return false;
-    } else if (v.empty()) {
-      error = a + " needs a file name";
-      return false;
-    } else {
-      std::string& out = a == "--input" ? opt.input : opt.trace;
-      out = (a == "--trace" && v == "-") ? v : fs::absolute(v).string();
-    }
-  }
-  args = std::move(rest);
-  return true;
 }
 
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
