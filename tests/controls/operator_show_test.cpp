@@ -81,9 +81,9 @@ struct Tick {
 
 // A folder holding links to every file of the generated show, where the
 // runner plays it (so a light file made there stays there). Its music is
-// the show's twice over: the show's own ends with the finale, and a jump
-// back from the finale needs music to play the chain again (at the end of
-// its music the stream starts over and the clock falls far back).
+// the show's twice over: the show's own ends soon after the finale, and a
+// jump back from the finale then plays the chain again on music that runs
+// on rather than on music that starts over.
 class ShowCopy {
  public:
   ShowCopy() {
