@@ -14,6 +14,7 @@
 #include "show_fixture.h"
 #include "show_runner.h"
 #include "trace.h"
+#include "trace_reader.h"
 
 using namespace quarvel;
 using capture::ScriptEvent;
@@ -29,28 +30,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
-
-// The keys of a JSON line's outer object, in order (nested objects skipped).
-std::vector<std::string> top_keys(const std::string& line) {
-  std::vector<std::string> out;
-  int depth = 0;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '{' || c == '[') {
-      ++depth;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    } else if (c == '"') {
-      std::string text;
-      for (++i; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] == '\\') ++i;
-        if (i < line.size()) text += line[i];
-      }
-      if (depth == 1 && i + 1 < line.size() && line[i + 1] == ':') out.push_back(text);
-    }
-  }
   return out;
 }
 
@@ -280,17 +259,17 @@ TEST(ShowRunner, DefaultTraceHasExactlyItsKeysAndTheOperatorsOnlyWhenAsked) {
 
   const std::vector<std::string> plain = lines_of(read_text_file(dir.file("plain.jsonl")));
   ASSERT_EQ(plain.size(), 3u);
-  EXPECT_EQ(top_keys(plain[0]), with_gamma);
-  EXPECT_EQ(top_keys(plain[1]), kTraceKeys);
+  EXPECT_EQ(test::TraceLine(plain[0]).keys(), with_gamma);
+  EXPECT_EQ(test::TraceLine(plain[1]).keys(), kTraceKeys);
 
   const std::vector<std::string> extra = {"cam_auto", "affiche_infos", "vitesse", "light"};
   std::vector<std::string> op_keys = kTraceKeys;
   op_keys.insert(op_keys.end(), extra.begin(), extra.end());
   const std::vector<std::string> traced = lines_of(read_text_file(dir.file("op.jsonl")));
   ASSERT_EQ(traced.size(), 3u);
-  EXPECT_EQ(top_keys(traced[1]), op_keys);
+  EXPECT_EQ(test::TraceLine(traced[1]).keys(), op_keys);
   op_keys.push_back("gamma");
-  EXPECT_EQ(top_keys(traced[0]), op_keys);
+  EXPECT_EQ(test::TraceLine(traced[0]).keys(), op_keys);
   EXPECT_NE(traced[1].find("\"fondu\":0,\"cam_auto\":true,\"affiche_infos\":false,\"vitesse\":10,\"light\":["),
             std::string::npos)
       << traced[1];
