@@ -10,8 +10,9 @@
 namespace quarvel::testing {
 
 // A music layer that answers as told and records what it is asked.
-// position() and level() answer position_value and level_value for any
-// handle and are counted, not recorded (they are asked every tick).
+// position(), length() and level() answer position_value, length_value and
+// level_value for any handle; position() and level() are counted, none is
+// recorded (they are asked every tick).
 class FakeMusicDevice : public audio::MusicDevice {
  public:
   uint32_t version() override {
@@ -47,6 +48,7 @@ class FakeMusicDevice : public audio::MusicDevice {
     ++position_queries;
     return position_value;
   }
+  uint32_t length(uint32_t) override { return length_value; }
   uint32_t level(uint32_t) override {
     ++level_queries;
     return level_value;
@@ -59,6 +61,7 @@ class FakeMusicDevice : public audio::MusicDevice {
   bool init_ok = true;
   uint32_t stream_handle = 1;
   uint32_t position_value = 0;  // bytes of decoded music
+  uint32_t length_value = 0;    // the track's bytes; 0 while unknown
   uint32_t level_value = 0;     // left in the low 16 bits, right in the high 16
   float load_value = 0;
   int error = 0;

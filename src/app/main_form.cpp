@@ -6,6 +6,7 @@
 #include "app/overlay.h"
 #include "controls/operator.h"
 #include "platform/render/surface2d.h"
+#include "scene/helpers.h"
 #include "scene/lights.h"
 #include "scene/loading.h"
 #include "scene/time_table.h"
@@ -171,10 +172,10 @@ void TMainForm::DXTimerTimer(int) {
   scene::Show& s = *show_;
   s.ran.clear();
   s.built.clear();
-  // The clock follows the music: a signed difference of positions.
+  // The clock follows the music: a signed difference of positions, or
+  // the bytes played across the looping track's wrap.
   s.pos_musique = music.position(s.flux_musique);
-  const auto diff = static_cast<int32_t>(s.pos_musique - s.pos_precedente);
-  s.pas_temps = static_cast<float>(static_cast<double>(diff) / 1500.0);
+  s.pas_temps = scene::clock_step(s.pos_musique, s.pos_precedente, music.length(s.flux_musique));
   s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
   s.pos_precedente = s.pos_musique;
   // Camera position, then one input update.

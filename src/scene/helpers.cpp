@@ -43,4 +43,10 @@ double table_sin(int64_t n) { return table_cos(n + 192); }
 
 double deg(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
+float clock_step(uint32_t position, uint32_t previous, uint32_t track_bytes) {
+  int64_t step = static_cast<int32_t>(position - previous);
+  if (track_bytes > 0 && -step > int64_t{track_bytes} / 2) step = ((step % track_bytes) + track_bytes) % track_bytes;
+  return static_cast<float>(static_cast<double>(step) / 1500.0);
+}
+
 }  // namespace quarvel::scene

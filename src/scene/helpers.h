@@ -25,4 +25,16 @@ double table_sin(int64_t n);
 // Degrees to radians.
 double deg(double degrees);
 
+// The clock step `pas_temps` for a music position read after `previous`:
+// the bytes played between the two, over 1500, as a single float. It is
+// the signed 32-bit difference of the positions, so the clock steps back
+// when the position does, except across the looping track's wrap to its
+// start: with the track's length in bytes known (`track_bytes` > 0), a
+// step back of more than half the track is taken as a wrap and the bytes
+// played are counted instead (the step modulo the track's length). A tick
+// moves the music by a small fraction of a second, and the show never
+// rewinds its stream, so no real step back can be that large; a smaller
+// one (or any step while the length is unknown) stays signed.
+float clock_step(uint32_t position, uint32_t previous, uint32_t track_bytes);
+
 }  // namespace quarvel::scene

@@ -103,8 +103,7 @@ void Party_chargement_anim2(Show& s) {
   world->set_scene_fog_color(forest_fog_colour());
   world->set_scene_fog_params(100.0f, 2500.0f, 1.0f);
 
-  const auto step = static_cast<int32_t>(s.pos_musique - s.pos_precedente);
-  s.pas_temps = static_cast<float>(static_cast<double>(step) / 1500.0);
+  s.pas_temps = scene::clock_step(s.pos_musique, s.pos_precedente, s.music.length(s.flux_musique));
   s.horloge = s.pas_temps;
   s.music.play_stream(s.flux_musique, false, true);
   controls::Contraste(s, 24, 145);

@@ -153,6 +153,30 @@ TEST(FrameLoop, ClockFollowsTheSignedMusicDifference) {
   EXPECT_NEAR(s.horloge, 0.5 + (2500.0 - 8096.0 + 8192.0) / 3000.0, 1e-5);
 }
 
+TEST(FrameLoop, ClockCountsTheBytesPlayedAcrossTheLoopingTracksWrap) {
+  FormRig r;
+  r.music.length_value = 1000000;
+  r.start();
+  r.inert_steps();
+  struct Step {
+    uint32_t pos;
+    double bytes;  // the step the clock takes, in bytes of music
+  };
+  // Forward; across the wrap (10000 bytes to the end, 3000 after it); a
+  // small step back; exactly half the track back (still a step back); more
+  // than half back (a wrap again).
+  const std::vector<Step> seq = {
+      {990000, 990000}, {3000, 13000}, {1500, -1500}, {501500, 500000}, {1500, -500000}, {999000, 997500},
+      {400000, 401000}};
+  double expected = 0.0;
+  for (const Step& st : seq) {
+    r.tick(st.pos);
+    EXPECT_EQ(r.s().pas_temps, static_cast<float>(st.bytes / 1500.0)) << st.pos;
+    expected += st.bytes / 3000.0;
+    EXPECT_NEAR(r.s().horloge, expected, 1e-3) << st.pos;
+  }
+}
+
 TEST(FrameLoop, NoMusicStandsTheClockStillAndKeepsRendering) {
   FormRig r;
   r.music.stream_handle = 0;

@@ -21,11 +21,10 @@ fs::path fresh_dir(const std::string& name) {
   return dir;
 }
 
-capture::Options parse(std::vector<std::string> args) {
+capture::Options parse(const std::vector<std::string>& args) {
   capture::Options opt;
   std::string error;
   bool help = false;
-  EXPECT_TRUE(capture::take_show_options(args, opt.show_run, error)) << error;
   EXPECT_TRUE(capture::parse_options(args, opt, error, help)) << error;
   return opt;
 }

@@ -14,6 +14,7 @@
 #include "app/show_folder.h"
 #include "options.h"
 #include "run_program.h"
+#include "video.h"
 
 using namespace quarvel;
 using test::ProgramRun;
@@ -75,7 +76,9 @@ TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
       {{"--ticks", "100000001"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "99999999999999999999999"}, "--ticks: must be 1 to 100000000"},
       {{"--ticks", "ten"}, "--ticks: not a whole number: ten"},
-      {{"--ms-per-tick", "0"}, "--ms-per-tick: a number of milliseconds above 0 and at most 60000: 0"},
+      {{"--ms-per-tick", "0"}, "--ms-per-tick: must be above 0 and at most 60000"},
+      {{"--ms-per-tick", " 5"}, "--ms-per-tick: not a number:  5"},
+      {{"--ms-per-tick", "0x10"}, "--ms-per-tick: not a number: 0x10"},
       {{"--png-every", "-2"}, "--png-every: must be 1 to 100000000"},
       {{"--png-at", "3,-1"}, "--png-at: must be 0 to 99999999"},
       {{"--test-scene", "--detail", "9"}, "--detail: must be 1 to 8"},
@@ -91,6 +94,55 @@ TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
     EXPECT_EQ(r.err[0].rfind("quarvel-capture: " + c.message, 0), 0u) << r.err[0];
     EXPECT_TRUE(r.out.empty());
   }
+}
+
+TEST(CaptureCommandLine, LostOutputIsOneLineAndStatus2) {
+  // The show's music alone, a second a tick: the show ends by itself after
+  // about 274 ticks.
+  const fs::path dir = fresh_dir("lost");
+  fs::create_symlink(fs::path(kShowDir) / "sik_test.mp3", dir / "sik_test.mp3");
+  const std::string full = "No space left on device";
+  struct Case {
+    std::string program;
+    std::vector<std::string> args;
+    std::string out_file;  // where standard output goes, when not collected
+    std::string message;   // the last line on standard error
+  };
+  const std::vector<std::string> show = {"--show", ".", "--ms-per-tick", "1000"};
+  auto with = [&show](std::vector<std::string> args) {
+    args.insert(args.begin(), show.begin(), show.end());
+    return args;
+  };
+  std::vector<Case> cases = {
+      {"quarvel-capture", with({"--ticks", "2", "--trace", "/dev/full"}), "",
+       "quarvel-capture: /dev/full: cannot write the trace (" + full + ")"},
+      {"quarvel-capture", with({"--ticks", "2", "--trace", "-"}), "/dev/full",
+       "quarvel-capture: standard output: cannot write the trace (" + full + ")"},
+      {"quarvel-capture", with({"--ticks", "2", "--timedemo"}), "/dev/full",
+       "quarvel-capture: standard output: cannot write the figures (" + full + ")"},
+      {"quarvel-xinfo", {(fs::path(kShowDir) / "00000000.dat").string()}, "/dev/full",
+       "quarvel-xinfo: standard output: cannot write (" + full + ")"},
+      {"quarvel-capture", with({"--png-at", "400", "--out", "frames"}), "",
+       "quarvel-capture: --png-at 400: the show ended before that tick; no picture written for it"},
+      {"quarvel-capture", with({"--from", "400", "--out", "frames"}), "",
+       "quarvel-capture: --from 400: the show ended before that tick; nothing captured"},
+  };
+  if (!capture::find_program("ffmpeg").empty()) {
+    cases.push_back({"quarvel-capture", with({"--from", "400", "--video", "v.mp4"}), "",
+                     "quarvel-capture: --from 400: the show ended before that tick; no video written"});
+    cases.push_back({"quarvel-capture", with({"--ticks", "2", "--video", "no-such-folder/v.mp4"}), "",
+                     "quarvel-capture: " + (dir / "no-such-folder" / "v.mp4").string() +
+                         ": cannot write the video (No such file or directory)"});
+  }
+  for (const Case& c : cases) {
+    const ProgramRun r = test::run_program(test::built_program(c.program), c.args, dir, c.out_file);
+    EXPECT_EQ(r.status, 2) << c.message;
+    ASSERT_FALSE(r.err.empty()) << c.message;
+    EXPECT_EQ(r.err.back(), c.message);
+  }
+  EXPECT_FALSE(fs::exists(dir / "frames" / "frame_000400.png"));
+  EXPECT_FALSE(fs::exists(dir / "v.mp4"));
+  fs::remove_all(dir);
 }
 
 TEST(CaptureCommandLine, PlaysTheBuildsShowFolderWhenTheCurrentOneHasNoShow) {
@@ -119,6 +171,11 @@ TEST(CaptureCommandLine, PlaysTheCurrentFolderOrTheGivenOneWithoutANote) {
   ASSERT_EQ(missing.err.size(), 1u);
   EXPECT_EQ(missing.err[0].rfind("quarvel-capture: no-such-folder: cannot enter the show folder", 0), 0u)
       << missing.err[0];
+
+  // A folder holding none of the show's files would play a black show.
+  const ProgramRun empty = capture_run({"--ticks", "1", "--show", "."}, dir);
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.err, std::vector<std::string>{"quarvel-capture: no show files (sik_test.mp3 with 00000000.dat) in ."});
   fs::remove_all(dir);
 }
 

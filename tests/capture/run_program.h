@@ -35,15 +35,17 @@ inline std::string shell_quote(const std::string& s) {
 // The path of a built program (build/bin/NAME).
 inline std::string built_program(const std::string& name) { return std::string(QUARVEL_BINARY_DIR) + "/bin/" + name; }
 
-// Runs `program` with `args` in folder `cwd` (the test's own when empty).
+// Runs `program` with `args` in folder `cwd` (the test's own when empty),
+// its standard output collected, or sent to `out_file` when one is given.
 inline ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
-                              const std::filesystem::path& cwd = {}) {
+                              const std::filesystem::path& cwd = {}, const std::string& out_file = {}) {
   const std::filesystem::path err_file =
       std::filesystem::temp_directory_path() / ("quarvel_run_" + std::to_string(::getpid()) + ".err");
   std::string cmd = cwd.empty() ? "" : "cd " + shell_quote(cwd.string()) + " && ";
   cmd += shell_quote(program);
   for (const auto& a : args) cmd += " " + shell_quote(a);
   cmd += " 2>" + shell_quote(err_file.string()) + " </dev/null";
+  if (!out_file.empty()) cmd += " >" + shell_quote(out_file);
   ProgramRun r;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;

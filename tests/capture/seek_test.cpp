@@ -10,9 +10,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool parses(std::vector<std::string> args, capture::Options& opt, std::string& error) {
+bool parses(const std::vector<std::string>& args, capture::Options& opt, std::string& error) {
   bool help = false;
-  return capture::take_show_options(args, opt.show_run, error) && capture::parse_options(args, opt, error, help);
+  return capture::parse_options(args, opt, error, help);
 }
 
 std::string png(const fs::path& dir, int tick) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "show_fixture.h"
 #include "show_runner.h"
 #include "trace.h"
+#include "trace_reader.h"
 
 using namespace quarvel;
 using capture::ScriptEvent;
@@ -31,28 +33,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   return out;
 }
 
-// The keys of a JSON line's outer object, in order (nested objects skipped).
-std::vector<std::string> top_keys(const std::string& line) {
-  std::vector<std::string> out;
-  int depth = 0;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '{' || c == '[') {
-      ++depth;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    } else if (c == '"') {
-      std::string text;
-      for (++i; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] == '\\') ++i;
-        if (i < line.size()) text += line[i];
-      }
-      if (depth == 1 && i + 1 < line.size() && line[i + 1] == ':') out.push_back(text);
-    }
-  }
-  return out;
-}
-
 // A default line's keys in order; "gamma" follows on tick 0 and on a change.
 const std::vector<std::string> kTraceKeys = {"tick",    "ms",         "pos",       "pas_temps",  "horloge", "fps",
                                              "flags",   "ran",        "built",     "cam",        "viewport", "field",
@@ -65,6 +45,15 @@ capture::ShowRunOptions options(int ticks_given, const std::string& input, const
   o.input = input;
   o.trace = trace;
   return o;
+}
+
+// Links the built show's music alone into `dir` (every model and picture
+// missing: the show runs on); false when no show folder was built.
+bool link_show_music(const TempDir& dir) {
+  const fs::path music = fs::path(QUARVEL_BINARY_DIR) / "show" / "sik_test.mp3";
+  if (!fs::exists(music)) return false;
+  fs::create_symlink(music, dir.path() / "sik_test.mp3");
+  return true;
 }
 
 std::string parse_error(const std::string& text) {
@@ -151,35 +140,41 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
       {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
       {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
       {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+      // A word is shown short, with bytes outside printable ASCII escaped.
+      {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
   };
   for (const auto& [text, message] : cases) EXPECT_EQ(parse_error(text), message);
+  EXPECT_EQ(parse_error("1 " + std::string(1 << 20, 'w') + "\n"),
+            "keys.txt:1: unknown event: " + std::string(32, 'w') + "...");
 }
 
-TEST(ShowRunnerOptions, TakesItsOptionsAndLeavesTheRest) {
-  std::vector<std::string> args = {"--ticks", "5",           "--input",       "k.txt", "--trace", "-",
-                                   "--trace-operator", "--ms-per-tick", "12.5", "--out",   "o"};
-  capture::ShowRunOptions o;
+TEST(ShowRunnerOptions, ParsedWithTheOtherOptions) {
+  const std::vector<std::string> args = {"--ticks",          "5",             "--input", "k.txt", "--trace", "-",
+                                         "--trace-operator", "--ms-per-tick", "12.5",    "--out",  "o"};
+  capture::Options opt;
   std::string error;
-  ASSERT_TRUE(capture::take_show_options(args, o, error)) << error;
-  EXPECT_EQ(args, (std::vector<std::string>{"--ticks", "5", "--out", "o"}));
+  bool help = false;
+  ASSERT_TRUE(capture::parse_options(args, opt, error, help)) << error;
+  EXPECT_EQ(opt.ticks, 5);
+  EXPECT_EQ(opt.out, "o");
+  const capture::ShowRunOptions& o = opt.show_run;
   EXPECT_TRUE(o.ticks_given);
   EXPECT_EQ(o.input, (fs::current_path() / "k.txt").string());
   EXPECT_EQ(o.trace, "-");
   EXPECT_TRUE(o.trace_operator);
   EXPECT_DOUBLE_EQ(o.ms_per_tick, 12.5);
 
-  capture::ShowRunOptions d;
-  std::vector<std::string> none;
-  ASSERT_TRUE(capture::take_show_options(none, d, error));
-  EXPECT_FALSE(d.ticks_given);
-  EXPECT_FALSE(d.trace_operator);
-  EXPECT_DOUBLE_EQ(d.ms_per_tick, 1000.0 / 60.0);
+  capture::Options d;
+  ASSERT_TRUE(capture::parse_options({}, d, error, help));
+  EXPECT_FALSE(d.show_run.ticks_given);
+  EXPECT_FALSE(d.show_run.trace_operator);
+  EXPECT_DOUBLE_EQ(d.show_run.ms_per_tick, 1000.0 / 60.0);
 
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"},
-                                       {"--ms-per-tick", "-5"}, {"--ms-per-tick", "nan"}, {"--trace"},
-                                       {"--input", ""}}) {
-    capture::ShowRunOptions b;
-    EXPECT_FALSE(capture::take_show_options(bad, b, error)) << bad[0];
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--ms-per-tick", "0"}, {"--ms-per-tick", "x"}, {"--ms-per-tick", "-5"},
+        {"--ms-per-tick", "nan"}, {"--trace"}, {"--input", ""}}) {
+    capture::Options b;
+    EXPECT_FALSE(capture::parse_options(bad, b, error, help)) << bad[0];
     EXPECT_FALSE(error.empty());
   }
 }
@@ -200,9 +195,19 @@ TEST(ShowRunner, BadScriptStopsBeforeAnyTick) {
   EXPECT_EQ(ticks_run, 0);
   EXPECT_NE(err.find("quarvel-capture: " + dir.file("keys.txt") + ":2: unknown key: Nope\n"), std::string::npos) << err;
   EXPECT_FALSE(fs::exists(dir.file("t.jsonl")));
-  // A missing script and a folder given as one.
-  EXPECT_EQ(capture::play_show(options(1, dir.file("nothing.txt"), ""), 10, nullptr), 2);
-  EXPECT_EQ(capture::play_show(options(1, dir.path().string(), ""), 10, nullptr), 2);
+  // A missing script, a folder or an endless device given as one, and a
+  // script over the size limit: one line each.
+  std::ofstream(dir.file("huge.txt")) << std::string(capture::kMaxInputScriptBytes + 1, '#');
+  const std::pair<std::string, std::string> unreadable[] = {
+      {dir.file("nothing.txt"), "cannot read the input script"},
+      {dir.path().string(), "is a folder, not an input script"},
+      {"/dev/zero", "not a regular file, not an input script"},
+      {dir.file("huge.txt"), "larger than 16 MB, too large for an input script"}};
+  for (const auto& [file, problem] : unreadable) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(capture::play_show(options(1, file, ""), 10, nullptr), 2) << file;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "quarvel-capture: " + file + ": " + problem + "\n");
+  }
 }
 
 TEST(ShowRunner, TraceIsByteIdenticalAcrossRunsAndHasEveryKey) {
@@ -254,17 +259,17 @@ TEST(ShowRunner, DefaultTraceHasExactlyItsKeysAndTheOperatorsOnlyWhenAsked) {
 
   const std::vector<std::string> plain = lines_of(read_text_file(dir.file("plain.jsonl")));
   ASSERT_EQ(plain.size(), 3u);
-  EXPECT_EQ(top_keys(plain[0]), with_gamma);
-  EXPECT_EQ(top_keys(plain[1]), kTraceKeys);
+  EXPECT_EQ(test::TraceLine(plain[0]).keys(), with_gamma);
+  EXPECT_EQ(test::TraceLine(plain[1]).keys(), kTraceKeys);
 
   const std::vector<std::string> extra = {"cam_auto", "affiche_infos", "vitesse", "light"};
   std::vector<std::string> op_keys = kTraceKeys;
   op_keys.insert(op_keys.end(), extra.begin(), extra.end());
   const std::vector<std::string> traced = lines_of(read_text_file(dir.file("op.jsonl")));
   ASSERT_EQ(traced.size(), 3u);
-  EXPECT_EQ(top_keys(traced[1]), op_keys);
+  EXPECT_EQ(test::TraceLine(traced[1]).keys(), op_keys);
   op_keys.push_back("gamma");
-  EXPECT_EQ(top_keys(traced[0]), op_keys);
+  EXPECT_EQ(test::TraceLine(traced[0]).keys(), op_keys);
   EXPECT_NE(traced[1].find("\"fondu\":0,\"cam_auto\":true,\"affiche_infos\":false,\"vitesse\":10,\"light\":["),
             std::string::npos)
       << traced[1];
@@ -294,11 +299,8 @@ TEST(ShowRunner, LightFileIsNeverCreatedNorTouched) {
 }
 
 TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
-  const fs::path music = fs::path(QUARVEL_BINARY_DIR) / "show" / "sik_test.mp3";
-  if (!fs::exists(music)) GTEST_SKIP() << "no show folder built at " << music.parent_path();
   TempDir dir;
-  // Only the music: every model and picture is missing, and the show runs on.
-  fs::create_symlink(music, dir.path() / "sik_test.mp3");
+  if (!link_show_music(dir)) GTEST_SKIP() << "no show folder built";
   CurrentDir here(dir.path());
   capture::ShowRunOptions o = options(0, "", dir.file("t.jsonl"));
   o.ms_per_tick = 2000;
@@ -334,6 +336,27 @@ TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
   EXPECT_TRUE(black);
   EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos);
   for (size_t i = 0; i + 1 < lines.size(); ++i) ASSERT_EQ(lines[i].find("\"close\""), std::string::npos) << i;
+}
+
+TEST(ShowRunner, F6InTheFinaleNearTheMusicsEndRunsTheChainBackAndCloses) {
+  TempDir dir;
+  if (!link_show_music(dir)) GTEST_SKIP() << "no show folder built";
+  CurrentDir here(dir.path());
+  // A second a tick: the finale runs from about tick 258 to 273 and the
+  // music ends at 280 s, so the forest flight from tick 270 on plays across
+  // the music's wrap to its start.
+  write_text_file(dir.file("keys.txt"), "270 down F6\n271 up F6\n");
+  capture::ShowRunOptions o = options(1, dir.file("keys.txt"), dir.file("t.jsonl"));
+  o.ms_per_tick = 1000;
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(capture::play_show(o, 1000, nullptr), 0);
+  ::testing::internal::GetCapturedStderr();
+  const std::vector<std::string> lines = lines_of(read_text_file(dir.file("t.jsonl")));
+  ASSERT_GT(lines.size(), 271u);
+  EXPECT_NE(lines[270].find("\"built\":[\"Party_chargement_anim2\"]"), std::string::npos) << lines[270];
+  EXPECT_LT(lines.size(), 1000u);
+  EXPECT_NE(lines.back().find("\"flags\":[6]"), std::string::npos) << lines.back();
+  EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos) << lines.back();
 }
 
 TEST(TraceFloats, ShortestSinglePrecisionForm) {

@@ -14,6 +14,7 @@
 
 #include "show_fixture.h"
 #include "show_runner.h"
+#include "trace_reader.h"
 
 using quarvel::testing::CurrentDir;
 using quarvel::testing::read_text_file;
@@ -24,34 +25,7 @@ namespace {
 
 const fs::path kShowDir = fs::path(QUARVEL_BINARY_DIR) / "show";
 
-// What the checks need of one trace line.
-struct Tick {
-  std::string line;
-  double number(const std::string& key) const {
-    const size_t at = line.find("\"" + key + "\":");
-    return at == std::string::npos ? 0.0 : std::strtod(line.c_str() + at + key.size() + 3, nullptr);
-  }
-  std::string list(const std::string& key) const {
-    const size_t at = line.find("\"" + key + "\":[");
-    if (at == std::string::npos) return {};
-    const size_t from = at + key.size() + 3;
-    return line.substr(from, line.find(']', from) - from + 1);
-  }
-  bool has(const std::string& text) const { return line.find(text) != std::string::npos; }
-  std::vector<double> red_ramp() const {
-    std::vector<double> out;
-    const size_t at = line.find("\"gamma\":{\"r\":[");
-    if (at == std::string::npos) return out;
-    const char* p = line.c_str() + at + 14;
-    while (*p != ']') {
-      char* end = nullptr;
-      out.push_back(std::strtod(p, &end));
-      p = *end == ',' ? end + 1 : end;
-    }
-    return out;
-  }
-  float clock() const { return static_cast<float>(number("horloge")); }
-};
+using Tick = quarvel::test::TraceLine;
 
 struct ShowRun {
   int status = -1;
@@ -70,7 +44,7 @@ ShowRun play(const fs::path& folder, double ms_per_tick) {
   run.status = quarvel::capture::play_show(o, 0, nullptr);
   run.err = ::testing::internal::GetCapturedStderr();
   std::istringstream in(read_text_file(o.trace));
-  for (std::string l; std::getline(in, l);) run.ticks.push_back({l});
+  for (std::string l; std::getline(in, l);) run.ticks.emplace_back(l);
   return run;
 }
 
@@ -94,7 +68,7 @@ const std::map<std::string, float> kSwitchAt{{"Party_chargement_anim2", 7600.0f}
 std::vector<std::pair<std::string, size_t>> builders(const ShowRun& r) {
   std::vector<std::pair<std::string, size_t>> out;
   for (size_t i = 0; i < r.ticks.size(); ++i) {
-    const std::string b = r.ticks[i].list("built");
+    const std::string b = r.ticks[i]["built"];
     for (const std::string& name : kChain) {
       if (b.find("\"" + name + "\"") != std::string::npos) out.emplace_back(name, i);
     }
@@ -120,19 +94,19 @@ void expect_whole_chain(const ShowRun& r) {
   }
   // The explosion's step first runs on the tick after its build.
   const size_t explosion = built[4].second;
-  EXPECT_EQ(r.ticks[explosion].list("ran"), "[6]");
-  EXPECT_EQ(r.ticks[explosion].list("flags"), "[3]");
-  EXPECT_EQ(r.ticks[explosion + 1].list("ran"), "[4]");
+  EXPECT_EQ(r.ticks[explosion]["ran"], "[6]");
+  EXPECT_EQ(r.ticks[explosion]["flags"], "[3]");
+  EXPECT_EQ(r.ticks[explosion + 1]["ran"], "[4]");
   // The finale's step runs in its build's tick.
-  EXPECT_EQ(r.ticks[built[5].second].list("ran"), "[4,7]");
+  EXPECT_EQ(r.ticks[built[5].second]["ran"], "[4,7]");
 
   // The close: the first finale tick past 864, and the last tick run.
   const Tick& last = r.ticks.back();
-  EXPECT_TRUE(last.has("\"close\":true"));
+  EXPECT_EQ(last["close"], "true");
   EXPECT_GT(last.clock(), 864.0f);
   EXPECT_LE(r.ticks[r.ticks.size() - 2].clock(), 864.0f);
-  for (size_t i = 0; i + 1 < r.ticks.size(); ++i) ASSERT_FALSE(r.ticks[i].has("\"close\"")) << i;
-  EXPECT_EQ(last.list("flags"), "[6]");
+  for (size_t i = 0; i + 1 < r.ticks.size(); ++i) ASSERT_FALSE(r.ticks[i].has("close")) << i;
+  EXPECT_EQ(last["flags"], "[6]");
 
   // The fade: from 700 on, fondu grows every tick and the ramp in force
   // (the trace gives it when it changes) is the finale's saved contrast
@@ -142,7 +116,7 @@ void expect_whole_chain(const ShowRun& r) {
   std::vector<double> red;
   for (size_t i = 0; i < r.ticks.size(); ++i) {
     const Tick& t = r.ticks[i];
-    if (t.has("\"gamma\"")) red = t.red_ramp();
+    if (t.has("gamma")) red = t.gamma("r");
     if (i <= built[5].second) continue;
     if (!(t.clock() > 700.0f)) {
       EXPECT_EQ(t.number("fondu"), 0) << i;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/trace_reader.h"
 #include "platform/common/picture_file.h"
 #include "show_fixture.h"
 
@@ -28,62 +29,14 @@ using testing::write_text_file;
 const fs::path kShowDir = fs::path(QUARVEL_BINARY_DIR) / "show";
 const fs::path kRunner = fs::path(QUARVEL_BINARY_DIR) / "bin" / "quarvel-capture";
 
-// One line of the trace: the text of each top-level value by key.
-struct Tick {
-  std::map<std::string, std::string> values;
-
-  explicit Tick(const std::string& line) {
-    size_t i = 0;
-    while ((i = line.find('"', i)) != std::string::npos) {
-      const size_t close = line.find("\":", i + 1);
-      if (close == std::string::npos) break;
-      const size_t start = close + 2;
-      size_t end = start;
-      int depth = 0;
-      bool quoted = false;
-      for (; end < line.size(); ++end) {
-        const char c = line[end];
-        if (quoted) {
-          quoted = c != '"';
-        } else if (c == '"') {
-          quoted = true;
-        } else if (c == '[' || c == '{') {
-          ++depth;
-        } else if ((c == ']' || c == '}' || c == ',') && depth == 0) {
-          break;
-        } else if (c == ']' || c == '}') {
-          --depth;
-        }
-      }
-      values.emplace(line.substr(i + 1, close - i - 1), line.substr(start, end - start));
-      i = end;
-    }
-  }
-  const std::string& operator[](const std::string& key) const {
-    static const std::string none;
-    const auto it = values.find(key);
-    return it == values.end() ? none : it->second;
-  }
-  double number(const std::string& key) const { return std::strtod((*this)[key].c_str(), nullptr); }
-  std::vector<double> numbers(const std::string& key) const {
-    std::vector<double> out;
-    std::string list = (*this)[key];
-    for (char& c : list)
-      if (c == '[' || c == ']' || c == ',') c = ' ';
-    std::istringstream in(list);
-    for (double v; in >> v;) out.push_back(v);
-    return out;
-  }
-  bool built(const std::string& builder) const {
-    return (*this)["built"].find("\"" + builder + "\"") != std::string::npos;
-  }
-};
+// One line of the trace.
+using Tick = test::TraceLine;
 
 // A folder holding links to every file of the generated show, where the
 // runner plays it (so a light file made there stays there). Its music is
-// the show's twice over: the show's own ends with the finale, and a jump
-// back from the finale needs music to play the chain again (at the end of
-// its music the stream starts over and the clock falls far back).
+// the show's twice over: the show's own ends soon after the finale, and a
+// jump back from the finale then plays the chain again on music that runs
+// on rather than on music that starts over.
 class ShowCopy {
  public:
   ShowCopy() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/trace_reader.h"
 #include "controls/effects.h"
 #include "scene/helpers.h"
 #include "scene/primitives.h"
@@ -24,62 +25,8 @@ namespace {
 const std::string kShowDir = std::string(QUARVEL_BINARY_DIR) + "/show";
 const std::string kRunner = std::string(QUARVEL_BINARY_DIR) + "/bin/quarvel-capture";
 
-// One tick of the trace, with the raw text of its values by key.
-class TraceTick {
- public:
-  explicit TraceTick(std::string line) : line_(std::move(line)) {}
-
-  bool has(const std::string& key) const { return line_.find("\"" + key + "\":") != std::string::npos; }
-  // The value's text: a number, or a whole [...] or {...}.
-  std::string raw(const std::string& key) const {
-    size_t at = line_.find("\"" + key + "\":");
-    if (at == std::string::npos) return {};
-    at += key.size() + 3;
-    size_t end = at;
-    int depth = 0;
-    for (; end < line_.size(); ++end) {
-      const char c = line_[end];
-      if (c == '[' || c == '{') ++depth;
-      if (c == ']' || c == '}') {
-        if (depth == 0) break;
-        if (--depth == 0) {
-          ++end;
-          break;
-        }
-      }
-      if (c == ',' && depth == 0) break;
-    }
-    return line_.substr(at, end - at);
-  }
-  double num(const std::string& key) const { return std::strtod(raw(key).c_str(), nullptr); }
-  float clock() const { return static_cast<float>(num("horloge")); }
-  std::vector<double> nums(const std::string& key) const { return parse_numbers(raw(key)); }
-  // One channel of the gamma ramp, when the tick has one.
-  std::vector<double> gamma(const std::string& channel) const {
-    const std::string g = raw("gamma");
-    const size_t at = g.find("\"" + channel + "\":");
-    if (at == std::string::npos) return {};
-    return parse_numbers(g.substr(at + channel.size() + 3, g.find(']', at) - at - channel.size() - 2));
-  }
-  bool built(const std::string& name) const { return raw("built").find("\"" + name + "\"") != std::string::npos; }
-
- private:
-  static std::vector<double> parse_numbers(const std::string& list) {
-    std::vector<double> out;
-    const char* p = list.c_str();
-    while (*p) {
-      if (*p == '-' || (*p >= '0' && *p <= '9')) {
-        char* end = nullptr;
-        out.push_back(std::strtod(p, &end));
-        p = end;
-      } else {
-        ++p;
-      }
-    }
-    return out;
-  }
-  std::string line_;
-};
+// One tick of the trace.
+using TraceTick = test::TraceLine;
 
 class ShowTrace : public ::testing::Test {
  protected:
@@ -129,18 +76,18 @@ std::vector<size_t> opening_ticks(float from, float to) { return ShowTrace::open
 // the music's step, as the frame loop does (a builder may have changed the
 // traced step since).
 float clock_seen(const TraceTick& before, const TraceTick& now) {
-  const auto step = static_cast<int32_t>(static_cast<uint32_t>(now.num("pos")) - static_cast<uint32_t>(before.num("pos")));
+  const auto step = static_cast<int32_t>(static_cast<uint32_t>(now.number("pos")) - static_cast<uint32_t>(before.number("pos")));
   const auto pas_temps = static_cast<float>(step / 1500.0);
   return static_cast<float>(before.clock() + pas_temps / 2.0);
 }
 
 void OpeningIsBuiltOnTheFirstTickAndItsStepRunsThen() {
   const TraceTick& first = ticks().front();
-  EXPECT_EQ(first.raw("built"), "[\"Party_chargement_anim\"]");
-  EXPECT_EQ(first.raw("ran"), "[1,2]");
-  EXPECT_EQ(first.raw("flags"), "[1]");
-  EXPECT_EQ(ticks()[1].raw("built"), "[]");
-  EXPECT_EQ(ticks()[1].raw("ran"), "[2]");
+  EXPECT_EQ(first["built"], "[\"Party_chargement_anim\"]");
+  EXPECT_EQ(first["ran"], "[1,2]");
+  EXPECT_EQ(first["flags"], "[1]");
+  EXPECT_EQ(ticks()[1]["built"], "[]");
+  EXPECT_EQ(ticks()[1]["ran"], "[2]");
 }
 
 void SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame() {
@@ -155,7 +102,7 @@ void SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame() {
   ASSERT_GT(labels, 0u);
   scene::Random expected;
   for (size_t i = 0; i < 10 * (2 * 2 + 3 + 3 * 2 + labels); ++i) expected.random(5);
-  EXPECT_EQ(static_cast<uint32_t>(ticks().front().num("seed")), expected.seed);
+  EXPECT_EQ(static_cast<uint32_t>(ticks().front().number("seed")), expected.seed);
 }
 
 void ForestFlightTakesOverOnTheFirstTickPast7600() {
@@ -166,12 +113,12 @@ void ForestFlightTakesOverOnTheFirstTickPast7600() {
   const TraceTick& now = ticks()[*t];
   EXPECT_LE(before.clock(), 7600.0f);
   EXPECT_GT(clock_seen(before, now), 7600.0f);
-  EXPECT_EQ(now.raw("ran"), "[2,3]");  // Party_3 in the same tick
-  EXPECT_EQ(now.raw("flags"), "[2]");
+  EXPECT_EQ(now["ran"], "[2,3]");  // Party_3 in the same tick
+  EXPECT_EQ(now["flags"], "[2]");
   EXPECT_LT(now.clock(), 100.0f);  // restarted from the music step
   // The rest of the opening's tick saw the forest's clock: no closing
   // contrast over the forest's normal one, no last stage.
-  EXPECT_EQ(now.num("etape_x"), 6);
+  EXPECT_EQ(now.number("etape_x"), 6);
   const render::GammaRamp normal = controls::contrast_ramp(24, 145);
   const std::vector<double> red = now.gamma("r");
   ASSERT_EQ(red.size(), 256u);
@@ -180,7 +127,7 @@ void ForestFlightTakesOverOnTheFirstTickPast7600() {
   // Tree places (x rejected inside (-500, 500), then z) and sizes drawn on
   // from the seed of the tick before.
   scene::Random expected;
-  expected.seed = static_cast<uint32_t>(before.num("seed"));
+  expected.seed = static_cast<uint32_t>(before.number("seed"));
   for (int r = 0; r < 31; ++r) {
     int32_t x = 0;
     do {
@@ -192,7 +139,7 @@ void ForestFlightTakesOverOnTheFirstTickPast7600() {
     expected.random(6);
     expected.random(9);
   }
-  EXPECT_EQ(static_cast<uint32_t>(now.num("seed")), expected.seed);
+  EXPECT_EQ(static_cast<uint32_t>(now.number("seed")), expected.seed);
 }
 
 void ForestFlightHandsOverPastItsEnd() {
@@ -203,7 +150,7 @@ void ForestFlightHandsOverPastItsEnd() {
   EXPECT_GT(*t, *start + 30);  // 2000 units at 58.8 a tick
   EXPECT_LE(ticks()[*t - 1].clock(), 2000.0f);
   EXPECT_GT(clock_seen(ticks()[*t - 1], ticks()[*t]), 2000.0f);
-  for (size_t i = *start + 1; i < *t; ++i) EXPECT_EQ(ticks()[i].raw("ran"), "[3]") << i;
+  for (size_t i = *start + 1; i < *t; ++i) EXPECT_EQ(ticks()[i]["ran"], "[3]") << i;
 }
 
 void GammaFadesFromTheSavedRampAndBack() {
@@ -229,10 +176,10 @@ void GammaFadesFromTheSavedRampAndBack() {
 void LightZeroBlinksBetween3300And3900AndIsWhiteAfter() {
   const std::vector<size_t> blink = opening_ticks(3300, 3900);
   ASSERT_GE(blink.size(), 5u);
-  for (size_t i : blink) EXPECT_NE(ticks()[i].raw("light0"), "[1,1,1]") << i;
-  EXPECT_NE(ticks()[blink[0]].raw("light0"), ticks()[blink[1]].raw("light0"));
-  for (size_t i : opening_ticks(3900, 7600)) EXPECT_EQ(ticks()[i].raw("light0"), "[1,1,1]") << i;
-  for (size_t i : opening_ticks(0, 3300)) EXPECT_EQ(ticks()[i].raw("light0"), "[1,1,1]") << i;
+  for (size_t i : blink) EXPECT_NE(ticks()[i]["light0"], "[1,1,1]") << i;
+  EXPECT_NE(ticks()[blink[0]]["light0"], ticks()[blink[1]]["light0"]);
+  for (size_t i : opening_ticks(3900, 7600)) EXPECT_EQ(ticks()[i]["light0"], "[1,1,1]") << i;
+  for (size_t i : opening_ticks(0, 3300)) EXPECT_EQ(ticks()[i]["light0"], "[1,1,1]") << i;
 }
 
 void LetterboxOpensFrom6100AndFullScreenFrom6760() {
@@ -240,31 +187,31 @@ void LetterboxOpensFrom6100AndFullScreenFrom6760() {
   ASSERT_GE(band.size(), 5u);
   for (size_t n = 1; n <= band.size(); ++n) {
     const int k = static_cast<int>(std::min<size_t>(n, 18));
-    const std::vector<double> v = ticks()[band[n - 1]].nums("viewport");
+    const std::vector<double> v = ticks()[band[n - 1]].numbers("viewport");
     EXPECT_EQ(v, (std::vector<double>{0, 240.0 - 10 * k, 640, 20.0 * k})) << "tick " << band[n - 1];
   }
-  EXPECT_EQ(ticks()[band.front() - 1].nums("viewport"), (std::vector<double>{0, 0, 640, 480}));
+  EXPECT_EQ(ticks()[band.front() - 1].numbers("viewport"), (std::vector<double>{0, 0, 640, 480}));
   // Past 6760 the stage machine moves on (and sets the whole screen once);
   // at a second of music a tick the band is still opening then and goes on
   // to its full 360 lines (at 60 ticks a second it is open long before).
   const std::vector<size_t> after = opening_ticks(6760, 7600);
   ASSERT_FALSE(after.empty());
-  EXPECT_EQ(ticks()[after.front()].num("etape_x"), 6);
-  EXPECT_EQ(ticks()[after.back()].nums("viewport"), (std::vector<double>{0, 60, 640, 360}));
+  EXPECT_EQ(ticks()[after.front()].number("etape_x"), 6);
+  EXPECT_EQ(ticks()[after.back()].numbers("viewport"), (std::vector<double>{0, 60, 640, 360}));
 }
 
 void FieldWidensBetween1130And1185() {
   const std::vector<size_t> wide = opening_ticks(1130, 1185);
   ASSERT_FALSE(wide.empty());
   for (size_t n = 0; n < wide.size(); ++n) {
-    EXPECT_EQ(ticks()[wide[n]].num("focale"), 10 + static_cast<double>(n));
-    EXPECT_FLOAT_EQ(static_cast<float>(ticks()[wide[n]].num("field")), (9 + n) / 20.0f);
+    EXPECT_EQ(ticks()[wide[n]].number("focale"), 10 + static_cast<double>(n));
+    EXPECT_FLOAT_EQ(static_cast<float>(ticks()[wide[n]].number("field")), (9 + n) / 20.0f);
   }
   // The tick past the window still sets the widest field, then goes back.
   const size_t after = wide.back() + 1;
-  EXPECT_EQ(ticks()[after].num("focale"), 9);
-  EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after].num("field")), (9 + wide.size()) / 20.0f);
-  EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after + 1].num("field")), 9 / 20.0f);
+  EXPECT_EQ(ticks()[after].number("focale"), 9);
+  EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after].number("field")), (9 + wide.size()) / 20.0f);
+  EXPECT_FLOAT_EQ(static_cast<float>(ticks()[after + 1].number("field")), 9 / 20.0f);
 }
 
 // One run of the runner serves every check.

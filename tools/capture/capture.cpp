@@ -1,8 +1,10 @@
 #include "capture.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -14,7 +16,6 @@
 #include "platform/display/display.h"
 #include "platform/display/display_error.h"
 #include "platform/retained/x_loader.h"
-#include "options.h"
 #include "platform/audio/pcm_track.h"
 #include "platform/audio/track_buffer.h"
 #include "progress.h"
@@ -101,6 +102,37 @@ bool deliver(const Options& opt, const display::DisplayControl& d, std::deque<Wa
   return true;
 }
 
+// Whether a file can be written at `path` (its folder exists and takes it):
+// tried by opening it for appending, so nothing already there is lost, and
+// a file made for the trial is removed again.
+bool can_create(const std::string& path, std::string& error) {
+  std::error_code ec;
+  const bool existed = fs::exists(path, ec);
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::fclose(f);
+  if (!existed) fs::remove(path, ec);
+  return true;
+}
+
+// The first tick asked for (--from, --png-at) after `last`, the run's last
+// rendered tick (-1 for none), as an error; empty when every one was reached.
+std::string unreached(const Options& opt, int last) {
+  auto ended_before = [](const char* option, int tick, const char* lost) {
+    return std::string(option) + " " + std::to_string(tick) + ": the show ended before that tick; " + lost;
+  };
+  const bool video = !opt.video.empty();
+  if (last < opt.show_run.from && opt.show_run.from > 0)
+    return ended_before("--from", opt.show_run.from, video ? "no video written" : "nothing captured");
+  if (last < 0 && video) return "the show ended before its first tick; no video written";
+  if (!opt.png_at.empty() && *opt.png_at.rbegin() > last)
+    return ended_before("--png-at", *opt.png_at.rbegin(), "no picture written for it");
+  return {};
+}
+
 // The show itself, headless: the main form on a virtual clock.
 int run_show(const Options& opt) {
   std::string ffmpeg;
@@ -113,6 +145,13 @@ int run_show(const Options& opt) {
       return 2;
     }
     std::string error;
+    // Said in our own words before ffmpeg would say it in its own.
+    for (const std::string& path : {opt.video, picture_only_path(opt.video)}) {
+      if (!can_create(path, error)) {
+        std::fprintf(stderr, "quarvel-capture: %s: cannot write the video (%s)\n", path.c_str(), error.c_str());
+        return 2;
+      }
+    }
     if (!encoder.open(ffmpeg, picture_only_path(opt.video), opt.scale, frame_rate_text(opt.show_run.ms_per_tick),
                       error)) {
       std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
@@ -130,7 +169,9 @@ int run_show(const Options& opt) {
   std::deque<Wanted> wanted;
   bool delivered = true;  // false once a picture could not be written
   const auto started = std::chrono::steady_clock::now();
+  int last_tick = -1;  // the last tick rendered
   const auto on_tick = [&](const TickInfo& t, const display::DisplayControl& d) {
+    last_tick = t.tick;
     progress.update(t);
     if (opt.timedemo) demo.add(t);
     const Wanted w{t.tick, wants_png(opt, t.tick), !opt.video.empty()};
@@ -154,6 +195,13 @@ int run_show(const Options& opt) {
   int status = play_show(opt.show_run, opt.ticks, on_tick, at_end);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   progress.finish();
+  if (status == 0) {
+    const std::string missed = unreached(opt, last_tick);
+    if (!missed.empty()) {
+      std::fprintf(stderr, "quarvel-capture: %s\n", missed.c_str());
+      status = 2;
+    }
+  }
   if (!opt.video.empty()) {
     std::string error;
     if (!encoder.close(error)) {
@@ -168,7 +216,10 @@ int run_show(const Options& opt) {
   if (opt.timedemo) {
     const TimedemoReport r = demo.report(wall);
     std::fputs((opt.json ? timedemo_json(r) : timedemo_text(r)).c_str(), stdout);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "quarvel-capture: standard output: cannot write the figures (%s)\n", std::strerror(errno));
+      status = 2;
+    }
   }
   return status;
 }
@@ -276,158 +327,6 @@ int run_model(const Options& opt) {
 }
 
 }  // namespace
-
-const char* usage() {
-  return "usage: quarvel-capture [options]\n"
-         "Runs the show headless (no display needed) on a virtual clock and writes the\n"
-         "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
-         "\n"
-         "  --ticks N          ticks to run, 1 to 100000000 (default 100); a show run\n"
-         "                     without it goes on until the show ends\n"
-         "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
-         "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
-         "  --out DIR          folder for the pictures (default: the current folder)\n"
-         "  --show DIR         the show folder, where the show's files are (default: the\n"
-         "                     current folder when it holds sik_test.mp3 and 00000000.dat,\n"
-         "                     else the show folder beside the program, build/show,\n"
-         "                     or the installed /usr/share/games/quarvel)\n"
-         "\n"
-         "  --from TICK        run the ticks before TICK without rendering or presenting\n"
-         "                     them (the show's state is the same) and capture from TICK\n"
-         "  --video FILE.mp4   write the show as H.264 video (yuv420p, one frame a tick)\n"
-         "                     with its music as AAC; needs the ffmpeg program\n"
-         "    --scale N        the video N times 640 x 480, crisp pixels, 1 to 8 (default 1)\n"
-         "  --timedemo         time every tick (steps, render, flip) and print frames, wall\n"
-         "                     time, frames a second and frame times, overall and per scene\n"
-         "    --json           print those figures as one JSON object\n"
-         "  On a terminal, video, timedemo and whole-show PNG runs show a progress line.\n"
-         "\n"
-         "Instead of the show, one of these modes:\n"
-         "  --test-scene       the renderer's built-in test scene\n"
-         "    --detail N       its tessellation, 1 to 8 (default 1)\n"
-         "  --model FILE       one model file turning in front of the camera\n"
-         "    --texture PICTURE  put this picture on all its faces (default: its own)\n"
-         "    --anim-step T    animation time added per tick, -1000 to 1000 (default 0)\n"
-         "\n"
-         "  --version          print the program's version and exit\n"
-         "\n"
-         "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
-}
-
-bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
-  help = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = a + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-    auto int_value = [&](int& out, int lo, int hi) {
-      std::string s;
-      return value(s) && parse_int_in(a, s, lo, hi, out, error);
-    };
-    if (a == "--help" || a == "-h") {
-      help = true;
-      return true;
-    } else if (a == "--ticks") {
-      if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
-      opt.show_run.ticks_given = true;
-    } else if (a == "--png-at") {
-      std::string s;
-      if (!value(s)) return false;
-      size_t start = 0;
-      while (start <= s.size()) {
-        const size_t comma = s.find(',', start);
-        const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        int k = 0;
-        if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return false;
-        opt.png_at.insert(k);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-    } else if (a == "--png-every") {
-      if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
-    } else if (a == "--show") {
-      if (!value(opt.show_dir)) return false;
-    } else if (a == "--out") {
-      if (!value(opt.out)) return false;
-    } else if (a == "--from") {
-      if (!int_value(opt.show_run.from, 0, kMaxTicks - 1)) return false;
-    } else if (a == "--video") {
-      if (!value(opt.video)) return false;
-      if (opt.video.empty()) {
-        error = "--video needs a file name";
-        return false;
-      }
-    } else if (a == "--scale") {
-      if (!int_value(opt.scale, 1, 8)) return false;
-    } else if (a == "--timedemo") {
-      opt.timedemo = true;
-    } else if (a == "--json") {
-      opt.json = true;
-    } else if (a == "--test-scene") {
-      if (!set_mode(opt, Options::Mode::TestScene, error)) return false;
-    } else if (a == "--detail") {
-      if (!int_value(opt.detail, 1, 8)) return false;
-    } else if (a == "--model") {
-      if (!value(opt.model) || !set_mode(opt, Options::Mode::Model, error)) return false;
-    } else if (a == "--texture") {
-      if (!value(opt.texture)) return false;
-    } else if (a == "--anim-step") {
-      std::string s;
-      double step = 0;
-      if (!value(s) || !parse_number_in(a, s, -1000.0, 1000.0, step, error)) return false;
-      opt.anim_step = static_cast<float>(step);
-    } else {
-      error = "unknown argument: " + a;
-      return false;
-    }
-  }
-  // A show run without --ticks goes on until the show ends: any tick may come.
-  const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
-  if (!open_ended && !opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
-    error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
-            std::to_string(opt.ticks - 1) + ")";
-    return false;
-  }
-  if (opt.mode != Options::Mode::Show) {
-    const char* show_only = !opt.video.empty()     ? "--video"
-                            : opt.timedemo         ? "--timedemo"
-                            : opt.show_run.from > 0 ? "--from"
-                                                   : nullptr;
-    if (show_only) {
-      error = std::string(show_only) + " goes with the show, not another mode";
-      return false;
-    }
-  }
-  if (opt.json && !opt.timedemo) {
-    error = "--json goes with --timedemo";
-    return false;
-  }
-  if (opt.scale != 1 && opt.video.empty()) {
-    error = "--scale goes with --video";
-    return false;
-  }
-  if (opt.show_run.ticks_given && opt.show_run.from >= opt.ticks) {
-    error = "--from " + std::to_string(opt.show_run.from) + ": beyond the last tick (ticks are 0 to " +
-            std::to_string(opt.ticks - 1) + ")";
-    return false;
-  }
-  if (!opt.png_at.empty() && *opt.png_at.begin() < opt.show_run.from) {
-    error = "--png-at " + std::to_string(*opt.png_at.begin()) + ": before --from " +
-            std::to_string(opt.show_run.from) + " (those ticks are not drawn)";
-    return false;
-  }
-  if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {
-    error = "--texture goes with --model";
-    return false;
-  }
-  return true;
-}
 
 int run(const Options& opt_in) {
   Options opt = opt_in;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace quarvel::capture {
 namespace {
@@ -13,6 +15,26 @@ namespace {
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
+}
+
+// A script's word as an error line shows it: at most 32 bytes (then "..."),
+// each byte outside printable ASCII as \xNN, so a huge or binary word
+// still makes one short line.
+std::string shown(const std::string& word) {
+  constexpr size_t kShown = 32;
+  std::string out;
+  for (size_t i = 0; i < word.size() && i < kShown; ++i) {
+    const auto c = static_cast<unsigned char>(word[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  if (word.size() > kShown) out += "...";
+  return out;
 }
 
 bool parse_int(const std::string& s, long long lo, long long hi, int& v) {
@@ -69,7 +91,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
     if (w.empty()) continue;
     ScriptEvent e;
     e.line = line_no;
-    if (!parse_int(w[0], 0, 100000000, e.tick)) return fail("not a tick number: " + w[0]);
+    if (!parse_int(w[0], 0, 100000000, e.tick)) return fail("not a tick number: " + shown(w[0]));
     if (w.size() < 2) return fail("an event is missing after the tick");
     const std::string verb = lower(w[1]);
     auto want = [&](size_t n, const char* form) {
@@ -83,7 +105,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
       if (!want(3, "TICK down|up KEY")) return false;
       e.kind = verb == "down" ? ScriptEvent::Kind::KeyDown : ScriptEvent::Kind::KeyUp;
       e.a = key_code(w[2]);
-      if (e.a < 0) return fail("unknown key: " + w[2]);
+      if (e.a < 0) return fail("unknown key: " + shown(w[2]));
     } else if (verb == "mouse") {
       if (!want(4, "TICK mouse DX DY")) return false;
       e.kind = ScriptEvent::Kind::Mouse;
@@ -93,8 +115,8 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
       if (!want(4, "TICK button left|right down|up")) return false;
       e.kind = ScriptEvent::Kind::Button;
       const std::string which = lower(w[2]), how = lower(w[3]);
-      if (which != "left" && which != "right") return fail("unknown button: " + w[2]);
-      if (how != "down" && how != "up") return fail("a button goes down or up, not: " + w[3]);
+      if (which != "left" && which != "right") return fail("unknown button: " + shown(w[2]));
+      if (how != "down" && how != "up") return fail("a button goes down or up, not: " + shown(w[3]));
       e.a = which == "left" ? 0 : 1;
       e.down = how == "down";
     } else if (verb == "click") {
@@ -103,7 +125,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
       if (!parse_int(w[2], 0, 639, e.a) || !parse_int(w[3], 0, 479, e.b))
         return fail("click position must be a picture pixel (X 0..639, Y 0..479)");
     } else {
-      return fail("unknown event: " + w[1]);
+      return fail("unknown event: " + shown(w[1]));
     }
     out.events.push_back(e);
   }
@@ -113,9 +135,15 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
 }
 
 bool load_input_script(const std::string& path, InputScript& out, std::string& error) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  const fs::file_status st = fs::status(path, ec);
+  if (fs::is_directory(st)) {
     error = path + ": is a folder, not an input script";
+    return false;
+  }
+  if (fs::exists(st) && !fs::is_regular_file(st)) {
+    error = path + ": not a regular file, not an input script";
     return false;
   }
   std::ifstream in(path, std::ios::binary);
@@ -123,13 +151,21 @@ bool load_input_script(const std::string& path, InputScript& out, std::string& e
     error = path + ": cannot read the input script";
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
+  // Read in pieces, stopping as soon as the file is known to be too large.
+  std::string text;
+  char piece[65536];
+  while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+    text.append(piece, static_cast<size_t>(in.gcount()));
+    if (text.size() > kMaxInputScriptBytes) {
+      error = path + ": larger than 16 MB, too large for an input script";
+      return false;
+    }
+  }
   if (in.bad()) {
     error = path + ": cannot read the input script";
     return false;
   }
-  return parse_input_script(text.str(), path, out, error);
+  return parse_input_script(text, path, out, error);
 }
 
 }  // namespace quarvel::capture

@@ -9,6 +9,7 @@
 //
 // KEY is a virtual-key number (1..255) or a name (see key_code). "#" starts
 // a comment; blank lines are skipped. Events of one tick keep their order.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,12 @@ int key_code(const std::string& name);
 
 // Parses `text`; on a bad line returns false with "FILE:LINE: problem".
 bool parse_input_script(const std::string& text, const std::string& file, InputScript& out, std::string& error);
-// Reads and parses a file; an unreadable file is an error too.
+// The largest input script read, in bytes.
+inline constexpr size_t kMaxInputScriptBytes = size_t{16} << 20;
+
+// Reads and parses a file; an unreadable file, one that is not a regular
+// file (a device, a pipe) or one larger than kMaxInputScriptBytes is an
+// error too.
 bool load_input_script(const std::string& path, InputScript& out, std::string& error);
 
 }  // namespace quarvel::capture

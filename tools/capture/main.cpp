@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   capture::Options opt;
   std::string error, note;
   bool help = false;
-  if (!capture::take_show_options(args, opt.show_run, error) || !capture::parse_options(args, opt, error, help)) {
+  if (!capture::parse_options(args, opt, error, help)) {
     std::fprintf(stderr, "quarvel-capture: %s (quarvel-capture --help lists the options)\n", error.c_str());
     return 2;
   }

@@ -49,7 +49,7 @@ bool parse_int_in(const std::string& name, const std::string& text, int lo, int 
 }
 
 bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
-                     std::string& error) {
+                     std::string& error, bool above_lo) {
   double v = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, v);
@@ -57,8 +57,9 @@ bool parse_number_in(const std::string& name, const std::string& text, double lo
     error = name + ": not a number: " + text;
     return false;
   }
-  if (ec == std::errc::result_out_of_range || !std::isfinite(v) || v < lo || v > hi) {
-    error = name + ": must be " + number_text(lo) + " to " + number_text(hi);
+  if (ec == std::errc::result_out_of_range || !std::isfinite(v) || v < lo || (above_lo && v == lo) || v > hi) {
+    error = name + ": must be " + (above_lo ? "above " + number_text(lo) + " and at most " : number_text(lo) + " to ") +
+            number_text(hi);
     return false;
   }
   out = v;
@@ -77,7 +78,20 @@ bool set_mode(Options& opt, Options::Mode mode, std::string& error) {
 bool choose_show_folder(Options& opt, const std::filesystem::path& current, const std::filesystem::path& program_dir,
                         std::string& note, std::string& error) {
   note.clear();
-  if (opt.mode != Options::Mode::Show || !opt.show_dir.empty()) return true;
+  if (opt.mode != Options::Mode::Show) return true;
+  const std::string marks = std::string("no show files (") + app::kMusicFile + " with " + app::kFirstModelFile + ") in ";
+  if (!opt.show_dir.empty()) {
+    // A given folder that holds neither file would play a black, silent
+    // show; one that is missing is said when the run enters it.
+    const std::filesystem::path given = current / opt.show_dir;
+    std::error_code ec;
+    if (std::filesystem::is_directory(given, ec) && !app::holds_music(given) &&
+        !std::filesystem::exists(given / app::kFirstModelFile, ec)) {
+      error = marks + opt.show_dir;
+      return false;
+    }
+    return true;
+  }
   const auto folders = app::show_folder_candidates(current, program_dir);
   for (size_t i = 0; i < folders.size(); ++i) {
     if (app::holds_show_files(folders[i])) {
@@ -88,9 +102,175 @@ bool choose_show_folder(Options& opt, const std::filesystem::path& current, cons
       return true;
     }
   }
-  error = std::string("no show files (") + app::kMusicFile + " with " + app::kFirstModelFile + ") in " +
-          app::folder_list(folders) + "; give the show folder with --show DIR";
+  error = marks + app::folder_list(folders) + "; give the show folder with --show DIR";
   return false;
+}
+
+const char* usage() {
+  return "usage: quarvel-capture [options]\n"
+         "Runs the show headless (no display needed) on a virtual clock and writes the\n"
+         "presented picture of chosen ticks (0-based) as DIR/frame_00000K.png.\n"
+         "\n"
+         "  --ticks N          ticks to run, 1 to 100000000 (default 100); a show run\n"
+         "                     without it goes on until the show ends\n"
+         "  --png-at K[,K...]  write the picture of tick K, 0 to 99999999 (repeatable)\n"
+         "  --png-every N      also write every Nth tick, 1 to 100000000 (default: none)\n"
+         "  --out DIR          folder for the pictures (default: the current folder)\n"
+         "  --show DIR         the show folder, where the show's files are (default: the\n"
+         "                     current folder when it holds sik_test.mp3 and 00000000.dat,\n"
+         "                     else the show folder beside the program, build/show,\n"
+         "                     or the installed /usr/share/games/quarvel)\n"
+         "\n"
+         "  --from TICK        run the ticks before TICK without rendering or presenting\n"
+         "                     them (the show's state is the same) and capture from TICK\n"
+         "  --video FILE.mp4   write the show as H.264 video (yuv420p, one frame a tick)\n"
+         "                     with its music as AAC; needs the ffmpeg program\n"
+         "    --scale N        the video N times 640 x 480, crisp pixels, 1 to 8 (default 1)\n"
+         "  --timedemo         time every tick (steps, render, flip) and print frames, wall\n"
+         "                     time, frames a second and frame times, overall and per scene\n"
+         "    --json           print those figures as one JSON object\n"
+         "  On a terminal, video, timedemo and whole-show PNG runs show a progress line.\n"
+         "\n"
+         "Instead of the show, one of these modes:\n"
+         "  --test-scene       the renderer's built-in test scene\n"
+         "    --detail N       its tessellation, 1 to 8 (default 1)\n"
+         "  --model FILE       one model file turning in front of the camera\n"
+         "    --texture PICTURE  put this picture on all its faces (default: its own)\n"
+         "    --anim-step T    animation time added per tick, -1000 to 1000 (default 0)\n"
+         "\n"
+         "  --version          print the program's version and exit\n"
+         "\n"
+         "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
+}
+
+bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
+  help = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    auto int_value = [&](int& out, int lo, int hi) {
+      std::string s;
+      return value(s) && parse_int_in(a, s, lo, hi, out, error);
+    };
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return true;
+    } else if (a == "--ticks") {
+      if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
+      opt.show_run.ticks_given = true;
+    } else if (a == "--png-at") {
+      std::string s;
+      if (!value(s)) return false;
+      size_t start = 0;
+      while (start <= s.size()) {
+        const size_t comma = s.find(',', start);
+        const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int k = 0;
+        if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return false;
+        opt.png_at.insert(k);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else if (a == "--png-every") {
+      if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
+    } else if (a == "--show") {
+      if (!value(opt.show_dir)) return false;
+    } else if (a == "--out") {
+      if (!value(opt.out)) return false;
+    } else if (a == "--from") {
+      if (!int_value(opt.show_run.from, 0, kMaxTicks - 1)) return false;
+    } else if (a == "--video") {
+      if (!value(opt.video)) return false;
+      if (opt.video.empty()) {
+        error = "--video needs a file name";
+        return false;
+      }
+    } else if (a == "--scale") {
+      if (!int_value(opt.scale, 1, 8)) return false;
+    } else if (a == "--ms-per-tick") {
+      std::string s;
+      if (!value(s) || !parse_number_in(a, s, 0.0, 60000.0, opt.show_run.ms_per_tick, error, true)) return false;
+    } else if (a == "--input" || a == "--trace") {
+      std::string s;
+      if (!value(s)) return false;
+      if (s.empty()) {
+        error = a + " needs a file name";
+        return false;
+      }
+      // Made absolute now, so that entering the show folder does not move them.
+      std::string& out = a == "--input" ? opt.show_run.input : opt.show_run.trace;
+      out = (a == "--trace" && s == "-") ? s : std::filesystem::absolute(s).string();
+    } else if (a == "--trace-operator") {
+      opt.show_run.trace_operator = true;
+    } else if (a == "--timedemo") {
+      opt.timedemo = true;
+    } else if (a == "--json") {
+      opt.json = true;
+    } else if (a == "--test-scene") {
+      if (!set_mode(opt, Options::Mode::TestScene, error)) return false;
+    } else if (a == "--detail") {
+      if (!int_value(opt.detail, 1, 8)) return false;
+    } else if (a == "--model") {
+      if (!value(opt.model) || !set_mode(opt, Options::Mode::Model, error)) return false;
+    } else if (a == "--texture") {
+      if (!value(opt.texture)) return false;
+    } else if (a == "--anim-step") {
+      std::string s;
+      double step = 0;
+      if (!value(s) || !parse_number_in(a, s, -1000.0, 1000.0, step, error)) return false;
+      opt.anim_step = static_cast<float>(step);
+    } else {
+      error = "unknown argument: " + a;
+      return false;
+    }
+  }
+  // A show run without --ticks goes on until the show ends: any tick may come.
+  const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
+  if (!open_ended && !opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
+    error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
+            std::to_string(opt.ticks - 1) + ")";
+    return false;
+  }
+  if (opt.mode != Options::Mode::Show) {
+    const char* show_only = !opt.video.empty()     ? "--video"
+                            : opt.timedemo         ? "--timedemo"
+                            : opt.show_run.from > 0 ? "--from"
+                                                   : nullptr;
+    if (show_only) {
+      error = std::string(show_only) + " goes with the show, not another mode";
+      return false;
+    }
+  }
+  if (opt.json && !opt.timedemo) {
+    error = "--json goes with --timedemo";
+    return false;
+  }
+  if (opt.scale != 1 && opt.video.empty()) {
+    error = "--scale goes with --video";
+    return false;
+  }
+  if (opt.show_run.ticks_given && opt.show_run.from >= opt.ticks) {
+    error = "--from " + std::to_string(opt.show_run.from) + ": beyond the last tick (ticks are 0 to " +
+            std::to_string(opt.ticks - 1) + ")";
+    return false;
+  }
+  if (!opt.png_at.empty() && *opt.png_at.begin() < opt.show_run.from) {
+    error = "--png-at " + std::to_string(*opt.png_at.begin()) + ": before --from " +
+            std::to_string(opt.show_run.from) + " (those ticks are not drawn)";
+    return false;
+  }
+  if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {
+    error = "--texture goes with --model";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace quarvel::capture

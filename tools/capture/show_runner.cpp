@@ -1,10 +1,13 @@
 #include "show_runner.h"
 
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/main_form.h"
 #include "input_script.h"
@@ -42,11 +45,26 @@ void deliver(app::TMainForm& form, const ScriptEvent& e) {
   }
 }
 
+// The trace's stream, with the first failure to write it.
 struct TraceFile {
   std::FILE* f = nullptr;
   bool own = false;
-  ~TraceFile() {
-    if (own && f) std::fclose(f);
+  std::string name;     // as the error line names it
+  std::string failure;  // why writing failed, once it has
+  ~TraceFile() { close(); }
+  // Notes a failed write; true while all is well.
+  bool check() {
+    if (failure.empty() && f && std::ferror(f)) failure = std::strerror(errno);
+    return failure.empty();
+  }
+  // Flushes (and closes its own file); false once any write has failed.
+  bool close() {
+    if (!f) return failure.empty();
+    const bool flushed = std::fflush(f) == 0 && check();
+    if (!flushed && failure.empty()) failure = std::strerror(errno);
+    if (own && std::fclose(f) != 0 && failure.empty()) failure = std::strerror(errno);
+    f = nullptr;
+    return failure.empty();
   }
 };
 
@@ -61,51 +79,6 @@ const char* show_usage() {
          "  --input FILE      play an input script into the form (see README, \"Input scripts\")\n"
          "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
          "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n";
-}
-
-bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std::string& error) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--ticks") opt.ticks_given = true;
-    if (a == "--trace-operator") {
-      opt.trace_operator = true;
-      continue;
-    }
-    if (a != "--input" && a != "--trace" && a != "--ms-per-tick") {
-      rest.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) {
-      error = a + " needs a value";
-      return false;
-    }
-    const std::string v = args[++i];
-    if (a == "--ms-per-tick") {
-      double ms = 0;
-      try {
-        size_t n = 0;
-        ms = std::stod(v, &n);
-        if (n != v.size()) throw 0;
-      } catch (...) {
-        ms = -1;
-      }
-      if (!(ms > 0 && ms <= 60000)) {
-        error = "--ms-per-tick: a number of milliseconds above 0 and at most 60000: " + v;
-        return false;
-      }
-      opt.ms_per_tick = ms;
-    } else if (v.empty()) {
-      error = a + " needs a file name";
-      return false;
-    } else {
-      std::string& out = a == "--input" ? opt.input : opt.trace;
-      out = (a == "--trace" && v == "-") ? v : fs::absolute(v).string();
-    }
-  }
-  args = std::move(rest);
-  return true;
 }
 
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
@@ -126,9 +99,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   TraceFile trace;
   if (opt.trace == "-") {
     trace.f = stdout;
+    trace.name = "standard output";
   } else if (!opt.trace.empty()) {
     trace.f = std::fopen(opt.trace.c_str(), "wb");
     trace.own = true;
+    trace.name = opt.trace;
     if (!trace.f) {
       std::fprintf(stderr, "quarvel-capture: %s: cannot write the trace\n", opt.trace.c_str());
       return 2;
@@ -174,6 +149,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
       const std::string line = writer.line(static_cast<int>(tick), now, form, form.closing());
       std::fwrite(line.data(), 1, line.size(), trace.f);
       std::fputc('\n', trace.f);
+      // A trace that cannot be written stops the run: it would be lost.
+      if (!trace.check()) {
+        status = 2;
+        break;
+      }
     }
     if (seeking || !on_tick) continue;
     TickInfo info;
@@ -198,7 +178,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   if (!opt.ticks_given && tick >= kTickCap && !form.closing()) {
     std::fprintf(stderr, "quarvel-capture: the show had not ended after %d ticks; stopped there\n", kTickCap);
   }
-  if (trace.f) std::fflush(trace.f);
+  if (!trace.close()) {
+    std::fprintf(stderr, "quarvel-capture: %s: cannot write the trace (%s)\n", trace.name.c_str(),
+                 trace.failure.c_str());
+    status = 2;
+  }
   if (at_end && !at_end(form.DXDraw)) status = 2;
   form.FormDestroy();
   return status;

@@ -45,14 +45,8 @@ struct TickInfo {
 // "Party_N" for a step number, "loading" for 0.
 std::string step_name(int step);
 
-// Takes --input FILE, --trace FILE|-, --trace-operator and --ms-per-tick MS
-// out of `args`
-// (file names made absolute against the current folder, so a later change
-// of folder does not move them) and notes whether --ticks is there. False
-// with a message for a missing or bad value.
-bool take_show_options(std::vector<std::string>& args, ShowRunOptions& opt, std::string& error);
-
-// The usage lines of these options.
+// The usage lines of the show run's options (--ms-per-tick, --input,
+// --trace, --trace-operator), which parse_options reads.
 const char* show_usage();
 
 // Called after each tick (after its flip and safety end, and after its

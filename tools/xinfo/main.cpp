@@ -1,7 +1,8 @@
 // quarvel-xinfo FILE...: prints, one JSON object per line, what each file
 // holds (model, picture or music). A file that cannot be read gives one
 // line "error: FILE: reason" on standard error and exit status 2, after
-// the other files are described. Bad arguments give one line and status 2.
+// the other files are described. Bad arguments, or standard output that
+// cannot be written, give one line and status 2.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -134,7 +135,11 @@ int main(int argc, char** argv) {
     std::string line, error;
     if (describe(path, line, error)) {
       std::printf("%s\n", line.c_str());
-      std::fflush(stdout);
+      if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        // The description is lost: said once, and the rest is not worth describing.
+        std::fprintf(stderr, "quarvel-xinfo: standard output: cannot write (%s)\n", std::strerror(errno));
+        return 2;
+      }
     } else {
       std::fprintf(stderr, "error: %s: %s\n", path.c_str(), error.c_str());
       status = 2;

@@ -52,6 +52,10 @@ class MusicDevice {
   // The stream's position in bytes of decoded PCM; 0 for handle 0 or any
   // unknown handle (the same value every time).
   virtual uint32_t position(uint32_t handle) = 0;
+  // The stream's whole length in bytes of decoded PCM once decoding has
+  // completed (a looping stream's position wraps to 0 there); 0 before
+  // that, and for handle 0 or an unknown handle.
+  virtual uint32_t length(uint32_t handle) = 0;
   // The stream's level (left in the low 16 bits, right in the high 16,
   // 0..128 each); 0 for an unknown handle or a stopped stream.
   virtual uint32_t level(uint32_t handle) = 0;

@@ -1,5 +1,6 @@
 #include "platform/audio/music_system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -114,6 +115,14 @@ uint32_t MusicSystem::position(uint32_t handle) {
   if (!s) return 0;
   error_ = MusicError::ok;
   return s->position();
+}
+
+uint32_t MusicSystem::length(uint32_t handle) {
+  const MusicStream* s = stream(handle);
+  if (!s || !s->track().complete()) return 0;
+  uint64_t frames = 0;
+  s->track().known_length(frames);
+  return static_cast<uint32_t>(std::min<uint64_t>(frames * s->track().frame_bytes(), UINT32_MAX));
 }
 
 uint32_t MusicSystem::level(uint32_t handle) {

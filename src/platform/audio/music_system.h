@@ -33,6 +33,7 @@ class MusicSystem final : public MusicDevice {
   bool play_module(uint32_t handle) override;
   bool play_stream(uint32_t handle, bool from_start, bool loop) override;
   uint32_t position(uint32_t handle) override;
+  uint32_t length(uint32_t handle) override;
   uint32_t level(uint32_t handle) override;
   float load() override;
   int last_error() override { return static_cast<int>(error_); }
