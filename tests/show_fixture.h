@@ -64,7 +64,8 @@ struct ShowFixture {
   // The frame timers' millisecond clock.
   uint32_t now_ms = 0;
   display::IdleLoop idle_loop;
-  display::DisplayControl DXDraw{display::make_headless_backend()};
+  rm::Stage stage;
+  display::DisplayControl DXDraw{display::make_headless_backend(), stage};
   display::FrameTimer DXTimer{idle_loop, [this] { return now_ms; }};
   display::FrameTimer Timer_chargement{idle_loop, [this] { return now_ms; }};
   display::RawInput raw_input;
@@ -72,7 +73,7 @@ struct ShowFixture {
   display::ImageList ImageList;
   FakeMusicDevice music;
   // Declared last: released first, before the display goes.
-  scene::Show show{DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music};
+  scene::Show show{stage, DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music};
 };
 
 // A GoogleTest fixture with a ShowFixture `f` and its show `s`.

@@ -31,13 +31,13 @@ void load_form_pictures(display::ImageList& images) {
 
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
                      audio::MusicDevice& music_device, std::string exe_dir)
-    : DXDraw(std::move(backend)),
+    : DXDraw(std::move(backend), stage),
       DXTimer(idle_loop, clock),
       Timer_chargement(idle_loop, clock),
       steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
             scenes::Party_5, scenes::Party_6, scenes::Party_7},
       music(music_device),
-      show_(std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music_device)) {
+      show_(std::make_unique<scene::Show>(stage, DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music_device)) {
   show_->exe_dir = std::move(exe_dir);
   load_form_pictures(ImageList);
   DXDraw.image_list = &ImageList;
@@ -77,9 +77,9 @@ void TMainForm::renew_show() {
   // The new display starts from an empty scene with the plain ramp, as a
   // new device would: every scene group, light and visual of the old show
   // leaves the scene frame (the new camera stays).
-  rm::Frame& root = *DXDraw.scene;
+  rm::Frame& root = *stage.scene;
   for (const auto& child : root.children()) {
-    if (child != DXDraw.camera) root.delete_child(child.get());
+    if (child != stage.camera) root.delete_child(child.get());
   }
   for (const auto& light : root.lights()) root.delete_light(light.get());
   for (const auto& visual : root.visuals()) root.delete_visual(visual.get());
@@ -87,7 +87,7 @@ void TMainForm::renew_show() {
   root.set_scene_fog_enable(false);
   DXDraw.set_gamma(render::GammaRamp::identity());
 
-  auto fresh = std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music);
+  auto fresh = std::make_unique<scene::Show>(stage, DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music);
   fresh->flux_musique = old.flux_musique;
   fresh->exe_dir = old.exe_dir;
   fresh->rng = old.rng;  // the one sequence is never reseeded
@@ -99,8 +99,8 @@ void TMainForm::DXDrawInitialize() {
   if (++initialisations_ > 1) renew_show();
   scene::Show& s = *show_;
   // 1. The loading backdrop behind the scene.
-  s.fond_texture = DXDraw.root.load_texture(kBackdropFile);
-  DXDraw.scene->set_scene_background_image(s.fond_texture);
+  s.fond_texture = stage.root.load_texture(kBackdropFile);
+  stage.scene->set_scene_background_image(s.fond_texture);
   // 2. The loading bar starts empty.
   s.charge_pos = 0;
   // 3. The ramp the fades start from.
@@ -126,8 +126,8 @@ void TMainForm::DXDrawInitialize() {
   s.focale = 9;
   // 8. The front plane of -100 is refused by the viewport (it must be
   // positive); the call is made all the same and its result ignored.
-  DXDraw.viewport->set_back(15000.0f);
-  DXDraw.viewport->set_front(-100.0f);
+  stage.viewport->set_back(15000.0f);
+  stage.viewport->set_front(-100.0f);
   // 9.
   s.cam_auto = true;
   s.cam_suivi = true;
@@ -147,8 +147,8 @@ void TMainForm::DXDrawInitialize() {
   // 14.
   scene::Chargement(s, "Constructing ........... okokok");
   // 15. The zero orientation is refused; the result is ignored.
-  DXDraw.camera->set_position(DXDraw.scene.get(), {0, 0, -500.0f});
-  DXDraw.camera->set_orientation(DXDraw.scene.get(), {0, 0, 0}, {0, 0, 0});
+  stage.camera->set_position(stage.scene.get(), {0, 0, -500.0f});
+  stage.camera->set_orientation(stage.scene.get(), {0, 0, 0}, {0, 0, 0});
   // 16.
   s.clignote_actif = false;
   // 17.
@@ -164,8 +164,8 @@ void TMainForm::DXDrawInitialize() {
 }
 
 void TMainForm::DXDrawInitializeSurface() {
-  DXDraw.device->set_texture_quality(rm::TextureQuality::Linear);
-  DXDraw.device->set_render_mode(rm::Device::kBlendedTransparency | rm::Device::kSortedTransparency);
+  stage.device->set_texture_quality(rm::TextureQuality::Linear);
+  stage.device->set_render_mode(rm::Device::kBlendedTransparency | rm::Device::kSortedTransparency);
 }
 
 void TMainForm::DXDrawFinalize() { DXTimer.set_enabled(false); }
@@ -182,7 +182,7 @@ void TMainForm::DXTimerTimer(int) {
   s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
   s.pos_precedente = s.pos_musique;
   // 2. Camera position, then one input update.
-  s.cam_pos = DXDraw.camera->position(DXDraw.scene.get());
+  s.cam_pos = stage.camera->position(stage.scene.get());
   DXInput1.update(raw_input, idle_loop.active());
   // 3. The steps by flag index, each flag read when its turn comes.
   for (size_t k = 0; k < steps.size(); ++k) {
@@ -191,7 +191,7 @@ void TMainForm::DXTimerTimer(int) {
     if (steps[k]) steps[k](*show_);
   }
   // 4. Motions, then the 3D picture.
-  DXDraw.scene->move(1.0f);
+  stage.scene->move(1.0f);
   DXDraw.render();
   // 5. The 2D layers; the finale's end asks the form to close.
   if (draw_layers(s)) Close();

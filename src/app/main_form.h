@@ -13,6 +13,7 @@
 #include "platform/display/frame_timer.h"
 #include "platform/display/image_list.h"
 #include "platform/display/input.h"
+#include "platform/retained/stage.h"
 #include "scene/show.h"
 
 namespace quarvel::audio {
@@ -40,6 +41,8 @@ class TMainForm {
 
   // Components, in the order the form creates them.
   display::IdleLoop idle_loop;
+  // The scene graph the display draws; it outlives the display.
+  rm::Stage stage;
   display::DisplayControl DXDraw;
   display::FrameTimer DXTimer;
   display::Input DXInput1;

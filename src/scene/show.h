@@ -23,6 +23,7 @@
 #include "platform/display/input.h"
 #include "platform/render/gamma.h"
 #include "platform/retained/root.h"
+#include "platform/retained/stage.h"
 
 namespace quarvel::scene {
 
@@ -77,14 +78,17 @@ struct Random {
 };
 
 struct Show {
-  Show(display::DisplayControl& draw, display::FrameTimer& timer, display::FrameTimer& loading_timer,
-       display::Input& input, display::ImageList& images, audio::MusicDevice& music_device)
-      : DXDraw(draw), DXTimer(timer), Timer_chargement(loading_timer), DXInput1(input), ImageList(images),
-        music(music_device) {}
+  Show(rm::Stage& graph, display::DisplayControl& draw, display::FrameTimer& timer,
+       display::FrameTimer& loading_timer, display::Input& input, display::ImageList& images,
+       audio::MusicDevice& music_device)
+      : stage(graph), DXDraw(draw), DXTimer(timer), Timer_chargement(loading_timer), DXInput1(input),
+        ImageList(images), music(music_device) {}
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  // ---- The main form's components and the music stream.
+  // ---- The main form's components and the music stream. The stage holds
+  // the scene graph: its root, the scene frame, camera and viewport.
+  rm::Stage& stage;
   display::DisplayControl& DXDraw;
   display::FrameTimer& DXTimer;
   display::FrameTimer& Timer_chargement;

@@ -82,18 +82,18 @@ void add_explosion_keys(Show& s) {
 }
 
 void look_along_path(Show& s) {
-  if (s.cam_path && s.DXDraw.camera) s.DXDraw.camera->look_at(*s.cam_path, s.DXDraw.scene.get());
+  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, s.stage.scene.get());
 }
 
 }  // namespace
 
 void Party_chargement_anim3(Show& s) {
   s.built.push_back("Party_chargement_anim3");
-  rm::Root& root = s.DXDraw.root;
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Root& root = s.stage.root;
+  rm::Frame* world = s.stage.scene.get();
   init(s, 4);
   s.Party_actif[3] = true;
-  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
 
   for (int32_t i = 0; i < kExplosionCount; ++i) s.explo_anim.at(i) = root.create_animation();
   add_explosion_keys(s);
@@ -104,7 +104,7 @@ void Party_chargement_anim3(Show& s) {
     s.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
   }
 
-  s.focale_frame = root.create_frame(s.DXDraw.scene);
+  s.focale_frame = root.create_frame(s.stage.scene);
   s.cam_anim = root.create_animation();
   s.cam_anim->set_options(kPathOptions);
   for (const Key& k : kCameraLeadKeys) s.cam_anim->add_position_key(k.time, k.position);
@@ -114,12 +114,12 @@ void Party_chargement_anim3(Show& s) {
   for (const Key& k : kCameraKeys) s.cam_anim->add_position_key(k.time, k.position);
   s.cam_anim->add_position_key(static_cast<float>(s.Temps[4] - 500), {0, 150, 0});
   s.cam_anim->add_position_key(static_cast<float>(s.Temps[4]), {0, 250, 0});
-  s.cam_anim->set_frame(s.DXDraw.camera);
+  s.cam_anim->set_frame(s.stage.camera);
   s.focale_anim->set_frame(s.focale_frame);
 
   s.horloge = 0.0f;
   scene::add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
-  if (auto& camera = s.DXDraw.camera) {
+  if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, 0});
     // Zero vectors: the step orients the camera every tick.
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
@@ -131,8 +131,8 @@ void Party_chargement_anim3(Show& s) {
 }
 
 void Party_4(Show& s) {
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Viewport* viewport = s.DXDraw.viewport.get();
+  rm::Frame* world = s.stage.scene.get();
+  rm::Viewport* viewport = s.stage.viewport.get();
   // The clock is read afresh at each use: a hand-over restarts it.
   if (s.horloge > static_cast<float>(s.Temps[4])) Party_chargement_anim6(s);
   if (viewport) viewport->set_uniform_scaling(true);

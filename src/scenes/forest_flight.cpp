@@ -65,17 +65,17 @@ void Party_chargement_anim2(Show& s) {
   init(s, 1);
   s.pos_musique = s.music.position(s.flux_musique);
 
-  rm::Frame* world = s.DXDraw.scene.get();
-  s.cam_path = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  rm::Frame* world = s.stage.scene.get();
+  s.cam_path = s.stage.root.create_frame(s.stage.scene);
   s.cam_path->set_position(world, {0, 150, -200});
-  s.scene_frame.at(kForestGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kForestGroup) = s.stage.root.create_frame(s.stage.scene);
   place_trees(s);
   s.Party_actif[2] = true;
 
-  s.cam_anim = s.DXDraw.root.create_animation();
+  s.cam_anim = s.stage.root.create_animation();
   s.cam_anim->set_options(kCameraPathOptions);
   for (const PathKey& k : kCameraPath) s.cam_anim->add_position_key(k.time, k.position);
-  s.cam_anim->set_frame(s.DXDraw.camera);
+  s.cam_anim->set_frame(s.stage.camera);
 
   scene::add_wrap(s, kForestGroup, 0, "00000010.dat", "greenmos.bmp", 0, -105, 0);
   for (int32_t i = 0; i < kTreeCount; ++i) {
@@ -87,7 +87,7 @@ void Party_chargement_anim2(Show& s) {
   scene::add_objet(s, kForestGroup, 50, "00000014.dat", "", 0, 0, 0);
   if (auto m = s.objet_mesh.get(50)) m->scale(1000, 1000, 1000);
 
-  if (auto& camera = s.DXDraw.camera) {
+  if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, -500});
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
   }
@@ -109,7 +109,7 @@ void Party_chargement_anim2(Show& s) {
 
 void Party_3(Show& s) {
   float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
 
   world->set_scene_fog_enable(true);
   world->set_scene_fog_color(forest_fog_colour());
@@ -123,7 +123,7 @@ void Party_3(Show& s) {
   // The ground scrolls with the music; the remainder keeps the dividend's sign.
   s.wrap_u = static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.pas_temps)) % 1000);
   s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
+  s.wrap_tab.at(0) = s.stage.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
                                                static_cast<float>(s.wrap_u / 25.0), 0, 0.002f, 0.002f);
   if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
 
@@ -137,10 +137,10 @@ void Party_3(Show& s) {
   }
 
   if (s.cam_anim) {
-    s.cam_anim->set_frame(s.DXDraw.camera);
+    s.cam_anim->set_frame(s.stage.camera);
     s.cam_anim->set_time(t);
   }
-  if (s.cam_path && s.DXDraw.camera) s.DXDraw.camera->look_at(*s.cam_path, world);
+  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, world);
   if (auto a = s.anim_set.get(0)) a->set_time(static_cast<float>(scene::Round(t) % 50) / 2.0f);
 }
 

@@ -138,8 +138,8 @@ void Party_chargement_anim(Show& s) {
   for (size_t k = 1; k <= 10; ++k) s.Party_actif[k] = false;
   s.Party_actif[1] = true;
 
-  rm::Frame* world = s.DXDraw.scene.get();
-  s.scene_frame.at(kOpeningGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  rm::Frame* world = s.stage.scene.get();
+  s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
   scene::Charge_Mesh(s);
   scene::Chargement(s, "Chargement des OBJET OK!");
 
@@ -206,8 +206,8 @@ void Party_2(Show& s) {
   // The clock as the step finds it; once the next scene is built, the rest
   // of the tick sees the new scene's clock.
   float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Frame* camera = s.DXDraw.camera.get();
+  rm::Frame* world = s.stage.scene.get();
+  rm::Frame* camera = s.stage.camera.get();
 
   // 1. The ship's hull parts T1, T3 and T4 as grey wireframes.
   for (int i = 1; i <= 3; ++i) {
@@ -237,7 +237,7 @@ void Party_2(Show& s) {
   // 7. The ground texture scrolls.
   s.wrap_u -= 5;
   s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
+  s.wrap_tab.at(0) = s.stage.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
                                                static_cast<float>(s.wrap_u / 25.0), 0, 0.01f, 0.01f);
   if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
   // 8, 9. Ship part C: wireframe with a wrapping alpha, then solid fading in.
@@ -280,7 +280,7 @@ void Party_2(Show& s) {
     s.brouillard_actif = false;
   }
   // 16, 17. The field of view, wobbling in the negative window.
-  auto& viewport = s.DXDraw.viewport;
+  auto& viewport = s.stage.viewport;
   if (viewport) viewport->set_field(static_cast<float>(s.focale / 20.0));
   if (between(t, 6100.0f, 6760.0f)) {
     const auto high = static_cast<uint8_t>(Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
@@ -334,7 +334,7 @@ void Party_2(Show& s) {
 
 void anim_x(Show& s) {
   const float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   if (t > 1000.0f && s.etape_x == 0) world->set_scene_fog_enable(false);
   if (t > 1130.0f && s.etape_x == 0) {
     s.focale_actif = true;
@@ -360,7 +360,7 @@ void anim_x(Show& s) {
     s.etape_x = 5;
   }
   if (t > 6760.0f && s.etape_x == 5) {
-    if (s.DXDraw.viewport) s.DXDraw.viewport->configure(0, 0, 640, 480);
+    if (s.stage.viewport) s.stage.viewport->configure(0, 0, 640, 480);
     s.etape_x = 6;
   }
   if (t > kSceneEnd && s.etape_x == 6) s.etape_x = 7;

@@ -166,19 +166,19 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
 
 TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
   s.Party_actif[5] = true;
-  s.scene_frame[4] = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   build();
   EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim3"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 3) << k;
   EXPECT_EQ(s.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(3));
   bool visual = false;
-  for (const auto& v : s.DXDraw.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
+  for (const auto& v : s.stage.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
   EXPECT_TRUE(visual);
   ASSERT_TRUE(s.cam_anim);
   EXPECT_EQ(s.cam_anim->position_key_count(), 27u);
   EXPECT_EQ(s.cam_anim->options(), 0x2Au);
-  EXPECT_EQ(s.cam_anim->frame(), s.DXDraw.camera);
+  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
   ASSERT_TRUE(s.focale_anim);
   EXPECT_EQ(s.focale_anim->position_key_count(), 23u);
   EXPECT_EQ(s.focale_anim->frame(), s.focale_frame);
@@ -197,8 +197,8 @@ TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
 TEST_F(Explosion, FieldFollowsTheFieldFrameAtAQuarterOfTheClock) {
   build();
   tick(4 * 49);  // the key (49, 120): field 6
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 6.0f);
-  EXPECT_FALSE(s.DXDraw.viewport->uniform_scaling());
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 6.0f);
+  EXPECT_FALSE(s.stage.viewport->uniform_scaling());
 }
 
 TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
@@ -241,13 +241,13 @@ TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
   build();
   s.effet[0] = true;
   s.angle_vue = 0;
-  s.DXDraw.viewport->configure(0, 0, 640, 480);
+  s.stage.viewport->configure(0, 0, 640, 480);
   tick(4);
   EXPECT_EQ(s.angle_vue, 1);
-  const rm::Rect r = s.DXDraw.viewport->rect();
+  const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.width, 640);  // 200 x 0 refused
   EXPECT_EQ(r.height, 480);
-  EXPECT_FALSE(s.DXDraw.viewport->uniform_scaling());  // the last call ran
+  EXPECT_FALSE(s.stage.viewport->uniform_scaling());  // the last call ran
 }
 
 TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
@@ -259,7 +259,7 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   const int once = scenes::advance_angle_vue(300);
   EXPECT_EQ(s.angle_vue, scenes::advance_angle_vue(once));
   const rm::Rect want = scenes::growing_window(s.angle_vue);
-  const rm::Rect r = s.DXDraw.viewport->rect();
+  const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, want.x);
   EXPECT_EQ(r.y, want.y);
   EXPECT_EQ(r.width, want.width);

@@ -73,7 +73,7 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   EXPECT_EQ(s.pos_precedente, 27000u);
   EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
 
-  const rm::Fog& fog = s.DXDraw.scene->scene_fog();
+  const rm::Fog& fog = s.stage.scene->scene_fog();
   EXPECT_TRUE(fog.enabled);
   EXPECT_EQ(fog.color, 0xFF193F19u);
   EXPECT_FLOAT_EQ(fog.start, 100.0f);
@@ -87,14 +87,14 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   ASSERT_NE(s.cam_anim, nullptr);
   EXPECT_EQ(s.cam_anim->options(), 0x2Au);
   EXPECT_EQ(s.cam_anim->position_key_count(), 12u);
-  EXPECT_EQ(s.cam_anim->frame(), s.DXDraw.camera);
+  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
   ASSERT_NE(s.cam_path, nullptr);
-  const rm::Vec3 aim = s.cam_path->position(s.DXDraw.scene.get());
+  const rm::Vec3 aim = s.cam_path->position(s.stage.scene.get());
   EXPECT_EQ(aim, rm::Vec3(0, 150, -200));
 
   auto root = s.scene_frame.get(2);
   ASSERT_NE(root, nullptr);
-  const auto visuals = s.DXDraw.scene->visuals();
+  const auto visuals = s.stage.scene->visuals();
   EXPECT_NE(std::find(visuals.begin(), visuals.end(), root), visuals.end());
   for (int i = 0; i <= 20; ++i) ASSERT_NE(s.objet_frame.get(i), nullptr) << i;
   ASSERT_NE(s.objet_frame.get(50), nullptr);
@@ -142,24 +142,24 @@ TEST_F(ForestStep, TreesStreamPastAndComeRound) {
   tick(10, 1.0f / 3.0f);  // Round(20) = 20
   EXPECT_EQ(s.arbre_pos[0].z, -1990.0f);
   EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
-  EXPECT_EQ(s.objet_frame.get(0)->position(s.DXDraw.scene.get()), rm::Vec3(700, -100, -1990));
-  EXPECT_EQ(s.objet_frame.get(1)->position(s.DXDraw.scene.get()), rm::Vec3(-600, -100, 120));
+  EXPECT_EQ(s.objet_frame.get(0)->position(s.stage.scene.get()), rm::Vec3(700, -100, -1990));
+  EXPECT_EQ(s.objet_frame.get(1)->position(s.stage.scene.get()), rm::Vec3(-600, -100, 120));
   tick(10, 0.0f);  // no music step: nothing moves
   EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
 }
 
 TEST_F(ForestStep, CameraFliesThePathLookingAtItsAim) {
   tick(120, 0);
-  const rm::Vec3 p = s.DXDraw.camera->position(s.DXDraw.scene.get());
+  const rm::Vec3 p = s.stage.camera->position(s.stage.scene.get());
   EXPECT_NEAR(p.x, 600, 1e-2);
   EXPECT_NEAR(p.y, 50, 1e-2);
   EXPECT_NEAR(p.z, -800, 1e-2);
   rm::Vec3 dir, up;
-  s.DXDraw.camera->orientation(s.DXDraw.scene.get(), dir, up);
+  s.stage.camera->orientation(s.stage.scene.get(), dir, up);
   const rm::Vec3 to_aim = rm::Vec3(0, 150, -200) - p;
   const float len = std::sqrt(rm::dot(to_aim, to_aim));
   EXPECT_NEAR(rm::dot(dir, to_aim) / len, 1.0f, 1e-3);
-  EXPECT_EQ(s.DXDraw.scene->scene_fog().start, 0.0f);
+  EXPECT_EQ(s.stage.scene->scene_fog().start, 0.0f);
 }
 
 TEST_F(ForestStep, HandsOverOnlyPastItsEnd) {

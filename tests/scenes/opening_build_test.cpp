@@ -33,7 +33,7 @@ class OpeningBuild : public testing::ShowTest {
   // How many progress labels the ship-part walk gives on the loaded model.
   size_t walk_labels() {
     size_t n = 0;
-    scene::Show scratch(f.DXDraw, f.DXTimer, f.Timer_chargement, f.DXInput1, f.ImageList, f.music);
+    scene::Show scratch(f.stage, f.DXDraw, f.DXTimer, f.Timer_chargement, f.DXInput1, f.ImageList, f.music);
     scenes::walk_ship_parts(scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
     return n;
   }
@@ -63,15 +63,15 @@ TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
   ASSERT_NE(s.anim_frame.get(0), nullptr);
   ASSERT_NE(s.cam_path, nullptr);
   EXPECT_EQ(s.cam_path, s.anim_frame.get(0)->children().front());
-  const auto visuals = s.DXDraw.scene->visuals();
+  const auto visuals = s.stage.scene->visuals();
   EXPECT_EQ(std::find(visuals.begin(), visuals.end(), s.anim_frame.get(0)), visuals.end());
   EXPECT_NE(std::find(visuals.begin(), visuals.end(), s.scene_frame.get(1)), visuals.end());
-  EXPECT_EQ(s.scene_frame.get(1)->parent(), s.DXDraw.scene.get());
+  EXPECT_EQ(s.scene_frame.get(1)->parent(), s.stage.scene.get());
 
   for (const auto& a : s.anim_set.get(1)->animations()) EXPECT_EQ(a->options(), 0x35u);
 
   // The fires: the first placed, the other two turned about the origin.
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   EXPECT_EQ(s.objet_frame.get(30)->position(world), rm::Vec3(30150, 2268, -1410));
   EXPECT_EQ(s.objet_frame.get(31)->position(world), rm::Vec3(0, 0, 0));
   EXPECT_EQ(s.objet_frame.get(32)->position(world), rm::Vec3(0, 0, 0));

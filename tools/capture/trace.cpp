@@ -93,7 +93,7 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
 
   key(out, "cam");
   put_vec(out, s.cam_pos);
-  const rm::Viewport* vp = d.viewport.get();
+  const rm::Viewport* vp = form.stage.viewport.get();
   key(out, "viewport");
   if (vp) {
     const rm::Rect r = vp->rect();
