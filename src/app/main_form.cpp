@@ -1,6 +1,5 @@
 #include "app/main_form.h"
 
-#include "app/form_pictures.h"
 #include "app/layers.h"
 #include "app/music_startup.h"
 #include "app/overlay.h"
@@ -13,47 +12,19 @@
 
 namespace quarvel::app {
 
-namespace {
-
-// The logos' transparent colour in the display's encoding (0x00BBGGRR):
-// red 255, green 0, blue 246.
-constexpr uint32_t kLogoKey = 0xF600FFu;
-
-}  // namespace
-
-void load_form_pictures(display::ImageList& images) {
-  std::vector<Picture> pictures = make_form_pictures();
-  for (size_t i = 0; i < pictures.size(); ++i) {
-    const bool black_key = i == 5 || i == 6;
-    images.add(std::move(pictures[i]), black_key ? 0u : kLogoKey, true);
-  }
-}
-
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
                      audio::MusicDevice& music_device, std::string exe_dir)
-    : DXDraw(std::move(backend), stage),
-      DXTimer(idle_loop, clock),
-      Timer_chargement(idle_loop, clock),
+    : FormComponents(std::move(backend), std::move(clock)),
       steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
             scenes::Party_5, scenes::Party_6, scenes::Party_7},
       music(music_device),
-      show_(std::make_unique<scene::Show>(stage, DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music_device)) {
+      show_(new_show(music_device)) {
   show_->exe_dir = std::move(exe_dir);
-  load_form_pictures(ImageList);
-  DXDraw.image_list = &ImageList;
   DXDraw.on_initialize = [this] { DXDrawInitialize(); };
   DXDraw.on_initialize_surface = [this] { DXDrawInitializeSurface(); };
   DXDraw.on_finalize = [this] { DXDrawFinalize(); };
-
-  DXTimer.interval = 0;
-  DXTimer.active_only = false;
   DXTimer.on_timer = [this](int lag) { DXTimerTimer(lag); };
-  Timer_chargement.interval = 100;
-  Timer_chargement.active_only = true;
   Timer_chargement.on_timer = [this](int) { scene::Timer_chargementTimer(*show_); };
-
-  DXInput1.keyboard_enabled = true;
-  DXInput1.mouse_enabled = true;
 }
 
 TMainForm::~TMainForm() {
@@ -87,7 +58,7 @@ void TMainForm::renew_show() {
   root.set_scene_fog_enable(false);
   DXDraw.set_gamma(render::GammaRamp::identity());
 
-  auto fresh = std::make_unique<scene::Show>(stage, DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music);
+  auto fresh = new_show(music);
   fresh->flux_musique = old.flux_musique;
   fresh->exe_dir = old.exe_dir;
   fresh->rng = old.rng;  // the one sequence is never reseeded
@@ -173,8 +144,8 @@ void TMainForm::DXDrawFinalize() { DXTimer.set_enabled(false); }
 void TMainForm::DXTimerTimer(int) {
   ++ticks_;
   scene::Show& s = *show_;
-  s.ran.clear();
-  s.built.clear();
+  record.ran.clear();
+  record.built.clear();
   // 1. The clock follows the music: a signed difference of positions.
   s.pos_musique = music.position(s.flux_musique);
   const auto diff = static_cast<int32_t>(s.pos_musique - s.pos_precedente);
@@ -187,7 +158,7 @@ void TMainForm::DXTimerTimer(int) {
   // 3. The steps by flag index, each flag read when its turn comes.
   for (size_t k = 0; k < steps.size(); ++k) {
     if (!show_->Party_actif[k]) continue;
-    show_->ran.push_back(static_cast<int>(k) + 1);
+    record.ran.push_back(static_cast<int>(k) + 1);
     if (steps[k]) steps[k](*show_);
   }
   // 4. Motions, then the 3D picture.

@@ -43,7 +43,7 @@ void plain_action(Show& s, int key, const Jumps& jumps) {
       add(s.horloge, 4.0 * s.pas_temps);
       break;
     case 70:  // F
-      s.flash_fini = false;
+      s.explosion.flash_fini = false;
       break;
     case 80:  // P
       s.anim_x_actif = true;
@@ -83,7 +83,7 @@ void backspace_action(Show& s, int key) {
     case 46: turn(s, {1, 0, 0}, -kTurn); break;
     case 49:
     case 50:
-    case 51: s.effet[static_cast<size_t>(key - 49)] = false; break;
+    case 51: s.explosion.effet[static_cast<size_t>(key - 49)] = false; break;
     case 66: add(s.light_b, -1.0); break;
     case 67: s.cam_suivi = false; break;
     case 71: add(s.light_g, -1.0); break;
@@ -110,7 +110,7 @@ void free_action(Show& s, int key) {
     case 46: fly(s, v * d.y / 4, v * d.z / 4, v * d.x / 4); break;
     case 49:
     case 50:
-    case 51: s.effet[static_cast<size_t>(key - 49)] = true; break;
+    case 51: s.explosion.effet[static_cast<size_t>(key - 49)] = true; break;
     case 66: add(s.light_b, 1.0); break;
     case 67: s.cam_suivi = true; break;
     case 71: add(s.light_g, 1.0); break;

@@ -17,7 +17,7 @@ using scene::Show;
 
 void Party_chargement_anim6(Show& s) {
   constexpr int32_t kFinaleGroup = 6;
-  s.built.push_back("Party_chargement_anim6");
+  s.record.built.push_back("Party_chargement_anim6");
   rm::Frame* world = s.stage.scene.get();
   controls::Contraste(s, 24, 145);
   // The end fade starts from the ramp just set.

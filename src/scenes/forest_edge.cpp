@@ -31,7 +31,7 @@ void place_tree(Show& s, int32_t j, float x, float z) {
 }  // namespace
 
 void Party_chargement_anim4(Show& s) {
-  s.built.push_back("Party_chargement_anim4");
+  s.record.built.push_back("Party_chargement_anim4");
   controls::Contraste(s, 24, 145);
   init(s, 2);
   s.horloge = 0.0f;

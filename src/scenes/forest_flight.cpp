@@ -44,7 +44,7 @@ uint32_t forest_fog_colour() { return scene::RGB(0.1f, 0.25f, 0.1f); }
 
 // Trees stand at least 500 units left or right of the flight line.
 void place_trees(Show& s) {
-  for (auto& p : s.arbre_pos) {
+  for (auto& p : s.forest_flight.arbre_pos) {
     int32_t x = 0;
     do {
       x = s.random(2000) - 1000;
@@ -58,7 +58,7 @@ void place_trees(Show& s) {
 }  // namespace
 
 void Party_chargement_anim2(Show& s) {
-  s.built.push_back("Party_chargement_anim2");
+  s.record.built.push_back("Party_chargement_anim2");
   s.DXDraw.fill(0xFFFFFFu);
   s.DXDraw.flip();
   s.etape_logo = 0;
@@ -130,7 +130,7 @@ void Party_3(Show& s) {
   // The trees stream toward the camera and come round again 4000 units back.
   const auto advance = static_cast<float>(scene::Round(60.0 * s.pas_temps));
   for (int32_t i = 0; i < kTreeCount; ++i) {
-    Vec3& p = s.arbre_pos[static_cast<size_t>(i)];
+    Vec3& p = s.forest_flight.arbre_pos[static_cast<size_t>(i)];
     p.z += advance;
     if (p.z > 2000.0f) p.z -= 4000.0f;
     if (auto f = s.objet_frame.get(i)) f->set_position(world, {p.x, -100, p.z});

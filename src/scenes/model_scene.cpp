@@ -14,7 +14,7 @@ using scene::Show;
 
 void Party_chargement_anim5(Show& s) {
   constexpr int32_t kModelGroup = 4;
-  s.built.push_back("Party_chargement_anim5");
+  s.record.built.push_back("Party_chargement_anim5");
   controls::Contraste(s, 24, 145);
   init(s, kModelGroup);
   s.horloge = 0.0f;

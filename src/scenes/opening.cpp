@@ -130,11 +130,11 @@ render::GammaRamp darkened_ramp(const render::GammaRamp& base, int64_t step) {
 }
 
 void Party_chargement_anim(Show& s) {
-  s.built.push_back("Party_chargement_anim");
+  s.record.built.push_back("Party_chargement_anim");
   scene::Loading(s);
   s.DXTimer.set_enabled(false);
   s.Timer_chargement.set_enabled(true);
-  s.brouillard_fin = 15000;
+  s.opening.brouillard_fin = 15000;
   for (size_t k = 1; k <= 10; ++k) s.Party_actif[k] = false;
   s.Party_actif[1] = true;
 
@@ -217,7 +217,7 @@ void Party_2(Show& s) {
     }
   }
   // 2, 3. The closing fog, and the hand-over to the forest flight.
-  if (t > 7450.0f) s.brouillard_actif = true;
+  if (t > 7450.0f) s.opening.brouillard_actif = true;
   if (t > kSceneEnd) {
     Party_chargement_anim2(s);
     t = s.horloge;
@@ -254,8 +254,8 @@ void Party_2(Show& s) {
   uint32_t flicker_quality = 201;
   if (between(t, 7052.0f, 7165.0f)) {
     const int32_t r = s.random(2);
-    if (r == 1 || s.scintille_n < 2) {
-      s.scintille_n = s.scintille_n < 8 ? static_cast<uint8_t>(s.scintille_n + 1) : uint8_t{1};
+    if (r == 1 || s.opening.scintille_n < 2) {
+      s.opening.scintille_n = s.opening.scintille_n < 8 ? static_cast<uint8_t>(s.opening.scintille_n + 1) : uint8_t{1};
       flicker_quality = 64;
     }
   }
@@ -272,12 +272,12 @@ void Party_2(Show& s) {
   if (auto a = s.anim_set.get(0)) a->set_time(t);
   if (auto a = s.anim_set.get(1)) a->set_time(t);
   // 15. White fog closing in.
-  if (s.brouillard_actif) {
-    s.brouillard_fin -= 150;
+  if (s.opening.brouillard_actif) {
+    s.opening.brouillard_fin -= 150;
     world->set_scene_fog_enable(true);
     world->set_scene_fog_color(RGB(1, 1, 1));
-    if (s.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.brouillard_fin), 1.0f);
-    s.brouillard_actif = false;
+    if (s.opening.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.opening.brouillard_fin), 1.0f);
+    s.opening.brouillard_actif = false;
   }
   // 16, 17. The field of view, wobbling in the negative window.
   auto& viewport = s.stage.viewport;
@@ -293,7 +293,7 @@ void Party_2(Show& s) {
   if (between(t, 6760.0f, 7000.0f)) controls::Contraste(s, 24, 145);
   // 19..21. The fires follow ship part B, then stay, grow and fade.
   if (t < 7271.0f) {
-    if (auto b = s.vaisseau_frame.get(1)) s.feu_pos = b->position(world);
+    if (auto b = s.vaisseau_frame.get(1)) s.opening.feu_pos = b->position(world);
   }
   if (t > 7271.0f) {
     const float grow = (t - 7271.0f) * 70.0f;
@@ -306,7 +306,7 @@ void Party_2(Show& s) {
     }
   }
   for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
-    if (auto f = s.objet_frame.get(idx)) f->set_position(world, s.feu_pos);
+    if (auto f = s.objet_frame.get(idx)) f->set_position(world, s.opening.feu_pos);
   }
   if (auto f = s.objet_frame.get(32)) f->set_rotation(world, {1, 1, 0}, 1.0f);
   // 22, 23. The camera's aim, and copies of its pose for the overlay.

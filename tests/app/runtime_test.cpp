@@ -183,12 +183,12 @@ TEST(FrameLoop, LaterFlagsRunInTheSameTickEarlierOnesFromTheNext) {
   };
   r.tick();
   EXPECT_EQ(calls, (std::vector<int>{1, 3}));
-  EXPECT_EQ(r.s().ran, (std::vector<int>{1, 3}));
+  EXPECT_EQ(r.s().record.ran, (std::vector<int>{1, 3}));
   EXPECT_EQ(r.flags(), std::vector<int>{1});
   calls.clear();
   r.tick();
   EXPECT_EQ(calls, std::vector<int>{2});
-  EXPECT_EQ(r.s().ran, std::vector<int>{2});
+  EXPECT_EQ(r.s().record.ran, std::vector<int>{2});
 }
 
 TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
@@ -200,13 +200,13 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
   // Equal to the switch value: no switch.
   s.horloge = 1370.0f;
   r.tick();
-  EXPECT_EQ(s.ran, std::vector<int>{5});
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_EQ(s.record.ran, std::vector<int>{5});
+  EXPECT_TRUE(s.record.built.empty());
   // Just above: the model scene is built and Party_6 runs in the same tick.
   s.horloge = std::nextafter(1370.0f, 2000.0f);
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim5"});
-  EXPECT_EQ(s.ran, (std::vector<int>{5, 6}));
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim5"});
+  EXPECT_EQ(s.record.ran, (std::vector<int>{5, 6}));
   EXPECT_EQ(r.flags(), std::vector<int>{5});
   EXPECT_EQ(s.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(4));
@@ -214,25 +214,25 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
   // Party_6 hands on to Party_4, which first runs on the next tick.
   s.horloge = 2500.0f;
   r.tick();
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   s.horloge = 2500.5f;
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim3"});
-  EXPECT_EQ(s.ran, std::vector<int>{6});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
+  EXPECT_EQ(s.record.ran, std::vector<int>{6});
   EXPECT_EQ(r.flags(), std::vector<int>{3});
   ASSERT_TRUE(s.scene_frame.get(3));
   r.tick();
-  EXPECT_EQ(s.ran, std::vector<int>{4});
+  EXPECT_EQ(s.record.ran, std::vector<int>{4});
 
   // Party_4 hands on to the finale in the same tick; the finale's ramp is
   // the contrast ramp it sets.
   s.horloge = 1480.0f;
   r.tick();
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   s.horloge = 1480.25f;
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim6"});
-  EXPECT_EQ(s.ran, (std::vector<int>{4, 7}));
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim6"});
+  EXPECT_EQ(s.record.ran, (std::vector<int>{4, 7}));
   EXPECT_EQ(r.flags(), std::vector<int>{6});
   EXPECT_EQ(s.gamma_sauve, controls::contrast_ramp(24, 145));
   EXPECT_TRUE(s.scene_frame.get(6));
@@ -329,7 +329,7 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   EXPECT_TRUE(r.form.DXTimer.enabled());
   EXPECT_FALSE(r.form.DXDraw.full_screen);
   r.tick(6000);
-  EXPECT_EQ(after.ran, std::vector<int>{1});
+  EXPECT_EQ(after.record.ran, std::vector<int>{1});
 }
 
 TEST(BadInput, UnreadableBackdropIsOneLineAndTheShowRunsOn) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_form.h"
 #include "scene/helpers.h"
 #include "scene/lights.h"
 #include "show_fixture.h"
@@ -130,10 +131,10 @@ TEST_F(Operator, ClockKeysRunFastHoldAndReverse) {
 }
 
 TEST_F(Operator, FlagKeys) {
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   s.anim_x_actif = false;
   run({70});
-  EXPECT_FALSE(s.flash_fini);
+  EXPECT_FALSE(s.explosion.flash_fini);
   run({80});
   EXPECT_TRUE(s.anim_x_actif);
   run({8, 83});  // S with Backspace: the events off, nothing saved
@@ -212,11 +213,11 @@ TEST_F(Operator, FlightKeysWithBackspaceTurnAndLeaveTheVelocity) {
 
 TEST_F(Operator, EffectKeysArmAndDisarm) {
   run({49, 50, 51});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{true, true, true}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{true, true, true}));
   run({8, 50});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{true, false, true}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{true, false, true}));
   run({8, 49, 51});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{false, false, false}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{false, false, false}));
 }
 
 TEST_F(Operator, CameraModeKeys) {

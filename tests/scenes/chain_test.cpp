@@ -96,7 +96,7 @@ TEST_F(Chain, ForestEdgeBuilderLeavesItsStepRunningWithAFreshClock) {
   s.horloge = 2000.5f;
   s.scene_frame[2] = s.stage.root.create_frame(s.stage.scene);
   build(scenes::Party_chargement_anim4);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 4) << k;
   EXPECT_TRUE(s.Party_actif[9]);
   EXPECT_EQ(s.horloge, 0.0f);
@@ -128,9 +128,9 @@ TEST_F(Chain, ForestEdgeOnTheShowFilesSetsOptionsAndTakesThePathFrame) {
 TEST_F(Chain, ForestEdgeHandsOverOnlyAboveItsEnd) {
   build(scenes::Party_chargement_anim4);
   tick(scenes::Party_5, 1370.0f);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
   tick(scenes::Party_5, 1370.01f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim5");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim5");
   EXPECT_TRUE(s.Party_actif[5]);
   EXPECT_FALSE(s.Party_actif[4]);
   EXPECT_EQ(s.horloge, 0.0f);
@@ -189,7 +189,7 @@ TEST_F(Chain, ModelSceneResetsFieldViewportAndFog) {
   s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   s.Party_actif[4] = true;
   build(scenes::Party_chargement_anim5);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim5"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim5"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 5) << k;
   EXPECT_EQ(s.focale, 20);
   EXPECT_EQ(s.stage.viewport->field(), 1.0f);
@@ -220,9 +220,9 @@ TEST_F(Chain, ModelStepPlaysAtHalfTheClockKeepsTheFieldAndHandsOverToTheExplosio
   EXPECT_EQ(s.stage.viewport->field(), 0.7f);
   EXPECT_TRUE(s.stage.viewport->uniform_scaling());
 
-  s.ran.clear();
+  s.record.ran.clear();
   tick(scenes::Party_6, 2500.5f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim3");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   EXPECT_TRUE(s.Party_actif[3]);
   EXPECT_FALSE(s.Party_actif[5]);
 }

@@ -168,7 +168,7 @@ TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
   s.Party_actif[5] = true;
   s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   build();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim3"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 3) << k;
   EXPECT_EQ(s.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(3));
@@ -179,9 +179,9 @@ TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
   EXPECT_EQ(s.cam_anim->position_key_count(), 27u);
   EXPECT_EQ(s.cam_anim->options(), 0x2Au);
   EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
-  ASSERT_TRUE(s.focale_anim);
-  EXPECT_EQ(s.focale_anim->position_key_count(), 23u);
-  EXPECT_EQ(s.focale_anim->frame(), s.focale_frame);
+  ASSERT_TRUE(s.explosion.focale_anim);
+  EXPECT_EQ(s.explosion.focale_anim->position_key_count(), 23u);
+  EXPECT_EQ(s.explosion.focale_anim->frame(), s.explosion.focale_frame);
   // The last two camera keys come from the time table.
   rm::Vec3 p;
   ASSERT_TRUE(s.cam_anim->position_at(980, p));
@@ -203,7 +203,7 @@ TEST_F(Explosion, FieldFollowsTheFieldFrameAtAQuarterOfTheClock) {
 
 TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
   build();
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   const int flips = s.DXDraw.flips();
   tick(1, 101);  // not loud enough
   EXPECT_EQ(s.DXDraw.flips(), flips);
@@ -211,16 +211,16 @@ TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
 
   tick(2, 102);  // a beat: white picture flipped at once
   EXPECT_EQ(s.DXDraw.flips(), flips + 1);
-  EXPECT_EQ(s.flash_n, 12);
-  EXPECT_FALSE(s.flash_fini);
+  EXPECT_EQ(s.explosion.flash_n, 12);
+  EXPECT_FALSE(s.explosion.flash_fini);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, 12).red);
   const Picture back = std::as_const(s.DXDraw).surface();
   EXPECT_EQ(back.at(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
   for (int n = 2; n <= 21; ++n) {
     tick(static_cast<float>(2 + n), 0);
-    EXPECT_EQ(s.flash_n, 12 * n);
+    EXPECT_EQ(s.explosion.flash_n, 12 * n);
     EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, static_cast<uint8_t>(12 * n)).red) << n;
-    EXPECT_EQ(s.flash_fini, n == 21) << n;
+    EXPECT_EQ(s.explosion.flash_fini, n == 21) << n;
   }
   tick(30, 0);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(24, 145).red);
@@ -229,17 +229,17 @@ TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
 
 TEST_F(Explosion, RampFrom240EndsOnThatTick) {
   build();
-  s.flash_fini = false;
-  s.flash_n = 240;
+  s.explosion.flash_fini = false;
+  s.explosion.flash_n = 240;
   tick(3);
-  EXPECT_EQ(s.flash_n, 252);
-  EXPECT_TRUE(s.flash_fini);
+  EXPECT_EQ(s.explosion.flash_n, 252);
+  EXPECT_TRUE(s.explosion.flash_fini);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, 252).red);
 }
 
 TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
   build();
-  s.effet[0] = true;
+  s.explosion.effet[0] = true;
   s.angle_vue = 0;
   s.stage.viewport->configure(0, 0, 640, 480);
   tick(4);
@@ -252,8 +252,8 @@ TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
 
 TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   build();
-  s.effet[0] = true;
-  s.effet[1] = true;
+  s.explosion.effet[0] = true;
+  s.explosion.effet[1] = true;
   s.angle_vue = 300;
   tick(4);
   const int once = scenes::advance_angle_vue(300);
@@ -268,11 +268,11 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
 
 TEST_F(Explosion, ShakeDrawsTwoValuesOnlyWhenArmed) {
   build();
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   uint32_t before = s.rng.draws;
   tick(4);
   EXPECT_EQ(s.rng.draws, before);
-  s.effet[2] = true;
+  s.explosion.effet[2] = true;
   before = s.rng.draws;
   tick(5);
   EXPECT_EQ(s.rng.draws, before + 2);
@@ -281,9 +281,9 @@ TEST_F(Explosion, ShakeDrawsTwoValuesOnlyWhenArmed) {
 TEST_F(Explosion, HandsOverToTheFinaleAboveItsEnd) {
   build();
   tick(1480);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim3");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   tick(1480.5f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim6");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim6");
   EXPECT_TRUE(s.Party_actif[6]);
   EXPECT_FALSE(s.Party_actif[3]);
 }

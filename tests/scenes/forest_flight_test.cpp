@@ -47,12 +47,12 @@ TEST_F(ForestFlight, TreePlacementAndSizesDrawFromTheSharedSequence) {
     p.z = static_cast<float>(expected.random(4000) - 2000);
   }
   for (size_t r = 0; r < places.size(); ++r) {
-    EXPECT_EQ(s.arbre_pos[r].x, places[r].x) << r;
-    EXPECT_EQ(s.arbre_pos[r].z, places[r].z) << r;
-    EXPECT_TRUE(s.arbre_pos[r].x <= -500 || s.arbre_pos[r].x >= 500);
-    EXPECT_LT(s.arbre_pos[r].x, 1000);
-    EXPECT_GE(s.arbre_pos[r].z, -2000);
-    EXPECT_LT(s.arbre_pos[r].z, 2000);
+    EXPECT_EQ(s.forest_flight.arbre_pos[r].x, places[r].x) << r;
+    EXPECT_EQ(s.forest_flight.arbre_pos[r].z, places[r].z) << r;
+    EXPECT_TRUE(s.forest_flight.arbre_pos[r].x <= -500 || s.forest_flight.arbre_pos[r].x >= 500);
+    EXPECT_LT(s.forest_flight.arbre_pos[r].x, 1000);
+    EXPECT_GE(s.forest_flight.arbre_pos[r].z, -2000);
+    EXPECT_LT(s.forest_flight.arbre_pos[r].z, 2000);
   }
   for (int i = 0; i < 21 * 2; ++i) expected.random(9);  // tree widths and heights
   EXPECT_EQ(s.rng.seed, expected.seed);
@@ -64,7 +64,7 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   s.Party_actif.fill(true);
   s.etape_logo = 5;
   build();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim2"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim2"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 2) << k;
   EXPECT_EQ(s.etape_logo, 0);
   EXPECT_EQ(s.pos_musique, 30000u);
@@ -106,7 +106,7 @@ TEST_F(ForestFlight, SecondBuildFindsTheOpeningGoneAndBuildsAgain) {
   auto first_root = s.scene_frame.get(2);
   build();
   EXPECT_NE(s.scene_frame.get(2), first_root);
-  EXPECT_EQ(s.built.size(), 2u);
+  EXPECT_EQ(s.record.built.size(), 2u);
   EXPECT_TRUE(s.Party_actif[2]);
 }
 
@@ -115,7 +115,7 @@ class ForestStep : public ForestFlight {
   void SetUp() override {
     ForestFlight::SetUp();
     build();
-    s.built.clear();
+    s.record.built.clear();
   }
   void tick(float t, float step) {
     s.horloge = t;
@@ -137,15 +137,15 @@ TEST_F(ForestStep, GroundScrollKeepsTheRemaindersSign) {
 }
 
 TEST_F(ForestStep, TreesStreamPastAndComeRound) {
-  s.arbre_pos[0] = {700, 0, 1990};
-  s.arbre_pos[1] = {-600, 0, 100};
+  s.forest_flight.arbre_pos[0] = {700, 0, 1990};
+  s.forest_flight.arbre_pos[1] = {-600, 0, 100};
   tick(10, 1.0f / 3.0f);  // Round(20) = 20
-  EXPECT_EQ(s.arbre_pos[0].z, -1990.0f);
-  EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
+  EXPECT_EQ(s.forest_flight.arbre_pos[0].z, -1990.0f);
+  EXPECT_EQ(s.forest_flight.arbre_pos[1].z, 120.0f);
   EXPECT_EQ(s.objet_frame.get(0)->position(s.stage.scene.get()), rm::Vec3(700, -100, -1990));
   EXPECT_EQ(s.objet_frame.get(1)->position(s.stage.scene.get()), rm::Vec3(-600, -100, 120));
   tick(10, 0.0f);  // no music step: nothing moves
-  EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
+  EXPECT_EQ(s.forest_flight.arbre_pos[1].z, 120.0f);
 }
 
 TEST_F(ForestStep, CameraFliesThePathLookingAtItsAim) {
@@ -164,9 +164,9 @@ TEST_F(ForestStep, CameraFliesThePathLookingAtItsAim) {
 
 TEST_F(ForestStep, HandsOverOnlyPastItsEnd) {
   tick(2000, 1);
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   tick(2000.5f, 1);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
 }
 
 }  // namespace

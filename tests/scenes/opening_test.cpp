@@ -160,16 +160,16 @@ TEST_F(OpeningStep, ContrastClosesInFromBothEnds) {
 }
 
 TEST_F(OpeningStep, ClosingFogEndsAtZeroAndStaysWhite) {
-  s.brouillard_fin = 15000;
+  s.opening.brouillard_fin = 15000;
   tick(7400.0f);
   EXPECT_FALSE(s.stage.scene->scene_fog().enabled);
   tick(7451.0f);
-  EXPECT_EQ(s.brouillard_fin, 14850);
+  EXPECT_EQ(s.opening.brouillard_fin, 14850);
   EXPECT_TRUE(s.stage.scene->scene_fog().enabled);
   EXPECT_EQ(s.stage.scene->scene_fog().color, 0xFFFFFFFFu);
   EXPECT_FLOAT_EQ(s.stage.scene->scene_fog().end, 14850.0f);
   for (int i = 0; i < 120; ++i) tick(7460.0f);
-  EXPECT_LE(s.brouillard_fin, 0);
+  EXPECT_LE(s.opening.brouillard_fin, 0);
   EXPECT_FLOAT_EQ(s.stage.scene->scene_fog().end, 150.0f);  // the last end sent
   EXPECT_TRUE(s.stage.scene->scene_fog().enabled);
 }
@@ -180,7 +180,7 @@ TEST_F(OpeningStep, FlickerDrawsOnlyInsideItsWindow) {
   tick(7100.0f);
   tick(7100.0f);
   EXPECT_EQ(s.rng.draws, 2u);
-  EXPECT_GE(s.scintille_n, 1);  // below 2 it always steps
+  EXPECT_GE(s.opening.scintille_n, 1);  // below 2 it always steps
   tick(7165.0f);
   EXPECT_EQ(s.rng.draws, 2u);
 }
