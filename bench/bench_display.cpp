@@ -21,7 +21,9 @@
 #include "../tools/capture/test_scene.h"
 #include "platform/common/png_write.h"
 #include "platform/display/display.h"
+#include "platform/display/frame_grabber.h"
 #include "platform/render/gl.h"
+#include "platform/retained/stage.h"
 
 #include "../tools/capture/test_scene.cpp"
 
@@ -78,7 +80,8 @@ void empty_frames(benchmark::State& state, display::DisplayControl& d) {
 }
 
 void BM_EmptyShowFrame(benchmark::State& state) {
-  display::DisplayControl d(display::make_headless_backend());
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
   d.initialize();
   empty_frames(state, d);
 }
@@ -94,7 +97,8 @@ void BM_EmptyShowFrameWindow(benchmark::State& state) {
     }
     return;
   }
-  display::DisplayControl d(display::make_window_backend("bench"));
+  rm::Stage stage;
+  display::DisplayControl d(display::make_window_backend("bench"), stage);
   d.full_screen = true;
   d.initialize();
   empty_frames(state, d);
@@ -106,11 +110,11 @@ BENCHMARK(BM_EmptyShowFrameWindow)->Unit(benchmark::kMillisecond)->MeasureProces
 // The display with the test scene at `detail`, linear texture filtering and
 // a gamma ramp on, after the warm-up frames.
 struct TestSceneDisplay {
-  explicit TestSceneDisplay(int detail) : d(display::make_headless_backend()) {
+  explicit TestSceneDisplay(int detail) : d(display::make_headless_backend(), stage) {
     d.initialize();
-    d.device->set_texture_quality(rm::TextureQuality::Linear);
+    stage.device->set_texture_quality(rm::TextureQuality::Linear);
     d.set_gamma(dimmed_ramp());
-    ts = capture::build_test_scene(d.root, d.scene, d.camera, detail);
+    ts = capture::build_test_scene(stage.root, stage.scene, stage.camera, detail);
     for (int i = 0; i < kWarmUpFrames; ++i) {
       ts.set_time(t++);
       d.render();
@@ -121,10 +125,11 @@ struct TestSceneDisplay {
   // One frame of the scene at time t: posed, moved, rendered and flipped.
   void frame() {
     ts.set_time(t);
-    d.scene->move(1.0f);
+    stage.scene->move(1.0f);
     d.render();
     d.flip();
   }
+  rm::Stage stage;
   display::DisplayControl d;
   capture::TestScene ts;
   float t = 0;
@@ -148,11 +153,12 @@ BENCHMARK(BM_TestSceneWithGamma)->Arg(2)->Iterations(100)->Unit(benchmark::kMill
 
 // The test scene's frame with its picture read back, as the video runner
 // does: at once (screenshot(), argument 0) or a frame or more late
-// (queue_screenshot() and take_screenshot(), argument 1).
+// (a frame grabber's queue_screenshot() and take_screenshot(), argument 1).
 void BM_TestSceneFrameReadBack(benchmark::State& state) {
   const bool late = state.range(0) == 1;
   TestSceneDisplay scene(1);
   auto& d = scene.d;
+  display::FrameGrabber grabber(d);
   FrameTimes times;
   Picture shot;
   long long pictures = 0;
@@ -164,19 +170,20 @@ void BM_TestSceneFrameReadBack(benchmark::State& state) {
         ++pictures;
         return;
       }
-      d.queue_screenshot();
-      while (d.take_screenshot(shot, false)) ++pictures;
+      grabber.queue_screenshot();
+      while (grabber.take_screenshot(shot, false)) ++pictures;
     });
     scene.t += 1;
   }
-  while (d.take_screenshot(shot, true)) ++pictures;
+  while (grabber.take_screenshot(shot, true)) ++pictures;
   times.report(state);
   state.counters["pictures"] = static_cast<double>(pictures);
 }
 BENCHMARK(BM_TestSceneFrameReadBack)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_Screenshot(benchmark::State& state) {
-  display::DisplayControl d(display::make_headless_backend());
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
   d.initialize();
   d.set_gamma(dimmed_ramp());
   d.fill(0x1234);

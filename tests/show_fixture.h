@@ -9,10 +9,10 @@
 //
 // Everything lives in the fixture; a fresh one starts from a fresh Show
 // (every table empty, every number zero). The display's own initialisation
-// runs (scene frame, camera, viewport); the show's start values do not:
-// the main form's DXDrawInitialize sets them, so set what a test needs, or
-// hang a handler on f.DXDraw.on_initialize with ShowFixture(false) and then
-// call f.DXDraw.initialize().
+// runs (it opens f.stage: scene frame, camera, viewport); the show's start
+// values do not: the main form's DXDrawInitialize sets them, so set what a
+// test needs, or hang a handler on f.DXDraw.on_initialize with
+// ShowFixture(false) and then call f.DXDraw.initialize().
 //
 // Helpers for files: TempDir (a fresh folder, removed at the end),
 // CurrentDir (changes the current folder for a scope), write_text_file,
@@ -30,28 +30,20 @@
 
 #include <unistd.h>
 
-#include "app/main_form.h"
+#include "app/form_components.h"
 #include "fake_music_device.h"
 #include "platform/audio/music_device.h"
 #include "platform/display/backend.h"
-#include "platform/display/display.h"
-#include "platform/display/frame_timer.h"
-#include "platform/display/image_list.h"
-#include "platform/display/input.h"
 #include "scene/show.h"
 
 namespace quarvel::testing {
 
-struct ShowFixture {
+// The form's own components, wired as the form wires them, on a headless
+// display and a clock set by hand.
+struct ShowFixture : app::FormComponents {
   // `initialize`: initialise the display at once (EGL surfaceless).
-  explicit ShowFixture(bool initialize = true) {
-    DXDraw.image_list = &ImageList;
-    DXTimer.interval = 0;
-    DXTimer.active_only = false;
-    Timer_chargement.interval = 100;
-    Timer_chargement.active_only = true;
-    // The nine form pictures, keyed as the main form keys them.
-    app::load_form_pictures(ImageList);
+  explicit ShowFixture(bool initialize = true)
+      : app::FormComponents(display::make_headless_backend(), [this] { return now_ms; }) {
     if (initialize) DXDraw.initialize();
   }
   ~ShowFixture() { DXDraw.finalize(); }
@@ -63,16 +55,10 @@ struct ShowFixture {
 
   // The frame timers' millisecond clock.
   uint32_t now_ms = 0;
-  display::IdleLoop idle_loop;
-  display::DisplayControl DXDraw{display::make_headless_backend()};
-  display::FrameTimer DXTimer{idle_loop, [this] { return now_ms; }};
-  display::FrameTimer Timer_chargement{idle_loop, [this] { return now_ms; }};
-  display::RawInput raw_input;
-  display::Input DXInput1;
-  display::ImageList ImageList;
   FakeMusicDevice music;
   // Declared last: released first, before the display goes.
-  scene::Show show{DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music};
+  std::unique_ptr<scene::Show> show_state = new_show(music);
+  scene::Show& show = *show_state;
 };
 
 // A GoogleTest fixture with a ShowFixture `f` and its show `s`.

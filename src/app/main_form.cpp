@@ -1,6 +1,5 @@
 #include "app/main_form.h"
 
-#include "app/form_pictures.h"
 #include "app/layers.h"
 #include "app/music_startup.h"
 #include "app/overlay.h"
@@ -14,47 +13,19 @@
 
 namespace quarvel::app {
 
-namespace {
-
-// The logos' transparent colour in the display's encoding (0x00BBGGRR):
-// red 255, green 0, blue 246.
-constexpr uint32_t kLogoKey = 0xF600FFu;
-
-}  // namespace
-
-void load_form_pictures(display::ImageList& images) {
-  std::vector<Picture> pictures = make_form_pictures();
-  for (size_t i = 0; i < pictures.size(); ++i) {
-    const bool black_key = i == 5 || i == 6;
-    images.add(std::move(pictures[i]), black_key ? 0u : kLogoKey, true);
-  }
-}
-
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
                      audio::MusicDevice& music_device, std::string exe_dir)
-    : DXDraw(std::move(backend)),
-      DXTimer(idle_loop, clock),
-      Timer_chargement(idle_loop, clock),
+    : FormComponents(std::move(backend), std::move(clock)),
       steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
             scenes::Party_5, scenes::Party_6, scenes::Party_7},
       music(music_device),
-      show_(std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music_device)) {
+      show_(new_show(music_device)) {
   show_->exe_dir = std::move(exe_dir);
-  load_form_pictures(ImageList);
-  DXDraw.image_list = &ImageList;
   DXDraw.on_initialize = [this] { DXDrawInitialize(); };
   DXDraw.on_initialize_surface = [this] { DXDrawInitializeSurface(); };
   DXDraw.on_finalize = [this] { DXDrawFinalize(); };
-
-  DXTimer.interval = 0;
-  DXTimer.active_only = false;
   DXTimer.on_timer = [this](int lag) { DXTimerTimer(lag); };
-  Timer_chargement.interval = 100;
-  Timer_chargement.active_only = true;
   Timer_chargement.on_timer = [this](int) { scene::Timer_chargementTimer(*show_); };
-
-  DXInput1.keyboard_enabled = true;
-  DXInput1.mouse_enabled = true;
 }
 
 TMainForm::~TMainForm() {
@@ -78,9 +49,9 @@ void TMainForm::renew_show() {
   // The new display starts from an empty scene with the plain ramp, as a
   // new device would: every scene group, light and visual of the old show
   // leaves the scene frame (the new camera stays).
-  rm::Frame& root = *DXDraw.scene;
+  rm::Frame& root = *stage.scene;
   for (const auto& child : root.children()) {
-    if (child != DXDraw.camera) root.delete_child(child.get());
+    if (child != stage.camera) root.delete_child(child.get());
   }
   for (const auto& light : root.lights()) root.delete_light(light.get());
   for (const auto& visual : root.visuals()) root.delete_visual(visual.get());
@@ -88,7 +59,7 @@ void TMainForm::renew_show() {
   root.set_scene_fog_enable(false);
   DXDraw.set_gamma(render::GammaRamp::identity());
 
-  auto fresh = std::make_unique<scene::Show>(DXDraw, DXTimer, Timer_chargement, DXInput1, ImageList, music);
+  auto fresh = new_show(music);
   fresh->flux_musique = old.flux_musique;
   fresh->exe_dir = old.exe_dir;
   fresh->rng = old.rng;  // the one sequence is never reseeded
@@ -101,8 +72,8 @@ void TMainForm::DXDrawInitialize() {
   scene::Show& s = *show_;
   // The loading backdrop behind the scene, an empty loading bar, and the
   // ramp the fades start from.
-  s.fond_texture = DXDraw.root.load_texture(kBackdropFile);
-  DXDraw.scene->set_scene_background_image(s.fond_texture);
+  s.fond_texture = stage.root.load_texture(kBackdropFile);
+  stage.scene->set_scene_background_image(s.fond_texture);
   s.charge_pos = 0;
   DXDraw.get_gamma(s.gamma_sauve);
   // The logos' transparency, then the colour tables.
@@ -125,8 +96,8 @@ void TMainForm::DXDrawInitialize() {
   // The clipping planes. The front plane of -100 is refused by the viewport
   // (it must be positive); the call is made all the same and its result
   // ignored.
-  DXDraw.viewport->set_back(15000.0f);
-  DXDraw.viewport->set_front(-100.0f);
+  stage.viewport->set_back(15000.0f);
+  stage.viewport->set_front(-100.0f);
   // The camera follows its path on its own, and the opening's timed stages
   // run.
   s.cam_auto = true;
@@ -146,8 +117,8 @@ void TMainForm::DXDrawInitialize() {
   scene::Chargement(s, "Constructing ........... okokok");
   // The camera starts 500 units back. The zero orientation is refused; the
   // result is ignored.
-  DXDraw.camera->set_position(DXDraw.scene.get(), {0, 0, -500.0f});
-  DXDraw.camera->set_orientation(DXDraw.scene.get(), {0, 0, 0}, {0, 0, 0});
+  stage.camera->set_position(stage.scene.get(), {0, 0, -500.0f});
+  stage.camera->set_orientation(stage.scene.get(), {0, 0, 0}, {0, 0, 0});
   // The lights, with the blinking one still, and the opening's stages from
   // the first.
   s.clignote_actif = false;
@@ -161,8 +132,8 @@ void TMainForm::DXDrawInitialize() {
 }
 
 void TMainForm::DXDrawInitializeSurface() {
-  DXDraw.device->set_texture_quality(rm::TextureQuality::Linear);
-  DXDraw.device->set_render_mode(rm::Device::kBlendedTransparency | rm::Device::kSortedTransparency);
+  stage.device->set_texture_quality(rm::TextureQuality::Linear);
+  stage.device->set_render_mode(rm::Device::kBlendedTransparency | rm::Device::kSortedTransparency);
 }
 
 void TMainForm::DXDrawFinalize() { DXTimer.set_enabled(false); }
@@ -170,8 +141,8 @@ void TMainForm::DXDrawFinalize() { DXTimer.set_enabled(false); }
 void TMainForm::DXTimerTimer(int) {
   ++ticks_;
   scene::Show& s = *show_;
-  s.ran.clear();
-  s.built.clear();
+  record.ran.clear();
+  record.built.clear();
   // The clock follows the music: a signed difference of positions, or
   // the bytes played across the looping track's wrap.
   s.pos_musique = music.position(s.flux_musique);
@@ -179,16 +150,16 @@ void TMainForm::DXTimerTimer(int) {
   s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
   s.pos_precedente = s.pos_musique;
   // Camera position, then one input update.
-  s.cam_pos = DXDraw.camera->position(DXDraw.scene.get());
+  s.cam_pos = stage.camera->position(stage.scene.get());
   DXInput1.update(raw_input, idle_loop.active());
   // The steps by flag index, each flag read when its turn comes.
   for (size_t k = 0; k < steps.size(); ++k) {
     if (!show_->Party_actif[k]) continue;
-    show_->ran.push_back(static_cast<int>(k) + 1);
+    record.ran.push_back(static_cast<int>(k) + 1);
     if (steps[k]) steps[k](*show_);
   }
   // Motions, then the 3D picture.
-  DXDraw.scene->move(1.0f);
+  stage.scene->move(1.0f);
   DXDraw.render();
   // The 2D layers; the finale's end asks the form to close.
   if (draw_layers(s)) Close();

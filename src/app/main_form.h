@@ -1,18 +1,17 @@
 #pragma once
-// The main form: owns the display control, the frame timers, the input, the
-// image list and the show's state, and runs the show's handlers. The window
-// program and the headless runner both drive one of these.
+// The main form: made of the form's components (stage, display control,
+// frame timers, input, image list) with the show's state on them, it runs
+// the show's handlers. The window program and the headless runner both
+// drive one of these.
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/form_components.h"
 #include "platform/display/backend.h"
-#include "platform/display/display.h"
 #include "platform/display/frame_timer.h"
-#include "platform/display/image_list.h"
-#include "platform/display/input.h"
 #include "scene/show.h"
 
 namespace quarvel::audio {
@@ -27,7 +26,7 @@ inline constexpr const char* kBackdropFile = "introsi.jpg";
 // The safety end of the frame loop: any scene clock above it ends the show.
 inline constexpr float kSafetyEnd = 18000.0f;
 
-class TMainForm {
+class TMainForm : public FormComponents {
  public:
   // `music` is the music layer (real output, or a virtual clock headless);
   // it must outlive the form. `exe_dir` is the program's folder with its
@@ -38,18 +37,6 @@ class TMainForm {
   ~TMainForm();
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
-
-  // Components, in the order the form creates them.
-  display::IdleLoop idle_loop;
-  display::DisplayControl DXDraw;
-  display::FrameTimer DXTimer;
-  display::Input DXInput1;
-  display::ImageList ImageList;
-  display::FrameTimer Timer_chargement;
-
-  // What the window (or the headless runner's script) reports of the
-  // keyboard and mouse; DXInput1 reads it once per tick.
-  display::RawInput raw_input;
 
   // The show's state. Every initialisation of the display seeds a fresh one
   // (so Alt+Enter restarts the show from its first step); only the music
@@ -100,10 +87,5 @@ class TMainForm {
   uint64_t ticks_ = 0;
   int initialisations_ = 0;
 };
-
-// The image list's pictures as the form description holds them: the nine
-// pictures drawn by code, each with its transparent colour in the display's
-// encoding and transparency on.
-void load_form_pictures(display::ImageList& images);
 
 }  // namespace quarvel::app

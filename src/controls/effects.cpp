@@ -21,7 +21,7 @@ void clignote(scene::Show& s) {
 
 void ecran16(scene::Show& s) {
   const int32_t n = ++s.ecran16_n;
-  if (s.DXDraw.viewport) s.DXDraw.viewport->configure(0, 240 - 10 * n, 640, 20 * n);
+  if (s.stage.viewport) s.stage.viewport->configure(0, 240 - 10 * n, 640, 20 * n);
   if (2 * n >= 36) s.ecran16_actif = false;
 }
 

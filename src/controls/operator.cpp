@@ -19,11 +19,11 @@ constexpr float kTurn = 0.01f;
 float to_single(double v) { return static_cast<float>(v); }
 
 void turn(Show& s, const Vec3& axis, float angle) {
-  if (s.DXDraw.camera) s.DXDraw.camera->set_rotation(s.DXDraw.scene.get(), axis, angle);
+  if (s.stage.camera) s.stage.camera->set_rotation(s.stage.scene.get(), axis, angle);
 }
 
 void fly(Show& s, double x, double y, double z) {
-  if (s.DXDraw.camera) s.DXDraw.camera->set_velocity(s.DXDraw.scene.get(), {to_single(x), to_single(y), to_single(z)}, false);
+  if (s.stage.camera) s.stage.camera->set_velocity(s.stage.scene.get(), {to_single(x), to_single(y), to_single(z)}, false);
 }
 
 void add(float& value, double delta) { value = to_single(static_cast<double>(value) + delta); }
@@ -43,7 +43,7 @@ void plain_action(Show& s, int key, const Jumps& jumps) {
       add(s.horloge, 4.0 * s.pas_temps);
       break;
     case 70:  // F
-      s.flash_fini = false;
+      s.explosion.flash_fini = false;
       break;
     case 80:  // P
       s.anim_x_actif = true;
@@ -83,7 +83,7 @@ void backspace_action(Show& s, int key) {
     case 46: turn(s, {1, 0, 0}, -kTurn); break;
     case 49:
     case 50:
-    case 51: s.effet[static_cast<size_t>(key - 49)] = false; break;
+    case 51: s.explosion.effet[static_cast<size_t>(key - 49)] = false; break;
     case 66: add(s.light_b, -1.0); break;
     case 67: s.cam_suivi = false; break;
     case 71: add(s.light_g, -1.0); break;
@@ -110,7 +110,7 @@ void free_action(Show& s, int key) {
     case 46: fly(s, v * d.y / 4, v * d.z / 4, v * d.x / 4); break;
     case 49:
     case 50:
-    case 51: s.effet[static_cast<size_t>(key - 49)] = true; break;
+    case 51: s.explosion.effet[static_cast<size_t>(key - 49)] = true; break;
     case 66: add(s.light_b, 1.0); break;
     case 67: s.cam_suivi = true; break;
     case 71: add(s.light_g, 1.0); break;
@@ -142,7 +142,7 @@ void Clavier(Show& s, const Jumps& jumps) {
     }
   }
   // The mouse last: its velocity and turn replace what a key set.
-  if (in.mouse_button(0) && s.DXDraw.camera) {
+  if (in.mouse_button(0) && s.stage.camera) {
     const double dx = in.mouse_x(), dy = in.mouse_y();
     const Vec3 d = s.cam_dir;
     fly(s, -dy * d.x, -dy * d.y, -dy * d.z);
@@ -151,8 +151,8 @@ void Clavier(Show& s, const Jumps& jumps) {
 }
 
 void FormMouseDown(Show& s, int x, int y) {
-  if (!s.DXDraw.viewport) return;
-  const std::vector<rm::PickResult> picked = s.DXDraw.viewport->pick(x, y);
+  if (!s.stage.viewport) return;
+  const std::vector<rm::PickResult> picked = s.stage.viewport->pick(x, y);
   if (picked.empty()) return;
   // The first hit's visual as a mesh builder; any other visual leaves the
   // choice empty and changes nothing.

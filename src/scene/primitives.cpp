@@ -33,7 +33,7 @@ bool reported(const Show& s, const std::string& file) { return s.files_reported.
 void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_mesh_builder(builder, file, error, &s.DXDraw.root.texture_files())) {
+  if (!rm::load_mesh_builder(builder, file, error, &s.stage.root.texture_files())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }
@@ -41,12 +41,12 @@ void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
 
 // An empty name means no texture, and says nothing.
 TextureRef load_texture(Show& s, const std::string& path) {
-  return path.empty() ? nullptr : s.DXDraw.root.load_texture(path);  // says what is wrong itself, once
+  return path.empty() ? nullptr : s.stage.root.load_texture(path);  // says what is wrong itself, once
 }
 
 // Position and the standard orientation, both relative to the scene frame.
 void place(Show& s, rm::Frame& frame, int32_t x, int32_t y, int32_t z) {
-  const rm::Frame* world = s.DXDraw.scene.get();
+  const rm::Frame* world = s.stage.scene.get();
   frame.set_position(world, {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
   frame.set_orientation(world, kFront, kUp);
 }
@@ -60,7 +60,7 @@ std::shared_ptr<T>& create_into(std::shared_ptr<T>& entry, Make make) {
 }
 
 FrameRef& frame_under_root(Show& s, FrameRef& entry, int32_t parent) {
-  return create_into(entry, [&] { return s.DXDraw.root.create_frame(s.scene_frame.get(parent)); });
+  return create_into(entry, [&] { return s.stage.root.create_frame(s.scene_frame.get(parent)); });
 }
 
 void advance_loading(Show& s) {
@@ -76,7 +76,7 @@ void add_objet(Show& s, int32_t parent, int32_t idx, const std::string& mesh_fil
                int32_t x, int32_t y, int32_t z) {
   if (!indices_fit("add_objet", {{parent, s.scene_frame.capacity}, {idx, s.objet_frame.capacity}})) return;
   advance_loading(s);
-  rm::Root& root = s.DXDraw.root;
+  rm::Root& root = s.stage.root;
 
   FrameRef& frame = frame_under_root(s, s.objet_frame[idx], parent);
   MeshBuilderRef& builder = create_into(s.objet_mesh[idx], [&] { return root.create_mesh_builder(); });
@@ -96,7 +96,7 @@ void add_objet(Show& s, int32_t parent, int32_t idx, const std::string& mesh_fil
 void add_wrap(Show& s, int32_t parent, int32_t idx, const std::string& mesh_file, const std::string& texture_file,
               int32_t x, int32_t y, int32_t z) {
   if (!indices_fit("add_wrap", {{parent, s.scene_frame.capacity}, {idx, s.wrap_frame.capacity}})) return;
-  rm::Root& root = s.DXDraw.root;
+  rm::Root& root = s.stage.root;
 
   FrameRef& frame = frame_under_root(s, s.wrap_frame[idx], parent);
   MeshBuilderRef& builder = create_into(s.wrap_builder[idx], [&] { return root.create_mesh_builder(); });
@@ -117,7 +117,7 @@ void add_wrap(Show& s, int32_t parent, int32_t idx, const std::string& mesh_file
   const float sv = -1.0f / h;
 
   const WrapRef& wrap = create_into(s.wrap_tab[idx], [&] {
-    return root.create_wrap(rm::WrapType::Chrome, s.DXDraw.camera, {0, 0, 0}, kFront, kUp, 0, ov, 1, sv);
+    return root.create_wrap(rm::WrapType::Chrome, s.stage.camera, {0, 0, 0}, kFront, kUp, 0, ov, 1, sv);
   });
   wrap->apply(*mesh);
   place(s, *frame, x, y, z);
@@ -127,10 +127,10 @@ void add_anim(Show& s, int32_t parent, int32_t idx, const std::string& file, int
   if (!indices_fit("add_anim", {{parent, s.scene_frame.capacity}, {idx, s.anim_frame.capacity}})) return;
   advance_loading(s);
   FrameRef& frame = frame_under_root(s, s.anim_frame[idx], parent);
-  AnimationSetRef& set = create_into(s.anim_set[idx], [&] { return s.DXDraw.root.create_animation_set(); });
+  AnimationSetRef& set = create_into(s.anim_set[idx], [&] { return s.stage.root.create_animation_set(); });
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_animation_set(*set, file, frame, error, &s.DXDraw.root.texture_files())) {
+  if (!rm::load_animation_set(*set, file, frame, error, &s.stage.root.texture_files())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }
@@ -144,16 +144,16 @@ void add_Light(Show& s, int32_t index, int32_t type, float x, float y, float z, 
     std::fprintf(stderr, "add_Light: light type %d is not one of 0..3; nothing created\n", type);
     return;
   }
-  rm::Root& root = s.DXDraw.root;
+  rm::Root& root = s.stage.root;
 
-  FrameRef& frame = create_into(s.light_frame[index], [&] { return root.create_frame(s.DXDraw.scene); });
+  FrameRef& frame = create_into(s.light_frame[index], [&] { return root.create_frame(s.stage.scene); });
   LightRef& light = create_into(s.light_tab[index], [&] { return root.create_light_rgb(kTypes[type], r, g, b); });
   light->set_constant_attenuation(0);
   light->set_linear_attenuation(0);
   light->set_quadratic_attenuation(0);
   light->set_range(100000);
   frame->add_light(light);
-  frame->set_position(s.DXDraw.scene.get(), {x, y, z});
+  frame->set_position(s.stage.scene.get(), {x, y, z});
 }
 
 void Charge_Mesh(Show& s) {

@@ -1,7 +1,7 @@
 #pragma once
 // The primitives that load model and texture files into placed objects of the
 // scene graph and record them in the scene tables. Positions and orientations
-// are set relative to the display's scene frame. A missing or unreadable file
+// are set relative to the stage's scene frame. A missing or unreadable file
 // leaves the object empty or untextured (one line on standard error from the
 // loader, once per file and show: a file reported once is not tried again)
 // and the show goes on. An empty texture name means no texture. An index at or beyond a table's capacity is

@@ -13,8 +13,8 @@ void release(Table<T, N>& table) {
 void Show::release_all() {
   // The last-declared first.
   objet_choisi.reset();
-  focale_frame.reset();
-  focale_anim.reset();
+  explosion.focale_frame.reset();
+  explosion.focale_anim.reset();
   cam_anim.reset();
   fond_texture.reset();
   cam_path.reset();

@@ -1,8 +1,9 @@
 #pragma once
 // The show's state: the main form's components as the show reaches them, the
-// scene tables with their fixed capacities, and every shared value of the
-// scenes, steps, layers and controls. One Show belongs to one main form;
-// tests build a fresh one, so nothing carries over from one test to the next.
+// scene tables with their fixed capacities, the values the scenes, steps,
+// layers and controls share, and each scene's own values in its own struct.
+// One Show belongs to one main form; tests build a fresh one, so nothing
+// carries over from one test to the next.
 //
 // Every operation of the show takes the Show (and plain numbers or strings)
 // and returns nothing. Table entries hold one counted reference each; the
@@ -23,6 +24,7 @@
 #include "platform/display/input.h"
 #include "platform/render/gamma.h"
 #include "platform/retained/root.h"
+#include "platform/retained/stage.h"
 
 namespace quarvel::scene {
 
@@ -76,21 +78,58 @@ struct Random {
   }
 };
 
+// What the headless runner's trace reports of a tick: the steps called
+// (1..7) and the builders called, in order. The frame loop clears both at
+// the start of each tick. It belongs to the form, not to the show's state.
+struct TickRecord {
+  std::vector<int> ran;
+  std::vector<std::string> built;
+};
+
+// The opening scene's own values.
+struct OpeningState {
+  int32_t brouillard_fin = 0;
+  bool brouillard_actif = false;
+  uint8_t scintille_n = 0;
+  Vec3 feu_pos;
+};
+
+// The forest flight's own values.
+struct ForestFlightState {
+  std::array<Vec3, 31> arbre_pos{};
+};
+
+// The explosion's own values (the operator switches its effects).
+struct ExplosionState {
+  AnimationRef focale_anim;
+  FrameRef focale_frame;
+  std::array<bool, 3> effet{};
+  bool flash_fini = false;
+  int32_t flash_n = 0;
+};
+
 struct Show {
-  Show(display::DisplayControl& draw, display::FrameTimer& timer, display::FrameTimer& loading_timer,
-       display::Input& input, display::ImageList& images, audio::MusicDevice& music_device)
-      : DXDraw(draw), DXTimer(timer), Timer_chargement(loading_timer), DXInput1(input), ImageList(images),
-        music(music_device) {}
+  // Made by the form's components (app/form_components.h), the one place
+  // that wires them.
+  Show(rm::Stage& graph, display::DisplayControl& draw, display::FrameTimer& timer,
+       display::FrameTimer& loading_timer, display::Input& input, display::ImageList& images,
+       audio::MusicDevice& music_device, TickRecord& tick_record)
+      : stage(graph), DXDraw(draw), DXTimer(timer), Timer_chargement(loading_timer), DXInput1(input),
+        ImageList(images), music(music_device), record(tick_record) {}
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;
 
-  // ---- The main form's components and the music stream.
+  // ---- The main form's components and the music stream. The stage holds
+  // the scene graph: its root, the scene frame, camera and viewport.
+  rm::Stage& stage;
   display::DisplayControl& DXDraw;
   display::FrameTimer& DXTimer;
   display::FrameTimer& Timer_chargement;
   display::Input& DXInput1;
   display::ImageList& ImageList;
   audio::MusicDevice& music;
+  // Where the builders record themselves for the trace.
+  TickRecord& record;
   uint32_t flux_musique = 0;
   // The program's folder with its trailing separator ("beside the
   // executable"); empty means the current folder.
@@ -158,21 +197,15 @@ struct Show {
   int32_t vitesse = 0;
   int32_t angle_clignote = 0;
 
-  // Opening scene.
-  int32_t brouillard_fin = 0;
-  bool brouillard_actif = false;
-  uint8_t scintille_n = 0;
-  Vec3 feu_pos;
+  // The wrap's scroll, shared by the chain's scenes.
   int32_t wrap_u = 0;
-
-  // Forest flight and explosion.
-  std::array<Vec3, 31> arbre_pos{};
+  // The camera's animation of the forest flight and the explosion.
   AnimationRef cam_anim;
-  AnimationRef focale_anim;
-  FrameRef focale_frame;
-  std::array<bool, 3> effet{};
-  bool flash_fini = false;
-  int32_t flash_n = 0;
+
+  // Each scene's own values.
+  OpeningState opening;
+  ForestFlightState forest_flight;
+  ExplosionState explosion;
 
   // Operator.
   MeshBuilderRef objet_choisi;
@@ -183,14 +216,8 @@ struct Show {
 
   // Model files already reported as missing or damaged: each is said once
   // per show, however often it is loaded, and not tried again. Picture files
-  // have the same memory in the display's factory (DXDraw.root).
+  // have the same memory in the display's factory (stage.root).
   std::set<std::string> files_reported;
-
-  // ---- What the headless runner's trace reports of a tick: the steps
-  // called (1..7) and the builders called, in order. The frame loop clears
-  // both at the start of each tick.
-  std::vector<int> ran;
-  std::vector<std::string> built;
 
   // Releases every table entry and every reference still held, the
   // last-declared first.

@@ -25,14 +25,14 @@ void take_cam_path(Show& s, PathModel model) {
   if (auto frame = s.anim_frame.get(0)) {
     const auto children = frame->children();
     if (!children.empty()) s.cam_path = children.front();
-    if (model == PathModel::Hidden) s.DXDraw.scene->delete_visual(frame.get());
+    if (model == PathModel::Hidden) s.stage.scene->delete_visual(frame.get());
   }
 }
 
 void scroll_ground(Show& s, int32_t wrap_u, float scale) {
   s.wrap_u = wrap_u;
   s.wrap_tab.at(0).reset();
-  s.wrap_tab.at(0) = s.DXDraw.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
+  s.wrap_tab.at(0) = s.stage.root.create_wrap(rm::WrapType::Flat, nullptr, {0, 0, 0}, {0, 1, 0}, {0, 1, 0},
                                                static_cast<float>(s.wrap_u / 25.0), 0, scale, scale);
   if (auto mesh = s.wrap_mesh.get(0)) s.wrap_tab.at(0)->apply(*mesh);
 }
@@ -66,8 +66,8 @@ bool turning_input_held(const Show& s) {
 }
 
 void edge_step(Show& s, const EdgeStep& step) {
-  rm::Viewport* viewport = s.DXDraw.viewport.get();
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Viewport* viewport = s.stage.viewport.get();
+  rm::Frame* world = s.stage.scene.get();
   if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
 
   if (s.horloge > static_cast<float>(s.Temps[step.end_entry])) step.next_builder(s);
@@ -79,7 +79,7 @@ void edge_step(Show& s, const EdgeStep& step) {
 
   if (step.sets_field && viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
 
-  rm::Frame* camera = s.DXDraw.camera.get();
+  rm::Frame* camera = s.stage.camera.get();
   if (camera) camera->orientation(world, s.vue_dir, s.vue_up);
   if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
 

@@ -82,18 +82,18 @@ void add_explosion_keys(Show& s) {
 }
 
 void look_along_path(Show& s) {
-  if (s.cam_path && s.DXDraw.camera) s.DXDraw.camera->look_at(*s.cam_path, s.DXDraw.scene.get());
+  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, s.stage.scene.get());
 }
 
 }  // namespace
 
 void Party_chargement_anim3(Show& s) {
-  s.built.push_back("Party_chargement_anim3");
-  rm::Root& root = s.DXDraw.root;
-  rm::Frame* world = s.DXDraw.scene.get();
+  s.record.built.push_back("Party_chargement_anim3");
+  rm::Root& root = s.stage.root;
+  rm::Frame* world = s.stage.scene.get();
   init(s, 4);
   s.Party_actif[3] = true;
-  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
 
   for (int32_t i = 0; i < kExplosionCount; ++i) s.explo_anim.at(i) = root.create_animation();
   add_explosion_keys(s);
@@ -104,22 +104,22 @@ void Party_chargement_anim3(Show& s) {
     s.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
   }
 
-  s.focale_frame = root.create_frame(s.DXDraw.scene);
+  s.explosion.focale_frame = root.create_frame(s.stage.scene);
   s.cam_anim = root.create_animation();
   s.cam_anim->set_options(kPathOptions);
   for (const Key& k : kCameraLeadKeys) s.cam_anim->add_position_key(k.time, k.position);
-  s.focale_anim = root.create_animation();
-  s.focale_anim->set_options(kPathOptions);
-  for (const Key& k : kFieldKeys) s.focale_anim->add_position_key(k.time, k.position);
+  s.explosion.focale_anim = root.create_animation();
+  s.explosion.focale_anim->set_options(kPathOptions);
+  for (const Key& k : kFieldKeys) s.explosion.focale_anim->add_position_key(k.time, k.position);
   for (const Key& k : kCameraKeys) s.cam_anim->add_position_key(k.time, k.position);
   s.cam_anim->add_position_key(static_cast<float>(s.Temps[4] - 500), {0, 150, 0});
   s.cam_anim->add_position_key(static_cast<float>(s.Temps[4]), {0, 250, 0});
-  s.cam_anim->set_frame(s.DXDraw.camera);
-  s.focale_anim->set_frame(s.focale_frame);
+  s.cam_anim->set_frame(s.stage.camera);
+  s.explosion.focale_anim->set_frame(s.explosion.focale_frame);
 
   s.horloge = 0.0f;
   scene::add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
-  if (auto& camera = s.DXDraw.camera) {
+  if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, 0});
     // Zero vectors: the step orients the camera every tick.
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
@@ -131,39 +131,39 @@ void Party_chargement_anim3(Show& s) {
 }
 
 void Party_4(Show& s) {
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Viewport* viewport = s.DXDraw.viewport.get();
+  rm::Frame* world = s.stage.scene.get();
+  rm::Viewport* viewport = s.stage.viewport.get();
   // The clock is read afresh at each use: a hand-over restarts it.
   if (s.horloge > static_cast<float>(s.Temps[4])) Party_chargement_anim6(s);
   if (viewport) viewport->set_uniform_scaling(true);
 
   if (s.cam_anim) s.cam_anim->set_time(s.horloge / 4);
-  if (s.focale_anim) s.focale_anim->set_time(s.horloge / 4);
+  if (s.explosion.focale_anim) s.explosion.focale_anim->set_time(s.horloge / 4);
   look_along_path(s);
   for (int32_t i = 0; i < kExplosionCount; ++i) {
     if (auto a = s.explo_anim.get(i)) a->set_time(s.horloge / 4);
   }
-  if (s.focale_frame && viewport) viewport->set_field(s.focale_frame->position(world).x / 20);
+  if (s.explosion.focale_frame && viewport) viewport->set_field(s.explosion.focale_frame->position(world).x / 20);
   world->move(1.0f);
 
   for (size_t k = 0; k < 2; ++k) {
-    if (s.effet[k]) s.angle_vue = advance_angle_vue(s.angle_vue);
+    if (s.explosion.effet[k]) s.angle_vue = advance_angle_vue(s.angle_vue);
   }
   if (s.cam_anim) s.cam_anim->set_time(s.horloge + 1000);
   look_along_path(s);
 
   if (viewport) {
     // A zero or negative size is refused by the viewport; the tick goes on.
-    if (s.effet[0]) {
+    if (s.explosion.effet[0]) {
       const rm::Rect r = turning_window(s.angle_vue);
       viewport->configure(r.x, r.y, r.width, r.height);
     }
-    if (s.effet[1]) {
+    if (s.explosion.effet[1]) {
       const rm::Rect r = growing_window(s.angle_vue);
       viewport->configure(r.x, r.y, r.width, r.height);
     }
   }
-  if (s.effet[2]) {
+  if (s.explosion.effet[2]) {
     const int32_t r1 = s.random(50) - 25;
     const int32_t r2 = s.random(50) - 25;
     // The picture shown at the next flip moves; the back surface stays.
@@ -172,8 +172,8 @@ void Party_4(Show& s) {
 
   // A loud moment whitens the picture at once and restarts the ramp.
   if (is_beat(s.music.level(s.flux_musique))) {
-    s.flash_fini = false;
-    s.flash_n = 0;
+    s.explosion.flash_fini = false;
+    s.explosion.flash_n = 0;
     s.DXDraw.fill(0xFFFFFFu);
     s.DXDraw.flip();
   }

@@ -26,10 +26,10 @@ rm::Rect growing_window(int32_t angle_vue) {
 bool is_beat(uint32_t level) { return (level & 0xFFFFu) > 101u; }
 
 void flash_contrast(scene::Show& s) {
-  if (!s.flash_fini) {
-    s.flash_n += 12;
-    if (s.flash_n > 250) s.flash_fini = true;
-    controls::Contraste(s, 0, static_cast<uint8_t>(s.flash_n & 0xFF));
+  if (!s.explosion.flash_fini) {
+    s.explosion.flash_n += 12;
+    if (s.explosion.flash_n > 250) s.explosion.flash_fini = true;
+    controls::Contraste(s, 0, static_cast<uint8_t>(s.explosion.flash_n & 0xFF));
   } else {
     controls::Contraste(s, 24, 145);
   }

@@ -17,21 +17,21 @@ using scene::Show;
 
 void Party_chargement_anim6(Show& s) {
   constexpr int32_t kFinaleGroup = 6;
-  s.built.push_back("Party_chargement_anim6");
-  rm::Frame* world = s.DXDraw.scene.get();
+  s.record.built.push_back("Party_chargement_anim6");
+  rm::Frame* world = s.stage.scene.get();
   controls::Contraste(s, 24, 145);
   // The end fade starts from the ramp just set.
   s.DXDraw.get_gamma(s.gamma_sauve);
   init(s, 3);
 
-  s.fond_texture = s.DXDraw.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
+  s.fond_texture = s.stage.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
   world->set_scene_background_image(s.fond_texture);
   s.horloge = 0.0f;
   s.Party_actif[6] = true;
-  s.scene_frame.at(kFinaleGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
   scene::add_anim(s, kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
   scene::add_anim(s, kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
-  if (auto& viewport = s.DXDraw.viewport) {
+  if (auto& viewport = s.stage.viewport) {
     viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
   }
   world->set_scene_fog_enable(false);
@@ -40,12 +40,12 @@ void Party_chargement_anim6(Show& s) {
 }
 
 void Party_7(Show& s) {
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Frame* camera = s.DXDraw.camera.get();
-  if (auto& viewport = s.DXDraw.viewport) viewport->set_uniform_scaling(true);
+  rm::Frame* world = s.stage.scene.get();
+  rm::Frame* camera = s.stage.camera.get();
+  if (auto& viewport = s.stage.viewport) viewport->set_uniform_scaling(true);
   pose_animation_sets(s, s.horloge / 2);
   s.focale = 9;
-  if (auto& viewport = s.DXDraw.viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+  if (auto& viewport = s.stage.viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
   // The operator's keys and mouse; F6 and F7 jump back to earlier scenes.
   controls::Clavier(s, controls::Jumps{Party_chargement_anim2, Party_chargement_anim3});
   if (camera) camera->orientation(world, s.vue_dir, s.vue_up);

@@ -25,18 +25,18 @@ void add_tree(Show& s, int32_t j) {
 }
 
 void place_tree(Show& s, int32_t j, float x, float z) {
-  if (auto f = s.objet_frame.get(j)) f->set_position(s.DXDraw.scene.get(), {x, 0, z});
+  if (auto f = s.objet_frame.get(j)) f->set_position(s.stage.scene.get(), {x, 0, z});
 }
 
 }  // namespace
 
 void Party_chargement_anim4(Show& s) {
-  s.built.push_back("Party_chargement_anim4");
+  s.record.built.push_back("Party_chargement_anim4");
   controls::Contraste(s, 24, 145);
   init(s, 2);
   s.horloge = 0.0f;
   s.Party_actif[4] = true;
-  s.scene_frame.at(kEdgeGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kEdgeGroup) = s.stage.root.create_frame(s.stage.scene);
 
   scene::add_anim(s, kEdgeGroup, 0, "00000003.dat", 0, 0, 0);
   scene::add_anim(s, kEdgeGroup, 1, "00000002.dat", 0, 0, 0);

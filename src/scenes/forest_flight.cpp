@@ -47,7 +47,7 @@ uint32_t forest_fog_colour() { return scene::RGB(0.1f, 0.25f, 0.1f); }
 
 // Trees stand at least 500 units left or right of the flight line.
 void place_trees(Show& s) {
-  for (auto& p : s.arbre_pos) {
+  for (auto& p : s.forest_flight.arbre_pos) {
     int32_t x = 0;
     do {
       x = s.random(2000) - 1000;
@@ -61,24 +61,24 @@ void place_trees(Show& s) {
 }  // namespace
 
 void Party_chargement_anim2(Show& s) {
-  s.built.push_back("Party_chargement_anim2");
+  s.record.built.push_back("Party_chargement_anim2");
   s.DXDraw.fill(0xFFFFFFu);
   s.DXDraw.flip();
   s.etape_logo = 0;
   init(s, 1);
   s.pos_musique = s.music.position(s.flux_musique);
 
-  rm::Frame* world = s.DXDraw.scene.get();
-  s.cam_path = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  rm::Frame* world = s.stage.scene.get();
+  s.cam_path = s.stage.root.create_frame(s.stage.scene);
   s.cam_path->set_position(world, {0, 150, -200});
-  s.scene_frame.at(kForestGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kForestGroup) = s.stage.root.create_frame(s.stage.scene);
   place_trees(s);
   s.Party_actif[2] = true;
 
-  s.cam_anim = s.DXDraw.root.create_animation();
+  s.cam_anim = s.stage.root.create_animation();
   s.cam_anim->set_options(kCameraPathOptions);
   for (const PathKey& k : kCameraPath) s.cam_anim->add_position_key(k.time, k.position);
-  s.cam_anim->set_frame(s.DXDraw.camera);
+  s.cam_anim->set_frame(s.stage.camera);
 
   scene::add_wrap(s, kForestGroup, 0, "00000010.dat", "greenmos.bmp", 0, -105, 0);
   for (int32_t i = 0; i < kTreeCount; ++i) {
@@ -90,7 +90,7 @@ void Party_chargement_anim2(Show& s) {
   scene::add_objet(s, kForestGroup, 50, "00000014.dat", "", 0, 0, 0);
   if (auto m = s.objet_mesh.get(50)) m->scale(1000, 1000, 1000);
 
-  if (auto& camera = s.DXDraw.camera) {
+  if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, -500});
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
   }
@@ -111,7 +111,7 @@ void Party_chargement_anim2(Show& s) {
 
 void Party_3(Show& s) {
   float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
 
   world->set_scene_fog_enable(true);
   world->set_scene_fog_color(forest_fog_colour());
@@ -129,17 +129,17 @@ void Party_3(Show& s) {
   // The trees stream toward the camera and come round again 4000 units back.
   const auto advance = static_cast<float>(scene::Round(60.0 * s.pas_temps));
   for (int32_t i = 0; i < kTreeCount; ++i) {
-    Vec3& p = s.arbre_pos[static_cast<size_t>(i)];
+    Vec3& p = s.forest_flight.arbre_pos[static_cast<size_t>(i)];
     p.z += advance;
     if (p.z > 2000.0f) p.z -= 4000.0f;
     if (auto f = s.objet_frame.get(i)) f->set_position(world, {p.x, -100, p.z});
   }
 
   if (s.cam_anim) {
-    s.cam_anim->set_frame(s.DXDraw.camera);
+    s.cam_anim->set_frame(s.stage.camera);
     s.cam_anim->set_time(t);
   }
-  if (s.cam_path && s.DXDraw.camera) s.DXDraw.camera->look_at(*s.cam_path, world);
+  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, world);
   if (auto a = s.anim_set.get(0)) a->set_time(static_cast<float>(scene::Round(t) % 50) / 2.0f);
 }
 

@@ -14,15 +14,15 @@ using scene::Show;
 
 void Party_chargement_anim5(Show& s) {
   constexpr int32_t kModelGroup = 4;
-  s.built.push_back("Party_chargement_anim5");
+  s.record.built.push_back("Party_chargement_anim5");
   controls::Contraste(s, 24, 145);
   init(s, kModelGroup);
   s.horloge = 0.0f;
   s.Party_actif[5] = true;
-  s.scene_frame.at(kModelGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame.at(kModelGroup) = s.stage.root.create_frame(s.stage.scene);
 
   s.focale = 20;
-  rm::Viewport* viewport = s.DXDraw.viewport.get();
+  rm::Viewport* viewport = s.stage.viewport.get();
   if (viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
 
   scene::add_anim(s, kModelGroup, 0, "00000005.dat", 0, 0, 0);
@@ -31,7 +31,7 @@ void Party_chargement_anim5(Show& s) {
   set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
 
   if (viewport) viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   world->set_scene_fog_enable(false);
   scene::Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Hidden);

@@ -115,16 +115,16 @@ void walk_ship_parts(Show& s, const FrameRef& model, const std::function<void(co
 }
 
 void Party_chargement_anim(Show& s) {
-  s.built.push_back("Party_chargement_anim");
+  s.record.built.push_back("Party_chargement_anim");
   scene::Loading(s);
   s.DXTimer.set_enabled(false);
   s.Timer_chargement.set_enabled(true);
-  s.brouillard_fin = 15000;
+  s.opening.brouillard_fin = 15000;
   for (size_t k = 1; k <= 10; ++k) s.Party_actif[k] = false;
   s.Party_actif[1] = true;
 
-  rm::Frame* world = s.DXDraw.scene.get();
-  s.scene_frame.at(kOpeningGroup) = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  rm::Frame* world = s.stage.scene.get();
+  s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
   scene::Charge_Mesh(s);
   scene::Chargement(s, "Chargement des OBJET OK!");
 
@@ -198,7 +198,7 @@ void grey_hull_wireframes(Show& s) {
 // next scene is built, that scene's clock.
 float hand_over_to_forest(Show& s) {
   const float t = s.horloge;
-  if (t > 7450.0f) s.brouillard_actif = true;
+  if (t > 7450.0f) s.opening.brouillard_actif = true;
   if (t > kSceneEnd) Party_chargement_anim2(s);
   return s.horloge;
 }
@@ -243,8 +243,8 @@ void flicker_ship_part_b(Show& s, float t) {
   uint32_t flicker_quality = 201;
   if (between(t, 7052.0f, 7165.0f)) {
     const int32_t r = s.random(2);
-    if (r == 1 || s.scintille_n < 2) {
-      s.scintille_n = s.scintille_n < 8 ? static_cast<uint8_t>(s.scintille_n + 1) : uint8_t{1};
+    if (r == 1 || s.opening.scintille_n < 2) {
+      s.opening.scintille_n = s.opening.scintille_n < 8 ? static_cast<uint8_t>(s.opening.scintille_n + 1) : uint8_t{1};
       flicker_quality = 64;
     }
   }
@@ -267,20 +267,20 @@ void opening_gamma(Show& s, float t) {
 // White fog closing in, one stretch a tick while it is switched on; the
 // switch falls back every tick.
 void closing_fog(Show& s) {
-  rm::Frame* world = s.DXDraw.scene.get();
-  if (s.brouillard_actif) {
-    s.brouillard_fin -= 150;
+  rm::Frame* world = s.stage.scene.get();
+  if (s.opening.brouillard_actif) {
+    s.opening.brouillard_fin -= 150;
     world->set_scene_fog_enable(true);
     world->set_scene_fog_color(scene::RGB(1, 1, 1));
-    if (s.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.brouillard_fin), 1.0f);
-    s.brouillard_actif = false;
+    if (s.opening.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.opening.brouillard_fin), 1.0f);
+    s.opening.brouillard_actif = false;
   }
 }
 
 // The field of view from focale; in the negative window it wobbles, and the
 // green negative ramp pulses.
 void field_of_view(Show& s, float t) {
-  auto& viewport = s.DXDraw.viewport;
+  auto& viewport = s.stage.viewport;
   if (viewport) viewport->set_field(static_cast<float>(s.focale / 20.0));
   if (between(t, kNegativeStart, kNegativeEnd)) {
     const auto high = static_cast<uint8_t>(scene::Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
@@ -299,9 +299,9 @@ void contrast_after_negative(Show& s, float t) {
 // The fires follow ship part B; once it has passed they stay, grow and fade.
 // The last fire keeps turning.
 void follow_fires(Show& s, float t) {
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   if (t < kFiresLeft) {
-    if (auto b = s.vaisseau_frame.get(1)) s.feu_pos = b->position(world);
+    if (auto b = s.vaisseau_frame.get(1)) s.opening.feu_pos = b->position(world);
   }
   if (t > kFiresLeft) {
     const float grow = (t - kFiresLeft) * 70.0f;
@@ -316,7 +316,7 @@ void follow_fires(Show& s, float t) {
     }
   }
   for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
-    if (auto f = s.objet_frame.get(idx)) f->set_position(world, s.feu_pos);
+    if (auto f = s.objet_frame.get(idx)) f->set_position(world, s.opening.feu_pos);
   }
   if (auto f = s.objet_frame.get(32)) f->set_rotation(world, {1, 1, 0}, 1.0f);
 }
@@ -324,8 +324,8 @@ void follow_fires(Show& s, float t) {
 // The camera aims at object 50 when asked to, and its pose is copied for
 // the overlay.
 void aim_camera(Show& s) {
-  rm::Frame* world = s.DXDraw.scene.get();
-  rm::Frame* camera = s.DXDraw.camera.get();
+  rm::Frame* world = s.stage.scene.get();
+  rm::Frame* camera = s.stage.camera.get();
   if (camera) {
     if (s.cam_vise) {
       if (auto aim = s.objet_frame.get(50)) camera->look_at(*aim, world);
@@ -375,7 +375,7 @@ void Party_2(Show& s) {
 
 void anim_x(Show& s) {
   const float t = s.horloge;
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   if (t > 1000.0f && s.etape_x == 0) world->set_scene_fog_enable(false);
   if (t > 1130.0f && s.etape_x == 0) {
     s.focale_actif = true;
@@ -401,7 +401,7 @@ void anim_x(Show& s) {
     s.etape_x = 5;
   }
   if (t > 6760.0f && s.etape_x == 5) {
-    if (s.DXDraw.viewport) s.DXDraw.viewport->configure(0, 0, 640, 480);
+    if (s.stage.viewport) s.stage.viewport->configure(0, 0, 640, 480);
     s.etape_x = 6;
   }
   if (t > kSceneEnd && s.etape_x == 6) s.etape_x = 7;

@@ -20,7 +20,7 @@ void Party_7(scene::Show& s);  // finale
 // tick while anim_x_actif is set.
 void anim_x(scene::Show& s);
 
-// Builders: each records its name in s.built.
+// Builders: each records its name in s.record.built.
 void Party_chargement_anim(scene::Show& s);   // opening scene
 void Party_chargement_anim2(scene::Show& s);  // forest flight
 void Party_chargement_anim4(scene::Show& s);  // forest edge

@@ -47,7 +47,7 @@ void init(scene::Show& s, int32_t g) {
   // left: nothing to remove.
   if (auto root = s.scene_frame.get(g); root && g >= 1 && g <= 4) {
     remove_named_children(s, *root, g);
-    s.DXDraw.scene->delete_child(root.get());
+    s.stage.scene->delete_child(root.get());
   }
   s.scene_frame.at(g).reset();
   for (size_t k = 0; k <= 8; ++k) s.Party_actif[k] = false;

@@ -80,9 +80,9 @@ TEST(StartUp, SeedsEveryValueAndArmsTheTimer) {
   EXPECT_EQ(s.charge_pos, 28);
   EXPECT_EQ(s.gamma_sauve, render::GammaRamp::identity());
   // Back plane 15000; the front plane of -100 is refused and stays at 1.
-  EXPECT_FLOAT_EQ(r.form.DXDraw.viewport->back(), 15000.0f);
-  EXPECT_FLOAT_EQ(r.form.DXDraw.viewport->front(), 1.0f);
-  const rm::Vec3 cam = r.form.DXDraw.camera->position(r.form.DXDraw.scene.get());
+  EXPECT_FLOAT_EQ(r.form.stage.viewport->back(), 15000.0f);
+  EXPECT_FLOAT_EQ(r.form.stage.viewport->front(), 1.0f);
+  const rm::Vec3 cam = r.form.stage.camera->position(r.form.stage.scene.get());
   EXPECT_EQ(cam.x, 0.0f);
   EXPECT_EQ(cam.y, 0.0f);
   EXPECT_EQ(cam.z, -500.0f);
@@ -92,8 +92,8 @@ TEST(StartUp, SeedsEveryValueAndArmsTheTimer) {
     EXPECT_EQ(r.form.ImageList.item(i)->transparent_colour, 0xF600FFu);
     EXPECT_TRUE(r.form.ImageList.item(i)->transparent);
   }
-  EXPECT_EQ(r.form.DXDraw.device->texture_quality(), rm::TextureQuality::Linear);
-  EXPECT_EQ(r.form.DXDraw.device->render_mode(), 3u);
+  EXPECT_EQ(r.form.stage.device->texture_quality(), rm::TextureQuality::Linear);
+  EXPECT_EQ(r.form.stage.device->render_mode(), 3u);
   EXPECT_TRUE(r.form.DXTimer.enabled());
   EXPECT_FALSE(r.form.Timer_chargement.enabled());
   // No backdrop file here: no background picture, and the show goes on.
@@ -109,7 +109,7 @@ TEST(StartUp, ShowsTheBackdropFromTheCurrentFolder) {
   ASSERT_TRUE(write_png(r.dir.file(app::kBackdropFile), backdrop));  // read by content, whatever the name
   r.start();
   ASSERT_NE(r.s().fond_texture, nullptr);
-  EXPECT_EQ(r.form.DXDraw.scene->scene_background_image(), r.s().fond_texture);
+  EXPECT_EQ(r.form.stage.scene->scene_background_image(), r.s().fond_texture);
 }
 
 TEST(StartUp, LogoKeysMatchThePicturesTransparentAreas) {
@@ -207,12 +207,12 @@ TEST(FrameLoop, LaterFlagsRunInTheSameTickEarlierOnesFromTheNext) {
   };
   r.tick();
   EXPECT_EQ(calls, (std::vector<int>{1, 3}));
-  EXPECT_EQ(r.s().ran, (std::vector<int>{1, 3}));
+  EXPECT_EQ(r.s().record.ran, (std::vector<int>{1, 3}));
   EXPECT_EQ(r.flags(), std::vector<int>{1});
   calls.clear();
   r.tick();
   EXPECT_EQ(calls, std::vector<int>{2});
-  EXPECT_EQ(r.s().ran, std::vector<int>{2});
+  EXPECT_EQ(r.s().record.ran, std::vector<int>{2});
 }
 
 TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
@@ -224,13 +224,13 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
   // Equal to the switch value: no switch.
   s.horloge = 1370.0f;
   r.tick();
-  EXPECT_EQ(s.ran, std::vector<int>{5});
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_EQ(s.record.ran, std::vector<int>{5});
+  EXPECT_TRUE(s.record.built.empty());
   // Just above: the model scene is built and Party_6 runs in the same tick.
   s.horloge = std::nextafter(1370.0f, 2000.0f);
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim5"});
-  EXPECT_EQ(s.ran, (std::vector<int>{5, 6}));
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim5"});
+  EXPECT_EQ(s.record.ran, (std::vector<int>{5, 6}));
   EXPECT_EQ(r.flags(), std::vector<int>{5});
   EXPECT_EQ(s.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(4));
@@ -238,25 +238,25 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
   // Party_6 hands on to Party_4, which first runs on the next tick.
   s.horloge = 2500.0f;
   r.tick();
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   s.horloge = 2500.5f;
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim3"});
-  EXPECT_EQ(s.ran, std::vector<int>{6});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
+  EXPECT_EQ(s.record.ran, std::vector<int>{6});
   EXPECT_EQ(r.flags(), std::vector<int>{3});
   ASSERT_TRUE(s.scene_frame.get(3));
   r.tick();
-  EXPECT_EQ(s.ran, std::vector<int>{4});
+  EXPECT_EQ(s.record.ran, std::vector<int>{4});
 
   // Party_4 hands on to the finale in the same tick; the finale's ramp is
   // the contrast ramp it sets.
   s.horloge = 1480.0f;
   r.tick();
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   s.horloge = 1480.25f;
   r.tick();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim6"});
-  EXPECT_EQ(s.ran, (std::vector<int>{4, 7}));
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim6"});
+  EXPECT_EQ(s.record.ran, (std::vector<int>{4, 7}));
   EXPECT_EQ(r.flags(), std::vector<int>{6});
   EXPECT_EQ(s.gamma_sauve, controls::contrast_ramp(24, 145));
   EXPECT_TRUE(s.scene_frame.get(6));
@@ -326,7 +326,7 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   before.Party_actif = {};
   before.Party_actif[3] = true;
   before.horloge = 123.0f;
-  before.scene_frame[3] = r.form.DXDraw.root.create_frame(r.form.DXDraw.scene);
+  before.scene_frame[3] = r.form.stage.root.create_frame(r.form.stage.scene);
   const auto old_group = before.scene_frame.get(3);
   before.random(1000);
   const uint32_t seed = before.rng.seed;
@@ -340,12 +340,12 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   EXPECT_EQ(after.rng.seed, seed);  // the one sequence carries on
   EXPECT_EQ(after.flux_musique, 1u);
   EXPECT_EQ(after.scene_frame.get(3), nullptr);
-  EXPECT_FALSE(r.form.DXDraw.scene->draws(old_group.get()));
+  EXPECT_FALSE(r.form.stage.scene->draws(old_group.get()));
   EXPECT_EQ(after.pos_precedente, 3000u / 1500u);
   EXPECT_TRUE(r.form.DXTimer.enabled());
   EXPECT_FALSE(r.form.DXDraw.full_screen);
   r.tick(6000);
-  EXPECT_EQ(after.ran, std::vector<int>{1});
+  EXPECT_EQ(after.record.ran, std::vector<int>{1});
 }
 
 TEST(BadInput, UnreadableBackdropIsOneLineAndTheShowRunsOn) {

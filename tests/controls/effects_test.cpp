@@ -121,7 +121,7 @@ TEST_F(Effects, LetterboxBandOpensFromTheMiddle) {
   s.ecran16_actif = true;
   ecran16(s);
   EXPECT_EQ(s.ecran16_n, 1);
-  rm::Rect r = f.DXDraw.viewport->rect();
+  rm::Rect r = f.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 230);
   EXPECT_EQ(r.width, 640);
@@ -131,7 +131,7 @@ TEST_F(Effects, LetterboxBandOpensFromTheMiddle) {
   EXPECT_TRUE(s.ecran16_actif);
   ASSERT_EQ(s.ecran16_n, 17);
   ecran16(s);
-  r = f.DXDraw.viewport->rect();
+  r = f.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 60);
   EXPECT_EQ(r.width, 640);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_form.h"
 #include "scene/helpers.h"
 #include "scene/lights.h"
 #include "show_fixture.h"
@@ -49,8 +50,8 @@ class Operator : public testing::ShowTest {
     s.horloge = 100.0f;
     camera().set_orientation(world(), kDir, {0, 1, 0});
   }
-  rm::Frame& camera() { return *f.DXDraw.camera; }
-  rm::Frame* world() { return f.DXDraw.scene.get(); }
+  rm::Frame& camera() { return *f.stage.camera; }
+  rm::Frame* world() { return f.stage.scene.get(); }
 
   // One call with exactly these keys held (and the mouse as set).
   void run(std::initializer_list<int> keys) {
@@ -63,7 +64,7 @@ class Operator : public testing::ShowTest {
   // The camera's direction and up after one move of the scene, and what a
   // probe with the camera's pose and the given turn shows after that move.
   void expect_turn(const Vec3& axis, float angle) {
-    auto probe = f.DXDraw.root.create_frame(f.DXDraw.scene);
+    auto probe = f.stage.root.create_frame(f.stage.scene);
     Vec3 d, u;
     camera().orientation(world(), d, u);
     probe->set_orientation(world(), d, u);
@@ -130,10 +131,10 @@ TEST_F(Operator, ClockKeysRunFastHoldAndReverse) {
 }
 
 TEST_F(Operator, FlagKeys) {
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   s.anim_x_actif = false;
   run({70});
-  EXPECT_FALSE(s.flash_fini);
+  EXPECT_FALSE(s.explosion.flash_fini);
   run({80});
   EXPECT_TRUE(s.anim_x_actif);
   run({8, 83});  // S with Backspace: the events off, nothing saved
@@ -212,11 +213,11 @@ TEST_F(Operator, FlightKeysWithBackspaceTurnAndLeaveTheVelocity) {
 
 TEST_F(Operator, EffectKeysArmAndDisarm) {
   run({49, 50, 51});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{true, true, true}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{true, true, true}));
   run({8, 50});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{true, false, true}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{true, false, true}));
   run({8, 49, 51});
-  EXPECT_EQ(s.effet, (std::array<bool, 3>{false, false, false}));
+  EXPECT_EQ(s.explosion.effet, (std::array<bool, 3>{false, false, false}));
 }
 
 TEST_F(Operator, CameraModeKeys) {
@@ -368,8 +369,8 @@ class Pick : public testing::ShowTest {
     const uint32_t a = m->add_vertex({-10, 10, 0}), b = m->add_vertex({10, 10, 0});
     const uint32_t c = m->add_vertex({10, -10, 0}), d = m->add_vertex({-10, -10, 0});
     m->add_face({a, b, c, d}, {}, 0xFFFFFFFFu);
-    auto frame = f.DXDraw.root.create_frame(f.DXDraw.scene);
-    frame->set_position(f.DXDraw.scene.get(), {0, 0, z});
+    auto frame = f.stage.root.create_frame(f.stage.scene);
+    frame->set_position(f.stage.scene.get(), {0, 0, z});
     frame->add_visual(m);
     return m;
   }
@@ -377,8 +378,8 @@ class Pick : public testing::ShowTest {
 };
 
 TEST_F(Pick, TheNearestMeshBuilderTurnsDarkGreyThreeQuartersOpaque) {
-  auto near = square(f.DXDraw.root.create_mesh_builder(), 50);
-  auto far = square(f.DXDraw.root.create_mesh_builder(), 80);
+  auto near = square(f.stage.root.create_mesh_builder(), 50);
+  auto far = square(f.stage.root.create_mesh_builder(), 80);
   FormMouseDown(s, 320, 240);
   EXPECT_EQ(s.objet_choisi, near);
   EXPECT_EQ(colour(*near), scene::RGBA(0.1f, 0.1f, 0.1f, 0.75f));
@@ -387,7 +388,7 @@ TEST_F(Pick, TheNearestMeshBuilderTurnsDarkGreyThreeQuartersOpaque) {
 }
 
 TEST_F(Pick, NothingUnderThePressChangesNothing) {
-  auto mb = square(f.DXDraw.root.create_mesh_builder(), 50);
+  auto mb = square(f.stage.root.create_mesh_builder(), 50);
   FormMouseDown(s, 320, 240);
   ASSERT_EQ(s.objet_choisi, mb);
   mb->set_color(0xFF00FF00u);
@@ -400,7 +401,7 @@ TEST_F(Pick, NothingUnderThePressChangesNothing) {
 }
 
 TEST_F(Pick, AMeshThatIsNoBuilderEmptiesTheChoiceAndKeepsItsColour) {
-  auto builder = square(f.DXDraw.root.create_mesh_builder(), 80);
+  auto builder = square(f.stage.root.create_mesh_builder(), 80);
   FormMouseDown(s, 320, 240);
   ASSERT_EQ(s.objet_choisi, builder);
   auto mesh = square(std::make_shared<rm::Mesh>(), 50);
@@ -416,11 +417,11 @@ TEST_F(Pick, TheMainFormPicksThroughTheShow) {
   testing::FakeMusicDevice music;
   app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
   form.Show();
-  auto mb = form.DXDraw.root.create_mesh_builder();
+  auto mb = form.stage.root.create_mesh_builder();
   const uint32_t a = mb->add_vertex({-10, 10, 0}), b = mb->add_vertex({10, 10, 0});
   const uint32_t c = mb->add_vertex({10, -10, 0}), d = mb->add_vertex({-10, -10, 0});
   mb->add_face({a, b, c, d});
-  auto frame = form.DXDraw.root.create_frame(form.DXDraw.scene);
+  auto frame = form.stage.root.create_frame(form.stage.scene);
   frame->add_visual(mb);
   // The start-up camera stands at z = -500 looking along +z.
   form.FormMouseDown(0, 320, 240);

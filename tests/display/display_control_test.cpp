@@ -1,20 +1,25 @@
 #include <gtest/gtest.h>
 
 #include "platform/display/display.h"
+#include "platform/display/frame_grabber.h"
 #include "platform/render/gl_util.h"
+#include "platform/retained/stage.h"
 
 using namespace quarvel;
 using namespace quarvel::display;
 
 namespace {
 
+// What the display raised, and the stage it draws (declared before the
+// display, so it outlives it).
 struct Events {
+  rm::Stage stage;
   int init = 0, surface = 0, fin = 0;
   std::string order;
 };
 
 std::unique_ptr<DisplayControl> make_display(Events& ev) {
-  auto d = std::make_unique<DisplayControl>(make_headless_backend());
+  auto d = std::make_unique<DisplayControl>(make_headless_backend(), ev.stage);
   d->on_initialize = [&ev] { ++ev.init; ev.order += "I"; };
   d->on_initialize_surface = [&ev] { ++ev.surface; ev.order += "S"; };
   d->on_finalize = [&ev] { ++ev.fin; ev.order += "F"; };
@@ -23,7 +28,7 @@ std::unique_ptr<DisplayControl> make_display(Events& ev) {
 
 }  // namespace
 
-TEST(DisplayControl, InitialiseAndFinaliseAnyNumberOfTimesRaiseTheirEvents) {
+TEST(DisplayControl, InitialiseAndFinaliseAnyNumberOfTimesRaiseTheirEventsAndOpenTheStage) {
   Events ev;
   auto d = make_display(ev);
   EXPECT_FALSE(d->initialized());
@@ -32,21 +37,14 @@ TEST(DisplayControl, InitialiseAndFinaliseAnyNumberOfTimesRaiseTheirEvents) {
   for (int i = 0; i < 5; ++i) {
     d->initialize();
     ASSERT_TRUE(d->initialized());
-    ASSERT_TRUE(d->viewport);
-    ASSERT_TRUE(d->camera);
-    EXPECT_EQ(d->camera->parent(), d->scene.get());
+    EXPECT_TRUE(ev.stage.is_open());
   }
   // Initialise on an initialised display finalises first.
   EXPECT_EQ(ev.order, "ISFISFISFISFIS");
-  auto scene = d->scene;
   d->finalize();
   EXPECT_FALSE(d->initialized());
+  EXPECT_FALSE(ev.stage.is_open());
   EXPECT_EQ(ev.fin, 5);
-  // The scene frame outlives the device and keeps no stale camera.
-  d->initialize();
-  EXPECT_EQ(d->scene, scene);
-  EXPECT_EQ(d->scene->children().size(), 1u);
-  EXPECT_FLOAT_EQ(d->viewport->back(), 5000.0f);
 }
 
 TEST(DisplayControl, FlipPresentsThroughTheRampWithoutClearingTheBackSurface) {
@@ -76,14 +74,15 @@ TEST(DisplayControl, FlipPresentsThroughTheRampWithoutClearingTheBackSurface) {
   EXPECT_EQ(d->surface().at(15, 15), 0xFFFFFFFFu);  // the ramp only affects what is shown
 }
 
-TEST(DisplayControl, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinalise) {
+TEST(FrameGrabber, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinalise) {
   Events ev;
   auto d = make_display(ev);
+  FrameGrabber g(*d);
   Picture got;
-  EXPECT_FALSE(d->take_screenshot(got, true));  // none queued
+  EXPECT_FALSE(g.take_screenshot(got, true));  // none queued
   d->initialize();
   std::vector<Picture> expected, taken;
-  d->queue_screenshot();  // before any flip: the empty picture, as screenshot() gives
+  g.queue_screenshot();  // before any flip: the empty picture, as screenshot() gives
   expected.push_back(d->screenshot());
   render::GammaRamp ramp = render::GammaRamp::identity();
   const int frames = 13;
@@ -97,25 +96,25 @@ TEST(DisplayControl, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinali
       d->set_gamma(ramp);
     }
     d->flip();
-    d->queue_screenshot();
+    g.queue_screenshot();
     expected.push_back(d->screenshot());
     // Taken now and then only, so that more are queued than the presenter
     // has buffers.
     if (frame % 5 == 4)
-      while (d->take_screenshot(got, false)) taken.push_back(std::move(got));
+      while (g.take_screenshot(got, false)) taken.push_back(std::move(got));
   }
-  EXPECT_EQ(static_cast<size_t>(d->pending_screenshots()) + taken.size(), expected.size());
+  EXPECT_EQ(static_cast<size_t>(g.pending_screenshots()) + taken.size(), expected.size());
   // The last two are still queued when the display goes.
-  ASSERT_GE(d->pending_screenshots(), 3);  // frames 10 to 12 at least
-  while (d->pending_screenshots() > 2) {
-    ASSERT_TRUE(d->take_screenshot(got, true));
+  ASSERT_GE(g.pending_screenshots(), 3);  // frames 10 to 12 at least
+  while (g.pending_screenshots() > 2) {
+    ASSERT_TRUE(g.take_screenshot(got, true));
     taken.push_back(std::move(got));
   }
   d->finalize();
-  EXPECT_EQ(d->pending_screenshots(), 2);
-  while (d->take_screenshot(got, false)) taken.push_back(std::move(got));
-  EXPECT_EQ(d->pending_screenshots(), 0);
-  EXPECT_FALSE(d->take_screenshot(got, true));
+  EXPECT_EQ(g.pending_screenshots(), 2);
+  while (g.take_screenshot(got, false)) taken.push_back(std::move(got));
+  EXPECT_EQ(g.pending_screenshots(), 0);
+  EXPECT_FALSE(g.take_screenshot(got, true));
 
   ASSERT_EQ(taken.size(), expected.size());
   EXPECT_TRUE(taken[0].empty());
@@ -129,9 +128,28 @@ TEST(DisplayControl, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinali
   EXPECT_EQ(expected[7].at(600, 400) >> 8 & 0xFF, 0u);
 
   // Not initialised: the empty picture, as screenshot() gives.
-  d->queue_screenshot();
-  ASSERT_TRUE(d->take_screenshot(got, false));
+  g.queue_screenshot();
+  ASSERT_TRUE(g.take_screenshot(got, false));
   EXPECT_TRUE(got.empty());
+}
+
+TEST(FrameGrabber, WhileSeekingTheDisplayNeitherRendersNorPresentsButCountsFlips) {
+  Events ev;
+  auto d = make_display(ev);
+  FrameGrabber g(*d);
+  d->initialize();
+  d->fill(0xFFFF);
+  d->flip();
+  g.set_seeking(true);
+  d->render();  // would clear the viewport to black
+  EXPECT_EQ(d->surface().at(320, 240), 0xFFFFFFFFu);
+  d->fill(0);
+  d->flip();
+  EXPECT_EQ(d->flips(), 2);
+  EXPECT_EQ(d->screenshot().at(320, 240), 0xFFFFFFFFu);  // still the picture presented before
+  g.set_seeking(false);
+  d->flip();
+  EXPECT_EQ(d->screenshot().at(320, 240), 0xFF000000u);
 }
 
 TEST(DisplayControl, RenderClearsOnlyTheViewportRectangle) {
@@ -139,7 +157,7 @@ TEST(DisplayControl, RenderClearsOnlyTheViewportRectangle) {
   auto d = make_display(ev);
   d->initialize();
   d->fill(0xFFFF);
-  ASSERT_TRUE(d->viewport->configure(100, 50, 200, 100));
+  ASSERT_TRUE(ev.stage.viewport->configure(100, 50, 200, 100));
   d->render();
   EXPECT_EQ(d->surface().at(99, 60), 0xFFFFFFFFu);
   EXPECT_EQ(d->surface().at(100, 50), 0xFF000000u);
@@ -153,6 +171,7 @@ TEST(DisplayControl, ImageListIndicesOutsideTheListDrawNothing) {
   auto d = make_display(ev);
   ImageList list;
   list.add(Picture(4, 4, 0xFF00FF00u), 0, true);
+  d->initialize();
   d->draw(0, 0, 0);  // no list bound yet
   EXPECT_EQ(d->surface().at(0, 0), 0xFF000000u);
   d->image_list = &list;

@@ -6,6 +6,7 @@
 #include "platform/display/display.h"
 #include "platform/display/egl_context.h"
 #include "platform/render/presenter.h"
+#include "platform/retained/stage.h"
 
 using namespace quarvel;
 using namespace quarvel::display;
@@ -25,7 +26,8 @@ Picture pattern(int w, int h, uint32_t key_argb, uint32_t seed) {
 
 // Every 2D call, drawn on the GPU, gives the pixels the memory version gives.
 TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
-  DisplayControl d(make_headless_backend());
+  rm::Stage stage;
+  DisplayControl d(make_headless_backend(), stage);
   d.full_screen = false;
   d.initialize();
   ImageList list;
@@ -82,7 +84,8 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
 }
 
 TEST(GpuBackSurface, PicturesChangedThroughTheListAreDrawnAnew) {
-  DisplayControl d(make_headless_backend());
+  rm::Stage stage;
+  DisplayControl d(make_headless_backend(), stage);
   d.initialize();
   ImageList list;
   list.add(Picture(4, 4, 0xFF00FF00u), 0, true);
@@ -97,22 +100,25 @@ TEST(GpuBackSurface, PicturesChangedThroughTheListAreDrawnAnew) {
 }
 
 TEST(GpuBackSurface, SurvivesFinaliseAndInitialise) {
-  DisplayControl d(make_headless_backend());
-  d.fill_rect(0, 0, 10, 10, 0xF800);  // before initialise: kept in memory
+  rm::Stage stage;
+  DisplayControl d(make_headless_backend(), stage);
+  d.fill_rect(0, 0, 10, 10, 0xF800);  // not initialised: draws nothing
+  EXPECT_EQ(d.read_surface().at(5, 5), 0xFF000000u);
   d.initialize();
-  EXPECT_EQ(d.read_surface().at(5, 5), 0xFFFF0000u);
   d.fill_rect(20, 20, 10, 10, 0x07E0);
   d.finalize();
-  EXPECT_EQ(d.read_surface().at(25, 25), 0xFF00FF00u);
+  EXPECT_EQ(d.read_surface().at(25, 25), 0xFF00FF00u);  // the copy kept at finalise
+  d.fill_rect(0, 0, 10, 10, 0xF800);                    // finalised: draws nothing
   d.initialize();
   const Picture p = d.read_surface();
-  EXPECT_EQ(p.at(5, 5), 0xFFFF0000u);
+  EXPECT_EQ(p.at(5, 5), 0xFF000000u);
   EXPECT_EQ(p.at(25, 25), 0xFF00FF00u);
   EXPECT_EQ(p.at(50, 50), 0xFF000000u);
 }
 
 TEST(GpuBackSurface, ScrollShiftsTheNextPresentedPictureOnly) {
-  DisplayControl d(make_headless_backend());
+  rm::Stage stage;
+  DisplayControl d(make_headless_backend(), stage);
   d.initialize();
   d.fill(0xFFFF);
   d.fill_rect(100, 100, 10, 10, 0xF800);

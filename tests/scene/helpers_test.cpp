@@ -185,7 +185,7 @@ TEST(ReleaseAll, EveryEntryAndReferenceLetGo) {
 TEST(ReleaseAll, ObjectsTheGraphHoldsStayAlive) {
   testing::ShowFixture f;
   Show& s = f.show;
-  s.light_frame[0] = f.DXDraw.root.create_frame(f.DXDraw.scene);
+  s.light_frame[0] = f.stage.root.create_frame(f.stage.scene);
   std::weak_ptr<rm::Frame> frame = s.light_frame[0];
   s.release_all();
   EXPECT_EQ(s.light_frame[0], nullptr);

@@ -26,9 +26,9 @@ const std::string kSep = "\xB2";
 class LightSet : public ShowTest {};
 
 TEST_F(LightSet, NineLightsWithTheTableOnThePointLights) {
-  const size_t before = f.DXDraw.scene->children().size();
+  const size_t before = f.stage.scene->children().size();
   create_light_set(s);
-  const auto children = f.DXDraw.scene->children();
+  const auto children = f.stage.scene->children();
   ASSERT_EQ(children.size(), before + 9);
 
   // The ambient light made first stays in the scene, outside the table.
@@ -50,7 +50,7 @@ TEST_F(LightSet, NineLightsWithTheTableOnThePointLights) {
     EXPECT_EQ(light->color(), (Vec3{1, 1, 1}));
     EXPECT_EQ(light->range(), 100000.0f);
     EXPECT_EQ(light->constant_attenuation(), 0.0f);
-    EXPECT_EQ(frame->position(f.DXDraw.scene.get()), where[i]);
+    EXPECT_EQ(frame->position(f.stage.scene.get()), where[i]);
   }
   EXPECT_EQ(s.light_frame[8], nullptr);
 }

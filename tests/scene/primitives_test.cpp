@@ -63,7 +63,7 @@ class Primitives : public testing::ShowTest {
     write_text_file(dir.file("flat.x"), kFlatModel);
     write_text_file(dir.file("anim.x"), kAnimatedModel);
     // The scene root of group 1 is moved, turned and scaled.
-    root1 = f.DXDraw.root.create_frame(f.DXDraw.scene);
+    root1 = f.stage.root.create_frame(f.stage.scene);
     root1->add_scale(rm::Combine::Replace, 2, 2, 2);
     root1->add_rotation(rm::Combine::After, {0, 1, 0}, 0.7f);
     root1->add_translation(rm::Combine::After, {100, -50, 25});
@@ -86,7 +86,7 @@ TEST_F(Primitives, AddObjetPlacesATexturedGouraudObjectAtItsWorldPosition) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(mesh, nullptr);
   EXPECT_EQ(frame->parent(), root1.get());
-  expect_pose(*frame, f.DXDraw.scene.get(), {10, 20, -30}, {0, 0, 1}, {0, 1, 0});
+  expect_pose(*frame, f.stage.scene.get(), {10, 20, -30}, {0, 0, 1}, {0, 1, 0});
 
   EXPECT_EQ(mesh->face_count(), 6u);
   EXPECT_EQ(mesh->quality(), 137u);
@@ -122,7 +122,7 @@ TEST_F(Primitives, MissingModelLeavesAnEmptyObjectAndSaysWhichFile) {
   ASSERT_NE(s.objet_mesh[2], nullptr);
   EXPECT_EQ(s.objet_mesh[2]->face_count(), 0u);
   EXPECT_NE(s.objet_texture[2], nullptr);
-  expect_near(s.objet_frame[2]->position(f.DXDraw.scene.get()), {1, 2, 3});
+  expect_near(s.objet_frame[2]->position(f.stage.scene.get()), {1, 2, 3});
 }
 
 TEST_F(Primitives, UnreadableModelIsNamedOnce) {
@@ -144,8 +144,8 @@ TEST_F(Primitives, EmptySceneRootGivesAFrameWithNoParent) {
   add_objet(s, 4, 7, "box.x", "skin.png", 5, 6, 7);
   ASSERT_NE(s.objet_frame[7], nullptr);
   EXPECT_EQ(s.objet_frame[7]->parent(), nullptr);
-  EXPECT_FALSE(f.DXDraw.scene->draws(s.objet_frame[7].get()));
-  expect_near(s.objet_frame[7]->position(f.DXDraw.scene.get()), {5, 6, 7});
+  EXPECT_FALSE(f.stage.scene->draws(s.objet_frame[7].get()));
+  expect_near(s.objet_frame[7]->position(f.stage.scene.get()), {5, 6, 7});
 }
 
 TEST_F(Primitives, AddWrapShowsAChromeWrappedMeshSpanningTheModelHeight) {
@@ -160,7 +160,7 @@ TEST_F(Primitives, AddWrapShowsAChromeWrappedMeshSpanningTheModelHeight) {
   const WrapRef wrap = s.wrap_tab[3];
   ASSERT_TRUE(frame && builder && mesh && wrap);
   EXPECT_EQ(frame->parent(), root1.get());
-  expect_pose(*frame, f.DXDraw.scene.get(), {-40, 0, 60}, {0, 0, 1}, {0, 1, 0});
+  expect_pose(*frame, f.stage.scene.get(), {-40, 0, 60}, {0, 0, 1}, {0, 1, 0});
 
   // The mesh, not the builder, is shown.
   ASSERT_EQ(frame->visuals().size(), 1u);
@@ -175,7 +175,7 @@ TEST_F(Primitives, AddWrapShowsAChromeWrappedMeshSpanningTheModelHeight) {
   // Height 5 from y = -2: ov = -2 / 5, sv = -1 / 5.
   const rm::Wrap::Params& p = wrap->params();
   EXPECT_EQ(p.type, rm::WrapType::Chrome);
-  EXPECT_EQ(wrap->reference(), f.DXDraw.camera);
+  EXPECT_EQ(wrap->reference(), f.stage.camera);
   EXPECT_EQ(p.origin, (Vec3{0, 0, 0}));
   EXPECT_EQ(p.direction, (Vec3{0, 0, 1}));
   EXPECT_EQ(p.up, (Vec3{0, 1, 0}));
@@ -262,7 +262,7 @@ TEST_F(Primitives, ChargeMeshMakesTheOpeningModelSet) {
 }
 
 TEST_F(Primitives, IndicesOutsideTheTablesAreRefused) {
-  s.objet_frame[100] = f.DXDraw.root.create_frame();
+  s.objet_frame[100] = f.stage.root.create_frame();
   const FrameRef kept = s.objet_frame[100];
   struct Case {
     const char* name;
@@ -279,7 +279,7 @@ TEST_F(Primitives, IndicesOutsideTheTablesAreRefused) {
       {"add_Light", [&] { add_Light(s, -1, 3, 0, 0, 0, 1, 1, 1); }},
       {"add_Light", [&] { add_Light(s, 0, 4, 0, 0, 0, 1, 1, 1); }},
   };
-  const size_t children = f.DXDraw.scene->children().size();
+  const size_t children = f.stage.scene->children().size();
   for (const Case& c : cases) {
     ::testing::internal::CaptureStderr();
     c.call();
@@ -293,7 +293,7 @@ TEST_F(Primitives, IndicesOutsideTheTablesAreRefused) {
   for (size_t i = 0; i < s.anim_frame.capacity; ++i) EXPECT_EQ(s.anim_frame.entries[i], nullptr) << i;
   for (size_t i = 0; i < s.light_frame.capacity; ++i) EXPECT_EQ(s.light_frame.entries[i], nullptr) << i;
   EXPECT_TRUE(root1->children().empty());
-  EXPECT_EQ(f.DXDraw.scene->children().size(), children);
+  EXPECT_EQ(f.stage.scene->children().size(), children);
   EXPECT_EQ(s.charge_pos, 0);
 }
 
@@ -311,10 +311,10 @@ TEST_F(Primitives, AddLightMakesTheFourKindsWithoutAttenuation) {
     EXPECT_EQ(light->linear_attenuation(), 0.0f);
     EXPECT_EQ(light->quadratic_attenuation(), 0.0f);
     EXPECT_EQ(light->range(), 100000.0f);
-    EXPECT_EQ(frame->parent(), f.DXDraw.scene.get());
+    EXPECT_EQ(frame->parent(), f.stage.scene.get());
     ASSERT_EQ(frame->lights().size(), 1u);
     EXPECT_EQ(frame->lights()[0], light);
-    expect_near(frame->position(f.DXDraw.scene.get()), {1.5f * type, -2, 3});
+    expect_near(frame->position(f.stage.scene.get()), {1.5f * type, -2, 3});
   }
 }
 
@@ -323,7 +323,7 @@ TEST_F(Primitives, ReusingALightIndexLeavesTheFirstLightInTheScene) {
   const FrameRef first = s.light_frame[0];
   add_Light(s, 0, 3, 10000, 10000, 0, 1, 1, 1);
   EXPECT_NE(s.light_frame[0], first);
-  EXPECT_EQ(first->parent(), f.DXDraw.scene.get());
+  EXPECT_EQ(first->parent(), f.stage.scene.get());
   EXPECT_EQ(first->lights()[0]->type(), rm::LightType::Ambient);
   EXPECT_EQ(s.light_tab[0]->type(), rm::LightType::Point);
 }

@@ -62,7 +62,7 @@ TEST_F(Chain, ForestEdgeTreesDrawSizesThenPlacesFromTheSharedSequence) {
   s.random(11);  // earlier draws carry on
   scene::Random expected = s.rng;
   build(scenes::Party_chargement_anim4);
-  const rm::Frame* world = s.DXDraw.scene.get();
+  const rm::Frame* world = s.stage.scene.get();
   for (int j = 21; j <= 40; ++j) {
     expected.random(6);  // width
     expected.random(9);  // height
@@ -94,17 +94,17 @@ TEST_F(Chain, ForestEdgeTreesDrawSizesThenPlacesFromTheSharedSequence) {
 TEST_F(Chain, ForestEdgeBuilderLeavesItsStepRunningWithAFreshClock) {
   s.Party_actif.fill(true);
   s.horloge = 2000.5f;
-  s.scene_frame[2] = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame[2] = s.stage.root.create_frame(s.stage.scene);
   build(scenes::Party_chargement_anim4);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 4) << k;
   EXPECT_TRUE(s.Party_actif[9]);
   EXPECT_EQ(s.horloge, 0.0f);
   EXPECT_FALSE(s.scene_frame.get(2));
   ASSERT_TRUE(s.scene_frame.get(4));
-  EXPECT_EQ(s.scene_frame.get(4)->parent(), s.DXDraw.scene.get());
+  EXPECT_EQ(s.scene_frame.get(4)->parent(), s.stage.scene.get());
   // Not a visual of the scene frame: it is drawn as a child.
-  for (const auto& v : s.DXDraw.scene->visuals()) EXPECT_NE(v, s.scene_frame.get(4));
+  for (const auto& v : s.stage.scene->visuals()) EXPECT_NE(v, s.scene_frame.get(4));
   EXPECT_TRUE(ramp_is(s, 24, 145));
   ASSERT_TRUE(s.objet_frame.get(50));
   EXPECT_EQ(s.objet_frame.get(50)->parent(), s.scene_frame.get(4).get());
@@ -128,9 +128,9 @@ TEST_F(Chain, ForestEdgeOnTheShowFilesSetsOptionsAndTakesThePathFrame) {
 TEST_F(Chain, ForestEdgeHandsOverOnlyAboveItsEnd) {
   build(scenes::Party_chargement_anim4);
   tick(scenes::Party_5, 1370.0f);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
   tick(scenes::Party_5, 1370.01f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim5");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim5");
   EXPECT_TRUE(s.Party_actif[5]);
   EXPECT_FALSE(s.Party_actif[4]);
   EXPECT_EQ(s.horloge, 0.0f);
@@ -143,7 +143,7 @@ TEST_F(Chain, EdgeStepsScrollTheGroundFiveAndSetTheField) {
   tick(scenes::Party_5, 10);
   EXPECT_EQ(s.wrap_u, 2);
   ASSERT_TRUE(s.wrap_tab.get(0));
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 1.5f);
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 1.5f);
   tick(scenes::Party_5, 11);
   EXPECT_EQ(s.wrap_u, -3);
 }
@@ -152,8 +152,8 @@ TEST_F(Chain, EdgeStepsScrollTheGroundFiveAndSetTheField) {
 // held; button 9 (F2) belongs to neither.
 TEST_F(Chain, HeldMovementKeepsTheVelocityAndReleasingStopsIt) {
   build(scenes::Party_chargement_anim4);
-  rm::Frame& camera = *s.DXDraw.camera;
-  const rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame& camera = *s.stage.camera;
+  const rm::Frame* world = s.stage.scene.get();
   camera.set_velocity(world, {0, 0, 4});
   f.raw_input.press(38);  // Up arrow
   tick(scenes::Party_5, 1);
@@ -183,22 +183,22 @@ TEST_F(Chain, InputGroupsAreTheStatedStates) {
 
 TEST_F(Chain, ModelSceneResetsFieldViewportAndFog) {
   s.focale = 3;
-  s.DXDraw.viewport->set_field(0.15f);
-  s.DXDraw.viewport->configure(10, 10, 100, 100);
-  s.DXDraw.scene->set_scene_fog_enable(true);
-  s.scene_frame[4] = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.stage.viewport->set_field(0.15f);
+  s.stage.viewport->configure(10, 10, 100, 100);
+  s.stage.scene->set_scene_fog_enable(true);
+  s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   s.Party_actif[4] = true;
   build(scenes::Party_chargement_anim5);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim5"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim5"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 5) << k;
   EXPECT_EQ(s.focale, 20);
-  EXPECT_EQ(s.DXDraw.viewport->field(), 1.0f);
-  const rm::Rect r = s.DXDraw.viewport->rect();
+  EXPECT_EQ(s.stage.viewport->field(), 1.0f);
+  const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 0);
   EXPECT_EQ(r.width, 640);
   EXPECT_EQ(r.height, 480);
-  EXPECT_FALSE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_FALSE(s.stage.scene->scene_fog().enabled);
   EXPECT_TRUE(ramp_is(s, 24, 145));
   EXPECT_EQ(s.horloge, 0.0f);
 }
@@ -206,23 +206,23 @@ TEST_F(Chain, ModelSceneResetsFieldViewportAndFog) {
 TEST_F(Chain, ModelStepPlaysAtHalfTheClockKeepsTheFieldAndHandsOverToTheExplosion) {
   build(scenes::Party_chargement_anim5, true);
   // A probe animation in set 0 tells the time the step gives the sets.
-  auto probe_frame = s.DXDraw.root.create_frame(s.DXDraw.scene);
-  auto probe = s.DXDraw.root.create_animation();
+  auto probe_frame = s.stage.root.create_frame(s.stage.scene);
+  auto probe = s.stage.root.create_animation();
   probe->set_options(0x25);  // open, linear, positions
   probe->add_position_key(0, {0, 0, 0});
   probe->add_position_key(1000, {1000, 0, 0});
   probe->set_frame(probe_frame);
   s.anim_set.get(0)->add_animation(probe);
-  s.DXDraw.viewport->set_field(0.7f);
-  s.DXDraw.viewport->set_uniform_scaling(false);
+  s.stage.viewport->set_field(0.7f);
+  s.stage.viewport->set_uniform_scaling(false);
   tick(scenes::Party_6, 300);
-  EXPECT_NEAR(probe_frame->position(s.DXDraw.scene.get()).x, 150.0f, 1e-3f);
-  EXPECT_EQ(s.DXDraw.viewport->field(), 0.7f);
-  EXPECT_TRUE(s.DXDraw.viewport->uniform_scaling());
+  EXPECT_NEAR(probe_frame->position(s.stage.scene.get()).x, 150.0f, 1e-3f);
+  EXPECT_EQ(s.stage.viewport->field(), 0.7f);
+  EXPECT_TRUE(s.stage.viewport->uniform_scaling());
 
-  s.ran.clear();
+  s.record.ran.clear();
   tick(scenes::Party_6, 2500.5f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim3");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   EXPECT_TRUE(s.Party_actif[3]);
   EXPECT_FALSE(s.Party_actif[5]);
 }
@@ -231,7 +231,7 @@ TEST_F(Chain, ModelStepPlaysAtHalfTheClockKeepsTheFieldAndHandsOverToTheExplosio
 
 TEST_F(Chain, FinaleSavesTheContrastRampAndLoadsItsBackgroundBesideTheProgram) {
   s.DXDraw.set_gamma(controls::contrast_ramp(0, 40));
-  s.scene_frame[3] = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame[3] = s.stage.root.create_frame(s.stage.scene);
   s.Party_actif[3] = true;
   build(scenes::Party_chargement_anim6, true);
   const render::GammaRamp want = controls::contrast_ramp(24, 145);
@@ -241,11 +241,11 @@ TEST_F(Chain, FinaleSavesTheContrastRampAndLoadsItsBackgroundBesideTheProgram) {
   EXPECT_FALSE(s.scene_frame.get(3));
   ASSERT_TRUE(s.fond_texture);
   EXPECT_EQ(s.fond_texture->name(), kShowDir + "/introsi.bmp");
-  EXPECT_EQ(s.DXDraw.scene->scene_background_image(), s.fond_texture);
-  EXPECT_FALSE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_EQ(s.stage.scene->scene_background_image(), s.fond_texture);
+  EXPECT_FALSE(s.stage.scene->scene_fog().enabled);
   ASSERT_TRUE(s.cam_path);
   EXPECT_EQ(s.cam_path, s.anim_frame.get(0)->children().front());
-  for (const auto& v : s.DXDraw.scene->visuals()) EXPECT_NE(v, s.anim_frame.get(0));
+  for (const auto& v : s.stage.scene->visuals()) EXPECT_NE(v, s.anim_frame.get(0));
 }
 
 TEST_F(Chain, FinaleWithoutFilesBuildsAndRuns) {
@@ -259,13 +259,13 @@ TEST_F(Chain, FinaleWithoutFilesBuildsAndRuns) {
 
 TEST_F(Chain, FinaleStepForcesTheFieldAndMovesTheSceneOnce) {
   build(scenes::Party_chargement_anim6);
-  const rm::Frame* world = s.DXDraw.scene.get();
+  const rm::Frame* world = s.stage.scene.get();
   s.focale = 40;
-  s.DXDraw.camera->set_position(world, {0, 0, 0});
-  s.DXDraw.camera->set_velocity(world, {0, 0, 3});
+  s.stage.camera->set_position(world, {0, 0, 0});
+  s.stage.camera->set_velocity(world, {0, 0, 3});
   tick(scenes::Party_7, 5);
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 0.45f);
-  EXPECT_TRUE(s.DXDraw.viewport->uniform_scaling());
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 0.45f);
+  EXPECT_TRUE(s.stage.viewport->uniform_scaling());
   // The step's own move; the frame loop adds the second one.
   testing::expect_near(s.cam_pos, {0, 0, 3});
 }

@@ -166,22 +166,22 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
 
 TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
   s.Party_actif[5] = true;
-  s.scene_frame[4] = s.DXDraw.root.create_frame(s.DXDraw.scene);
+  s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   build();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim3"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 3) << k;
   EXPECT_EQ(s.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(3));
   bool visual = false;
-  for (const auto& v : s.DXDraw.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
+  for (const auto& v : s.stage.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
   EXPECT_TRUE(visual);
   ASSERT_TRUE(s.cam_anim);
   EXPECT_EQ(s.cam_anim->position_key_count(), 27u);
   EXPECT_EQ(s.cam_anim->options(), 0x2Au);
-  EXPECT_EQ(s.cam_anim->frame(), s.DXDraw.camera);
-  ASSERT_TRUE(s.focale_anim);
-  EXPECT_EQ(s.focale_anim->position_key_count(), 23u);
-  EXPECT_EQ(s.focale_anim->frame(), s.focale_frame);
+  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
+  ASSERT_TRUE(s.explosion.focale_anim);
+  EXPECT_EQ(s.explosion.focale_anim->position_key_count(), 23u);
+  EXPECT_EQ(s.explosion.focale_anim->frame(), s.explosion.focale_frame);
   // The last two camera keys come from the time table.
   rm::Vec3 p;
   ASSERT_TRUE(s.cam_anim->position_at(980, p));
@@ -197,13 +197,13 @@ TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
 TEST_F(Explosion, FieldFollowsTheFieldFrameAtAQuarterOfTheClock) {
   build();
   tick(4 * 49);  // the key (49, 120): field 6
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 6.0f);
-  EXPECT_FALSE(s.DXDraw.viewport->uniform_scaling());
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 6.0f);
+  EXPECT_FALSE(s.stage.viewport->uniform_scaling());
 }
 
 TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
   build();
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   const int flips = s.DXDraw.flips();
   tick(1, 101);  // not loud enough
   EXPECT_EQ(s.DXDraw.flips(), flips);
@@ -211,16 +211,16 @@ TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
 
   tick(2, 102);  // a beat: white picture flipped at once
   EXPECT_EQ(s.DXDraw.flips(), flips + 1);
-  EXPECT_EQ(s.flash_n, 12);
-  EXPECT_FALSE(s.flash_fini);
+  EXPECT_EQ(s.explosion.flash_n, 12);
+  EXPECT_FALSE(s.explosion.flash_fini);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, 12).red);
   const Picture back = std::as_const(s.DXDraw).surface();
   EXPECT_EQ(back.at(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
   for (int n = 2; n <= 21; ++n) {
     tick(static_cast<float>(2 + n), 0);
-    EXPECT_EQ(s.flash_n, 12 * n);
+    EXPECT_EQ(s.explosion.flash_n, 12 * n);
     EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, static_cast<uint8_t>(12 * n)).red) << n;
-    EXPECT_EQ(s.flash_fini, n == 21) << n;
+    EXPECT_EQ(s.explosion.flash_fini, n == 21) << n;
   }
   tick(30, 0);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(24, 145).red);
@@ -229,37 +229,37 @@ TEST_F(Explosion, FlashRampsInTwentyOneTicksAndSettles) {
 
 TEST_F(Explosion, RampFrom240EndsOnThatTick) {
   build();
-  s.flash_fini = false;
-  s.flash_n = 240;
+  s.explosion.flash_fini = false;
+  s.explosion.flash_n = 240;
   tick(3);
-  EXPECT_EQ(s.flash_n, 252);
-  EXPECT_TRUE(s.flash_fini);
+  EXPECT_EQ(s.explosion.flash_n, 252);
+  EXPECT_TRUE(s.explosion.flash_fini);
   EXPECT_EQ(ramp_of(s).red, controls::contrast_ramp(0, 252).red);
 }
 
 TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
   build();
-  s.effet[0] = true;
+  s.explosion.effet[0] = true;
   s.angle_vue = 0;
-  s.DXDraw.viewport->configure(0, 0, 640, 480);
+  s.stage.viewport->configure(0, 0, 640, 480);
   tick(4);
   EXPECT_EQ(s.angle_vue, 1);
-  const rm::Rect r = s.DXDraw.viewport->rect();
+  const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.width, 640);  // 200 x 0 refused
   EXPECT_EQ(r.height, 480);
-  EXPECT_FALSE(s.DXDraw.viewport->uniform_scaling());  // the last call ran
+  EXPECT_FALSE(s.stage.viewport->uniform_scaling());  // the last call ran
 }
 
 TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   build();
-  s.effet[0] = true;
-  s.effet[1] = true;
+  s.explosion.effet[0] = true;
+  s.explosion.effet[1] = true;
   s.angle_vue = 300;
   tick(4);
   const int once = scenes::advance_angle_vue(300);
   EXPECT_EQ(s.angle_vue, scenes::advance_angle_vue(once));
   const rm::Rect want = scenes::growing_window(s.angle_vue);
-  const rm::Rect r = s.DXDraw.viewport->rect();
+  const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, want.x);
   EXPECT_EQ(r.y, want.y);
   EXPECT_EQ(r.width, want.width);
@@ -268,11 +268,11 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
 
 TEST_F(Explosion, ShakeDrawsTwoValuesOnlyWhenArmed) {
   build();
-  s.flash_fini = true;
+  s.explosion.flash_fini = true;
   uint32_t before = s.rng.draws;
   tick(4);
   EXPECT_EQ(s.rng.draws, before);
-  s.effet[2] = true;
+  s.explosion.effet[2] = true;
   before = s.rng.draws;
   tick(5);
   EXPECT_EQ(s.rng.draws, before + 2);
@@ -281,9 +281,9 @@ TEST_F(Explosion, ShakeDrawsTwoValuesOnlyWhenArmed) {
 TEST_F(Explosion, HandsOverToTheFinaleAboveItsEnd) {
   build();
   tick(1480);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim3");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   tick(1480.5f);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim6");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim6");
   EXPECT_TRUE(s.Party_actif[6]);
   EXPECT_FALSE(s.Party_actif[3]);
 }

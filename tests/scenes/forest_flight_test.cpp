@@ -47,12 +47,12 @@ TEST_F(ForestFlight, TreePlacementAndSizesDrawFromTheSharedSequence) {
     p.z = static_cast<float>(expected.random(4000) - 2000);
   }
   for (size_t r = 0; r < places.size(); ++r) {
-    EXPECT_EQ(s.arbre_pos[r].x, places[r].x) << r;
-    EXPECT_EQ(s.arbre_pos[r].z, places[r].z) << r;
-    EXPECT_TRUE(s.arbre_pos[r].x <= -500 || s.arbre_pos[r].x >= 500);
-    EXPECT_LT(s.arbre_pos[r].x, 1000);
-    EXPECT_GE(s.arbre_pos[r].z, -2000);
-    EXPECT_LT(s.arbre_pos[r].z, 2000);
+    EXPECT_EQ(s.forest_flight.arbre_pos[r].x, places[r].x) << r;
+    EXPECT_EQ(s.forest_flight.arbre_pos[r].z, places[r].z) << r;
+    EXPECT_TRUE(s.forest_flight.arbre_pos[r].x <= -500 || s.forest_flight.arbre_pos[r].x >= 500);
+    EXPECT_LT(s.forest_flight.arbre_pos[r].x, 1000);
+    EXPECT_GE(s.forest_flight.arbre_pos[r].z, -2000);
+    EXPECT_LT(s.forest_flight.arbre_pos[r].z, 2000);
   }
   for (int i = 0; i < 21 * 2; ++i) expected.random(9);  // tree widths and heights
   EXPECT_EQ(s.rng.seed, expected.seed);
@@ -64,7 +64,7 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   s.Party_actif.fill(true);
   s.etape_logo = 5;
   build();
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim2"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim2"});
   for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 2) << k;
   EXPECT_EQ(s.etape_logo, 0);
   EXPECT_EQ(s.pos_musique, 30000u);
@@ -73,7 +73,7 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   EXPECT_EQ(s.pos_precedente, 27000u);
   EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
 
-  const rm::Fog& fog = s.DXDraw.scene->scene_fog();
+  const rm::Fog& fog = s.stage.scene->scene_fog();
   EXPECT_TRUE(fog.enabled);
   EXPECT_EQ(fog.color, 0xFF193F19u);
   EXPECT_FLOAT_EQ(fog.start, 100.0f);
@@ -87,14 +87,14 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   ASSERT_NE(s.cam_anim, nullptr);
   EXPECT_EQ(s.cam_anim->options(), 0x2Au);
   EXPECT_EQ(s.cam_anim->position_key_count(), 12u);
-  EXPECT_EQ(s.cam_anim->frame(), s.DXDraw.camera);
+  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
   ASSERT_NE(s.cam_path, nullptr);
-  const rm::Vec3 aim = s.cam_path->position(s.DXDraw.scene.get());
+  const rm::Vec3 aim = s.cam_path->position(s.stage.scene.get());
   EXPECT_EQ(aim, rm::Vec3(0, 150, -200));
 
   auto root = s.scene_frame.get(2);
   ASSERT_NE(root, nullptr);
-  const auto visuals = s.DXDraw.scene->visuals();
+  const auto visuals = s.stage.scene->visuals();
   EXPECT_NE(std::find(visuals.begin(), visuals.end(), root), visuals.end());
   for (int i = 0; i <= 20; ++i) ASSERT_NE(s.objet_frame.get(i), nullptr) << i;
   ASSERT_NE(s.objet_frame.get(50), nullptr);
@@ -106,7 +106,7 @@ TEST_F(ForestFlight, SecondBuildFindsTheOpeningGoneAndBuildsAgain) {
   auto first_root = s.scene_frame.get(2);
   build();
   EXPECT_NE(s.scene_frame.get(2), first_root);
-  EXPECT_EQ(s.built.size(), 2u);
+  EXPECT_EQ(s.record.built.size(), 2u);
   EXPECT_TRUE(s.Party_actif[2]);
 }
 
@@ -115,7 +115,7 @@ class ForestStep : public ForestFlight {
   void SetUp() override {
     ForestFlight::SetUp();
     build();
-    s.built.clear();
+    s.record.built.clear();
   }
   void tick(float t, float step) {
     s.horloge = t;
@@ -137,36 +137,36 @@ TEST_F(ForestStep, GroundScrollKeepsTheRemaindersSign) {
 }
 
 TEST_F(ForestStep, TreesStreamPastAndComeRound) {
-  s.arbre_pos[0] = {700, 0, 1990};
-  s.arbre_pos[1] = {-600, 0, 100};
+  s.forest_flight.arbre_pos[0] = {700, 0, 1990};
+  s.forest_flight.arbre_pos[1] = {-600, 0, 100};
   tick(10, 1.0f / 3.0f);  // Round(20) = 20
-  EXPECT_EQ(s.arbre_pos[0].z, -1990.0f);
-  EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
-  EXPECT_EQ(s.objet_frame.get(0)->position(s.DXDraw.scene.get()), rm::Vec3(700, -100, -1990));
-  EXPECT_EQ(s.objet_frame.get(1)->position(s.DXDraw.scene.get()), rm::Vec3(-600, -100, 120));
+  EXPECT_EQ(s.forest_flight.arbre_pos[0].z, -1990.0f);
+  EXPECT_EQ(s.forest_flight.arbre_pos[1].z, 120.0f);
+  EXPECT_EQ(s.objet_frame.get(0)->position(s.stage.scene.get()), rm::Vec3(700, -100, -1990));
+  EXPECT_EQ(s.objet_frame.get(1)->position(s.stage.scene.get()), rm::Vec3(-600, -100, 120));
   tick(10, 0.0f);  // no music step: nothing moves
-  EXPECT_EQ(s.arbre_pos[1].z, 120.0f);
+  EXPECT_EQ(s.forest_flight.arbre_pos[1].z, 120.0f);
 }
 
 TEST_F(ForestStep, CameraFliesThePathLookingAtItsAim) {
   tick(120, 0);
-  const rm::Vec3 p = s.DXDraw.camera->position(s.DXDraw.scene.get());
+  const rm::Vec3 p = s.stage.camera->position(s.stage.scene.get());
   EXPECT_NEAR(p.x, 600, 1e-2);
   EXPECT_NEAR(p.y, 50, 1e-2);
   EXPECT_NEAR(p.z, -800, 1e-2);
   rm::Vec3 dir, up;
-  s.DXDraw.camera->orientation(s.DXDraw.scene.get(), dir, up);
+  s.stage.camera->orientation(s.stage.scene.get(), dir, up);
   const rm::Vec3 to_aim = rm::Vec3(0, 150, -200) - p;
   const float len = std::sqrt(rm::dot(to_aim, to_aim));
   EXPECT_NEAR(rm::dot(dir, to_aim) / len, 1.0f, 1e-3);
-  EXPECT_EQ(s.DXDraw.scene->scene_fog().start, 0.0f);
+  EXPECT_EQ(s.stage.scene->scene_fog().start, 0.0f);
 }
 
 TEST_F(ForestStep, HandsOverOnlyPastItsEnd) {
   tick(2000, 1);
-  EXPECT_TRUE(s.built.empty());
+  EXPECT_TRUE(s.record.built.empty());
   tick(2000.5f, 1);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim4"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim4"});
 }
 
 }  // namespace

@@ -33,8 +33,8 @@ class OpeningBuild : public testing::ShowTest {
   // How many progress labels the ship-part walk gives on the loaded model.
   size_t walk_labels() {
     size_t n = 0;
-    scene::Show scratch(f.DXDraw, f.DXTimer, f.Timer_chargement, f.DXInput1, f.ImageList, f.music);
-    scenes::walk_ship_parts(scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
+    const auto scratch = f.new_show(f.music);
+    scenes::walk_ship_parts(*scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
     return n;
   }
   std::unique_ptr<testing::CurrentDir> here;
@@ -42,12 +42,12 @@ class OpeningBuild : public testing::ShowTest {
 
 TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
   scenes::Party_1(s);
-  EXPECT_EQ(s.built, std::vector<std::string>{"Party_chargement_anim"});
+  EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim"});
   for (size_t k = 0; k <= 10; ++k) EXPECT_EQ(s.Party_actif[k], k == 1) << k;
   EXPECT_TRUE(f.DXTimer.enabled());
   EXPECT_FALSE(f.Timer_chargement.enabled());
   EXPECT_EQ(s.horloge, 0.0f);
-  EXPECT_EQ(s.brouillard_fin, 15000);
+  EXPECT_EQ(s.opening.brouillard_fin, 15000);
   EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
 
   for (int i = 0; i <= 6; ++i) EXPECT_NE(s.vaisseau_frame.get(i), nullptr) << "ship part " << i;
@@ -63,15 +63,15 @@ TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
   ASSERT_NE(s.anim_frame.get(0), nullptr);
   ASSERT_NE(s.cam_path, nullptr);
   EXPECT_EQ(s.cam_path, s.anim_frame.get(0)->children().front());
-  const auto visuals = s.DXDraw.scene->visuals();
+  const auto visuals = s.stage.scene->visuals();
   EXPECT_EQ(std::find(visuals.begin(), visuals.end(), s.anim_frame.get(0)), visuals.end());
   EXPECT_NE(std::find(visuals.begin(), visuals.end(), s.scene_frame.get(1)), visuals.end());
-  EXPECT_EQ(s.scene_frame.get(1)->parent(), s.DXDraw.scene.get());
+  EXPECT_EQ(s.scene_frame.get(1)->parent(), s.stage.scene.get());
 
   for (const auto& a : s.anim_set.get(1)->animations()) EXPECT_EQ(a->options(), 0x35u);
 
   // The fires: the first placed, the other two turned about the origin.
-  rm::Frame* world = s.DXDraw.scene.get();
+  rm::Frame* world = s.stage.scene.get();
   EXPECT_EQ(s.objet_frame.get(30)->position(world), rm::Vec3(30150, 2268, -1410));
   EXPECT_EQ(s.objet_frame.get(31)->position(world), rm::Vec3(0, 0, 0));
   EXPECT_EQ(s.objet_frame.get(32)->position(world), rm::Vec3(0, 0, 0));
@@ -100,11 +100,11 @@ TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
     s.horloge = t;
     scenes::Party_2(s);
   }
-  EXPECT_EQ(s.built.size(), 1u);
+  EXPECT_EQ(s.record.built.size(), 1u);
   EXPECT_TRUE(s.Party_actif[1]);
   s.horloge = 7600.5f;
   scenes::Party_2(s);
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim2");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
   EXPECT_FALSE(s.Party_actif[1]);
   EXPECT_TRUE(s.Party_actif[2]);
   EXPECT_EQ(s.scene_frame.get(1), nullptr);
@@ -114,7 +114,7 @@ TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
   f.DXDraw.get_gamma(g);
   EXPECT_EQ(g, controls::contrast_ramp(24, 145));
   scenes::Party_3(s);
-  EXPECT_EQ(s.built.size(), 2u);
+  EXPECT_EQ(s.record.built.size(), 2u);
 }
 
 }  // namespace
@@ -167,7 +167,7 @@ TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
     s.horloge = t;
     scenes::Party_2(s);
   }
-  EXPECT_EQ(s.built.back(), "Party_chargement_anim2");
+  EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
   EXPECT_EQ(s.vaisseau_mesh_c->quality(), 137u);
 }
 

@@ -21,7 +21,7 @@ using testing::ShowTest;
 
 // A frame named `name` made a child of `parent`.
 FrameRef named(scene::Show& s, const FrameRef& parent, const std::string& name) {
-  FrameRef f = s.DXDraw.root.create_frame(parent);
+  FrameRef f = s.stage.root.create_frame(parent);
   f->set_name(name);
   return f;
 }
@@ -36,7 +36,7 @@ class ShipPartWalk : public ShowTest {
 };
 
 TEST_F(ShipPartWalk, VisitsByDepthWithItsLabelsAndSlots) {
-  FrameRef model = s.DXDraw.root.create_frame();
+  FrameRef model = s.stage.root.create_frame();
   // Stored, not searched: its child must not reach slot 0.
   FrameRef t1 = named(s, model, "x3ds_VaisseauT1");
   named(s, t1, "x3ds_x4_Vaissea4");
@@ -63,7 +63,7 @@ TEST_F(ShipPartWalk, VisitsByDepthWithItsLabelsAndSlots) {
 }
 
 TEST_F(ShipPartWalk, LastMatchWinsAndEmptyListsVisitNothing) {
-  FrameRef model = s.DXDraw.root.create_frame();
+  FrameRef model = s.stage.root.create_frame();
   FrameRef box = named(s, model, "x3ds_Box01");
   FrameRef first = named(s, box, "x3ds_x5_Vaissea2");
   named(s, model, "x3ds_x4_Vaisseau");  // searched, no children
@@ -82,7 +82,7 @@ TEST_F(ShipPartWalk, LastMatchWinsAndEmptyListsVisitNothing) {
 
 TEST_F(ShipPartWalk, NoModelVisitsNothing) {
   EXPECT_TRUE(walk(nullptr).empty());
-  EXPECT_TRUE(walk(s.DXDraw.root.create_frame()).empty());
+  EXPECT_TRUE(walk(s.stage.root.create_frame()).empty());
 }
 
 // ---- Party_2 on a show whose scene slots are all empty.
@@ -160,18 +160,18 @@ TEST_F(OpeningStep, ContrastClosesInFromBothEnds) {
 }
 
 TEST_F(OpeningStep, ClosingFogEndsAtZeroAndStaysWhite) {
-  s.brouillard_fin = 15000;
+  s.opening.brouillard_fin = 15000;
   tick(7400.0f);
-  EXPECT_FALSE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_FALSE(s.stage.scene->scene_fog().enabled);
   tick(7451.0f);
-  EXPECT_EQ(s.brouillard_fin, 14850);
-  EXPECT_TRUE(s.DXDraw.scene->scene_fog().enabled);
-  EXPECT_EQ(s.DXDraw.scene->scene_fog().color, 0xFFFFFFFFu);
-  EXPECT_FLOAT_EQ(s.DXDraw.scene->scene_fog().end, 14850.0f);
+  EXPECT_EQ(s.opening.brouillard_fin, 14850);
+  EXPECT_TRUE(s.stage.scene->scene_fog().enabled);
+  EXPECT_EQ(s.stage.scene->scene_fog().color, 0xFFFFFFFFu);
+  EXPECT_FLOAT_EQ(s.stage.scene->scene_fog().end, 14850.0f);
   for (int i = 0; i < 120; ++i) tick(7460.0f);
-  EXPECT_LE(s.brouillard_fin, 0);
-  EXPECT_FLOAT_EQ(s.DXDraw.scene->scene_fog().end, 150.0f);  // the last end sent
-  EXPECT_TRUE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_LE(s.opening.brouillard_fin, 0);
+  EXPECT_FLOAT_EQ(s.stage.scene->scene_fog().end, 150.0f);  // the last end sent
+  EXPECT_TRUE(s.stage.scene->scene_fog().enabled);
 }
 
 TEST_F(OpeningStep, FlickerDrawsOnlyInsideItsWindow) {
@@ -180,7 +180,7 @@ TEST_F(OpeningStep, FlickerDrawsOnlyInsideItsWindow) {
   tick(7100.0f);
   tick(7100.0f);
   EXPECT_EQ(s.rng.draws, 2u);
-  EXPECT_GE(s.scintille_n, 1);  // below 2 it always steps
+  EXPECT_GE(s.opening.scintille_n, 1);  // below 2 it always steps
   tick(7165.0f);
   EXPECT_EQ(s.rng.draws, 2u);
 }
@@ -215,21 +215,21 @@ TEST_F(OpeningStages, FieldWidensBetween1130And1185) {
   EXPECT_EQ(s.focale, 10);
   tick(1132.0f);
   EXPECT_EQ(s.focale, 11);
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 10.0f / 20.0f);  // set before the widening
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 10.0f / 20.0f);  // set before the widening
   tick(1185.5f);
   EXPECT_EQ(s.etape_x, 2);
   EXPECT_EQ(s.focale, 9);
   EXPECT_FALSE(s.focale_actif);
   tick(1190.0f);
-  EXPECT_FLOAT_EQ(s.DXDraw.viewport->field(), 9.0f / 20.0f);
+  EXPECT_FLOAT_EQ(s.stage.viewport->field(), 9.0f / 20.0f);
 }
 
 TEST_F(OpeningStages, FogSwitchedOffFrom1000UntilTheWidening) {
-  s.DXDraw.scene->set_scene_fog_enable(true);
+  s.stage.scene->set_scene_fog_enable(true);
   tick(1000.0f);
-  EXPECT_TRUE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_TRUE(s.stage.scene->scene_fog().enabled);
   tick(1000.5f);
-  EXPECT_FALSE(s.DXDraw.scene->scene_fog().enabled);
+  EXPECT_FALSE(s.stage.scene->scene_fog().enabled);
 }
 
 TEST_F(OpeningStages, LightZeroBlinksFrom3300AndIsWhiteAfter3900) {
@@ -242,7 +242,7 @@ TEST_F(OpeningStages, LightZeroBlinksFrom3300AndIsWhiteAfter3900) {
   EXPECT_EQ(light->color(), before);
   tick(3300.5f);
   EXPECT_EQ(s.etape_x, 3);
-  const rm::Vec3 p = s.light_frame.get(0)->position(s.DXDraw.scene.get());
+  const rm::Vec3 p = s.light_frame.get(0)->position(s.stage.scene.get());
   EXPECT_NEAR(p.x, -286.0f, 1e-3);
   EXPECT_NEAR(p.y, 5.0f, 1e-3);
   EXPECT_NEAR(p.z, -1851.0f, 1e-3);
@@ -264,20 +264,20 @@ TEST_F(OpeningStages, LightZeroBlinksFrom3300AndIsWhiteAfter3900) {
 TEST_F(OpeningStages, LetterboxOpensFrom6100AndFullScreenAfter6760) {
   s.etape_x = 4;
   tick(6100.0f);
-  EXPECT_EQ(s.DXDraw.viewport->rect().height, 480);
+  EXPECT_EQ(s.stage.viewport->rect().height, 480);
   tick(6100.5f);
   EXPECT_EQ(s.etape_x, 5);
-  rm::Rect r = s.DXDraw.viewport->rect();
+  rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.y, 230);
   EXPECT_EQ(r.height, 20);
   for (int i = 0; i < 20; ++i) tick(6200.0f);
-  r = s.DXDraw.viewport->rect();
+  r = s.stage.viewport->rect();
   EXPECT_EQ(r.y, 60);
   EXPECT_EQ(r.height, 360);
   EXPECT_FALSE(s.ecran16_actif);
   tick(6761.0f);
   EXPECT_EQ(s.etape_x, 6);
-  r = s.DXDraw.viewport->rect();
+  r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 0);
   EXPECT_EQ(r.width, 640);

@@ -15,6 +15,8 @@
 #include "platform/common/png_write.h"
 #include "platform/display/display.h"
 #include "platform/display/display_error.h"
+#include "platform/display/frame_grabber.h"
+#include "platform/retained/stage.h"
 #include "platform/retained/x_loader.h"
 #include "platform/audio/pcm_track.h"
 #include "platform/audio/track_buffer.h"
@@ -90,10 +92,10 @@ struct Wanted {
 
 // Hands the queued pictures already read (with `all`, every one, waiting)
 // to their PNG files and the encoder, oldest first.
-bool deliver(const Options& opt, const display::DisplayControl& d, std::deque<Wanted>& wanted, VideoEncoder& encoder,
+bool deliver(const Options& opt, display::FrameGrabber& grabber, std::deque<Wanted>& wanted, VideoEncoder& encoder,
              bool all) {
   Picture p;
-  while (!wanted.empty() && d.take_screenshot(p, all)) {
+  while (!wanted.empty() && grabber.take_screenshot(p, all)) {
     const Wanted w = wanted.front();
     wanted.pop_front();
     if (w.png && !write_frame(opt, p, w.tick)) return false;
@@ -170,7 +172,7 @@ int run_show(const Options& opt) {
   bool delivered = true;  // false once a picture could not be written
   const auto started = std::chrono::steady_clock::now();
   int last_tick = -1;  // the last tick rendered
-  const auto on_tick = [&](const TickInfo& t, const display::DisplayControl& d) {
+  const auto on_tick = [&](const TickInfo& t, display::FrameGrabber& grabber) {
     last_tick = t.tick;
     progress.update(t);
     if (opt.timedemo) demo.add(t);
@@ -181,16 +183,16 @@ int run_show(const Options& opt) {
       music_offset = static_cast<double>(frames) * tick_seconds - played;
     }
     if (w.png || w.video) {
-      d.queue_screenshot();
+      grabber.queue_screenshot();
       wanted.push_back(w);
     }
     ++frames;
-    delivered = deliver(opt, d, wanted, encoder, false);
+    delivered = deliver(opt, grabber, wanted, encoder, false);
     return delivered;
   };
   // The last pictures are still being read when the run ends.
-  const auto at_end = [&](const display::DisplayControl& d) {
-    return delivered && deliver(opt, d, wanted, encoder, true);
+  const auto at_end = [&](display::FrameGrabber& grabber) {
+    return delivered && deliver(opt, grabber, wanted, encoder, true);
   };
   int status = play_show(opt.show_run, opt.ticks, on_tick, at_end);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -227,10 +229,10 @@ int run_show(const Options& opt) {
 // A scene of the runner's own, posed each tick by `pose`, then moved,
 // rendered and flipped as the show does.
 template <typename Pose>
-int run_scene(const Options& opt, display::DisplayControl& d, Pose pose) {
+int run_scene(const Options& opt, rm::Stage& stage, display::DisplayControl& d, Pose pose) {
   for (int tick = 0; tick < opt.ticks; ++tick) {
     pose(tick);
-    d.scene->move(1.0f);
+    stage.scene->move(1.0f);
     d.render();
     d.flip();
     if (wants_png(opt, tick) && !write_frame(opt, d.screenshot(), tick)) return 2;
@@ -239,12 +241,13 @@ int run_scene(const Options& opt, display::DisplayControl& d, Pose pose) {
 }
 
 int run_test_scene(const Options& opt) {
-  display::DisplayControl d(display::make_headless_backend());
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
   d.initialize();
-  d.viewport->set_front(1.0f);
-  d.viewport->set_back(5000.0f);
-  TestScene scene = build_test_scene(d.root, d.scene, d.camera, opt.detail);
-  return run_scene(opt, d, [&](int tick) { scene.set_time(static_cast<float>(tick)); });
+  stage.viewport->set_front(1.0f);
+  stage.viewport->set_back(5000.0f);
+  TestScene scene = build_test_scene(stage.root, stage.scene, stage.camera, opt.detail);
+  return run_scene(opt, stage, d, [&](int tick) { scene.set_time(static_cast<float>(tick)); });
 }
 
 void grow_bounds(const rm::Frame& f, rm::Vec3& lo, rm::Vec3& hi, bool& any) {
@@ -275,11 +278,12 @@ void set_texture_everywhere(rm::Frame& f, const std::shared_ptr<rm::Texture>& t)
 
 // One model file turning in front of the camera, lit.
 int run_model(const Options& opt) {
-  display::DisplayControl d(display::make_headless_backend());
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
   d.initialize();
-  auto pivot = d.root.create_frame(d.scene);
-  auto holder = d.root.create_frame(pivot);
-  auto set = d.root.create_animation_set();
+  auto pivot = stage.root.create_frame(stage.scene);
+  auto holder = stage.root.create_frame(pivot);
+  auto set = stage.root.create_animation_set();
   std::string error;
   if (!rm::load_animation_set(*set, opt.model, holder, error)) {
     std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
@@ -305,23 +309,23 @@ int run_model(const Options& opt) {
   const rm::Vec3 size{hi.x - lo.x, hi.y - lo.y, hi.z - lo.z};
   const float radius = std::max(0.5f * std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z), 1e-3f);
   // Turn about the model's centre.
-  pivot->set_position(d.scene.get(), centre);
+  pivot->set_position(stage.scene.get(), centre);
   holder->set_position(pivot.get(), {-centre.x, -centre.y, -centre.z});
-  pivot->set_rotation(d.scene.get(), {0, 1, 0}, 2.0f * 3.14159265f / 120.0f);
+  pivot->set_rotation(stage.scene.get(), {0, 1, 0}, 2.0f * 3.14159265f / 120.0f);
 
-  d.viewport->set_back(radius * 20.0f);
-  d.viewport->set_front(radius * 0.01f);
-  d.viewport->set_field(0.5f);
-  d.camera->set_position(d.scene.get(), {centre.x, centre.y + radius * 0.5f, centre.z - radius * 2.4f});
-  d.camera->look_at(*pivot, d.scene.get());
+  stage.viewport->set_back(radius * 20.0f);
+  stage.viewport->set_front(radius * 0.01f);
+  stage.viewport->set_field(0.5f);
+  stage.camera->set_position(stage.scene.get(), {centre.x, centre.y + radius * 0.5f, centre.z - radius * 2.4f});
+  stage.camera->look_at(*pivot, stage.scene.get());
 
-  d.scene->add_light(d.root.create_light_rgb(rm::LightType::Ambient, 0.35f, 0.35f, 0.35f));
-  auto sun = d.root.create_frame(d.scene);
-  sun->set_orientation(d.scene.get(), {0.5f, -0.7f, 1.0f}, {0, 1, 0});
-  sun->add_light(d.root.create_light_rgb(rm::LightType::Directional, 0.9f, 0.9f, 0.85f));
-  d.scene->set_scene_background(0xFF202830u);
+  stage.scene->add_light(stage.root.create_light_rgb(rm::LightType::Ambient, 0.35f, 0.35f, 0.35f));
+  auto sun = stage.root.create_frame(stage.scene);
+  sun->set_orientation(stage.scene.get(), {0.5f, -0.7f, 1.0f}, {0, 1, 0});
+  sun->add_light(stage.root.create_light_rgb(rm::LightType::Directional, 0.9f, 0.9f, 0.85f));
+  stage.scene->set_scene_background(0xFF202830u);
 
-  return run_scene(opt, d, [&](int tick) {
+  return run_scene(opt, stage, d, [&](int tick) {
     if (opt.anim_step != 0.0f) set->set_time(static_cast<float>(tick) * opt.anim_step);
   });
 }

@@ -13,6 +13,7 @@
 #include "input_script.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display.h"
+#include "platform/display/frame_grabber.h"
 #include "trace.h"
 
 namespace quarvel::capture {
@@ -83,7 +84,11 @@ const char* show_usage() {
 
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
   OnTick on_tick;
-  if (after_tick) on_tick = [&after_tick](const TickInfo& t, const display::DisplayControl& d) { return after_tick(t.tick, d); };
+  if (after_tick) {
+    on_tick = [&after_tick](const TickInfo& t, display::FrameGrabber& grabber) {
+      return after_tick(t.tick, grabber.display());
+    };
+  }
   return play_show(opt, ticks, on_tick);
 }
 
@@ -115,6 +120,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   // The music plays on a virtual clock that moves with the ticks.
   audio::MusicSystem music(audio::Playback::virtual_clock);
   app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
+  display::FrameGrabber grabber(form.DXDraw);
   form.FormCreate();
   form.Show();
 
@@ -129,8 +135,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
     while (next < script.events.size() && script.events[next].tick <= tick) deliver(form, script.events[next++]);
     if (form.closing()) break;
     const bool seeking = tick < opt.from;
-    form.DXDraw.set_render_enabled(!seeking);
-    form.DXDraw.set_present_enabled(!seeking);
+    grabber.set_seeking(seeking);
     // Virtual time moves until the frame timer ticks once.
     const auto started = std::chrono::steady_clock::now();
     const uint64_t before = form.ticks();
@@ -170,7 +175,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
       uint64_t frames = 0;
       if (info.music->known_length(frames)) info.music_bytes = frames * info.music->frame_bytes();
     }
-    if (!on_tick(info, form.DXDraw)) {
+    if (!on_tick(info, grabber)) {
       status = 2;
       break;
     }
@@ -183,7 +188,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
                  trace.failure.c_str());
     status = 2;
   }
-  if (at_end && !at_end(form.DXDraw)) status = 2;
+  if (at_end && !at_end(grabber)) status = 2;
   form.FormDestroy();
   return status;
 }

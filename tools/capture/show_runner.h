@@ -10,6 +10,7 @@
 
 namespace quarvel::display {
 class DisplayControl;
+class FrameGrabber;
 }
 namespace quarvel::audio {
 class TrackBuffer;
@@ -52,19 +53,20 @@ const char* show_usage();
 // Called after each tick (after its flip and safety end, and after its
 // trace line); returning false stops the run with status 2.
 using AfterTick = std::function<bool(int tick, const display::DisplayControl& d)>;
-// The same with what is known of the tick.
-using OnTick = std::function<bool(const TickInfo& info, const display::DisplayControl& d)>;
+// The same with what is known of the tick, and the frame grabber on the
+// form's display (to queue the tick's picture).
+using OnTick = std::function<bool(const TickInfo& info, display::FrameGrabber& grabber)>;
 
 // Called once after the last tick (also when a callback stopped the run),
 // while the display is still there; false makes the status 2.
-using AtEnd = std::function<bool(const display::DisplayControl& d)>;
+using AtEnd = std::function<bool(display::FrameGrabber& grabber)>;
 
 // Runs the show: `ticks` ticks when opt.ticks_given, else until the form
 // closes (at most kTickCap ticks, said on standard error). A bad input
 // script or a trace file that cannot be written is one line on standard
 // error and status 2, before any tick.
-// Ticks before opt.from run with rendering and presenting off and are not
-// passed to the callback (their trace lines are written).
+// Ticks before opt.from run seeking (neither rendered nor presented) and
+// are not passed to the callback (their trace lines are written).
 int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick);
 int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end = nullptr);
 inline int play_show(const ShowRunOptions& opt, int ticks, std::nullptr_t) { return play_show(opt, ticks, OnTick{}); }

@@ -74,16 +74,16 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   out += ']';
   key(out, "ran");
   out += '[';
-  for (size_t i = 0; i < s.ran.size(); ++i) out += (i ? "," : "") + std::to_string(s.ran[i]);
+  for (size_t i = 0; i < form.record.ran.size(); ++i) out += (i ? "," : "") + std::to_string(form.record.ran[i]);
   out += ']';
   key(out, "built");
   out += '[';
-  for (size_t i = 0; i < s.built.size(); ++i) {
+  for (size_t i = 0; i < form.record.built.size(); ++i) {
     if (i) out += ',';
     out += '"';
     // Builder names are plain identifiers; quotes and backslashes would
     // still be escaped.
-    for (char c : s.built[i]) {
+    for (char c : form.record.built[i]) {
       if (c == '"' || c == '\\') out += '\\';
       out += c;
     }
@@ -93,7 +93,7 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
 
   key(out, "cam");
   put_vec(out, s.cam_pos);
-  const rm::Viewport* vp = d.viewport.get();
+  const rm::Viewport* vp = form.stage.viewport.get();
   key(out, "viewport");
   if (vp) {
     const rm::Rect r = vp->rect();

@@ -3,16 +3,20 @@
 #include <stdexcept>
 
 #include "platform/display/display_error.h"
+#include "platform/display/frame_grabber.h"
 #include "platform/render/scene_renderer.h"
+#include "platform/retained/stage.h"
 
 namespace quarvel::display {
 
-DisplayControl::DisplayControl(std::unique_ptr<DisplayBackend> backend) : backend_(std::move(backend)) {}
+DisplayControl::DisplayControl(std::unique_ptr<DisplayBackend> backend, rm::Stage& stage)
+    : backend_(std::move(backend)), stage_(stage) {}
 
 DisplayControl::~DisplayControl() {
   // Release without raising events: the owner may already be half gone.
   on_finalize = nullptr;
   finalize();
+  if (grabber_) grabber_->display_ = nullptr;
 }
 
 void DisplayControl::initialize() {
@@ -31,14 +35,7 @@ void DisplayControl::initialize() {
     if (dynamic_cast<const DisplayError*>(&e)) throw;
     throw DisplayError(e.what());
   }
-  device = root.create_device(renderer_, kWidth, kHeight);
-  device->set_quality(rm::quality::kGouraud);
-  device->set_texture_quality(rm::TextureQuality::Nearest);
-  if (!scene) scene = root.create_frame(nullptr);
-  camera = root.create_frame(scene);
-  camera->set_position(scene.get(), {0, 0, 0});
-  viewport = root.create_viewport(device, camera, 0, 0, kWidth, kHeight);
-  viewport->set_back(5000.0f);
+  stage_.open(renderer_, kWidth, kHeight);
   initialized_ = true;
   if (on_initialize) on_initialize();
   if (on_initialize_surface) on_initialize_surface();
@@ -49,25 +46,25 @@ void DisplayControl::finalize() {
   if (on_finalize) on_finalize();
   initialized_ = false;
   backend_->make_current();
-  viewport.reset();
-  device.reset();
-  if (camera && scene) scene->delete_child(camera.get());
-  camera.reset();
+  stage_.close();
   renderer_.reset();
   back_ = gpu_->read();
   gpu_.reset();
-  while (presenter_->reads_in_flight() > 0) finish_oldest_read();
+  if (grabber_) grabber_->finish_reads();
   presenter_.reset();
   backend_->close();
 }
 
+bool DisplayControl::drawing() {
+  if (!gpu_) return false;
+  backend_->make_current();
+  return true;
+}
+
+bool DisplayControl::held_back() const { return grabber_ && grabber_->seeking(); }
+
 void DisplayControl::fill_rect(int left, int top, int width, int height, uint32_t raw) {
-  if (gpu_) {
-    backend_->make_current();
-    gpu_->fill_rect({left, top, width, height}, render::device_colour_to_argb(raw));
-  } else {
-    render::fill_rect(back_, {left, top, width, height}, raw);
-  }
+  if (drawing()) gpu_->fill_rect({left, top, width, height}, render::device_colour_to_argb(raw));
 }
 
 void DisplayControl::fill(uint32_t raw) { fill_rect(0, 0, kWidth, kHeight, raw); }
@@ -75,38 +72,25 @@ void DisplayControl::fill(uint32_t raw) { fill_rect(0, 0, kWidth, kHeight, raw);
 const ImageItem* DisplayControl::image(int index) {
   const ImageList* list = image_list;  // read only: drawing changes no picture
   const ImageItem* it = list ? list->item(index) : nullptr;
-  if (it && gpu_) backend_->make_current();
-  return it;
+  return it && drawing() ? it : nullptr;
 }
 
 void DisplayControl::draw(int index, int x, int y) {
   const ImageItem* it = image(index);
   if (!it) return;
   const uint32_t key = render::bgr_to_argb(it->transparent_colour);
-  if (gpu_) {
-    gpu_->copy_picture(it->picture, it->id, it->revision, x, y, it->transparent, key);
-  } else {
-    render::copy_picture(back_, it->picture, x, y, it->transparent, key);
-  }
+  gpu_->copy_picture(it->picture, it->id, it->revision, x, y, it->transparent, key);
 }
 
 void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
   const ImageItem* it = image(index);
   if (!it) return;
   const uint32_t key = render::bgr_to_argb(it->transparent_colour);
-  if (gpu_) {
-    gpu_->blend_stretched(it->picture, it->id, it->revision, r, opacity, it->transparent, key);
-  } else {
-    render::blend_stretched(back_, it->picture, r, opacity, it->transparent, key);
-  }
+  gpu_->blend_stretched(it->picture, it->id, it->revision, r, opacity, it->transparent, key);
 }
 
 void DisplayControl::text_out(int x, int y, std::string_view latin1) {
-  if (!gpu_) {
-    canvas_.text_out(back_, x, y, latin1);
-    return;
-  }
-  backend_->make_current();
+  if (!drawing()) return;
   const TextMask m = canvas_.layout(x, y, latin1);
   if (m.fill_background) gpu_->fill_rect(m.background, m.background_argb);
   gpu_->draw_mask(m.ink, m.box, m.ink_argb);
@@ -119,17 +103,15 @@ Picture DisplayControl::read_surface() const {
 }
 
 void DisplayControl::render() {
-  if (!initialized_ || !render_enabled_) return;
+  if (!initialized_ || held_back()) return;
   backend_->make_current();
-  viewport->clear();
-  viewport->render(*scene);
-  device->update();
+  stage_.render();
 }
 
 void DisplayControl::flip() {
   if (!initialized_ || !presenter_) return;
-  if (!present_enabled_) {
-    // A skipped present still uses up a scroll asked for this frame.
+  if (held_back()) {
+    // A frame held back still uses up a scroll asked for this frame.
     scroll_dx_ = scroll_dy_ = 0;
     ++flips_;
     return;
@@ -145,35 +127,6 @@ Picture DisplayControl::screenshot() const {
   if (!presenter_ || flips_ == 0) return {};
   backend_->make_current();
   return presenter_->read_presented();
-}
-
-void DisplayControl::finish_oldest_read() const { read_.push_back(presenter_->finish_read()); }
-
-void DisplayControl::queue_screenshot() const {
-  if (!presenter_ || flips_ == 0) {
-    read_.emplace_back();  // nothing presented: the empty picture, in its turn
-    return;
-  }
-  backend_->make_current();
-  if (!presenter_->start_read()) {
-    finish_oldest_read();
-    presenter_->start_read();
-  }
-}
-
-bool DisplayControl::take_screenshot(Picture& out, bool wait) const {
-  if (read_.empty() && presenter_ && presenter_->reads_in_flight() > 0) {
-    backend_->make_current();
-    if (wait || presenter_->oldest_read_done()) finish_oldest_read();
-  }
-  if (read_.empty()) return false;
-  out = std::move(read_.front());
-  read_.pop_front();
-  return true;
-}
-
-int DisplayControl::pending_screenshots() const {
-  return static_cast<int>(read_.size()) + (presenter_ ? presenter_->reads_in_flight() : 0);
 }
 
 }  // namespace quarvel::display

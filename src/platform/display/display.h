@@ -6,11 +6,14 @@
 // viewport rectangle) and 2D drawing change it; flip presents it through the
 // gamma ramp and leaves it as it is. While initialised it lives on the GPU
 // and every drawing call is a GL draw into it; its pixels come back to the
-// CPU only when read (read_surface, screenshot). Between finalise and the
-// next initialise it is kept in memory.
+// CPU only when read (read_surface, screenshot). At finalise it is copied
+// into memory once and put back at the next initialise; drawing in between
+// draws nothing.
+//
+// The 3D picture comes from a stage the display is given: each initialise
+// opens it on a new renderer, each finalise closes it.
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,20 +26,25 @@
 #include "platform/render/back_surface.h"
 #include "platform/render/gamma.h"
 #include "platform/render/surface2d.h"
-#include "platform/retained/root.h"
 
 namespace quarvel::render {
 class SceneRenderer;
 }
+namespace quarvel::rm {
+class Stage;
+}
 
 namespace quarvel::display {
+
+class FrameGrabber;
 
 class DisplayControl {
  public:
   static constexpr int kWidth = 640;
   static constexpr int kHeight = 480;
 
-  explicit DisplayControl(std::unique_ptr<DisplayBackend> backend);
+  // `stage` is what render() draws; it must outlive the control.
+  DisplayControl(std::unique_ptr<DisplayBackend> backend, rm::Stage& stage);
   ~DisplayControl();
   DisplayControl(const DisplayControl&) = delete;
   DisplayControl& operator=(const DisplayControl&) = delete;
@@ -49,29 +57,20 @@ class DisplayControl {
   std::function<void()> on_initialize_surface;
   std::function<void()> on_finalize;
 
-  // The scene graph. The root and the scene frame live as long as the
-  // control; each initialise makes a new device (OpenGL back end), a camera
-  // frame (child of the scene frame, at the origin) and a viewport over the
-  // whole back surface with its back clipping plane at 5000.
-  rm::Root root;
-  std::shared_ptr<rm::Frame> scene;
-  std::shared_ptr<rm::Frame> camera;
-  std::shared_ptr<rm::Device> device;
-  std::shared_ptr<rm::Viewport> viewport;
-
   // Finalises first when already initialised; then opens the back end,
-  // sets up the scene graph, raises on_initialize and
-  // on_initialize_surface. On failure everything created so far is
-  // released and DisplayError is thrown.
+  // opens the stage on a new renderer (a new device, camera and viewport),
+  // raises on_initialize and on_initialize_surface. On failure everything
+  // created so far is released and DisplayError is thrown.
   void initialize();
-  // Raises on_finalize and releases the back end. Does nothing when not
-  // initialised.
+  // Raises on_finalize, closes the stage and releases the back end. Does
+  // nothing when not initialised.
   void finalize();
   bool initialized() const { return initialized_; }
 
-  // Back-surface drawing. Colours are raw device colours (RGB565 in the low
-  // 16 bits).
-  // A copy of the back surface (read back from the GPU when initialised).
+  // Back-surface drawing, only while initialised. Colours are raw device
+  // colours (RGB565 in the low 16 bits).
+  // A copy of the back surface (read back from the GPU when initialised,
+  // else the copy kept at finalise).
   Picture read_surface() const;
   Picture surface() const { return read_surface(); }
   void fill_rect(int left, int top, int width, int height, uint32_t raw);
@@ -91,8 +90,7 @@ class DisplayControl {
   // ours).
   void set_colour_tables(const std::array<uint32_t, 256>& table) { colour_table_ = table; }
 
-  // Draws the scene into the viewport rectangle: viewport clear, render of
-  // the scene frame, device update. Only when initialised.
+  // Draws the stage into its viewport rectangle. Only when initialised.
   void render();
   // Presents the back surface through the gamma ramp: only when initialised.
   void flip();
@@ -105,56 +103,37 @@ class DisplayControl {
   }
   int flips() const { return flips_; }
 
-  // Seeking: with rendering off, render() draws nothing; with presenting
-  // off, flip() presents nothing but still counts. Everything else (scene
-  // graph, back-surface drawing, gamma, counters) goes on as usual, so a
-  // run with them off for a while reaches the same state. Both on at start.
-  void set_render_enabled(bool on) { render_enabled_ = on; }
-  void set_present_enabled(bool on) { present_enabled_ = on; }
-  bool render_enabled() const { return render_enabled_; }
-  bool present_enabled() const { return present_enabled_; }
-
   // The last presented picture (after the gamma ramp), row 0 at the top;
   // empty before the first flip.
   Picture screenshot() const;
 
-  // Screenshots read late, so that reading does not wait for the frame to
-  // be drawn. queue_screenshot (after a flip) starts reading what
-  // screenshot() gives now. take_screenshot hands the queued pictures back
-  // oldest first, each once: with `wait` false only one already read (else
-  // false and nothing taken), with `wait` true the oldest, waiting for it
-  // (false only when none is queued). Queued pictures outlive finalise.
-  // Reading changes nothing that is shown, so these are const like
-  // screenshot().
-  void queue_screenshot() const;
-  bool take_screenshot(Picture& out, bool wait) const;
-  int pending_screenshots() const;
-
   DisplayBackend& backend() { return *backend_; }
 
  private:
-  // The image-list item at `index` (nullptr when none), the GL context made
-  // current when drawing on the GPU.
+  // A frame grabber reads the presenter and may hold frames back.
+  friend class FrameGrabber;
+
+  // True when 2D drawing may go on: initialised, and the GL context made
+  // current.
+  bool drawing();
+  // The image-list item at `index` (nullptr when none) while drawing.
   const ImageItem* image(int index);
-  // Moves the presenter's oldest read into read_, waiting for it.
-  void finish_oldest_read() const;
+  // Whether an attached frame grabber holds this frame back.
+  bool held_back() const;
 
   std::unique_ptr<DisplayBackend> backend_;
+  rm::Stage& stage_;
   std::unique_ptr<render::Presenter> presenter_;
   std::shared_ptr<render::SceneRenderer> renderer_;
   std::unique_ptr<render::BackSurface> gpu_;  // the back surface while initialised
-  Picture back_{kWidth, kHeight};              // ... and while not
+  Picture back_{kWidth, kHeight};              // ... and kept while not
   int scroll_dx_ = 0, scroll_dy_ = 0;
-  // Queued screenshots already read, older than those the presenter still
-  // reads.
-  mutable std::deque<Picture> read_;
+  FrameGrabber* grabber_ = nullptr;  // the attached frame grabber, if any
   TextCanvas canvas_;
   render::GammaRamp gamma_ = render::GammaRamp::identity();
   std::array<uint32_t, 256> colour_table_{};
   bool initialized_ = false;
   int flips_ = 0;
-  bool render_enabled_ = true;
-  bool present_enabled_ = true;
 };
 
 }  // namespace quarvel::display
