@@ -15,7 +15,7 @@ FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench previews clean
+.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-show previews clean
 
 all: build
 
@@ -87,6 +87,11 @@ fuzz-smoke: fuzz-build
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+# The whole show's timedemo per scene; against an older build with
+# make bench-show BENCH_VS=/path/to/old/quarvel-capture
+bench-show: build
+	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
 
 # A picture of every model file of the show: build/previews/000000NN.png
 previews: build

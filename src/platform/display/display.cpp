@@ -1,8 +1,10 @@
 #include "platform/display/display.h"
 
+#include <ctime>
 #include <stdexcept>
 
 #include "platform/display/display_error.h"
+#include "platform/render/gl.h"
 #include "platform/render/scene_renderer.h"
 
 namespace quarvel::display {
@@ -120,10 +122,13 @@ Picture DisplayControl::read_surface() const {
 
 void DisplayControl::render() {
   if (!initialized_ || !render_enabled_) return;
+  const std::clock_t started = std::clock();
   backend_->make_current();
   viewport->clear();
   viewport->render(*scene);
   device->update();
+  if (finish_render_) glFinish();
+  render_cpu_ += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
 }
 
 void DisplayControl::flip() {

@@ -94,6 +94,12 @@ class DisplayControl {
   // Draws the scene into the viewport rectangle: viewport clear, render of
   // the scene frame, device update. Only when initialised.
   void render();
+  // Processor time of the whole process (llvmpipe's threads included) spent
+  // in render() so far. With finish_render on, render() waits for the GPU work
+  // it queued, so that time holds the 3D raster too (timing runs only: it
+  // takes away the overlap of that work with the rest of the tick).
+  double render_cpu_seconds() const { return render_cpu_; }
+  void set_finish_render(bool on) { finish_render_ = on; }
   // Presents the back surface through the gamma ramp: only when initialised.
   void flip();
   // The next flip presents the back surface shifted right by dx and down by
@@ -154,6 +160,8 @@ class DisplayControl {
   bool initialized_ = false;
   int flips_ = 0;
   bool render_enabled_ = true;
+  bool finish_render_ = false;
+  double render_cpu_ = 0;
   bool present_enabled_ = true;
 };
 
