@@ -36,7 +36,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 for bin in "$new" ${old:+"$old"}; do
-  if [ ! -x "$bin" ]; then
+  if [ ! -f "$bin" ] || [ ! -x "$bin" ]; then
     echo "show_scenes.sh: $bin: no such program (build with make build)" >&2
     exit 2
   fi
