@@ -10,12 +10,14 @@ DEPS = cmake make g++ pkg-config \
        libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg
 # Only for the Debian package (make package): dpkg-shlibdeps, lintian, man.
 PACKAGE_DEPS = dpkg-dev lintian man-db
+# Only for the per-scene show benchmark (make bench-show).
+BENCH_DEPS = python3
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench previews clean
+.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show previews clean
 
 all: build
 
@@ -36,6 +38,9 @@ deps:
 
 fuzz-deps: deps
 	$(call install_missing,$(FUZZ_DEPS))
+
+bench-deps: deps
+	$(call install_missing,$(BENCH_DEPS))
 
 package-deps: deps
 	$(call install_missing,$(PACKAGE_DEPS))
@@ -87,6 +92,11 @@ fuzz-smoke: fuzz-build
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+# The whole show's timedemo per scene; against an older build with
+# make bench-show BENCH_VS=/path/to/old/quarvel-capture
+bench-show: bench-deps build
+	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
 
 # A picture of every model file of the show: build/previews/000000NN.png
 previews: build

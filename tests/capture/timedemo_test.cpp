@@ -18,6 +18,8 @@ capture::TickInfo tick(int n, int step, double ms) {
   t.step = step;
   t.horloge = static_cast<float>(n) / 2;
   t.seconds = ms / 1000;
+  t.cpu_seconds = ms / 1000;
+  t.render_cpu_seconds = ms / 4000;
   return t;
 }
 
@@ -51,6 +53,13 @@ TEST(Timedemo, PercentilesScenesAndSlowestTicks) {
   EXPECT_EQ(r.slowest[4].tick, 95);
   EXPECT_EQ(r.slowest[0].scene, "Party_2");
   EXPECT_FLOAT_EQ(r.slowest[0].clock, 49.5f);
+  // Processor time means: ticks 61..100 ms, a quarter of each in the render.
+  EXPECT_NEAR(r.scenes[1].second.render_ms, 80.5 / 4, 1e-9);
+  EXPECT_NEAR(r.scenes[1].second.other_ms, 80.5 * 3 / 4, 1e-9);
+  // The change to step 2 at tick 60: the slowest of ticks 55 to 70.
+  ASSERT_EQ(r.changes.size(), 1u);
+  EXPECT_EQ(r.changes[0].tick, 70);
+  EXPECT_EQ(r.changes[0].scene, "Party_2");
 
   const std::string text = capture::timedemo_text(r);
   EXPECT_NE(text.find("100 frames in 2.00 s wall"), std::string::npos) << text;
@@ -58,6 +67,7 @@ TEST(Timedemo, PercentilesScenesAndSlowestTicks) {
   const std::string json = capture::timedemo_json(r);
   EXPECT_EQ(number(json, "frames"), 100);
   EXPECT_EQ(number(json, "worst_ms"), 100);
+  EXPECT_NE(json.find("\"changes\": [{\"tick\": 70,"), std::string::npos) << json;
 }
 
 TEST(Timedemo, EmptyRunHasZeroFigures) {
@@ -69,7 +79,7 @@ TEST(Timedemo, EmptyRunHasZeroFigures) {
 }
 
 TEST(Timedemo, ShowRunPrintsEveryFigureAsJson) {
-  auto run = test::run_capture({"--timedemo", "--json", "--ticks", "120", "--ms-per-tick", "100"});
+  auto run = test::run_capture({"--timedemo", "--json", "--ticks", "120", "--ms-per-tick", "100", "--split-render"});
   ASSERT_EQ(run.status, 0) << (run.err.empty() ? "" : run.err[0]);
   ASSERT_EQ(run.out.size(), 1u);
   const std::string& json = run.out[0];
@@ -84,6 +94,8 @@ TEST(Timedemo, ShowRunPrintsEveryFigureAsJson) {
   EXPECT_LE(median, p95);
   EXPECT_LE(p95, p99);
   EXPECT_LE(p99, worst);
+  EXPECT_GT(number(json, "render_ms"), 0);
+  EXPECT_GE(number(json, "other_ms"), 0);
   EXPECT_NE(json.find("\"scenes\": [{\"scene\": \""), std::string::npos) << json;
   // Five slowest ticks, each with its tick, clock and scene.
   const std::regex slow("\\{\"tick\": [0-9]+, \"clock\": [-0-9.e]+, \"scene\": \"[A-Za-z_0-9]+\", \"ms\": [0-9.]+\\}");

@@ -209,6 +209,8 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       out = (a == "--trace" && s == "-") ? s : std::filesystem::absolute(s).string();
     } else if (a == "--trace-operator") {
       opt.show_run.trace_operator = true;
+    } else if (a == "--split-render") {
+      opt.show_run.split_render = true;
     } else if (a == "--timedemo") {
       opt.timedemo = true;
     } else if (a == "--json") {

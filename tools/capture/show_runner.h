@@ -28,6 +28,7 @@ struct ShowRunOptions {
   std::string trace;                   // --trace FILE (absolute), "-", or empty
   int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
   bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
+  bool split_render = false;           // --split-render: each tick waits for its 3D render's GPU work
 };
 
 // What the runner knows of a tick once it has run.
@@ -37,6 +38,8 @@ struct TickInfo {
   float horloge = 0;          // the scene clock at the end of the tick
   int step = 0;               // the highest step number (1..7) whose flag is set, 0 for none
   double seconds = 0;         // steady-clock time of the tick itself (its timer call: steps, render, flip)
+  double cpu_seconds = 0;     // the whole process's processor time over the same span
+  double render_cpu_seconds = 0;  // the part of it spent in the display's 3D render call
   bool music_playing = false;
   uint64_t music_pos = 0;     // the show's music stream position now (bytes of decoded music)
   const audio::TrackBuffer* music = nullptr;  // its music, or null before it is opened
@@ -47,7 +50,7 @@ struct TickInfo {
 std::string step_name(int step);
 
 // The usage lines of the show run's options (--ms-per-tick, --input,
-// --trace, --trace-operator), which parse_options reads.
+// --trace, --trace-operator, --split-render), which parse_options reads.
 const char* show_usage();
 
 // Called after each tick (after its flip and safety end, and after its

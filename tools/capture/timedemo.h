@@ -15,6 +15,10 @@ struct FrameTimes {
   double p95_ms = 0;
   double p99_ms = 0;
   double worst_ms = 0;
+  // Processor time a tick (means, the whole process's): in the display's 3D
+  // render call and in the rest of the tick.
+  double render_ms = 0;
+  double other_ms = 0;
 };
 
 // The figures of a set of frame times in seconds (nearest-rank percentiles).
@@ -33,6 +37,10 @@ struct TimedemoReport {
     double ms;
   };
   std::vector<Slow> slowest;  // the five slowest ticks, slowest first
+  // At each change of scene, the slowest tick from kChangeBefore ticks before
+  // the new scene's first tick to kChangeAfter ticks after it (a builder's hitch).
+  static constexpr int kChangeBefore = 5, kChangeAfter = 10;
+  std::vector<Slow> changes;
 };
 
 class Timedemo {

@@ -1,9 +1,11 @@
 #include "platform/display/display.h"
 
+#include <ctime>
 #include <stdexcept>
 
 #include "platform/display/display_error.h"
 #include "platform/display/frame_grabber.h"
+#include "platform/render/gl.h"
 #include "platform/render/scene_renderer.h"
 #include "platform/retained/stage.h"
 
@@ -104,8 +106,11 @@ Picture DisplayControl::read_surface() const {
 
 void DisplayControl::render() {
   if (!initialized_ || held_back()) return;
+  const std::clock_t started = std::clock();
   backend_->make_current();
   stage_.render();
+  if (finish_render_) glFinish();
+  render_cpu_ += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
 }
 
 void DisplayControl::flip() {

@@ -92,6 +92,12 @@ class DisplayControl {
 
   // Draws the stage into its viewport rectangle. Only when initialised.
   void render();
+  // Processor time of the whole process (llvmpipe's threads included) spent
+  // in render() so far. With finish_render on, render() waits for the GPU work
+  // it queued, so that time holds the 3D raster too (timing runs only: it
+  // takes away the overlap of that work with the rest of the tick).
+  double render_cpu_seconds() const { return render_cpu_; }
+  void set_finish_render(bool on) { finish_render_ = on; }
   // Presents the back surface through the gamma ramp: only when initialised.
   void flip();
   // The next flip presents the back surface shifted right by dx and down by
@@ -134,6 +140,8 @@ class DisplayControl {
   std::array<uint32_t, 256> colour_table_{};
   bool initialized_ = false;
   int flips_ = 0;
+  bool finish_render_ = false;
+  double render_cpu_ = 0;
 };
 
 }  // namespace quarvel::display

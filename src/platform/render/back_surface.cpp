@@ -1,6 +1,7 @@
 #include "platform/render/back_surface.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -51,6 +52,24 @@ void main() {
 }
 )";
 
+// The gathered fills: whole-pixel rectangles in one colour each, given in
+// pixels with row 0 at the top; the colour's bytes are stored as they are.
+const char* kFillVertex = R"(#version 330 core
+layout(location = 0) in vec2 pos;
+layout(location = 1) in vec4 colour_in;
+uniform vec2 size;
+flat out vec4 colour_v;
+void main() {
+  colour_v = colour_in;
+  gl_Position = vec4(pos.x * 2.0 / size.x - 1.0, 1.0 - pos.y * 2.0 / size.y, 0.0, 1.0);
+}
+)";
+const char* kFillFragment = R"(#version 330 core
+flat in vec4 colour_v;
+out vec4 colour;
+void main() { colour = colour_v; }
+)";
+
 }  // namespace
 
 BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), height_(std::max(height, 1)) {
@@ -72,6 +91,22 @@ BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), he
   glUniform1i(loc("dst"), 1);
   glUniform1i(u_height_, height_);
   glGenVertexArrays(1, &vao_);
+
+  fill_program_ = compile_program(kFillVertex, kFillFragment, &error);
+  if (!fill_program_) throw std::runtime_error("back surface fill shader: " + error);
+  glUseProgram(fill_program_);
+  glUniform2f(glGetUniformLocation(fill_program_, "size"), static_cast<float>(width_), static_cast<float>(height_));
+  glGenVertexArrays(1, &fill_vao_);
+  glGenBuffers(1, &fill_buffer_);
+  glBindVertexArray(fill_vao_);
+  glBindBuffer(GL_ARRAY_BUFFER, fill_buffer_);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(FillVertex), nullptr);
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(FillVertex),
+                        reinterpret_cast<void*>(offsetof(FillVertex, bgra)));
+  glBindVertexArray(0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
 
   colour_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
   dst_copy_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
@@ -103,6 +138,9 @@ BackSurface::~BackSurface() {
   glDeleteTextures(3, tex);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
+  glDeleteVertexArrays(1, &fill_vao_);
+  glDeleteBuffers(1, &fill_buffer_);
+  glDeleteProgram(fill_program_);
 }
 
 Rect BackSurface::clip(Rect r) const {
@@ -129,6 +167,16 @@ void BackSurface::begin_2d(Rect c) {
 void BackSurface::fill_rect(Rect r, uint32_t argb) {
   const Rect c = clip(r);
   if (c.w <= 0) return;
+  if (c.w < width_ || c.h < height_) {
+    const float x0 = static_cast<float>(c.x), y0 = static_cast<float>(c.y);
+    const float x1 = static_cast<float>(c.x + c.w), y1 = static_cast<float>(c.y + c.h);
+    const uint32_t bgra = argb | 0xFF000000u;  // in memory: blue, green, red, alpha
+    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x0, y1}, {x1, y0}, {x1, y1}, {x0, y1}})
+      fills_.push_back({x, y, bgra});
+    return;
+  }
+  // The whole surface: what was gathered is covered anyway.
+  fills_.clear();
   begin_2d(c);
   glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -151,8 +199,30 @@ GLuint BackSurface::picture_texture(const Picture& src, uint64_t key, uint32_t r
   return c.tex;
 }
 
+void BackSurface::draw_fills() const {
+  if (fills_.empty()) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glViewport(0, 0, width_, height_);
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glUseProgram(fill_program_);
+  glBindVertexArray(fill_vao_);
+  glBindBuffer(GL_ARRAY_BUFFER, fill_buffer_);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(fills_.size() * sizeof(FillVertex)), fills_.data(),
+               GL_STREAM_DRAW);
+  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(fills_.size()));
+  glBindVertexArray(0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  fills_.clear();
+}
+
 void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
                           uint32_t key_argb, bool mask, uint32_t ink) {
+  draw_fills();
   // Unit 1 always holds the copy, so the program never samples a texture
   // of another kind left there by other passes.
   glActiveTexture(GL_TEXTURE1);
@@ -214,6 +284,7 @@ void BackSurface::draw_mask(const std::vector<uint8_t>& mask, Rect box, uint32_t
 
 void BackSurface::upload(const Picture& p) {
   if (p.width != width_ || p.height != height_) return;
+  fills_.clear();  // replaced by the picture
   std::vector<uint32_t> rows(p.pixels.size());
   for (int y = 0; y < height_; ++y)
     std::copy_n(&p.pixels[static_cast<size_t>(height_ - 1 - y) * width_], width_, &rows[static_cast<size_t>(y) * width_]);
@@ -228,7 +299,7 @@ Picture BackSurface::read(Rect r) const {
   if (c.w <= 0) return {};
   Picture out(c.w, c.h);
   std::vector<uint32_t> rows(static_cast<size_t>(c.w) * c.h);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(c.x, height_ - (c.y + c.h), c.w, c.h, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());

@@ -31,10 +31,20 @@ class BackSurface {
 
   int width() const { return width_; }
   int height() const { return height_; }
-  GLuint framebuffer() const { return fbo_; }
-  GLuint colour_texture() const { return colour_; }
+  // The framebuffer and its colour texture, the fills asked for so far
+  // drawn into them.
+  GLuint framebuffer() const {
+    draw_fills();
+    return fbo_;
+  }
+  GLuint colour_texture() const {
+    draw_fills();
+    return colour_;
+  }
 
-  // Colours are 0xFFRRGGBB (alpha ignored).
+  // Colours are 0xFFRRGGBB (alpha ignored). Fills of part of the surface are
+  // gathered and drawn together, as one draw, before anything else draws
+  // into the surface or reads it (a show layer may be hundreds of lines).
   void fill_rect(Rect r, uint32_t argb);
   void fill(uint32_t argb) { fill_rect({0, 0, width_, height_}, argb); }
 
@@ -71,6 +81,8 @@ class BackSurface {
   void draw_2d(Rect clipped, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
                uint32_t key_argb, bool mask, uint32_t ink);
   void begin_2d(Rect clipped);
+  // Draws the gathered fills, if any.
+  void draw_fills() const;
 
   int width_, height_;
   GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
@@ -79,6 +91,14 @@ class BackSurface {
   GLuint mask_tex_ = 0;
   GLint u_rect_ = -1, u_height_ = -1, u_src_size_ = -1, u_stretched_ = -1, u_opacity_ = -1, u_keyed_ = -1, u_key_ = -1,
         u_mask_ = -1, u_ink_ = -1;
+  GLuint fill_program_ = 0, fill_vao_ = 0, fill_buffer_ = 0;
+  // Fills not drawn yet: two triangles each, x and y in pixels (row 0 at the
+  // top) and the colour's bytes as one 32-bit word per vertex.
+  struct FillVertex {
+    float x, y;
+    uint32_t bgra;
+  };
+  mutable std::vector<FillVertex> fills_;
   std::unordered_map<uint64_t, CachedPicture> pictures_;
   uint64_t texture_uploads_ = 0;
 };

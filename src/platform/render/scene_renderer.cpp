@@ -5,7 +5,7 @@
 namespace quarvel::render {
 
 SceneRenderer::SceneRenderer(BackSurface& target)
-    : width_(target.width()), height_(target.height()), fbo_(target.framebuffer()) {
+    : width_(target.width()), height_(target.height()), target_(target) {
   // The fullest combinations now, so that a shader error shows at once; the
   // others when first drawn with.
   programs_.get(kLit | kTextured | kFog);
@@ -37,7 +37,7 @@ void SceneRenderer::set_scissor(const rm::Rect& c) {
 void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) {
   rm::Rect c;
   if (!clip(rect, c)) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
   set_scissor(c);
   glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
   glDepthMask(GL_TRUE);
@@ -75,7 +75,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
 void SceneRenderer::update() { pending_clear_ = false; }
 
 void SceneRenderer::begin_target(const rm::Rect& c) {
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
   set_scissor(c);
   const bool cleared = pending_clear_ && pending_rect_.x <= c.x && pending_rect_.y <= c.y &&
                        pending_rect_.x + pending_rect_.width >= c.x + c.width &&

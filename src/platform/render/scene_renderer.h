@@ -77,7 +77,7 @@ class SceneRenderer : public rm::RenderBackend {
   void set_scissor(const rm::Rect& clipped);
 
   int width_ = 0, height_ = 0;
-  GLuint fbo_ = 0;
+  BackSurface& target_;  // its framebuffer() draws the 2D fills gathered before the 3D
   ScenePrograms programs_;
   BackgroundProgram background_;
   GpuCache cache_;
