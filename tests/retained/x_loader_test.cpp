@@ -246,7 +246,8 @@ std::string bmp(int w, int h) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i));
   };
   put(54 + pixels, 4), put(0, 4), put(54, 4), put(40, 4), put(static_cast<uint32_t>(w), 4),
-      put(static_cast<uint32_t>(h), 4), put(1, 2), put(24, 2), put(0, 4), put(pixels, 4), put(0, 16);
+      put(static_cast<uint32_t>(h), 4), put(1, 2), put(24, 2), put(0, 4), put(pixels, 4);
+  out.append(16, '\0');  // resolutions and colour counts
   return out + std::string(pixels, '\x80');
 }
 
