@@ -12,12 +12,15 @@ DEPS = cmake make g++ pkg-config \
 PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the per-scene show benchmark (make bench-show).
 BENCH_DEPS = python3
+# Only for the web edition (make web, make web-serve): emscripten, and
+# python3 for the local web server.
+WEB_DEPS = emscripten python3
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show previews clean
 
 all: build
 
@@ -41,6 +44,9 @@ fuzz-deps: deps
 
 bench-deps: deps
 	$(call install_missing,$(BENCH_DEPS))
+
+web-deps: deps
+	$(call install_missing,$(WEB_DEPS))
 
 package-deps: deps
 	$(call install_missing,$(PACKAGE_DEPS))
@@ -102,5 +108,21 @@ bench-show: bench-deps build
 previews: build
 	cmake --build $(BUILD) --target quarvel_previews
 
+# The web edition in build-web/: index.html, quarvel.js, quarvel.wasm and
+# quarvel.data (the show's files, which the native build generates first).
+# Debian's emscripten needs its own node modules (acorn) when a newer node
+# comes first on PATH.
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8080
+WEB_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
+web: web-deps build
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DQUARVEL_SHOW_FILES=$(abspath $(BUILD))/show $(WEB_CMAKE_FLAGS)
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quarvel
+
+web-serve: web
+	@echo "The show: http://localhost:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz $(WEB_BUILD)
