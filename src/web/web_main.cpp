@@ -178,6 +178,9 @@ void start_show() {
   }
   page_tick_done(0, 0);
   emscripten_set_main_loop(frame, 0, 0);
+  // In real time one tick an animation frame; on the virtual clock batches
+  // of ticks as fast as the page allows, also while it is hidden.
+  if (g_virtual) emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
 }
 
 // A key event for the form: in real time at once, on the virtual clock
