@@ -1,6 +1,8 @@
 #include "app/layers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "controls/ramps.h"
 #include "scene/helpers.h"
@@ -19,6 +21,23 @@ constexpr int kWidth = display::DisplayControl::kWidth;
 constexpr int kHeight = display::DisplayControl::kHeight;
 
 void row(scene::Show& s, int64_t y, uint32_t raw) { s.DXDraw.fill_rect(0, static_cast<int>(y), kWidth, 1, raw); }
+
+// Black lines at the places `at` (rows or columns), as few fills as give
+// the same pixels: each line inside 0..extent once, and neighbouring lines
+// as one band. All are black, so the order they were asked in does not
+// matter; fewer and wider fills cost the renderer less.
+template <typename Band>
+void black_lines(std::vector<int64_t> at, int64_t extent, Band band) {
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  for (size_t i = 0; i < at.size();) {
+    size_t j = i + 1;
+    while (j < at.size() && at[j] == at[j - 1] + 1) ++j;
+    const int64_t from = std::max<int64_t>(at[i], 0), to = std::min<int64_t>(at[j - 1] + 1, extent);
+    if (from < to) band(static_cast<int>(from), static_cast<int>(to - from));
+    i = j;
+  }
+}
 
 }  // namespace
 
@@ -44,10 +63,11 @@ void scan_lines(scene::Show& s) {
 
 void cosine_grid(scene::Show& s) {
   const double k = std::cos(2.0 * deg(static_cast<double>(s.cam_pos.y) / 45.0));
-  for (int i = 0; i <= 320; ++i) row(s, Round(1000.0 * k * std::sin(deg(i)) + 240.0), 0);
-  for (int j = 0; j <= 240; ++j) {
-    s.DXDraw.fill_rect(static_cast<int>(Round(1000.0 * k * std::sin(deg(j)) + 320.0)), 0, 1, kHeight, 0);
-  }
+  std::vector<int64_t> rows, columns;
+  for (int i = 0; i <= 320; ++i) rows.push_back(Round(1000.0 * k * std::sin(deg(i)) + 240.0));
+  for (int j = 0; j <= 240; ++j) columns.push_back(static_cast<int>(Round(1000.0 * k * std::sin(deg(j)) + 320.0)));
+  black_lines(std::move(rows), kHeight, [&s](int y, int n) { s.DXDraw.fill_rect(0, y, kWidth, n, 0); });
+  black_lines(std::move(columns), kWidth, [&s](int x, int n) { s.DXDraw.fill_rect(x, 0, n, kHeight, 0); });
 }
 
 void banner_and_logo(scene::Show& s) {

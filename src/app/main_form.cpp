@@ -9,6 +9,7 @@
 #include "scene/lights.h"
 #include "scene/loading.h"
 #include "scene/time_table.h"
+#include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
 namespace quarvel::app {
@@ -129,6 +130,8 @@ void TMainForm::DXDrawInitialize() {
   DXTimer.set_enabled(true);
   DXInput1.mouse_enabled = true;
   s.pos_precedente = music.position(s.flux_musique) / 1500u;
+  // The opening's files are read while the loading display runs.
+  scenes::parse_ahead_for(s, scenes::Scene::Opening);
 }
 
 void TMainForm::DXDrawInitializeSurface() {

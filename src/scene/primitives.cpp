@@ -33,7 +33,7 @@ bool reported(const Show& s, const std::string& file) { return s.files_reported.
 void load_mesh(Show& s, rm::MeshBuilder& builder, const std::string& file) {
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_mesh_builder(builder, file, error, &s.stage.root.texture_files())) {
+  if (!rm::load_mesh_builder(builder, file, error, &s.stage.root.texture_files(), {}, &s.stage.root.parse_ahead())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }
@@ -130,7 +130,8 @@ void add_anim(Show& s, int32_t parent, int32_t idx, const std::string& file, int
   AnimationSetRef& set = create_into(s.anim_set[idx], [&] { return s.stage.root.create_animation_set(); });
   if (reported(s, file)) return;
   std::string error;
-  if (!rm::load_animation_set(*set, file, frame, error, &s.stage.root.texture_files())) {
+  if (!rm::load_animation_set(*set, file, frame, error, &s.stage.root.texture_files(), {},
+                               &s.stage.root.parse_ahead())) {
     std::fprintf(stderr, "%s\n", error.c_str());
     s.files_reported.insert(file);
   }

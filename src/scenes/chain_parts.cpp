@@ -2,14 +2,50 @@
 #include "scenes/chain_parts.h"
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "scene/camera.h"
 #include "scene/loading.h"
+#include "scene/primitives.h"
 
 namespace quarvel::scenes {
 
 using scene::Show;
+
+namespace {
+
+// What each builder loads: model files and, for the ground wraps, pictures
+// from the current folder; the objects' pictures from beside the program.
+struct SceneFiles {
+  std::vector<std::string> models;
+  std::vector<std::string> pictures;
+  std::vector<std::string> pictures_beside_program;
+};
+
+const SceneFiles& files_of(Scene scene) {
+  static const SceneFiles kFiles[] = {
+      {{"00000016.dat", "00000001.dat", "00000000.dat", "00000012.dat", "00000013.dat"},
+       {"greenmos.bmp"},
+       {"fire.BMP"}},
+      {{"00000010.dat", "00000009.dat", "00000014.dat", "00000011.dat"}, {"greenmos.bmp"}, {"arbre1.bmp"}},
+      {{"00000003.dat", "00000002.dat", "00000014.dat", "00000009.dat"}, {}, {"arbre1.bmp"}},
+      {{"00000005.dat", "00000004.dat"}, {}, {}},
+      {{"00000012.dat", "00000008.dat"}, {}, {"explo.BMP", "introsi.bmp"}},
+      {{"00000007.dat", "00000006.dat"}, {}, {"introsi.bmp"}},
+      {},
+  };
+  return kFiles[static_cast<size_t>(scene)];
+}
+
+}  // namespace
+
+void parse_ahead_for(Show& s, Scene next) {
+  const SceneFiles& files = files_of(next);
+  std::vector<std::string> pictures = files.pictures;
+  for (const std::string& name : files.pictures_beside_program) pictures.push_back(scene::beside_executable(s, name));
+  s.stage.root.parse_ahead().prepare(files.models, pictures);
+}
 
 void set_loaded_animation_options(Show& s, int32_t idx, uint32_t options) {
   const auto set = s.anim_set.get(idx);

@@ -1,7 +1,8 @@
 #pragma once
 // Pieces shared by the builders and steps of the scene chain: the
-// animation options, the camera path, the ground scroll, the animation
-// sets' clock and the edge-like steps of the forest edge and model scene.
+// animation options, the files read ahead, the camera path, the ground
+// scroll, the animation sets' clock and the edge-like steps of the forest
+// edge and model scene.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +16,17 @@ inline constexpr uint32_t kLoadedAnimationOptions = 0x35;
 // Gives every animation of anim_set[idx] the options `options`, announcing
 // the work on the loading display first. A missing set changes nothing.
 void set_loaded_animation_options(scene::Show& s, int32_t idx, uint32_t options);
+
+// The scenes in the order of the chain.
+// After the finale there is nothing more to read.
+enum class Scene { Opening, ForestFlight, ForestEdge, ModelScene, Explosion, Finale, End };
+
+// Starts reading and parsing, on the scene graph's parse-ahead thread, the
+// model and picture files the builder of `next` loads (the pictures its
+// models name among them), and lets go of what the scenes before needed.
+// A builder called when its files are not ready (or not prepared at all)
+// waits for them or reads them itself: what it builds is the same.
+void parse_ahead_for(scene::Show& s, Scene next);
 
 // Whether the model that brought the camera path stays in the scene.
 enum class PathModel { Kept, Hidden };

@@ -10,6 +10,7 @@
 #include "scene/helpers.h"
 #include "scene/loading.h"
 #include "scene/primitives.h"
+#include "scenes/chain_parts.h"
 #include "scenes/explosion_effects.h"
 #include "scenes/steps.h"
 
@@ -128,6 +129,7 @@ void Party_chargement_anim3(Show& s) {
   scene::Chargement(s, "Constructing ............. Fin Timer");
   if (auto group = s.scene_frame.get(kExplosionGroup)) world->add_visual(group);
   controls::Contraste(s, 24, 145);
+  parse_ahead_for(s, Scene::Finale);
 }
 
 void Party_4(Show& s) {

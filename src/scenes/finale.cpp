@@ -37,6 +37,7 @@ void Party_chargement_anim6(Show& s) {
   world->set_scene_fog_enable(false);
   scene::Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Hidden);
+  parse_ahead_for(s, Scene::End);
 }
 
 void Party_7(Show& s) {

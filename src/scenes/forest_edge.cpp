@@ -60,6 +60,7 @@ void Party_chargement_anim4(Show& s) {
   }
   scene::Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Kept);
+  parse_ahead_for(s, Scene::ModelScene);
 }
 
 void Party_5(Show& s) {

@@ -107,6 +107,7 @@ void Party_chargement_anim2(Show& s) {
   s.horloge = s.pas_temps;
   s.music.play_stream(s.flux_musique, false, true);
   controls::Contraste(s, 24, 145);
+  parse_ahead_for(s, Scene::ForestEdge);
 }
 
 void Party_3(Show& s) {

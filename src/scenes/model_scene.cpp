@@ -36,6 +36,7 @@ void Party_chargement_anim5(Show& s) {
   scene::Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Hidden);
   scene::Chargement(s, "Constructing ............. Fin Timer");
+  parse_ahead_for(s, Scene::Explosion);
 }
 
 void Party_6(Show& s) {

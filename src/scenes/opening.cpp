@@ -164,6 +164,7 @@ void Party_chargement_anim(Show& s) {
   if (auto root = s.scene_frame.get(kOpeningGroup)) world->add_visual(root);
   s.Timer_chargement.set_enabled(false);
   s.DXTimer.set_enabled(true);
+  parse_ahead_for(s, Scene::ForestFlight);
 }
 
 void Party_1(Show& s) {

@@ -292,6 +292,86 @@ TEST(XLoader, TextureNamesShareOnePicturePerFileAndPicturesCountAgainstTheBudget
   EXPECT_EQ(files.pictures(), 1u);
 }
 
+// What a load built, for comparing two loads of one file.
+std::string describe(const std::shared_ptr<Frame>& f) {
+  std::string out = f->name() + "{";
+  for (const auto& v : f->visuals()) {
+    auto b = std::dynamic_pointer_cast<MeshBuilder>(v);
+    if (!b) continue;
+    out += std::to_string(b->face_count()) + "/" + std::to_string(b->positions().size()) + "/" +
+           std::to_string(textured_faces(*b));
+    for (const Vec3& p : b->positions()) out += "," + std::to_string(p.x) + std::to_string(p.y) + std::to_string(p.z);
+  }
+  for (const auto& c : f->children()) out += describe(c);
+  return out + "}";
+}
+
+TEST(XLoader, AModelParsedAheadBuildsWhatADirectLoadBuilds) {
+  const std::string path = kX + "dbpro/basic3d/models/ninja.X";
+  ParseAhead ahead;
+  ahead.prepare({path}, {});
+  TextureFiles direct_files, ahead_files(&ahead);
+  auto direct = std::make_shared<Frame>(), read_ahead = std::make_shared<Frame>();
+  AnimationSet direct_set, ahead_set;
+  std::string error;
+  ASSERT_TRUE(load_animation_set(direct_set, path, direct, error, &direct_files)) << error;
+  ASSERT_TRUE(load_animation_set(ahead_set, path, read_ahead, error, &ahead_files, {}, &ahead)) << error;
+  EXPECT_NE(ahead.model(path, {}), nullptr);  // held, and what the second load used
+  EXPECT_EQ(describe(read_ahead), describe(direct));
+  EXPECT_EQ(ahead_set.animations().size(), direct_set.animations().size());
+  MeshBuilder a, b;
+  ASSERT_TRUE(load_mesh_builder(a, path, error, &direct_files)) << error;
+  ASSERT_TRUE(load_mesh_builder(b, path, error, &ahead_files, {}, &ahead)) << error;
+  EXPECT_EQ(b.positions().size(), a.positions().size());
+  EXPECT_EQ(textured_faces(b), textured_faces(a));
+  ASSERT_GT(textured_faces(b), 0u);
+  EXPECT_EQ(b.faces()[0].texture->picture().pixels, a.faces()[0].texture->picture().pixels);
+  // Named no more, it is let go.
+  ahead.prepare({}, {});
+  EXPECT_EQ(ahead.held(), 0u);
+}
+
+TEST(XLoader, ADamagedFileParsedAheadIsReportedOnlyWhenALoadAsksForIt) {
+  TempDir dir("_damaged");
+  const std::string model = dir.write("cut.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;");
+  const std::string picture = dir.write("cut.bmp", "BM cut short");
+  ParseAhead ahead;
+  TextureFiles files(&ahead);
+  testing::internal::CaptureStderr();
+  ahead.prepare({model}, {picture});
+  EXPECT_EQ(ahead.model(model, {}), nullptr);  // waits for the parse: it failed
+  EXPECT_EQ(ahead.picture(picture), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  MeshBuilder b;
+  std::string error;
+  EXPECT_FALSE(load_mesh_builder(b, model, error, &files, {}, &ahead));
+  EXPECT_EQ(error.rfind(model + ":", 0), 0u) << error;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(files.load(picture), nullptr);
+  EXPECT_EQ(files.load(picture), nullptr);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cut.bmp"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST(XLoader, AModelParsedAheadKeepsTheLoadsMemoryLimit) {
+  const std::string path = kX + "dbpro/basic3d/models/ninja.X";
+  xfile::Limits tight;
+  tight.max_model_bytes = 1024;
+  MeshBuilder b;
+  std::string direct_error, error;
+  ASSERT_FALSE(load_mesh_builder(b, path, direct_error, nullptr, tight));
+  ASSERT_NE(direct_error.find("would take more than"), std::string::npos) << direct_error;
+  for (const xfile::Limits& prepared_under : {tight, xfile::Limits{}}) {
+    ParseAhead ahead;
+    ahead.prepare({path}, {}, prepared_under);
+    EXPECT_FALSE(load_mesh_builder(b, path, error, nullptr, tight, &ahead));
+    EXPECT_EQ(error, direct_error);
+    EXPECT_EQ(b.face_count(), 0u);
+  }
+}
+
 TEST(XLoader, TextureFilesAreLookedUpInTheModelFolderThenTheCurrentFolder) {
   TempDir models("_models"), cwd("_cwd");
   models.write("Wall.BMP", "x");

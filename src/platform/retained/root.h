@@ -7,6 +7,7 @@
 #include "platform/retained/animation.h"
 #include "platform/retained/frame.h"
 #include "platform/retained/mesh.h"
+#include "platform/retained/parse_ahead.h"
 #include "platform/retained/texture_files.h"
 #include "platform/retained/viewport.h"
 #include "platform/retained/wrap.h"
@@ -28,6 +29,9 @@ class Root {
   // The picture files read so far, for the model loads that should share
   // pictures and failures with load_texture.
   TextureFiles& texture_files() { return texture_files_; }
+  // The model and picture files the coming scenes need, parsed ahead; the
+  // picture files above take what it holds.
+  ParseAhead& parse_ahead() { return parse_ahead_; }
   std::shared_ptr<Animation> create_animation();
   std::shared_ptr<AnimationSet> create_animation_set();
   std::shared_ptr<Device> create_device(std::shared_ptr<RenderBackend> backend, int width, int height);
@@ -36,7 +40,8 @@ class Root {
                                            int y, int width, int height);
 
  private:
-  TextureFiles texture_files_;
+  ParseAhead parse_ahead_;  // before the picture files, which use it
+  TextureFiles texture_files_{&parse_ahead_};
 };
 
 // A visual seen as a mesh builder; null when it is something else.

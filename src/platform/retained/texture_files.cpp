@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/common/picture_file.h"
+#include "platform/retained/parse_ahead.h"
 
 namespace quarvel::rm {
 
@@ -25,6 +26,15 @@ std::shared_ptr<const Picture> TextureFiles::picture(const std::string& path, si
   if (auto shared = kept.lock()) {
     too_large = picture_bytes(*shared) > max_bytes;
     return too_large ? nullptr : shared;
+  }
+  if (auto ready = ahead_ ? ahead_->picture(path) : nullptr) {
+    too_large = picture_bytes(*ready) > max_bytes;
+    if (too_large) {
+      files_.erase(where);
+      return nullptr;
+    }
+    kept = ready;
+    return ready;
   }
   std::vector<uint8_t> data;
   std::string error;

@@ -4,6 +4,8 @@
 // shared by every texture made of it while any of them lives, and a file
 // that cannot be read is reported once (one line on standard error) and not
 // tried again. A file is known by where it is, however its path is spelled.
+// Given a parse-ahead store, a picture it holds is taken from it instead of
+// being decoded again.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -16,8 +18,12 @@
 
 namespace quarvel::rm {
 
+class ParseAhead;
+
 class TextureFiles {
  public:
+  explicit TextureFiles(ParseAhead* ahead = nullptr) : ahead_(ahead) {}
+
   // The decoded picture of `path`; null when the file cannot be read. A
   // picture whose pixels would take more than `max_bytes` is neither
   // decoded nor reported: null with `too_large` set.
@@ -36,6 +42,7 @@ class TextureFiles {
  private:
   std::map<std::string, std::weak_ptr<const Picture>> files_;
   std::set<std::string> failed_;
+  ParseAhead* ahead_;
 };
 
 // The bytes a picture's pixels take in memory.

@@ -271,14 +271,16 @@ std::string find_texture_file(const std::string& name, const std::string& model_
 }
 
 bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::string& error, TextureFiles* files,
-                       const xfile::Limits& limits) {
+                       const xfile::Limits& limits, ParseAhead* ahead) {
+  const auto ready = ahead ? ahead->model(path, limits) : nullptr;
   xfile::Model model;
-  if (!xfile::read_file(path, model, error, limits)) return false;
-  if (model.meshes.empty()) {
+  if (!ready && !xfile::read_file(path, model, error, limits)) return false;
+  if (ready ? ready->meshes.empty() : model.meshes.empty()) {
     error = path + ": the file holds no mesh";
     return false;
   }
-  const ModelMesh mesh = convert_mesh(model.meshes.front());
+  const ModelMesh read_here = ready ? ModelMesh{} : convert_mesh(model.meshes.front());
+  const ModelMesh& mesh = ready ? ready->meshes.front() : read_here;
   TextureFiles own;
   ModelTextures textures(path, files ? *files : own, limits);
   if (!textures.add(mesh, error)) return false;
@@ -287,19 +289,22 @@ bool load_mesh_builder(MeshBuilder& builder, const std::string& path, std::strin
 }
 
 bool load_animation_set(AnimationSet& set, const std::string& path, const std::shared_ptr<Frame>& parent,
-                        std::string& error, TextureFiles* files, const xfile::Limits& limits) {
+                        std::string& error, TextureFiles* files, const xfile::Limits& limits, ParseAhead* ahead) {
   if (!parent) {
     error = path + ": no parent frame to load the model under";
     return false;
   }
-  xfile::Model model;
-  if (!xfile::read_file(path, model, error, limits)) return false;
-  const Model data = model_data(model);
+  std::shared_ptr<const Model> data = ahead ? ahead->model(path, limits) : nullptr;
+  if (!data) {
+    xfile::Model model;
+    if (!xfile::read_file(path, model, error, limits)) return false;
+    data = std::make_shared<const Model>(model_data(model));
+  }
   TextureFiles own;
   ModelTextures textures(path, files ? *files : own, limits);
-  for (const ModelMesh& mesh : data.meshes)
+  for (const ModelMesh& mesh : data->meshes)
     if (!textures.add(mesh, error)) return false;
-  if (!set.load(data, parent, textures.resolver())) {
+  if (!set.load(*data, parent, textures.resolver())) {
     error = path + ": the file holds no frame, mesh or animation";
     return false;
   }
