@@ -102,7 +102,11 @@ void ParseAhead::prepare(const std::vector<std::string>& models, const std::vect
     };
     for (const std::string& m : models) keep_or_add(m, true);
     for (const std::string& p : pictures) keep_or_add(p, false);
+#if !defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__)
     if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
+#endif
+    // A page built without threads has no worker: what is prepared stays
+    // queued, and each load parses its file itself when it asks for it.
   }
   changed_.notify_all();
 }
