@@ -12,12 +12,15 @@ DEPS = cmake make g++ pkg-config \
 PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the per-scene show benchmark (make bench-show).
 BENCH_DEPS = python3
+# Only for the browser tests and measurements of the web edition (make
+# web-test, make web-bench); their npm packages come from tests/web/package-lock.json.
+WEB_TEST_DEPS = chromium nodejs
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show previews clean
+.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
 
 all: build
 
@@ -97,6 +100,24 @@ bench: build
 # make bench-show BENCH_VS=/path/to/old/quarvel-capture
 bench-show: bench-deps build
 	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
+
+# The web edition in headless Chromium: the page, its trace and pictures
+# against the desktop runner's, and the keys (tests/web, node's test runner).
+WEB_NODE_MODULES = tests/web/node_modules/.package-lock.json
+$(WEB_NODE_MODULES): tests/web/package.json tests/web/package-lock.json
+	cd tests/web && npm ci --no-audit --no-fund
+
+web-test-deps: deps
+	$(call install_missing,$(WEB_TEST_DEPS))
+	@$(MAKE) --no-print-directory $(WEB_NODE_MODULES)
+
+web-test: web-test-deps web build
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) node --test --test-concurrency=1 *.test.mjs
+
+# Download size, time to the first frame and frames a second per scene of the
+# web edition in headless Chromium (BENCHMARKS.md, "Web edition").
+web-bench: web-test-deps web build
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) node bench.mjs
 
 # A picture of every model file of the show: build/previews/000000NN.png
 previews: build
