@@ -60,7 +60,8 @@ export async function serve(dir = webDir) {
     }
     fs.readFile(file, (err, body) => {
       if (err) {
-        res.writeHead(404).end();
+        // The browser asks for an icon by itself; the page does not need one.
+        res.writeHead(rel === '/favicon.ico' ? 204 : 404).end();
         return;
       }
       res.writeHead(200, {
@@ -111,7 +112,9 @@ export async function startSession() {
       const page = await browser.context.newPage();
       page.errors = [];
       page.on('console', (msg) => {
-        if (msg.type() === 'error') page.errors.push(msg.text());
+        if (msg.type() !== 'error') return;
+        const where = msg.location()?.url;
+        page.errors.push(where ? `${msg.text()} (${where})` : msg.text());
       });
       page.on('pageerror', (err) => page.errors.push(String(err)));
       await page.goto(server.url + 'index.html' + (query ? '?' + query : ''));
