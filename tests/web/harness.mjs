@@ -49,8 +49,10 @@ const mimeTypes = {
 };
 
 // Serves `dir` read-only on 127.0.0.1 at a port the system picks; resolves to
-// { url, close() }. Paths outside `dir` are refused.
+// { url, served, close() }, `served` the paths (from `dir`) of the files sent,
+// in order. Paths outside `dir` are refused.
 export async function serve(dir = webDir) {
+  const served = [];
   const server = http.createServer((req, res) => {
     const rel = decodeURIComponent(new URL(req.url, 'http://localhost').pathname);
     const file = path.join(dir, rel.endsWith('/') ? rel + 'index.html' : rel);
@@ -68,6 +70,7 @@ export async function serve(dir = webDir) {
         'Content-Type': mimeTypes[path.extname(file)] || 'application/octet-stream',
         'Cache-Control': 'no-store',
       });
+      served.push(path.relative(dir, file));
       res.end(body);
     });
   });
@@ -75,6 +78,7 @@ export async function serve(dir = webDir) {
   const { port } = server.address();
   return {
     url: `http://127.0.0.1:${port}/`,
+    served,
     close: () => new Promise((resolve) => server.close(resolve)),
   };
 }
