@@ -33,16 +33,39 @@ try {
   await page.click('#start');
   await waitFor(page, 'a second of the show', (q) => q.tick >= 60, 120000);
   await page.close();
-  const files = [...new Set(session.server.served)].map((f) => {
-    const body = fs.readFileSync(path.join(webDir, f));
-    return { f, raw: body.length, gz: zlib.gzipSync(body, { level: 9 }).length };
+  const gz = (body) => zlib.gzipSync(body, { level: 9 }).length;
+  const served = [...new Set(session.server.served)];
+  const bodies = new Map(served.map((f) => [f, fs.readFileSync(path.join(webDir, f))]));
+  // Files packed into a data package are listed, with their byte ranges, in
+  // the loader script: the music's range is cut out for the size without it.
+  const packed = [];
+  for (const [f, body] of bodies) {
+    if (!f.endsWith('.js')) continue;
+    const re = /"filename":\s*"([^"]+)",\s*"start":\s*(\d+),\s*"end":\s*(\d+)/g;
+    for (const m of body.toString('utf8').matchAll(re)) packed.push({ name: m[1], start: Number(m[2]), end: Number(m[3]) });
+  }
+  const packedMusic = packed.filter((p) => isMusic(p.name));
+  const files = served.map((f) => {
+    const body = bodies.get(f);
+    let rest = isMusic(f) ? Buffer.alloc(0) : body;
+    if (f.endsWith('.data') && packedMusic.length) {
+      const keep = [];
+      let at = 0;
+      for (const p of [...packedMusic].sort((a, b) => a.start - b.start)) {
+        keep.push(body.subarray(at, p.start));
+        at = p.end;
+      }
+      keep.push(body.subarray(at));
+      rest = Buffer.concat(keep);
+    }
+    return { f, raw: body.length, gz: gz(body), restRaw: rest.length, restGz: rest.length ? gz(rest) : 0 };
   });
-  const sum = (list, k) => list.reduce((s, x) => s + x[k], 0);
-  console.log('| file | bytes | gzip -9 |\n|---|---|---|');
-  for (const x of files) console.log(`| \`${x.f}\` | ${x.raw} | ${x.gz} |`);
-  const noMusic = files.filter((x) => !isMusic(x.f));
-  console.log(`| all | ${sum(files, 'raw')} | ${sum(files, 'gz')} (${mb(sum(files, 'gz'))} MB) |`);
-  console.log(`| all but the music | ${sum(noMusic, 'raw')} | ${sum(noMusic, 'gz')} (${mb(sum(noMusic, 'gz'))} MB) |\n`);
+  const sum = (k) => files.reduce((s, x) => s + x[k], 0);
+  console.log('| file | bytes | gzip -9 | without the music: bytes | gzip -9 |\n|---|---|---|---|---|');
+  for (const x of files) console.log(`| \`${x.f}\` | ${x.raw} | ${x.gz} | ${x.restRaw} | ${x.restGz} |`);
+  console.log(`| all | ${sum('raw')} | ${sum('gz')} (${mb(sum('gz'))} MB) | ${sum('restRaw')} | ${sum('restGz')} (${mb(sum('restGz'))} MB) |`);
+  if (packedMusic.length) console.log(`\nThe music in the data package: ${packedMusic.map((p) => `\`${p.name}\` (${p.end - p.start} bytes)`).join(', ')}.`);
+  console.log('');
 
   // From navigation to the first frame: on the virtual clock (no click) the
   // first tick drawn; in normal mode the page ready for its click, and from
