@@ -141,8 +141,13 @@ export async function waitFor(page, what, cond, timeoutMs = 60000) {
     if (q.error) return { error: String(q.error) };
     return (${cond.toString()})(q) ? { ok: true } : false;
   })()`;
-  const handle = await page.waitForFunction(expr, null, { timeout: timeoutMs, polling: 50 }).catch((e) => {
-    throw new Error(`waiting for ${what}: ${e.message.split('\n')[0]}`);
+  const handle = await page.waitForFunction(expr, null, { timeout: timeoutMs, polling: 50 }).catch(async (e) => {
+    // Say where the page stood, and what it said, when the wait ran out.
+    const state = await page
+      .evaluate(() => JSON.stringify(window.quarvel && { ready: window.quarvel.ready, tick: window.quarvel.tick, done: window.quarvel.done }))
+      .catch(() => 'unknown');
+    const said = page.errors?.length ? `; console errors: ${page.errors.join(' | ')}` : '';
+    throw new Error(`waiting for ${what}: ${e.message.split('\n')[0]}; window.quarvel: ${state}${said}`);
   });
   const r = await handle.jsonValue();
   if (r.error) throw new Error(`page error while waiting for ${what}: ${r.error}`);
