@@ -12,6 +12,9 @@ DEPS = cmake make g++ pkg-config \
 PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the per-scene show benchmark (make bench-show).
 BENCH_DEPS = python3
+# Only for the web edition (make web, make web-serve): emscripten, and
+# python3 for the local web server.
+WEB_DEPS = emscripten python3
 # Only for the browser tests and measurements of the web edition (make
 # web-test, make web-bench); their npm packages come from tests/web/package-lock.json.
 WEB_TEST_DEPS = chromium nodejs
@@ -20,7 +23,7 @@ FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
 
 all: build
 
@@ -44,6 +47,9 @@ fuzz-deps: deps
 
 bench-deps: deps
 	$(call install_missing,$(BENCH_DEPS))
+
+web-deps: deps
+	$(call install_missing,$(WEB_DEPS))
 
 package-deps: deps
 	$(call install_missing,$(PACKAGE_DEPS))
@@ -101,6 +107,26 @@ bench: build
 bench-show: bench-deps build
 	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
 
+# A picture of every model file of the show: build/previews/000000NN.png
+previews: build
+	cmake --build $(BUILD) --target quarvel_previews
+
+# The web edition in build-web/: index.html, quarvel.js, quarvel.wasm and
+# quarvel.data (the show's files, which the native build generates first).
+# Debian's emscripten needs its own node modules (acorn) when a newer node
+# comes first on PATH.
+WEB_BUILD ?= build-web
+WEB_PORT ?= 8080
+WEB_ENV = NODE_PATH=/usr/share/nodejs$${NODE_PATH:+:$$NODE_PATH}
+web: web-deps build
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DQUARVEL_SHOW_FILES=$(abspath $(BUILD))/show $(WEB_CMAKE_FLAGS)
+	$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quarvel
+
+web-serve: web
+	@echo "The show: http://localhost:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
 # The web edition in headless Chromium: the page, its trace and pictures
 # against the desktop runner's, and the keys (tests/web, node's test runner).
 WEB_NODE_MODULES = tests/web/node_modules/.package-lock.json
@@ -112,16 +138,12 @@ web-test-deps: deps
 	@$(MAKE) --no-print-directory $(WEB_NODE_MODULES)
 
 web-test: web-test-deps web build
-	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) node --test --test-concurrency=1 *.test.mjs
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node --test --test-concurrency=1 *.test.mjs
 
 # Download size, time to the first frame and frames a second per scene of the
 # web edition in headless Chromium (BENCHMARKS.md, "Web edition").
 web-bench: web-test-deps web build
-	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) node bench.mjs
-
-# A picture of every model file of the show: build/previews/000000NN.png
-previews: build
-	cmake --build $(BUILD) --target quarvel_previews
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz $(WEB_BUILD)

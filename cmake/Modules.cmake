@@ -3,6 +3,13 @@
 function(quarvel_module name dir)
   file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
   list(FILTER _srcs EXCLUDE REGEX "/main\\.cpp$")
+  # The page's back ends (web_*) only in the web edition, the desktop's
+  # (QUARVEL_DESKTOP_ONLY) only on the desktop.
+  if(EMSCRIPTEN)
+    list(FILTER _srcs EXCLUDE REGEX "${QUARVEL_DESKTOP_ONLY}")
+  else()
+    list(FILTER _srcs EXCLUDE REGEX "/web_[^/]*\\.cpp$")
+  endif()
   if(_srcs)
     add_library(${name} STATIC ${_srcs})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -1,6 +1,8 @@
 #include "app/music_startup.h"
 
+#ifndef __EMSCRIPTEN__
 #include <SDL.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +16,9 @@ ErrorReportHooks default_error_report_hooks() {
     std::fflush(stderr);
     // Modal until dismissed; without a display it fails and the text above
     // is all the user gets.
+#ifndef __EMSCRIPTEN__  // in the page the line above is the message (the console and the page show it)
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+#endif
   };
   hooks.exit = [](int status) { std::exit(status); };
   return hooks;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "platform/common/number_text.h"
 #include "scene/lights.h"
 
 namespace quarvel::app {
@@ -13,9 +14,8 @@ std::string num(float v) { return scene::general_float(static_cast<double>(v)); 
 }  // namespace
 
 std::string fixed_one_decimal(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.0");
+  const std::string text = text_with_precision(v, std::chars_format::fixed, 1);
+  return text.empty() ? std::string("0.0") : text;
 }
 
 std::vector<OverlayLine> overlay_lines(const scene::Show& s, int mouse_dy, float cpu, uint32_t music_position) {

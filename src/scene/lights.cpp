@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/common/number_text.h"
 #include "scene/primitives.h"
 
 namespace quarvel::scene {
@@ -49,9 +50,7 @@ void create_light_set(Show& s) {
 
 std::string general_float(double v) {
   if (v == 0) v = 0;  // no "-0"
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-  return std::string(buf, res.ptr);
+  return text_with_precision(v, std::chars_format::general, 15);
 }
 
 std::string light_line(const Show& s) {

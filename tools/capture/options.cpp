@@ -7,6 +7,7 @@
 
 #include "app/music_startup.h"
 #include "app/show_folder.h"
+#include "platform/common/number_text.h"
 
 namespace quarvel::capture {
 namespace {
@@ -52,7 +53,7 @@ bool parse_number_in(const std::string& name, const std::string& text, double lo
                      std::string& error, bool above_lo) {
   double v = 0;
   const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+  const auto [ptr, ec] = read_double(text.data(), end, v);
   if (text.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
     error = name + ": not a number: " + text;
     return false;

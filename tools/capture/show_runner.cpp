@@ -25,6 +25,8 @@ constexpr int kAltKey = 18;
 // handler) before the run gives up.
 constexpr int kIdleCallsPerTick = 10000;
 
+}  // namespace
+
 void deliver(app::TMainForm& form, const ScriptEvent& e) {
   switch (e.kind) {
     case ScriptEvent::Kind::KeyDown:
@@ -46,6 +48,8 @@ void deliver(app::TMainForm& form, const ScriptEvent& e) {
       break;
   }
 }
+
+namespace {
 
 // The trace's stream, with the first failure to write it.
 struct TraceFile {
@@ -71,6 +75,17 @@ struct TraceFile {
 };
 
 }  // namespace
+
+bool VirtualTickClock::tick(app::TMainForm& form, audio::MusicSystem& music) {
+  const uint64_t before = form.ticks();
+  for (int call = 0; form.ticks() == before; ++call) {
+    ++steps;
+    now = static_cast<uint32_t>(std::floor(static_cast<double>(steps) * ms_per_tick));
+    music.advance_seconds(ms_per_tick / 1000.0);
+    if (call >= kIdleCallsPerTick || !form.idle_loop.idle()) return form.ticks() != before;
+  }
+  return true;
+}
 
 std::string step_name(int step) { return step > 0 ? "Party_" + std::to_string(step) : "loading"; }
 
@@ -118,11 +133,10 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
     }
   }
 
-  uint32_t now = 0;
-  uint64_t clock_steps = 0;
+  VirtualTickClock clock{opt.ms_per_tick};
   // The music plays on a virtual clock that moves with the ticks.
   audio::MusicSystem music(audio::Playback::virtual_clock);
-  app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
+  app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now; }, music);
   display::FrameGrabber grabber(form.DXDraw);
   form.FormCreate();
   form.Show();
@@ -133,7 +147,6 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   size_t next = 0;
   int status = 0;
   long long tick = 0;
-  bool stalled = false;
   for (; tick < limit && !form.closing(); ++tick) {
     // The tick's events first, as the window delivers them between ticks.
     while (next < script.events.size() && script.events[next].tick <= tick) deliver(form, script.events[next++]);
@@ -144,22 +157,12 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
     const auto started = std::chrono::steady_clock::now();
     const std::clock_t cpu_started = std::clock();
     const double render_before = form.DXDraw.render_cpu_seconds();
-    const uint64_t before = form.ticks();
-    for (int call = 0; form.ticks() == before; ++call) {
-      ++clock_steps;
-      now = static_cast<uint32_t>(std::floor(static_cast<double>(clock_steps) * opt.ms_per_tick));
-      music.advance_seconds(opt.ms_per_tick / 1000.0);
-      if (call >= kIdleCallsPerTick || !form.idle_loop.idle()) {
-        stalled = form.ticks() == before;
-        break;
-      }
-    }
-    if (stalled) break;
+    if (!clock.tick(form, music)) break;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     const double cpu_took = static_cast<double>(std::clock() - cpu_started) / CLOCKS_PER_SEC;
     const double render_took = form.DXDraw.render_cpu_seconds() - render_before;
     if (trace.f) {
-      const std::string line = writer.line(static_cast<int>(tick), now, form, form.closing());
+      const std::string line = writer.line(static_cast<int>(tick), clock.now, form, form.closing());
       std::fwrite(line.data(), 1, line.size(), trace.f);
       std::fputc('\n', trace.f);
       // A trace that cannot be written stops the run: it would be lost.
@@ -171,7 +174,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
     if (seeking || !on_tick) continue;
     TickInfo info;
     info.tick = static_cast<int>(tick);
-    info.ms = now;
+    info.ms = clock.now;
     info.horloge = form.show().horloge;
     for (size_t k = 0; k < form.steps.size(); ++k)
       if (form.show().Party_actif[k]) info.step = static_cast<int>(k) + 1;

@@ -14,9 +14,15 @@ class FrameGrabber;
 }
 namespace quarvel::audio {
 class TrackBuffer;
+class MusicSystem;
+}
+namespace quarvel::app {
+class TMainForm;
 }
 
 namespace quarvel::capture {
+
+struct ScriptEvent;
 
 // Without --ticks the show runs until the form closes, at most this long.
 inline constexpr int kTickCap = 100000;
@@ -63,6 +69,22 @@ using OnTick = std::function<bool(const TickInfo& info, display::FrameGrabber& g
 // Called once after the last tick (also when a callback stopped the run),
 // while the display is still there; false makes the status 2.
 using AtEnd = std::function<bool(display::FrameGrabber& grabber)>;
+
+// Delivers one input-script event to the form, as the window delivers its
+// events between two ticks.
+void deliver(app::TMainForm& form, const ScriptEvent& e);
+
+// The virtual clock a show run plays on: milliseconds for the form's frame
+// timer, and the music of a virtual-clock music system moved on with them.
+struct VirtualTickClock {
+  double ms_per_tick = 1000.0 / 60.0;
+  uint32_t now = 0;          // what the form's clock reads
+  uint64_t steps = 0;        // clock steps so far
+  // Moves the clock and the music on, a tick's length at a time, until the
+  // form's frame timer has ticked once. False when it does not tick (another
+  // timer holds the idle handler): the run must stop.
+  bool tick(app::TMainForm& form, audio::MusicSystem& music);
+};
 
 // Runs the show: `ticks` ticks when opt.ticks_given, else until the form
 // closes (at most kTickCap ticks, said on standard error). A bad input

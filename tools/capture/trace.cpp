@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/main_form.h"
+#include "platform/common/number_text.h"
 
 namespace quarvel::capture {
 namespace {
@@ -42,9 +43,7 @@ void key(std::string& out, const char* name) {
 
 std::string json_float(float v) {
   if (!std::isfinite(v)) return "null";
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
+  return shortest_text(v);
 }
 
 std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form, bool closed) {

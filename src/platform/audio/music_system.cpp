@@ -5,8 +5,12 @@
 #include <exception>
 #include <new>
 
-#include "platform/audio/output_stream.h"
 #include "platform/audio/virtual_stream.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/audio/web_audio.h"
+#else
+#include "platform/audio/output_stream.h"
+#endif
 
 namespace quarvel::audio {
 
@@ -44,7 +48,12 @@ uint32_t MusicSystem::open_stream(const std::string& file) {
   try {
     // Only the start is decoded here; the rest follows in the background.
     DecodeStatus status = DecodeStatus::ok;
+#ifdef __EMSCRIPTEN__
+    // In the page the browser has decoded the whole file already.
+    std::unique_ptr<TrackBuffer> track = open_browser_track(file, status, reason);
+#else
     std::unique_ptr<TrackBuffer> track = TrackBuffer::open_mp3_file(file, status, reason, decode_lead_seconds_);
+#endif
     if (!track) {
       error_ = status == DecodeStatus::unreadable ? MusicError::file_open : MusicError::file_form;
       std::fprintf(stderr, "music file %s: %s\n", file.c_str(), reason.c_str());
@@ -52,12 +61,19 @@ uint32_t MusicSystem::open_stream(const std::string& file) {
     }
     std::unique_ptr<MusicStream> stream;
     switch (playback_) {
+#ifdef __EMSCRIPTEN__
+      case Playback::output:
+      case Playback::clock_thread:
+        stream = std::make_unique<WebAudioMusicStream>(std::move(track), file);
+        break;
+#else
       case Playback::output:
         stream = std::make_unique<OutputMusicStream>(std::move(track), true);
         break;
       case Playback::clock_thread:
         stream = std::make_unique<OutputMusicStream>(std::move(track), false);
         break;
+#endif
       case Playback::virtual_clock:
         stream = std::make_unique<VirtualMusicStream>(std::move(track));
         break;

@@ -98,7 +98,7 @@ void TrackBuffer::append(const int16_t* samples, uint64_t frames) {
   while (frames > 0) {
     const uint64_t offset = decoded_ % kBlockFrames;
     if (decoded_ / kBlockFrames == blocks_.size())
-      blocks_.push_back(std::make_unique_for_overwrite<int16_t[]>(kBlockFrames * ch));
+      blocks_.push_back(std::unique_ptr<int16_t[]>(new int16_t[kBlockFrames * ch]));
     const uint64_t n = std::min(frames, kBlockFrames - offset);
     std::memcpy(blocks_.back().get() + offset * ch, samples, n * ch * sizeof(int16_t));
     samples += n * ch;

@@ -10,9 +10,13 @@
 #include <memory>
 #include <vector>
 
+#ifdef __EMSCRIPTEN__
+#include "platform/common/web_pictures.h"
+#else
 #include <jpeglib.h>
 #include <jerror.h>
 #include <png.h>
+#endif
 
 namespace quarvel {
 
@@ -318,6 +322,7 @@ bool read_jpeg_frame(const uint8_t* d, size_t n, PictureInfo& info, std::string&
   }
 }
 
+#ifndef __EMSCRIPTEN__
 // A progressive file of thousands of tiny scans takes minutes to decode.
 constexpr int kMaxJpegScans = 500;
 // Progressive files keep all coefficients in memory: 100 MB at the largest side.
@@ -414,6 +419,12 @@ bool decode_jpeg(const uint8_t* d, size_t n, Picture& p, std::string& why) {
   return true;
 }
 
+#else
+// In the page the browser has decoded the file before the show started.
+bool decode_jpeg(const uint8_t* d, size_t n, Picture& p, std::string& why) {
+  return web::decoded_picture(d, n, p, why);
+}
+#endif
 // ---------------------------------------------------------------- PNG
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -443,6 +454,7 @@ bool read_png_header(const uint8_t* d, size_t n, PictureInfo& info, std::string&
   return true;
 }
 
+#ifndef __EMSCRIPTEN__
 struct PngSource {
   const uint8_t* data;
   size_t size;
@@ -521,6 +533,12 @@ bool decode_png(const uint8_t* d, size_t n, Picture& p, std::string& why) {
   return true;
 }
 
+#else
+bool decode_png(const uint8_t* d, size_t n, Picture& p, std::string& why) {
+  return web::decoded_picture(d, n, p, why);
+}
+
+#endif
 // ---------------------------------------------------------------- all formats
 
 enum class Format { unknown, bmp, jpeg, png, tga };

@@ -1,7 +1,8 @@
 #pragma once
-// Where the presented picture goes: a window (SDL2 + OpenGL) or nowhere
-// (headless, EGL surfaceless). Both give the display control a current
-// OpenGL 3.3 core context; the picture itself is made by the same GL code.
+// Where the presented picture goes: a window (SDL2 + OpenGL), nowhere
+// (headless, EGL surfaceless), or a web page's canvas (WebGL2). Each gives
+// the display control a current OpenGL 3.3 core (or WebGL2) context; the
+// picture itself is made by the same GL code.
 #include <memory>
 #include <string>
 
@@ -41,5 +42,9 @@ std::unique_ptr<DisplayBackend> make_headless_backend();
 // The window back end: a borderless desktop-sized window in full screen, or
 // a resizable window, titled `title`.
 std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title);
+
+// The page's back end (web build only): a WebGL2 context on the canvas
+// found by the CSS selector `canvas` ("#screen").
+std::unique_ptr<DisplayBackend> make_web_backend(const std::string& canvas);
 
 }  // namespace quarvel::display

@@ -1,11 +1,14 @@
 #include "platform/display/input.h"
 
+#ifndef __EMSCRIPTEN__
 #include <SDL_keyboard.h>
 #include <SDL_keycode.h>
 #include <SDL_scancode.h>
+#endif
 
 namespace quarvel::display {
 
+#ifndef __EMSCRIPTEN__  // the page maps the browser's key codes itself
 int virtual_key(int keycode, int scancode) {
   if (keycode >= 'a' && keycode <= 'z') return keycode - 'a' + 'A';
   if (keycode >= '0' && keycode <= '9') return keycode;
@@ -63,6 +66,7 @@ int virtual_key(int keycode, int scancode) {
     default: return 0;
   }
 }
+#endif
 
 void Input::update(RawInput& raw, bool active) {
   keys_.fill(false);

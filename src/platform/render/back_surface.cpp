@@ -60,7 +60,7 @@ layout(location = 1) in vec4 colour_in;
 uniform vec2 size;
 flat out vec4 colour_v;
 void main() {
-  colour_v = colour_in;
+  colour_v = VERTEX_BGRA(colour_in);
   gl_Position = vec4(pos.x * 2.0 / size.x - 1.0, 1.0 - pos.y * 2.0 / size.y, 0.0, 1.0);
 }
 )";

@@ -1,5 +1,6 @@
 #include "platform/render/gl_util.h"
 
+#include <string_view>
 #include <vector>
 
 namespace quarvel::render {
@@ -21,7 +22,15 @@ std::string program_log(GLuint program) {
   return buf.data();
 }
 
-GLuint compile(GLenum kind, const char* src, std::string* error) {
+constexpr std::string_view kDesktopVersion = "#version 330 core\n";
+
+GLuint compile(GLenum kind, const char* text, std::string* error) {
+  // The sources are written for the desktop; the header chosen for the
+  // platform takes the place of their version line.
+  std::string_view body = text;
+  if (body.starts_with(kDesktopVersion)) body.remove_prefix(kDesktopVersion.size());
+  const std::string full = std::string(kShaderHeader) + std::string(body);
+  const char* src = full.c_str();
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &src, nullptr);
   glCompileShader(shader);
@@ -39,6 +48,16 @@ GLuint compile(GLenum kind, const char* src, std::string* error) {
 }
 
 }  // namespace
+
+#ifdef __EMSCRIPTEN__
+const char* const kShaderHeader =
+    "#version 300 es\n"
+    "precision highp float;\nprecision highp int;\n"
+    "precision highp sampler2D;\nprecision highp usampler2D;\n"
+    "#define VERTEX_BGRA(c) ((c).bgra)\n";
+#else
+const char* const kShaderHeader = "#version 330 core\n#define VERTEX_BGRA(c) (c)\n";
+#endif
 
 const char* const kFullViewportVertex = R"(#version 330 core
 void main() {

@@ -6,7 +6,14 @@
 
 namespace quarvel::render {
 
-// Compiles and links a program from GLSL 3.30 core sources. Returns 0 and
+// The first lines of every shader: "#version 330 core" on the desktop;
+// "#version 300 es" with precision lines in the page (WebGL2). Either way it
+// defines VERTEX_BGRA(c), which puts a vertex colour given as BGRA bytes in
+// RGBA order.
+extern const char* const kShaderHeader;
+
+// Compiles and links a program from GLSL 3.30 core sources (their
+// "#version 330 core" line is replaced by kShaderHeader). Returns 0 and
 // sets `error` (with the compiler's log) on failure.
 GLuint compile_program(const char* vertex_src, const char* fragment_src, std::string* error);
 

@@ -80,7 +80,7 @@ void main() {
   vec4 world = uModel * vec4(aPos, 1.0);
   vec4 eye = uView * world;
   gl_Position = uProj * eye;
-  vec4 colour = aColor;
+  vec4 colour = VERTEX_BGRA(aColor);
 #ifdef LIT
 #ifdef FLAT
   vec3 n = uNormalMat * aFaceNormal;
@@ -88,7 +88,7 @@ void main() {
   vec3 n = uNormalMat * aNormal;
 #endif
   vec3 N = length(n) > 0.0 ? normalize(n) : vec3(0.0, 0.0, -1.0);
-  colour.rgb = clamp(aColor.rgb * lighting(world.xyz, N), 0.0, 1.0);
+  colour.rgb = clamp(VERTEX_BGRA(aColor).rgb * lighting(world.xyz, N), 0.0, 1.0);
 #endif
   vColor = colour;
 #ifdef TEXTURED

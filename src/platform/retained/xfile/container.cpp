@@ -1,6 +1,8 @@
 #include "platform/retained/xfile/container.h"
 
+#ifndef __EMSCRIPTEN__
 #include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +25,7 @@ bool digits(const uint8_t* p, size_t n) {
   return true;
 }
 
+#ifndef __EMSCRIPTEN__
 struct InflateStream {
   z_stream z{};
   bool ok = false;
@@ -31,6 +34,7 @@ struct InflateStream {
     if (ok) inflateEnd(&z);
   }
 };
+#endif
 
 bool fail(std::string& why, const std::string& what) {
   why = what;
@@ -61,6 +65,13 @@ bool read_header(const uint8_t* data, size_t size, Header& header, std::string& 
 
 bool is_compressed(Encoding encoding) { return encoding == Encoding::TextZip || encoding == Encoding::BinaryZip; }
 
+#ifdef __EMSCRIPTEN__
+// The page carries no inflater: compressed model files are refused.
+bool inflate_body(const uint8_t*, size_t, std::vector<uint8_t>&, std::string& error, size_t) {
+  error = "compressed model files are not read in the web edition";
+  return false;
+}
+#else
 bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, std::string& error,
                   size_t max_bytes) {
   if (size < 4) {
@@ -135,6 +146,7 @@ bool inflate_body(const uint8_t* data, size_t size, std::vector<uint8_t>& out, s
   out = std::move(buf);
   return true;
 }
+#endif
 
 std::string megabytes(size_t bytes) { return std::to_string((bytes + (size_t{1} << 20) - 1) >> 20) + " MB"; }
 

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/common/number_text.h"
+
 namespace quarvel::xfile {
 
 const char* token_kind_name(TokenKind k) {
@@ -115,7 +117,7 @@ uint32_t TextLexer::read_uint() {
   if (r.ec == std::errc() && r.ptr == e) return v;
   // Some writers put integers as "3.000000".
   double d = 0;
-  auto rd = std::from_chars(b, e, d);
+  auto rd = read_double(b, e, d);
   if (rd.ec == std::errc() && rd.ptr == e && d >= 0 && d <= 4294967295.0 && d == std::floor(d))
     return static_cast<uint32_t>(d);
   fail("expected a count or index, found " + shown(w), offset_of(w));
@@ -127,7 +129,7 @@ float TextLexer::read_float() {
   const char* e = b + w.size();
   if (b < e && *b == '+') ++b;
   double d = 0;
-  auto r = std::from_chars(b, e, d);
+  auto r = read_double(b, e, d);
   if (r.ec == std::errc::result_out_of_range) return 0.0f;
   if (r.ec != std::errc()) fail("expected a number, found " + shown(w), offset_of(w));
   if (r.ptr != e) {

@@ -1,0 +1,311 @@
+// The show in a web page (the web edition's program). The page's script
+// (shell.js) loads the show's files, has the browser decode the music and
+// the pictures, then starts the show here in one of two ways:
+// - in real time: the frame timer reads the page's clock, the music plays
+//   through Web Audio, one tick per animation frame;
+// - on a virtual clock (the page's address asks for it): the music position
+//   comes from a virtual stream moved on a fixed time a tick, exactly as the
+//   headless runner does it, with its trace and pictures handed to the page.
+// Keys and mouse come from the page's events, delivered before the next tick.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/main_form.h"
+#include "input_script.h"
+#include "options.h"
+#include "platform/audio/music_system.h"
+#include "platform/audio/web_audio.h"
+#include "platform/common/png_write.h"
+#include "platform/common/web_pictures.h"
+#include "platform/display/display.h"
+#include "show_runner.h"
+#include "trace.h"
+
+// What the page learns from the show (shell.js keeps it in window.quarvel).
+EM_JS(void, page_tick_done, (int tick, int done), { Module.quarvelPage.tickDone(tick, done != 0); });
+EM_JS(void, page_trace_line, (const char* line), { Module.quarvelPage.trace(UTF8ToString(line)); });
+EM_JS(void, page_picture, (int tick, const char* path), { Module.quarvelPage.picture(tick, UTF8ToString(path)); });
+EM_JS(void, page_ended, (), { Module.quarvelPage.ended(); });
+EM_JS(void, page_offer_file, (const char* path), { Module.quarvelPage.offerFile(UTF8ToString(path)); });
+
+namespace {
+
+using namespace quarvel;
+
+constexpr const char* kCanvas = "#screen";
+constexpr const char* kLightFile = "tmp.tmp";  // where the save key appends the light line
+constexpr const char* kPicturePath = "/tmp/quarvel_tick.png";
+constexpr int kAltKey = 18;
+// A virtual-clock batch of ticks stops after this long, so the page stays
+// responsive and shows the picture now and then.
+constexpr double kBatchMs = 30.0;
+
+struct WebShow {
+  bool virtual_clock = false;
+  capture::Options opt;
+  bool manual = false;
+  bool trace = false;
+
+  audio::MusicSystem music;
+  capture::VirtualTickClock clock;
+  std::unique_ptr<app::TMainForm> form;
+  capture::TraceWriter writer;
+  long long tick = 0;         // ticks drawn
+  long long limit = 0;        // ticks to draw at most
+  long long allowed = 0;      // manual mode: ticks allowed so far
+  bool done = false;
+  std::vector<capture::ScriptEvent> pending;  // page events for the next tick
+  uintmax_t saved_bytes = 0;  // size of the light file when last offered
+
+  WebShow(bool virt, const capture::Options& o, bool man)
+      : virtual_clock(virt), opt(o), manual(man), trace(!o.show_run.trace.empty()),
+        music(virt ? audio::Playback::virtual_clock : audio::Playback::output), clock{o.show_run.ms_per_tick},
+        writer(o.show_run.trace_operator) {
+    limit = virtual_clock && opt.show_run.ticks_given ? opt.ticks : capture::kTickCap;
+    display::MillisecondClock ms;
+    if (virtual_clock) {
+      ms = [this] { return clock.now; };
+    } else {
+      ms = [] { return static_cast<uint32_t>(emscripten_get_now()); };
+    }
+    form = std::make_unique<app::TMainForm>(display::make_web_backend(kCanvas), ms, music);
+    form->FormCreate();
+    form->Show();
+  }
+};
+
+std::unique_ptr<WebShow> g_show;
+capture::Options g_opt;
+bool g_virtual = false, g_manual = false;
+
+// Offers the light file as a download each time the save key made it grow.
+void offer_saved_lines(WebShow& w) {
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(kLightFile, ec);
+  if (ec || size == w.saved_bytes) return;
+  w.saved_bytes = size;
+  page_offer_file(kLightFile);
+}
+
+// The show ended (Esc) or ran the ticks asked for: the latter keeps its
+// last picture on the canvas, the former leaves the "ended" screen.
+void end_show(WebShow& w) {
+  w.done = true;
+  const bool closed = w.form->closing();
+  page_tick_done(static_cast<int>(w.tick), 1);
+  w.form->FormDestroy();
+  emscripten_cancel_main_loop();
+  if (closed) page_ended();
+}
+
+// One tick on the virtual clock, as the headless runner runs it: the page's
+// events first, then the clock until the frame timer ticks, then the trace
+// line and the picture asked for.
+bool virtual_tick(WebShow& w) {
+  app::TMainForm& form = *w.form;
+  for (const capture::ScriptEvent& e : w.pending) capture::deliver(form, e);
+  w.pending.clear();
+  if (form.closing() || !w.clock.tick(form, w.music)) return false;
+  if (w.trace) page_trace_line(w.writer.line(static_cast<int>(w.tick), w.clock.now, form, form.closing()).c_str());
+  if (w.opt.png_at.count(static_cast<int>(w.tick))) {
+    std::string error;
+    if (write_png(kPicturePath, form.DXDraw.screenshot(), &error)) {
+      page_picture(static_cast<int>(w.tick), kPicturePath);
+    } else {
+      std::fprintf(stderr, "quarvel: %s\n", error.c_str());
+    }
+  }
+  ++w.tick;
+  return !form.closing() && w.tick < w.limit;
+}
+
+// One tick in real time: the page's events went to the form as they came.
+bool real_time_tick(WebShow& w) {
+  app::TMainForm& form = *w.form;
+  const uint64_t before = form.ticks();
+  // The frame timer ticks once its interval has passed; a few idle calls
+  // at most per animation frame.
+  for (int call = 0; call < 4 && form.ticks() == before && !form.closing(); ++call) form.idle_loop.idle();
+  w.tick = static_cast<long long>(form.ticks());
+  return !form.closing();
+}
+
+void frame() {
+  if (!g_show || g_show->done) return;
+  WebShow& w = *g_show;
+  bool going = true;
+  if (w.virtual_clock) {
+    const double started = emscripten_get_now();
+    do {
+      if (w.manual && w.tick >= w.allowed) break;
+      going = virtual_tick(w);
+    } while (going && emscripten_get_now() - started < kBatchMs);
+  } else {
+    going = real_time_tick(w);
+  }
+  offer_saved_lines(w);
+  if (!going) {
+    end_show(w);
+    return;
+  }
+  page_tick_done(static_cast<int>(w.tick), 0);
+}
+
+void start_show() {
+  g_show.reset();
+  g_show = std::make_unique<WebShow>(g_virtual, g_opt, g_manual);
+  page_tick_done(0, 0);
+  emscripten_set_main_loop(frame, 0, 0);
+}
+
+// A key event for the form: in real time at once, on the virtual clock
+// before the next tick.
+void key_event(int vk, bool down, bool alt) {
+  if (!g_show || g_show->done || vk <= 0 || vk > 255) return;
+  WebShow& w = *g_show;
+  if (w.virtual_clock) {
+    capture::ScriptEvent e{};
+    e.kind = down ? capture::ScriptEvent::Kind::KeyDown : capture::ScriptEvent::Kind::KeyUp;
+    e.a = vk;
+    w.pending.push_back(e);
+    return;
+  }
+  if (down) {
+    w.form->raw_input.press(vk);
+    w.form->FormKeyDown(vk, alt || w.form->raw_input.keys[kAltKey]);
+  } else {
+    w.form->raw_input.release(vk);
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+// The page's calls (shell.js).
+
+// A file of the show that the browser decoded: its PCM (interleaved 16-bit).
+EMSCRIPTEN_KEEPALIVE void quarvel_add_track(const char* file, int rate, int channels, const int16_t* samples,
+                                            int frames) {
+  audio::PcmTrack t;
+  t.rate = rate;
+  t.channels = channels;
+  t.samples.assign(samples, samples + static_cast<size_t>(frames) * static_cast<size_t>(channels));
+  audio::add_browser_track(file, std::move(t));
+}
+
+EMSCRIPTEN_KEEPALIVE void quarvel_track_failed(const char* file, const char* reason) {
+  audio::add_browser_failure(file, reason);
+}
+
+// A picture file's bytes and the browser's decoding of them (RGBA rows).
+EMSCRIPTEN_KEEPALIVE void quarvel_add_picture(const uint8_t* bytes, int size, int width, int height,
+                                              const uint8_t* rgba) {
+  Picture p(width, height);
+  for (size_t i = 0; i < p.pixels.size(); ++i) {
+    const uint8_t* c = rgba + i * 4;
+    p.pixels[i] = uint32_t{c[3]} << 24 | uint32_t{c[0]} << 16 | uint32_t{c[1]} << 8 | c[2];
+  }
+  web::add_decoded_picture(bytes, static_cast<size_t>(size), std::move(p));
+}
+
+// Key numbers are the show's virtual keys (the page maps the browser's).
+EMSCRIPTEN_KEEPALIVE void quarvel_key(int vk, int down, int alt) { key_event(vk, down != 0, alt != 0); }
+
+// Mouse movement in page pixels since the last call.
+EMSCRIPTEN_KEEPALIVE void quarvel_mouse_move(int dx, int dy) {
+  if (!g_show || g_show->done) return;
+  if (g_show->virtual_clock) {
+    capture::ScriptEvent e{};
+    e.kind = capture::ScriptEvent::Kind::Mouse;
+    e.a = dx;
+    e.b = dy;
+    g_show->pending.push_back(e);
+    return;
+  }
+  g_show->form->raw_input.mouse_dx += dx;
+  g_show->form->raw_input.mouse_dy += dy;
+}
+
+// A button (0 left, 1 right, 2 middle) pressed or released at (x, y) in
+// page pixels of the canvas.
+EMSCRIPTEN_KEEPALIVE void quarvel_mouse_button(int button, int down, int x, int y) {
+  if (!g_show || g_show->done || button < 0 || button > 2) return;
+  WebShow& w = *g_show;
+  int sx = 0, sy = 0;
+  const bool on_picture = w.form->DXDraw.initialized() && w.form->DXDraw.backend().to_surface(x, y, &sx, &sy);
+  if (w.virtual_clock) {
+    capture::ScriptEvent e{};
+    e.kind = capture::ScriptEvent::Kind::Button;
+    e.a = button;
+    e.down = down != 0;
+    w.pending.push_back(e);
+    if (down && on_picture) {
+      e.kind = capture::ScriptEvent::Kind::Click;
+      e.a = sx;
+      e.b = sy;
+      w.pending.push_back(e);
+    }
+    return;
+  }
+  w.form->raw_input.buttons[static_cast<size_t>(button)] = down != 0;
+  if (down && on_picture) w.form->FormMouseDown(button, sx, sy);
+}
+
+// The page lost or regained the focus (real time only, as the window).
+EMSCRIPTEN_KEEPALIVE void quarvel_focus(int active) {
+  if (!g_show || g_show->done || g_show->virtual_clock) return;
+  g_show->form->idle_loop.set_active(active != 0);
+  if (!active) g_show->form->raw_input = {};
+}
+
+// Manual mode: lets n more ticks run.
+EMSCRIPTEN_KEEPALIVE void quarvel_advance(int n) {
+  if (g_show && n > 0) g_show->allowed += n;
+}
+
+// Esc from the page's own controls.
+EMSCRIPTEN_KEEPALIVE void quarvel_close() {
+  if (g_show && !g_show->done) key_event(27, true, false);
+}
+
+// Plays the show again from its start.
+EMSCRIPTEN_KEEPALIVE void quarvel_again() { start_show(); }
+
+}  // extern "C"
+
+// Arguments as the headless runner's (the page turns its address into
+// them), plus --realtime and --manual. Bad ones: one line, as the runner
+// prints it, and status 2.
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "C");
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--virtual") {
+      g_virtual = true;
+    } else if (a == "--manual") {
+      g_manual = true;
+    } else {
+      args.push_back(a);
+    }
+  }
+  std::string error;
+  bool help = false;
+  if (!capture::parse_options(args, g_opt, error, help)) {
+    std::fprintf(stderr, "quarvel-capture: %s (quarvel-capture --help lists the options)\n", error.c_str());
+    return 2;
+  }
+  std::error_code ec;
+  std::filesystem::current_path("/show", ec);
+  start_show();
+  return 0;
+}
