@@ -45,8 +45,10 @@ function explain(r) {
 
 test('the page starts on the start button and plays its first scene with no console error', { timeout: minutes(3) }, async () => {
   const page = await session.open();
-  await waitFor(page, 'the page to be ready', (q) => q.ready);
-  assert.equal(await page.evaluate(() => window.quarvel.tick), 0, 'nothing runs before the click');
+  // The button is enabled once the page has loaded and decoded the show's files.
+  await page.locator('#start:enabled').waitFor({ timeout: minutes(1) });
+  assert.deepEqual(await page.evaluate(() => [window.quarvel.ready, window.quarvel.tick]), [false, 0],
+    'nothing runs before the click');
   await page.click('#start');
   await waitFor(page, 'a second of the show', (q) => q.tick >= 60, minutes(2));
   // The first scene's picture is on the canvas: far from all black.
