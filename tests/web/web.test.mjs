@@ -92,7 +92,7 @@ describe(`the whole show at ${WHOLE_SHOW_MS_PER_TICK} ms a tick`, { timeout: min
     assert.deepEqual(web.errors, []);
   });
 
-  test(`pictures match the desktop runner's at ticks ${PICTURE_TICKS.join(', ')}`, () => {
+  test(`pictures match the desktop runner's at ticks ${PICTURE_TICKS.join(', ')}`, (t) => {
     for (const tick of PICTURE_TICKS) {
       assert.ok(web.pngs[tick], `no picture of tick ${tick}`);
       const ours = decodePng(web.pngs[tick]);
@@ -100,6 +100,7 @@ describe(`the whole show at ${WHOLE_SHOW_MS_PER_TICK} ms a tick`, { timeout: min
       const d = comparePictures(theirs, ours, PICTURE_OFF_THRESHOLD);
       const said = `tick ${tick}: mean difference ${d.mean.map((m) => m.toFixed(2)).join('/')}, ` +
         `${(d.off * 100).toFixed(2)} % pixels off by more than ${PICTURE_OFF_THRESHOLD}`;
+      t.diagnostic(said);
       assert.ok(Math.max(...d.mean) <= PICTURE_MEAN_MAX && d.off <= PICTURE_OFF_SHARE_MAX, said);
     }
   });
