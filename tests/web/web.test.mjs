@@ -16,7 +16,7 @@ const PICTURE_TICKS = [200, 600, 1500, 2380];
 // Pictures come from two rasterisers (Mesa llvmpipe, SwiftShader in
 // Chromium): edges and texture filtering differ by a step here and there.
 const PICTURE_MEAN_MAX = 2.0; // mean absolute difference per channel, 0..255
-const PICTURE_OFF_SHARE_MAX = 0.01; // share of pixels with a channel off by more than...
+const PICTURE_OFF_SHARE_MAX = 0.005; // share of pixels with a channel off by more than...
 const PICTURE_OFF_THRESHOLD = 48;
 // The finale starts at tick 2545 at 100 ms a tick; F6 is held there for one tick.
 const FINALE_TICK = 2550;
