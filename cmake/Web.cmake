@@ -42,6 +42,14 @@ target_link_options(quarvel PRIVATE
   --preload-file ${QUARVEL_SHOW_FILES}@/show
   --exclude-file ${QUARVEL_SHOW_FILES}/quarvel)
 set_property(TARGET quarvel APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/web/shell.js)
+# The show's files are packed again whenever the native build regenerates them.
+set(_assets_stamp ${QUARVEL_SHOW_FILES}/../tools/assets/assets.stamp)
+if(EXISTS ${_assets_stamp})
+  set_property(TARGET quarvel APPEND PROPERTY LINK_DEPENDS ${_assets_stamp})
+endif()
 # The page itself, beside the program.
-add_custom_command(TARGET quarvel POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/src/web/index.html ${CMAKE_BINARY_DIR}/index.html)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/index.html
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/src/web/index.html ${CMAKE_BINARY_DIR}/index.html
+  DEPENDS ${CMAKE_SOURCE_DIR}/src/web/index.html)
+add_custom_target(quarvel_page DEPENDS ${CMAKE_BINARY_DIR}/index.html)
+add_dependencies(quarvel quarvel_page)

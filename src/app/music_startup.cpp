@@ -20,7 +20,11 @@ ErrorReportHooks default_error_report_hooks() {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 #endif
   };
+#ifdef __EMSCRIPTEN__
+  hooks.exit = [](int status) { throw ShowExit{status}; };
+#else
   hooks.exit = [](int status) { std::exit(status); };
+#endif
   return hooks;
 }
 

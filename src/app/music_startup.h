@@ -25,6 +25,12 @@ struct ErrorReportHooks {
 };
 ErrorReportHooks default_error_report_hooks();
 
+// What the default exit hook throws in a web page, where a process cannot
+// exit: the page's program catches it and ends the show there.
+struct ShowExit {
+  int status;
+};
+
 // The report's text: the message, a line break (CR LF), then
 // "(error code: " + the layer's last error code in decimal + ")".
 std::string error_report_text(const std::string& message, int error_code);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/music_startup.h"
 #include "input_script.h"
 #include "options.h"
 #include "platform/audio/music_system.h"
@@ -159,11 +160,27 @@ void frame() {
   page_tick_done(static_cast<int>(w.tick), 0);
 }
 
+// Starts the show; a start-up failure (no WebGL2, an error the desktop
+// exits on) ends it at once, its line on the console as the desktop prints it.
 void start_show() {
   g_show.reset();
-  g_show = std::make_unique<WebShow>(g_virtual, g_opt, g_manual);
+  try {
+    g_show = std::make_unique<WebShow>(g_virtual, g_opt, g_manual);
+  } catch (const app::ShowExit&) {
+    // The error report has said why.
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quarvel: %s\n", e.what());
+  }
+  if (!g_show) {
+    page_tick_done(0, 1);
+    page_ended();
+    return;
+  }
   page_tick_done(0, 0);
   emscripten_set_main_loop(frame, 0, 0);
+  // In real time one tick an animation frame; on the virtual clock batches
+  // of ticks as fast as the page allows, also while it is hidden.
+  if (g_virtual) emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
 }
 
 // A key event for the form: in real time at once, on the virtual clock

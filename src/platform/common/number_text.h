@@ -18,4 +18,12 @@ std::string shortest_text(float v);
 // std::to_chars(v, format, precision) for fixed or general.
 std::string text_with_precision(double v, std::chars_format format, int precision);
 
+// The strtod/snprintf forms the web edition uses, on every platform (so the
+// desktop's tests compare them with the standard library's).
+namespace portable {
+std::from_chars_result read_double(const char* first, const char* last, double& value);
+std::string shortest_text(float v);
+std::string text_with_precision(double v, std::chars_format format, int precision);
+}  // namespace portable
+
 }  // namespace quarvel

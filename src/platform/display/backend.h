@@ -36,6 +36,18 @@ class DisplayBackend {
   }
 };
 
+// Drawable pixel (px, py), row 0 at the top, of a w x h drawable showing the
+// picture in its letterbox, to back-surface coordinates (640 x 480); false
+// when the point is on a black bar.
+inline bool letterbox_to_surface(long px, long py, int w, int h, int* sx, int* sy) {
+  const render::Rect r = render::letterbox(w, h);
+  const long top = h - (r.y + r.h);  // the letterbox is in GL coordinates
+  if (r.w <= 0 || px < r.x || px >= r.x + r.w || py < top || py >= top + r.h) return false;
+  *sx = static_cast<int>((px - r.x) * 640 / r.w);
+  *sy = static_cast<int>((py - top) * 480 / r.h);
+  return true;
+}
+
 // The headless back end: no window, no X server, no environment needed.
 std::unique_ptr<DisplayBackend> make_headless_backend();
 

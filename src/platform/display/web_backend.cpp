@@ -61,14 +61,8 @@ class WebBackend : public DisplayBackend {
     if (emscripten_get_element_css_size(canvas_.c_str(), &cw, &ch) != EMSCRIPTEN_RESULT_SUCCESS) return false;
     emscripten_get_canvas_element_size(canvas_.c_str(), &dw, &dh);
     if (cw <= 0 || ch <= 0) return false;
-    // Page points to drawing-buffer pixels, then as the window does.
-    const long px = static_cast<long>(x * dw / cw), py = static_cast<long>(y * dh / ch);
-    const render::Rect r = render::letterbox(dw, dh);
-    const long top = dh - (r.y + r.h);
-    if (r.w <= 0 || px < r.x || px >= r.x + r.w || py < top || py >= top + r.h) return false;
-    *sx = static_cast<int>((px - r.x) * 640 / r.w);
-    *sy = static_cast<int>((py - top) * 480 / r.h);
-    return true;
+    // Page points to drawing-buffer pixels.
+    return letterbox_to_surface(static_cast<long>(x * dw / cw), static_cast<long>(y * dh / ch), dw, dh, sx, sy);
   }
 
  private:

@@ -121,13 +121,7 @@ class WindowBackend : public DisplayBackend {
     SDL_GL_GetDrawableSize(window_, &dw, &dh);
     if (w <= 0 || h <= 0) return false;
     // Window points to drawable pixels (they differ on high-density screens).
-    const long px = static_cast<long>(x) * dw / w, py = static_cast<long>(y) * dh / h;
-    const render::Rect r = render::letterbox(dw, dh);
-    const long top = dh - (r.y + r.h);  // the letterbox is in GL coordinates
-    if (r.w <= 0 || px < r.x || px >= r.x + r.w || py < top || py >= top + r.h) return false;
-    *sx = static_cast<int>((px - r.x) * 640 / r.w);
-    *sy = static_cast<int>((py - top) * 480 / r.h);
-    return true;
+    return letterbox_to_surface(static_cast<long>(x) * dw / w, static_cast<long>(y) * dh / h, dw, dh, sx, sy);
   }
 
  private:
