@@ -15,12 +15,15 @@ BENCH_DEPS = python3
 # Only for the web edition (make web, make web-serve): emscripten, and
 # python3 for the local web server.
 WEB_DEPS = emscripten python3
+# Only for the browser tests and measurements of the web edition (make
+# web-test, make web-bench); their npm packages come from tests/web/package-lock.json.
+WEB_TEST_DEPS = chromium nodejs
 # Only for the fuzz target (make fuzz-build): clang and its libFuzzer runtime.
 FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
 
 all: build
 
@@ -123,6 +126,24 @@ web: web-deps build
 web-serve: web
 	@echo "The show: http://localhost:$(WEB_PORT)/ (Ctrl+C stops the server)"
 	cd $(WEB_BUILD) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The web edition in headless Chromium: the page, its trace and pictures
+# against the desktop runner's, and the keys (tests/web, node's test runner).
+WEB_NODE_MODULES = tests/web/node_modules/.package-lock.json
+$(WEB_NODE_MODULES): tests/web/package.json tests/web/package-lock.json
+	cd tests/web && npm ci --no-audit --no-fund
+
+web-test-deps: deps
+	$(call install_missing,$(WEB_TEST_DEPS))
+	@$(MAKE) --no-print-directory $(WEB_NODE_MODULES)
+
+web-test: web-test-deps web build
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node --test --test-concurrency=1 *.test.mjs
+
+# Download size, time to the first frame and frames a second per scene of the
+# web edition in headless Chromium (BENCHMARKS.md, "Web edition").
+web-bench: web-test-deps web build
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs
 
 clean:
 	rm -rf $(BUILD) build-fuzz $(WEB_BUILD)
