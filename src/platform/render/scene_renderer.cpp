@@ -101,8 +101,16 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
 void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
-  for (const rm::DrawItem& item : list.items)
-    if (item.mesh) draw_item(list, item, false);
+  // Nearest farthest corner first: what is drawn early hides, through the
+  // depth test, the pixels of what lies behind it, which llvmpipe then does
+  // not shade. Sorting by the far corner rather than the centre puts what
+  // surrounds the camera (ground, sky) last, behind the objects in it.
+  opaque_order_.resize(list.items.size());
+  for (size_t i = 0; i < opaque_order_.size(); ++i) opaque_order_[i] = i;
+  std::stable_sort(opaque_order_.begin(), opaque_order_.end(),
+                   [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
+  for (size_t i : opaque_order_)
+    if (list.items[i].mesh) draw_item(list, list.items[i], false);
 }
 
 void SceneRenderer::draw_blended(const rm::RenderList& list) {

@@ -14,9 +14,11 @@
 // Shading: lit per vertex (Gouraud) or per face (flat: one colour per face,
 // computed with the face normal), or unlit; textures modulated by the colour
 // and repeating; linear fog per vertex on the camera-space depth; opaque
-// batches first, then blended ones item by item back to front, without depth
-// writes. Faces are drawn from the front only (clockwise on screen).
+// batches first, item by item front to back, then blended ones item by item
+// back to front, without depth writes. Faces are drawn from the front only
+// (clockwise on screen).
 #include <cstdint>
+#include <vector>
 
 #include "platform/render/back_surface.h"
 #include "platform/render/gl.h"
@@ -56,7 +58,7 @@ class SceneRenderer : public rm::RenderBackend {
   void begin_target(const rm::Rect& clipped);
   // The viewport, lights and depth and face state for drawing `list`.
   void begin_list(const rm::RenderList& list);
-  // Every item's opaque batches, with depth writes.
+  // Every item's opaque batches, with depth writes, nearest first.
   void draw_opaque(const rm::RenderList& list);
   // The blended batches item by item back to front, without depth writes.
   void draw_blended(const rm::RenderList& list);
@@ -88,6 +90,7 @@ class SceneRenderer : public rm::RenderBackend {
   bool pending_clear_ = false;
   rm::Rect pending_rect_;
   uint64_t culled_ = 0, draw_calls_ = 0;
+  std::vector<size_t> opaque_order_;  // of the list being drawn
 };
 
 }  // namespace quarvel::render
