@@ -7,7 +7,7 @@ namespace quarvel::render {
 SceneRenderer::SceneRenderer(BackSurface& target)
     : width_(target.width()), height_(target.height()), target_(target) {
   // The fullest combinations now, so that a shader error shows at once; the
-  // others when first drawn with.
+  // others with the first list drawn.
   programs_.get(kLit | kTextured | kFog);
   programs_.get(kLit | kFlat | kTextured | kFog);
 }
@@ -59,6 +59,13 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
+  if (!all_programs_) {
+    // Every combination at the first scene drawn, behind the show's loading
+    // screen, rather than the first time a later scene needs one (a hitch
+    // in that scene's first tick).
+    for (unsigned variant = 0; variant < ScenePrograms::kCount; ++variant) programs_.get(variant);
+    all_programs_ = true;
+  }
   cache_.next_frame();
   culled_ += list.culled;
   rm::Rect c;

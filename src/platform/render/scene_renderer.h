@@ -87,6 +87,7 @@ class SceneRenderer : public rm::RenderBackend {
   int width_ = 0, height_ = 0;
   BackSurface& target_;  // its framebuffer() draws the 2D fills gathered before the 3D
   ScenePrograms programs_;
+  bool all_programs_ = false;  // every combination compiled
   BackgroundProgram background_;
   GpuCache cache_;
   OcclusionTester occlusion_;
