@@ -1,6 +1,9 @@
 #include "app/layers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "controls/ramps.h"
 #include "scene/helpers.h"
@@ -18,7 +21,26 @@ namespace {
 constexpr int kWidth = display::DisplayControl::kWidth;
 constexpr int kHeight = display::DisplayControl::kHeight;
 
-void row(scene::Show& s, int64_t y, uint32_t raw) { s.DXDraw.fill_rect(0, static_cast<int>(y), kWidth, 1, raw); }
+// Black whole rows (or whole columns) at the given places, each place once
+// and each run of neighbouring places as one fill: the same pixels with
+// fewer thin fills, which llvmpipe pays several times their pixels.
+void black_lines(scene::Show& s, std::vector<int> at, bool rows) {
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  for (size_t i = 0; i < at.size();) {
+    size_t j = i + 1;
+    while (j < at.size() && at[j] == at[j - 1] + 1) ++j;
+    const int run = static_cast<int>(j - i);
+    if (rows)
+      s.DXDraw.fill_rect(0, at[i], kWidth, run, 0);
+    else
+      s.DXDraw.fill_rect(at[i], 0, run, kHeight, 0);
+    i = j;
+  }
+}
+
+// A line's place, rounded (within a few thousand pixels of the surface).
+int line_at(double v) { return static_cast<int>(Round(v)); }
 
 }  // namespace
 
@@ -35,19 +57,23 @@ void opening_band(scene::Show& s) {
   if (!(s.horloge > 6100.0f && s.horloge < 6760.0f)) return;
   const int64_t c = s.ecran16_n;
   if (32 * c - 240 < 0) return;
-  for (int64_t r = 240 - 16 * c; r <= 16 * c; ++r) row(s, 2 * r, kBandColour);
+  // Rows 2 r for r from 240 - 16 c to 16 c.
+  const int first = static_cast<int>(2 * (240 - 16 * c)), last = static_cast<int>(32 * c);
+  s.DXDraw.fill_rows(0, first, kWidth, last - first + 1, 2, kBandColour);
 }
 
 void scan_lines(scene::Show& s) {
-  for (int i = 0; i <= 240; ++i) row(s, 2 * i, 0);
+  // Rows 0, 2, ..., 480 (the last one off the surface).
+  s.DXDraw.fill_rows(0, 0, kWidth, 481, 2, 0);
 }
 
 void cosine_grid(scene::Show& s) {
   const double k = std::cos(2.0 * deg(static_cast<double>(s.cam_pos.y) / 45.0));
-  for (int i = 0; i <= 320; ++i) row(s, Round(1000.0 * k * std::sin(deg(i)) + 240.0), 0);
-  for (int j = 0; j <= 240; ++j) {
-    s.DXDraw.fill_rect(static_cast<int>(Round(1000.0 * k * std::sin(deg(j)) + 320.0)), 0, 1, kHeight, 0);
-  }
+  std::vector<int> rows, columns;
+  for (int i = 0; i <= 320; ++i) rows.push_back(line_at(1000.0 * k * std::sin(deg(i)) + 240.0));
+  for (int j = 0; j <= 240; ++j) columns.push_back(line_at(1000.0 * k * std::sin(deg(j)) + 320.0));
+  black_lines(s, std::move(rows), true);
+  black_lines(s, std::move(columns), false);
 }
 
 void banner_and_logo(scene::Show& s) {

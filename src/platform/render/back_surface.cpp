@@ -70,6 +70,25 @@ out vec4 colour;
 void main() { colour = colour_v; }
 )";
 
+// Every step-th row from the rectangle's top (step a power of two: a mask,
+// since integer division is slow on llvmpipe); the others are left as they are.
+const char* kRowsFragment = R"(#version 330 core
+uniform int height;
+uniform int first;  // the rectangle's top row (row 0 = top)
+uniform int step;
+uniform vec4 ink;
+out vec4 colour;
+void main() {
+  if (((height - 1 - int(gl_FragCoord.y) - first) & (step - 1)) != 0) discard;
+  colour = ink;
+}
+)";
+
+// Sets a vec4 uniform to an 0xFFRRGGBB colour (alpha one).
+void set_colour(GLint location, uint32_t argb) {
+  glUniform4f(location, ((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
+}
+
 }  // namespace
 
 BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), height_(std::max(height, 1)) {
@@ -108,6 +127,14 @@ BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), he
   glBindVertexArray(0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
 
+  rows_program_ = compile_program(kFullViewportVertex, kRowsFragment, &error);
+  if (!rows_program_) throw std::runtime_error("back surface rows shader: " + error);
+  glUseProgram(rows_program_);
+  glUniform1i(glGetUniformLocation(rows_program_, "height"), height_);
+  u_rows_first_ = glGetUniformLocation(rows_program_, "first");
+  u_rows_step_ = glGetUniformLocation(rows_program_, "step");
+  u_rows_ink_ = glGetUniformLocation(rows_program_, "ink");
+
   colour_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
   dst_copy_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
   mask_tex_ = make_texture(GL_R8, 1, 1, GL_RED, GL_UNSIGNED_BYTE, GL_NEAREST);
@@ -136,6 +163,7 @@ BackSurface::~BackSurface() {
   glDeleteRenderbuffers(1, &depth_);
   GLuint tex[] = {colour_, dst_copy_, mask_tex_};
   glDeleteTextures(3, tex);
+  glDeleteProgram(rows_program_);
   glDeleteVertexArrays(1, &vao_);
   glDeleteProgram(program_);
   glDeleteVertexArrays(1, &fill_vao_);
@@ -180,6 +208,26 @@ void BackSurface::fill_rect(Rect r, uint32_t argb) {
   begin_2d(c);
   glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+}
+
+void BackSurface::fill_rows(Rect r, int step, uint32_t argb) {
+  if (step <= 1) return fill_rect(r, argb);
+  if ((step & (step - 1)) != 0) {
+    for (int y = r.y; y < r.y + r.h; y += step) fill_rect({r.x, y, r.w, 1}, argb);
+    return;
+  }
+  const Rect c = clip(r);
+  if (c.w <= 0) return;
+  draw_fills();
+  begin_2d(c);
+  glUseProgram(rows_program_);
+  glUniform1i(u_rows_first_, r.y);
+  glUniform1i(u_rows_step_, step);
+  set_colour(u_rows_ink_, argb);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
   glDisable(GL_SCISSOR_TEST);
 }
 
@@ -244,7 +292,7 @@ void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_
   glUniform1i(u_keyed_, transparent ? 1 : 0);
   glUniform3ui(u_key_, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);
   glUniform1i(u_mask_, mask ? 1 : 0);
-  glUniform4f(u_ink_, ((ink >> 16) & 255) / 255.0f, ((ink >> 8) & 255) / 255.0f, (ink & 255) / 255.0f, 1.0f);
+  set_colour(u_ink_, ink);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLES, 0, 3);
   glBindVertexArray(0);

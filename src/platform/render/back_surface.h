@@ -47,6 +47,11 @@ class BackSurface {
   // into the surface or reads it (a show layer may be hundreds of lines).
   void fill_rect(Rect r, uint32_t argb);
   void fill(uint32_t argb) { fill_rect({0, 0, width_, height_}, argb); }
+  // Fills rows r.y, r.y + step, r.y + 2 step, ... of rectangle `r` (the
+  // pixels of a one-row fill_rect for each) as one draw over the rectangle
+  // that keeps only those rows: llvmpipe pays several times the pixels of a
+  // thin primitive. A step that is no power of two is drawn row by row.
+  void fill_rows(Rect r, int step, uint32_t argb);
 
   // Picture draws, as in surface2d.h. `key` names the picture for the
   // texture cache and `revision` says when its pixels changed: the texture
@@ -92,6 +97,8 @@ class BackSurface {
   GLint u_rect_ = -1, u_height_ = -1, u_src_size_ = -1, u_stretched_ = -1, u_opacity_ = -1, u_keyed_ = -1, u_key_ = -1,
         u_mask_ = -1, u_ink_ = -1;
   GLuint fill_program_ = 0, fill_vao_ = 0, fill_buffer_ = 0;
+  GLuint rows_program_ = 0;
+  GLint u_rows_first_ = -1, u_rows_step_ = -1, u_rows_ink_ = -1;
   // Fills not drawn yet: two triangles each, x and y in pixels (row 0 at the
   // top) and the colour's bytes as one 32-bit word per vertex.
   struct FillVertex {
