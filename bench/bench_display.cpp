@@ -187,7 +187,8 @@ BENCHMARK(BM_TestSceneFrameReadBack)->Arg(0)->Arg(1)->Unit(benchmark::kMilliseco
 // layer, flip, glFinish): 0, the scan lines as 241 one-row fills; 1, the
 // same rows as one every-other-row draw; 2, the cosine grid's 562 one-pixel
 // lines (k = 0.2), one fill each; 3, the same with neighbouring lines as one
-// fill; 4, no layer (the frame's own cost).
+// fill; 4, no layer (the frame's own cost); 5, a keyed 640 x 120 copy (the
+// banner); 6, a 128 x 32 picture blended stretched to 640 x 32 (the logo).
 void BM_ThinLayer(benchmark::State& state) {
   rm::Stage stage;
   display::DisplayControl d(display::make_headless_backend(), stage);
@@ -210,6 +211,12 @@ void BM_ThinLayer(benchmark::State& state) {
     return out;
   };
   const auto row_runs = runs(rows), column_runs = runs(columns);
+  display::ImageList list;
+  Picture banner(640, 120, 0xFF336699u), logo(128, 32, 0xFF996633u);
+  for (int x = 0; x < 640; x += 3) banner.at(x, x % 120) = 0xFF000000u;  // some keyed pixels
+  list.add(banner, 0x000000, true);
+  list.add(logo, 0x000000, true);
+  d.image_list = &list;
   auto frame = [&] {
     d.fill(0x1234);
     if (kind == 0) {
@@ -219,6 +226,10 @@ void BM_ThinLayer(benchmark::State& state) {
     } else if (kind == 2) {
       for (int y : rows) d.fill_rect(0, y, 640, 1, 0);
       for (int x : columns) d.fill_rect(x, 0, 1, 480, 0);
+    } else if (kind == 5) {
+      d.draw(0, 0, 360);
+    } else if (kind == 6) {
+      d.draw_alpha({0, 410, 640, 32}, 1, 128);
     } else if (kind == 3) {
       for (auto [y, n] : row_runs) d.fill_rect(0, y, 640, n, 0);
       for (auto [x, n] : column_runs) d.fill_rect(x, 0, n, 480, 0);
@@ -229,7 +240,7 @@ void BM_ThinLayer(benchmark::State& state) {
   for (int i = 0; i < kWarmUpFrames; ++i) frame();
   for (auto _ : state) frame();
 }
-BENCHMARK(BM_ThinLayer)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_ThinLayer)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_Screenshot(benchmark::State& state) {
   rm::Stage stage;
