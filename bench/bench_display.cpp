@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../tools/capture/test_scene.h"
@@ -180,6 +182,65 @@ void BM_TestSceneFrameReadBack(benchmark::State& state) {
   state.counters["pictures"] = static_cast<double>(pictures);
 }
 BENCHMARK(BM_TestSceneFrameReadBack)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The show's thin 2D layers over a cleared surface, frame by frame (fill,
+// layer, flip, glFinish): 0, the scan lines as 241 one-row fills; 1, the
+// same rows as one every-other-row draw; 2, the cosine grid's 562 one-pixel
+// lines (k = 0.2), one fill each; 3, the same with neighbouring lines as one
+// fill; 4, no layer (the frame's own cost); 5, a keyed 640 x 120 copy (the
+// banner); 6, a 128 x 32 picture blended stretched to 640 x 32 (the logo).
+void BM_ThinLayer(benchmark::State& state) {
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
+  d.initialize();
+  const int kind = static_cast<int>(state.range(0));
+  std::vector<int> rows, columns;
+  for (int i = 0; i <= 320; ++i) rows.push_back(static_cast<int>(std::lround(200.0 * std::sin(i * M_PI / 180) + 240)));
+  for (int j = 0; j <= 240; ++j) columns.push_back(static_cast<int>(std::lround(200.0 * std::sin(j * M_PI / 180) + 320)));
+  // Runs of neighbouring places as (first, length).
+  auto runs = [](std::vector<int> at) {
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    std::vector<std::pair<int, int>> out;
+    for (int v : at) {
+      if (!out.empty() && out.back().first + out.back().second == v)
+        ++out.back().second;
+      else
+        out.push_back({v, 1});
+    }
+    return out;
+  };
+  const auto row_runs = runs(rows), column_runs = runs(columns);
+  display::ImageList list;
+  Picture banner(640, 120, 0xFF336699u), logo(128, 32, 0xFF996633u);
+  for (int x = 0; x < 640; x += 3) banner.at(x, x % 120) = 0xFF000000u;  // some keyed pixels
+  list.add(banner, 0x000000, true);
+  list.add(logo, 0x000000, true);
+  d.image_list = &list;
+  auto frame = [&] {
+    d.fill(0x1234);
+    if (kind == 0) {
+      for (int i = 0; i <= 240; ++i) d.fill_rect(0, 2 * i, 640, 1, 0);
+    } else if (kind == 1) {
+      d.fill_rows(0, 0, 640, 481, 2, 0);
+    } else if (kind == 2) {
+      for (int y : rows) d.fill_rect(0, y, 640, 1, 0);
+      for (int x : columns) d.fill_rect(x, 0, 1, 480, 0);
+    } else if (kind == 5) {
+      d.draw(0, 0, 360);
+    } else if (kind == 6) {
+      d.draw_alpha({0, 410, 640, 32}, 1, 128);
+    } else if (kind == 3) {
+      for (auto [y, n] : row_runs) d.fill_rect(0, y, 640, n, 0);
+      for (auto [x, n] : column_runs) d.fill_rect(x, 0, n, 480, 0);
+    }
+    d.flip();
+    glFinish();
+  };
+  for (int i = 0; i < kWarmUpFrames; ++i) frame();
+  for (auto _ : state) frame();
+}
+BENCHMARK(BM_ThinLayer)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_Screenshot(benchmark::State& state) {
   rm::Stage stage;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "controls/ramps.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr int kWidth = display::DisplayControl::kWidth;
 constexpr int kHeight = display::DisplayControl::kHeight;
-
-void row(scene::Show& s, int64_t y, uint32_t raw) { s.DXDraw.fill_rect(0, static_cast<int>(y), kWidth, 1, raw); }
 
 // Black lines at the places `at` (rows or columns), as few fills as give
 // the same pixels: each line inside 0..extent once, and neighbouring lines
@@ -54,11 +53,14 @@ void opening_band(scene::Show& s) {
   if (!(s.horloge > 6100.0f && s.horloge < 6760.0f)) return;
   const int64_t c = s.ecran16_n;
   if (32 * c - 240 < 0) return;
-  for (int64_t r = 240 - 16 * c; r <= 16 * c; ++r) row(s, 2 * r, kBandColour);
+  // Rows 2 r for r from 240 - 16 c to 16 c.
+  const int first = static_cast<int>(2 * (240 - 16 * c)), last = static_cast<int>(32 * c);
+  s.DXDraw.fill_rows(0, first, kWidth, last - first + 1, 2, kBandColour);
 }
 
 void scan_lines(scene::Show& s) {
-  for (int i = 0; i <= 240; ++i) row(s, 2 * i, 0);
+  // Rows 0, 2, ..., 480 (the last one off the surface).
+  s.DXDraw.fill_rows(0, 0, kWidth, 481, 2, 0);
 }
 
 void cosine_grid(scene::Show& s) {

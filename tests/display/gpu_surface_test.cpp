@@ -46,7 +46,7 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
   auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const int opacities[] = {-5, 0, 1, 77, 128, 254, 255, 300};
   for (int step = 0; step < 60; ++step) {
-    const int kind = r(0, 4);
+    const int kind = r(0, 5);
     if (kind == 0) {
       const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 200), h = r(-5, 200);
       const uint32_t raw = static_cast<uint32_t>(r(0, 0x7FFFFFFF));
@@ -70,6 +70,12 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
       const int x = r(-30, 620), y = r(-10, 470);
       d.text_out(x, y, "Intensit\xE9 light : 42");
       d.canvas().text_out(cpu, x, y, "Intensit\xE9 light : 42");
+    } else if (kind == 5) {
+      // Every step-th row of a rectangle, as one-row fills on the CPU.
+      const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 700), h = r(-5, 500), step = r(1, 4);
+      const uint32_t raw = static_cast<uint32_t>(r(0, 0xFFFF));
+      d.fill_rows(x, y, w, h, step, raw);
+      for (int row = y; row < y + h; row += step) render::fill_rect(cpu, {x, row, w, 1}, raw);
     } else {
       // Presenting (through a ramp) between draws changes nothing drawn.
       d.flip();

@@ -116,7 +116,42 @@ std::shared_ptr<MeshBuilder> square(Root& root, float half, uint32_t color, uint
   return mb;
 }
 
+// A square of n x n quads (2 n n triangles) facing the camera.
+std::shared_ptr<MeshBuilder> grid(Root& root, float half, int n, uint32_t color) {
+  auto mb = root.create_mesh_builder();
+  for (int y = 0; y <= n; ++y)
+    for (int x = 0; x <= n; ++x) mb->add_vertex({-half + 2 * half * x / n, half - 2 * half * y / n, 0});
+  auto at = [n](int x, int y) { return static_cast<uint32_t>(y * (n + 1) + x); };
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) mb->add_face({at(x, y), at(x + 1, y), at(x + 1, y + 1), at(x, y + 1)}, {}, color);
+  mb->set_quality(0x80);
+  return mb;
+}
+
 }  // namespace
+
+TEST_F(SceneRendererTest, ItemsWhollyBehindNearerOnesAreLeftOut) {
+  // A wall of 3,200 triangles in front; behind it a panel of 2,048, hidden
+  // or showing past the wall's edge.
+  const struct {
+    float panel_x;
+    uint64_t occluded;
+    uint32_t at_panel;  // the pixel at the panel's centre
+  } cases[] = {{0, 1, 0x00FF00}, {95, 0, 0xFF0000}};
+  uint64_t occluded = 0;
+  for (const auto& c : cases) {
+    auto wall = place(grid(root, 20, 40, 0xFF00FF00), {0, 0, 100});
+    auto panel = place(grid(root, 10, 32, 0xFFFF0000), {c.panel_x, 0, 300});
+    frame();
+    EXPECT_EQ(renderer->stats().occluded - occluded, c.occluded) << c.panel_x;
+    occluded = renderer->stats().occluded;
+    float x, y;
+    ASSERT_TRUE(viewport->project(panel->position(scene.get()), x, y));
+    EXPECT_EQ(px(static_cast<int>(x), static_cast<int>(y)), c.at_panel) << c.panel_x;
+    scene->delete_child(wall.get());
+    scene->delete_child(panel.get());
+  }
+}
 
 TEST_F(SceneRendererTest, ClearFillsOnlyTheViewportRectangle) {
   viewport->configure(10, 20, 100, 50);

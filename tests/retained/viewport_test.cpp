@@ -131,6 +131,7 @@ TEST(Viewport, RenderListHasMeshesLightsAndFog) {
   EXPECT_EQ(l.items[0].world.origin(), (Vec3{0, 0, 100}));
   EXPECT_EQ(l.items[0].quality, 137u);
   EXPECT_NEAR(l.items[0].depth, 100, 1e-3);
+  EXPECT_NEAR(l.items[0].far, 100, 1e-3);  // the flat square: its far corner is its centre
   ASSERT_EQ(l.lights.size(), 1u);
   EXPECT_EQ(l.lights[0].position, (Vec3{10000, 10000, 0}));
   EXPECT_EQ(l.lights[0].color.x, 1.5f);  // not clamped

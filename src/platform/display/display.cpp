@@ -69,6 +69,10 @@ void DisplayControl::fill_rect(int left, int top, int width, int height, uint32_
   if (drawing()) gpu_->fill_rect({left, top, width, height}, render::device_colour_to_argb(raw));
 }
 
+void DisplayControl::fill_rows(int left, int top, int width, int height, int step, uint32_t raw) {
+  if (drawing()) gpu_->fill_rows({left, top, width, height}, step, render::device_colour_to_argb(raw));
+}
+
 void DisplayControl::fill(uint32_t raw) { fill_rect(0, 0, kWidth, kHeight, raw); }
 
 const ImageItem* DisplayControl::image(int index) {

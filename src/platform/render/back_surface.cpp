@@ -12,43 +12,44 @@ namespace {
 
 // Every fragment works on whole pixels: the source texel is found with the
 // same integer sums as the CPU draw (nearest sample of a stretch), colours
-// are 8-bit integers, and the output k / 255 is stored back as k.
-const char* kFragment = R"(#version 330 core
+// are 8-bit integers, and the output k / 255 is stored back as k. Each kind
+// of draw is a program of its own (STRETCHED, KEYED, BLEND, MASK defined or
+// not): branches on uniforms cost llvmpipe every pixel.
+const char* kFragmentBody = R"(
 uniform sampler2D src;     // the picture, row 0 = top
 uniform sampler2D dst;     // a copy of the surface (GL rows), for blends
 uniform ivec4 rect;        // destination x, y, w, h (row 0 = top)
 uniform int height;        // of the surface
 uniform ivec2 src_size;
-uniform int stretched;     // src_size differs from the rectangle's
-uniform int opacity;       // 1..255
-uniform int keyed;
+uniform int opacity;       // 1..254
 uniform uvec3 key;
-uniform int mask;
 uniform vec4 ink;
 out vec4 colour;
 uvec3 bytes(vec4 c) { return uvec3(c.rgb * 255.0 + 0.5); }
 void main() {
   ivec2 g = ivec2(gl_FragCoord.xy);
   int sx = g.x - rect.x, sy = height - 1 - g.y - rect.y;
-  if (stretched != 0) {  // integer division is slow on llvmpipe: only when needed
-    sx = sx * src_size.x / rect.z;
-    sy = sy * src_size.y / rect.w;
-  }
+#ifdef STRETCHED
+  sx = sx * src_size.x / rect.z;
+  sy = sy * src_size.y / rect.w;
+#endif
   vec4 t = texelFetch(src, ivec2(sx, sy), 0);
-  if (mask != 0) {
-    if (t.r < 0.5) discard;
-    colour = ink;
-    return;
-  }
+#ifdef MASK
+  if (t.r < 0.5) discard;
+  colour = ink;
+#else
   uvec3 s = bytes(t);
-  if (keyed != 0 && s == key) discard;
-  if (opacity >= 255) {
-    colour = vec4(vec3(s) / 255.0, 1.0);
-    return;
-  }
+#ifdef KEYED
+  if (s == key) discard;
+#endif
+#ifdef BLEND
   uvec3 d = bytes(texelFetch(dst, g, 0));
   uint a = uint(opacity);
   colour = vec4(vec3((s * a + d * (255u - a) + 127u) / 255u) / 255.0, 1.0);
+#else
+  colour = vec4(vec3(s) / 255.0, 1.0);
+#endif
+#endif
 }
 )";
 
@@ -70,28 +71,30 @@ out vec4 colour;
 void main() { colour = colour_v; }
 )";
 
+// Every step-th row from the rectangle's top (step a power of two: a mask,
+// since integer division is slow on llvmpipe); the others are left as they are.
+const char* kRowsFragment = R"(#version 330 core
+uniform int height;
+uniform int first;  // the rectangle's top row (row 0 = top)
+uniform int step;
+uniform vec4 ink;
+out vec4 colour;
+void main() {
+  if (((height - 1 - int(gl_FragCoord.y) - first) & (step - 1)) != 0) discard;
+  colour = ink;
+}
+)";
+
+// Sets a vec4 uniform to an 0xFFRRGGBB colour (alpha one).
+void set_colour(GLint location, uint32_t argb) {
+  glUniform4f(location, ((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
+}
+
 }  // namespace
 
 BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), height_(std::max(height, 1)) {
   std::string error;
-  program_ = compile_program(kFullViewportVertex, kFragment, &error);
-  if (!program_) throw std::runtime_error("back surface shader: " + error);
-  auto loc = [&](const char* n) { return glGetUniformLocation(program_, n); };
-  u_rect_ = loc("rect");
-  u_height_ = loc("height");
-  u_src_size_ = loc("src_size");
-  u_stretched_ = loc("stretched");
-  u_opacity_ = loc("opacity");
-  u_keyed_ = loc("keyed");
-  u_key_ = loc("key");
-  u_mask_ = loc("mask");
-  u_ink_ = loc("ink");
-  glUseProgram(program_);
-  glUniform1i(loc("src"), 0);
-  glUniform1i(loc("dst"), 1);
-  glUniform1i(u_height_, height_);
   glGenVertexArrays(1, &vao_);
-
   fill_program_ = compile_program(kFillVertex, kFillFragment, &error);
   if (!fill_program_) throw std::runtime_error("back surface fill shader: " + error);
   glUseProgram(fill_program_);
@@ -107,6 +110,14 @@ BackSurface::BackSurface(int width, int height) : width_(std::max(width, 1)), he
                         reinterpret_cast<void*>(offsetof(FillVertex, bgra)));
   glBindVertexArray(0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
+
+  rows_program_ = compile_program(kFullViewportVertex, kRowsFragment, &error);
+  if (!rows_program_) throw std::runtime_error("back surface rows shader: " + error);
+  glUseProgram(rows_program_);
+  glUniform1i(glGetUniformLocation(rows_program_, "height"), height_);
+  u_rows_first_ = glGetUniformLocation(rows_program_, "first");
+  u_rows_step_ = glGetUniformLocation(rows_program_, "step");
+  u_rows_ink_ = glGetUniformLocation(rows_program_, "ink");
 
   colour_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
   dst_copy_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
@@ -136,8 +147,9 @@ BackSurface::~BackSurface() {
   glDeleteRenderbuffers(1, &depth_);
   GLuint tex[] = {colour_, dst_copy_, mask_tex_};
   glDeleteTextures(3, tex);
+  glDeleteProgram(rows_program_);
   glDeleteVertexArrays(1, &vao_);
-  glDeleteProgram(program_);
+  for (const Program2d& p : programs_) glDeleteProgram(p.id);
   glDeleteVertexArrays(1, &fill_vao_);
   glDeleteBuffers(1, &fill_buffer_);
   glDeleteProgram(fill_program_);
@@ -183,6 +195,26 @@ void BackSurface::fill_rect(Rect r, uint32_t argb) {
   glDisable(GL_SCISSOR_TEST);
 }
 
+void BackSurface::fill_rows(Rect r, int step, uint32_t argb) {
+  if (step <= 1) return fill_rect(r, argb);
+  if ((step & (step - 1)) != 0) {
+    for (int y = r.y; y < r.y + r.h; y += step) fill_rect({r.x, y, r.w, 1}, argb);
+    return;
+  }
+  const Rect c = clip(r);
+  if (c.w <= 0) return;
+  draw_fills();
+  begin_2d(c);
+  glUseProgram(rows_program_);
+  glUniform1i(u_rows_first_, r.y);
+  glUniform1i(u_rows_step_, step);
+  set_colour(u_rows_ink_, argb);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(0);
+  glDisable(GL_SCISSOR_TEST);
+}
+
 GLuint BackSurface::picture_texture(const Picture& src, uint64_t key, uint32_t revision) {
   CachedPicture& c = pictures_[key];
   if (c.tex && c.revision == revision && c.width == src.width && c.height == src.height) return c.tex;
@@ -220,6 +252,29 @@ void BackSurface::draw_fills() const {
   fills_.clear();
 }
 
+const BackSurface::Program2d& BackSurface::program_2d(int kind) {
+  Program2d& p = programs_[kind];
+  if (p.id) return p;
+  std::string source = "#version 330 core\n";
+  for (auto [bit, name] : {std::pair{kStretched, "STRETCHED"}, {kKeyed, "KEYED"}, {kBlend, "BLEND"}, {kMask, "MASK"}})
+    if (kind & bit) source += std::string("#define ") + name + "\n";
+  source += kFragmentBody;
+  std::string error;
+  p.id = compile_program(kFullViewportVertex, source.c_str(), &error);
+  if (!p.id) throw std::runtime_error("back surface shader: " + error);
+  auto loc = [&](const char* n) { return glGetUniformLocation(p.id, n); };
+  p.u_rect = loc("rect");
+  p.u_src_size = loc("src_size");
+  p.u_opacity = loc("opacity");
+  p.u_key = loc("key");
+  p.u_ink = loc("ink");
+  glUseProgram(p.id);
+  glUniform1i(loc("src"), 0);
+  glUniform1i(loc("dst"), 1);
+  glUniform1i(loc("height"), height_);
+  return p;
+}
+
 void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
                           uint32_t key_argb, bool mask, uint32_t ink) {
   draw_fills();
@@ -234,17 +289,17 @@ void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, c.x, gy, c.x, gy, c.w, c.h);
   }
   begin_2d(c);
-  glUseProgram(program_);
+  int kind = mask ? kMask : (transparent ? kKeyed : 0) | (opacity < 255 ? kBlend : 0);
+  if (src_w != dest.w || src_h != dest.h) kind |= kStretched;
+  const Program2d& p = program_2d(kind);
+  glUseProgram(p.id);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, src_tex);
-  glUniform4i(u_rect_, dest.x, dest.y, dest.w, dest.h);
-  glUniform2i(u_src_size_, src_w, src_h);
-  glUniform1i(u_stretched_, src_w != dest.w || src_h != dest.h ? 1 : 0);
-  glUniform1i(u_opacity_, std::min(opacity, 255));
-  glUniform1i(u_keyed_, transparent ? 1 : 0);
-  glUniform3ui(u_key_, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);
-  glUniform1i(u_mask_, mask ? 1 : 0);
-  glUniform4f(u_ink_, ((ink >> 16) & 255) / 255.0f, ((ink >> 8) & 255) / 255.0f, (ink & 255) / 255.0f, 1.0f);
+  glUniform4i(p.u_rect, dest.x, dest.y, dest.w, dest.h);
+  glUniform2i(p.u_src_size, src_w, src_h);
+  glUniform1i(p.u_opacity, opacity);
+  glUniform3ui(p.u_key, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);
+  set_colour(p.u_ink, ink);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLES, 0, 3);
   glBindVertexArray(0);

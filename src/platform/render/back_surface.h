@@ -11,6 +11,7 @@
 // CPU only when read() is asked for.
 //
 // Needs a current OpenGL 3.3 core context for its whole life.
+#include <array>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -47,6 +48,11 @@ class BackSurface {
   // into the surface or reads it (a show layer may be hundreds of lines).
   void fill_rect(Rect r, uint32_t argb);
   void fill(uint32_t argb) { fill_rect({0, 0, width_, height_}, argb); }
+  // Fills rows r.y, r.y + step, r.y + 2 step, ... of rectangle `r` (the
+  // pixels of a one-row fill_rect for each) as one draw over the rectangle
+  // that keeps only those rows: llvmpipe pays several times the pixels of a
+  // thin primitive. A step that is no power of two is drawn row by row.
+  void fill_rows(Rect r, int step, uint32_t argb);
 
   // Picture draws, as in surface2d.h. `key` names the picture for the
   // texture cache and `revision` says when its pixels changed: the texture
@@ -86,12 +92,21 @@ class BackSurface {
 
   int width_, height_;
   GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
-  GLuint program_ = 0, vao_ = 0;
+  // The 2D programs, one a kind of draw (an or of the bits), compiled on
+  // first use.
+  enum : int { kStretched = 1, kKeyed = 2, kBlend = 4, kMask = 8 };
+  struct Program2d {
+    GLuint id = 0;
+    GLint u_rect = -1, u_src_size = -1, u_opacity = -1, u_key = -1, u_ink = -1;
+  };
+  const Program2d& program_2d(int kind);
+  std::array<Program2d, 16> programs_{};
+  GLuint vao_ = 0;
   GLuint dst_copy_ = 0;  // a copy of the blended area, read by the blend
   GLuint mask_tex_ = 0;
-  GLint u_rect_ = -1, u_height_ = -1, u_src_size_ = -1, u_stretched_ = -1, u_opacity_ = -1, u_keyed_ = -1, u_key_ = -1,
-        u_mask_ = -1, u_ink_ = -1;
   GLuint fill_program_ = 0, fill_vao_ = 0, fill_buffer_ = 0;
+  GLuint rows_program_ = 0;
+  GLint u_rows_first_ = -1, u_rows_step_ = -1, u_rows_ink_ = -1;
   // Fills not drawn yet: two triangles each, x and y in pixels (row 0 at the
   // top) and the colour's bytes as one 32-bit word per vertex.
   struct FillVertex {

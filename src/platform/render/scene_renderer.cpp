@@ -7,14 +7,14 @@ namespace quarvel::render {
 SceneRenderer::SceneRenderer(BackSurface& target)
     : width_(target.width()), height_(target.height()), target_(target) {
   // The fullest combinations now, so that a shader error shows at once; the
-  // others when first drawn with.
+  // others with the first list drawn.
   programs_.get(kLit | kTextured | kFog);
   programs_.get(kLit | kFlat | kTextured | kFog);
 }
 
 SceneRenderer::Stats SceneRenderer::stats() const {
   const GpuCache::Uploads& u = cache_.uploads();
-  return {u.geometry, u.look, culled_, u.texture, draw_calls_};
+  return {u.geometry, u.look, culled_, u.texture, draw_calls_, occluded_};
 }
 
 bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
@@ -59,6 +59,13 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
+  if (!all_programs_) {
+    // Every combination at the first scene drawn, behind the show's loading
+    // screen, rather than the first time a later scene needs one (a hitch
+    // in that scene's first tick).
+    for (unsigned variant = 0; variant < ScenePrograms::kCount; ++variant) programs_.get(variant);
+    all_programs_ = true;
+  }
   cache_.next_frame();
   culled_ += list.culled;
   rm::Rect c;
@@ -101,8 +108,68 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
 void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
+  // Nearest farthest corner first: what is drawn early hides, through the
+  // depth test, the pixels of what lies behind it, which llvmpipe then does
+  // not shade. Sorting by the far corner rather than the centre puts what
+  // surrounds the camera (ground, sky) last, behind the objects in it.
+  opaque_order_.resize(list.items.size());
+  for (size_t i = 0; i < opaque_order_.size(); ++i) opaque_order_[i] = i;
+  std::stable_sort(opaque_order_.begin(), opaque_order_.end(),
+                   [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
+  // The nearer items holding half the triangles are drawn first; the larger
+  // of the others are then tested against them and left out when wholly
+  // hidden.
+  size_t total = 0, drawn = 0, split = 0;
   for (const rm::DrawItem& item : list.items)
-    if (item.mesh) draw_item(list, item, false);
+    if (item.mesh) total += item.mesh->triangles(rm::quality::flat(item.quality)).triangle_count();
+  for (; split < opaque_order_.size() && 2 * drawn < total; ++split) {
+    const rm::DrawItem& item = list.items[opaque_order_[split]];
+    if (!item.mesh) continue;
+    drawn += item.mesh->triangles(rm::quality::flat(item.quality)).triangle_count();
+    draw_item(list, item, false);
+  }
+  const std::vector<bool> hidden = occluded(list, split);
+  for (size_t k = split; k < opaque_order_.size(); ++k)
+    if (list.items[opaque_order_[k]].mesh && !hidden[k - split]) draw_item(list, list.items[opaque_order_[k]], false);
+}
+
+std::vector<bool> SceneRenderer::occluded(const rm::RenderList& list, size_t from) {
+  // Items worth a box of twelve triangles and a wait for the frame so far:
+  // solid, opaque and not small; and enough of them.
+  constexpr size_t kMinTriangles = 256, kMinTotal = 2048;
+  std::vector<bool> hidden(opaque_order_.size() - from, false);
+#ifdef __EMSCRIPTEN__
+  // A page gets a query's answer only after its frame has gone back to the
+  // browser, too late to leave an item out: there every item is drawn.
+  return hidden;
+#endif
+  std::vector<size_t> tested;
+  std::vector<const rm::DrawItem*> items;
+  std::vector<rm::Box> boxes;
+  size_t total = 0;
+  for (size_t k = from; k < opaque_order_.size(); ++k) {
+    const rm::DrawItem& item = list.items[opaque_order_[k]];
+    if (!item.mesh || !rm::quality::solid(item.quality) || rm::quality::wireframe(item.quality)) continue;
+    const rm::TriangleBuffer& tb = item.mesh->triangles(rm::quality::flat(item.quality));
+    if (tb.triangle_count() < kMinTriangles || tb.batches.empty() || tb.batches.back().transparent ||
+        !OcclusionTester::testable(list, item, tb.box))
+      continue;
+    tested.push_back(k - from);
+    items.push_back(&item);
+    boxes.push_back(tb.box);
+    total += tb.triangle_count();
+  }
+  if (total < kMinTotal) return hidden;
+  const std::vector<bool> visible = occlusion_.visible(list, items, boxes);
+  for (size_t i = 0; i < tested.size(); ++i)
+    if (!visible[i]) {
+      hidden[tested[i]] = true;
+      ++occluded_;
+    }
+  // The tester used a program of its own and turned depth writes off.
+  current_ = nullptr;
+  glDepthMask(GL_TRUE);
+  return hidden;
 }
 
 void SceneRenderer::draw_blended(const rm::RenderList& list) {

@@ -14,13 +14,16 @@
 // Shading: lit per vertex (Gouraud) or per face (flat: one colour per face,
 // computed with the face normal), or unlit; textures modulated by the colour
 // and repeating; linear fog per vertex on the camera-space depth; opaque
-// batches first, then blended ones item by item back to front, without depth
-// writes. Faces are drawn from the front only (clockwise on screen).
+// batches first, item by item front to back, then blended ones item by item
+// back to front, without depth writes. Faces are drawn from the front only
+// (clockwise on screen).
 #include <cstdint>
+#include <vector>
 
 #include "platform/render/back_surface.h"
 #include "platform/render/gl.h"
 #include "platform/render/gpu_cache.h"
+#include "platform/render/occlusion.h"
 #include "platform/render/shaders.h"
 #include "platform/retained/viewport.h"
 
@@ -47,6 +50,7 @@ class SceneRenderer : public rm::RenderBackend {
     uint64_t culled = 0;        // items not drawn (outside the view)
     uint64_t texture_uploads = 0;
     uint64_t draw_calls = 0;
+    uint64_t occluded = 0;  // items not drawn (wholly behind nearer ones)
   };
   Stats stats() const;
 
@@ -56,8 +60,12 @@ class SceneRenderer : public rm::RenderBackend {
   void begin_target(const rm::Rect& clipped);
   // The viewport, lights and depth and face state for drawing `list`.
   void begin_list(const rm::RenderList& list);
-  // Every item's opaque batches, with depth writes.
+  // Every item's opaque batches, with depth writes, nearest first; the
+  // farther items that are wholly hidden are left out.
   void draw_opaque(const rm::RenderList& list);
+  // Of the items of opaque_order_ from `from` on, those found wholly hidden
+  // behind what is drawn so far (true at their index less `from`).
+  std::vector<bool> occluded(const rm::RenderList& list, size_t from);
   // The blended batches item by item back to front, without depth writes.
   void draw_blended(const rm::RenderList& list);
   // Leaves the GL state as the other passes on the surface expect it.
@@ -79,15 +87,18 @@ class SceneRenderer : public rm::RenderBackend {
   int width_ = 0, height_ = 0;
   BackSurface& target_;  // its framebuffer() draws the 2D fills gathered before the 3D
   ScenePrograms programs_;
+  bool all_programs_ = false;  // every combination compiled
   BackgroundProgram background_;
   GpuCache cache_;
+  OcclusionTester occlusion_;
   LightUniforms lights_;                        // of the list being drawn
   const SceneProgram* current_ = nullptr;       // in use for the list being drawn
   uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
   // The rectangle cleared since the last draw or update, if any.
   bool pending_clear_ = false;
   rm::Rect pending_rect_;
-  uint64_t culled_ = 0, draw_calls_ = 0;
+  uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0;
+  std::vector<size_t> opaque_order_;  // of the list being drawn
 };
 
 }  // namespace quarvel::render

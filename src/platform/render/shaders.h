@@ -54,11 +54,13 @@ struct SceneProgram {
 // The scene programs, one per combination of the switches.
 class ScenePrograms {
  public:
+  static constexpr unsigned kCount = 16;  // combinations
+
   // Compiled when first asked for; throws as SceneProgram does.
   SceneProgram& get(unsigned variant);
 
  private:
-  std::unique_ptr<SceneProgram> programs_[16];
+  std::unique_ptr<SceneProgram> programs_[kCount];
 };
 
 // Fills the current viewport with the texture bound to unit 0.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quarvel::rm {
 
@@ -99,15 +100,17 @@ void Viewport::clear() {
   device_->backend()->clear(rect_, bg && !bg->picture().empty() ? bg.get() : nullptr, color);
 }
 
-bool Viewport::outside_view(const Box& box, const Mat4& model_view, float kx, float ky) const {
+bool Viewport::outside_view(const Box& box, const Mat4& model_view, float kx, float ky, float& far) const {
   // Each of the six planes: outside when all eight corners are past it.
   // A corner (x, y, z) is in view when front <= z <= back, |kx x| <= z and
   // |ky y| <= z.
   int past[6] = {0, 0, 0, 0, 0, 0};
+  far = -std::numeric_limits<float>::infinity();
   for (int i = 0; i < 8; ++i) {
     const Vec3 p{(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
                  (i & 4) ? box.max.z : box.min.z};
     const Vec3 c = model_view.transform_point(p);
+    far = std::max(far, c.z);
     past[0] += c.z < front_;
     past[1] += c.z > back_;
     past[2] += kx * c.x > c.z;
@@ -147,12 +150,13 @@ RenderList Viewport::build_render_list(const Frame& scene) const {
     if (m->face_count() == 0) return;
     const TriangleBuffer& tb = m->triangles(quality::flat(m->quality()));
     const Mat4 model_view = list.view * world;
-    if (outside_view(tb.box, model_view, sx / (rect_.width * 0.5f), sy / (rect_.height * 0.5f))) {
+    float far;
+    if (outside_view(tb.box, model_view, sx / (rect_.width * 0.5f), sy / (rect_.height * 0.5f), far)) {
       ++list.culled;
       return;
     }
     Vec3 centre = (tb.box.min + tb.box.max) * 0.5f;
-    DrawItem item{m, world, m->quality(), model_view.transform_point(centre).z};
+    DrawItem item{m, world, m->quality(), model_view.transform_point(centre).z, far};
     if (!tb.batches.empty() && tb.batches.back().transparent) blended.push_back({item.depth, list.items.size()});
     list.items.push_back(std::move(item));
   };

@@ -40,6 +40,7 @@ struct DrawItem {
   Mat4 world;
   uint32_t quality = 0;
   float depth = 0;  // camera-space z of the mesh's box centre
+  float far = 0;    // camera-space z of the box's farthest corner
 };
 
 enum class TextureQuality { Nearest = 0, Linear = 1 };
@@ -150,8 +151,8 @@ class Viewport : public Object {
  private:
   // True when `box`, taken to camera space by `model_view`, lies wholly
   // past one plane of the view volume (kx, ky: the projection's x and y
-  // scales).
-  bool outside_view(const Box& box, const Mat4& model_view, float kx, float ky) const;
+  // scales). `far` receives the camera-space z of its farthest corner.
+  bool outside_view(const Box& box, const Mat4& model_view, float kx, float ky, float& far) const;
 
   std::shared_ptr<Device> device_;
   std::shared_ptr<Frame> camera_;
