@@ -153,6 +153,27 @@ TEST_F(SceneRendererTest, ItemsWhollyBehindNearerOnesAreLeftOut) {
   }
 }
 
+TEST_F(SceneRendererTest, AGroupThatIsAlsoAVisualDrawsItsBlendedMeshesTwiceAndItsOpaqueOnesOnce) {
+  // The group is a child of the scene and one of its visuals: every mesh in
+  // it is listed twice, in the same place. The opaque repeat would write the
+  // same pixels and is left out; the blended one shows (green over red twice).
+  auto group = root.create_frame(scene);
+  auto opaque = root.create_frame(group);
+  opaque->set_position(scene.get(), {0, 0, 100});
+  opaque->add_visual(square(root, 10, 0xFFFF0000));
+  auto glass = root.create_frame(group);
+  glass->set_position(scene.get(), {0, 0, 50});
+  glass->add_visual(square(root, 3, 0x8000FF00));
+  scene->add_visual(group);
+  const uint64_t before = renderer->stats().draw_calls;
+  frame();
+  EXPECT_EQ(renderer->stats().draw_calls - before, 3u);
+  EXPECT_EQ(px(160 + 26, 120), 0xFF0000u);
+  const uint32_t c = px(160, 120);
+  EXPECT_NEAR(int(c >> 16), 64, 2);
+  EXPECT_NEAR(int((c >> 8) & 255), 191, 2);
+}
+
 TEST_F(SceneRendererTest, ClearFillsOnlyTheViewportRectangle) {
   viewport->configure(10, 20, 100, 50);
   frame();

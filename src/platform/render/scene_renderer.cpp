@@ -1,6 +1,7 @@
 #include "platform/render/scene_renderer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quarvel::render {
 
@@ -105,6 +106,10 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
   glCullFace(GL_BACK);
 }
 
+bool SceneRenderer::same_draw(const rm::DrawItem& a, const rm::DrawItem& b) {
+  return a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
+}
+
 void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
@@ -116,6 +121,14 @@ void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   for (size_t i = 0; i < opaque_order_.size(); ++i) opaque_order_[i] = i;
   std::stable_sort(opaque_order_.begin(), opaque_order_.end(),
                    [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
+  // A frame that is both a child and a visual of another puts each of its
+  // meshes in the list twice, in the same place. Drawn again right after
+  // itself, without blending and with a less-or-equal depth test, a mesh
+  // writes the very pixels it has just written: the repeat is left out.
+  // (In the blended pass the repeat shows, and is drawn.)
+  opaque_order_.erase(std::unique(opaque_order_.begin(), opaque_order_.end(),
+                                  [&](size_t a, size_t b) { return same_draw(list.items[a], list.items[b]); }),
+                      opaque_order_.end());
   // The nearer items holding half the triangles are drawn first; the larger
   // of the others are then tested against them and left out when wholly
   // hidden.
