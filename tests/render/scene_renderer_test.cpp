@@ -177,6 +177,28 @@ TEST_F(SceneRendererTest, ProjectedPointLandsOnItsPixel) {
   EXPECT_EQ(px(160, 120), 0u);
 }
 
+TEST_F(SceneRendererTest, FrameReachedTwiceIsDrawnOnceUnlessBlended) {
+  // The frame is a child of the scene and one of its visuals too, so the
+  // list holds its square twice in the same place: an opaque square's second
+  // copy would change no pixel, a blended one's blends once more (half
+  // green over black twice: 192, not 128).
+  const struct {
+    uint32_t colour;
+    uint64_t draws;
+    uint32_t at_centre;
+  } cases[] = {{0xFFFF0000, 1, 0xFF0000}, {0x8000FF00, 2, 0x00C000}};
+  for (const auto& c : cases) {
+    auto f = place(square(root, 10, c.colour), {0, 0, 100});
+    scene->add_visual(f);
+    const uint64_t before = renderer->stats().draw_calls;
+    frame();
+    EXPECT_EQ(renderer->stats().draw_calls - before, c.draws) << std::hex << c.colour;
+    EXPECT_EQ(px(160, 120), c.at_centre) << std::hex << c.colour;
+    scene->delete_visual(f.get());
+    scene->delete_child(f.get());
+  }
+}
+
 TEST_F(SceneRendererTest, BackFacesAreNotDrawn) {
   auto sq = square(root, 10, 0xFFFFFFFF);
   auto f = place(sq, {0, 0, 100});

@@ -1,6 +1,7 @@
 #include "platform/render/scene_renderer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quarvel::render {
 
@@ -105,6 +106,10 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
   glCullFace(GL_BACK);
 }
 
+bool SceneRenderer::same_placement(const rm::DrawItem& a, const rm::DrawItem& b) {
+  return a.mesh && a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world.m, &b.world.m, sizeof a.world.m) == 0;
+}
+
 void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
@@ -116,12 +121,22 @@ void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   for (size_t i = 0; i < opaque_order_.size(); ++i) opaque_order_[i] = i;
   std::stable_sort(opaque_order_.begin(), opaque_order_.end(),
                    [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
+  // A frame reached along two paths of the scene graph gives two items with
+  // the same mesh in the same place, side by side in that order. The second
+  // leaves every pixel as the first did (each pixel keeps the last of its
+  // nearest fragments either way), so only the first is drawn. Their blended
+  // batches, if any, are still drawn twice (that blending shows).
+  opaque_order_.erase(std::unique(opaque_order_.begin(), opaque_order_.end(),
+                                  [&](size_t a, size_t b) { return same_placement(list.items[a], list.items[b]); }),
+                      opaque_order_.end());
   // The nearer items holding half the triangles are drawn first; the larger
   // of the others are then tested against them and left out when wholly
   // hidden.
   size_t total = 0, drawn = 0, split = 0;
-  for (const rm::DrawItem& item : list.items)
+  for (size_t i : opaque_order_) {
+    const rm::DrawItem& item = list.items[i];
     if (item.mesh) total += item.mesh->triangles(rm::quality::flat(item.quality)).triangle_count();
+  }
   for (; split < opaque_order_.size() && 2 * drawn < total; ++split) {
     const rm::DrawItem& item = list.items[opaque_order_[split]];
     if (!item.mesh) continue;

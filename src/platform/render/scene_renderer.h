@@ -63,6 +63,8 @@ class SceneRenderer : public rm::RenderBackend {
   // Every item's opaque batches, with depth writes, nearest first; the
   // farther items that are wholly hidden are left out.
   void draw_opaque(const rm::RenderList& list);
+  // Whether two items draw the same mesh the same way in the same place.
+  static bool same_placement(const rm::DrawItem& a, const rm::DrawItem& b);
   // Of the items of opaque_order_ from `from` on, those found wholly hidden
   // behind what is drawn so far (true at their index less `from`).
   std::vector<bool> occluded(const rm::RenderList& list, size_t from);
