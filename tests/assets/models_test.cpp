@@ -208,6 +208,16 @@ TEST(GeneratedModels, TreeGroveIsSeventyFiveUnitsHighStandingOnTheGround) {
   EXPECT_LT(b.max.z, 20.0f);
 }
 
+// The forest scenes draw twenty groves of nine firs, filled in software on
+// machines without a graphics card: a fir keeps to 90 triangles.
+TEST(GeneratedModels, TreeGroveIsNineLightFirs) {
+  Model m = load("00000009.dat");
+  size_t triangles = 0;
+  for (const auto& mesh : m.meshes)
+    for (auto n : mesh.face_sizes) triangles += n - 2;
+  EXPECT_LE(triangles, 9u * 90u);
+}
+
 TEST(GeneratedModels, ForestGroundCoversTheFlightArea) {
   Box b = model_box("00000010.dat");
   EXPECT_LE(b.min.x, -1500.0f);

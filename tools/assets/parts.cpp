@@ -235,30 +235,49 @@ void tree_mesh(MeshData& m, float h, const std::string& texture) {
     for (size_t i = static_cast<size_t>(from); i < m.vertices.size(); ++i)
       m.vertices[i].v = v0 + (v1 - v0) * m.vertices[i].v;
   };
+  // Few and large faces, and none that never shows: a forest scene draws a
+  // few hundred of these firs, on machines that fill every triangle in
+  // software, where each triangle costs its set-up and every 4 x 4 block of
+  // pixels it touches, hidden or not.
+  //
+  // The trunk shows only below the lowest crown tier: it stops just inside
+  // it, open at both ends (its foot is in the ground, its top in the crown).
+  // The bark keeps the texture scale of a trunk running up to 0.85 h.
+  const float trunk_top = 0.22f * h, bark_v0 = kTreeBarkV + 0.02f, bark_v1 = 0.98f;
   int from = static_cast<int>(m.vertices.size());
-  // Few faces: a forest scene draws a few hundred of these firs, on
-  // machines that light and fill every triangle in software.
-  m.lathe({{0.032f * h, 0}, {0.012f * h, 0.85f * h}}, 6, true, false, 1.0f);
-  remap(from, kTreeBarkV + 0.02f, 0.98f);
+  m.lathe({{0.032f * h, 0}, {(0.032f - 0.02f * trunk_top / (0.85f * h)) * h, trunk_top}}, 6, false, false, 1.0f);
+  remap(from, bark_v1 - (bark_v1 - bark_v0) * trunk_top / (0.85f * h), bark_v1);
+  // Three tiers, each an underside from inside the trunk out to its rim and
+  // a cone up towards its tip. A lower tier's cone stops where the next
+  // tier's rim is, inside that tier (its open top never shows); only the top
+  // tier runs up to its tip.
   const int layers = 3;
+  const float skirt = 0.04f * h;
   for (int i = 0; i < layers; ++i) {
     const float y0 = (0.16f + 0.24f * i) * h;
     const float y1 = i == layers - 1 ? h : y0 + 0.4f * h;
     const float r = 0.17f * h * (1.0f - 0.22f * i);
+    const float top = i == layers - 1 ? y1 : y0 + 0.24f * h + skirt;  // the next tier's rim
+    const float r_top = r * (y1 - top) / (y1 - y0 - skirt);
     from = static_cast<int>(m.vertices.size());
-    m.lathe({{r * 0.35f, y0}, {r, y0 + 0.04f * h}, {r * 0.55f, y0 + 0.45f * (y1 - y0)}, {0.0f, y1}}, 7, true,
-            false, 2.0f);
-    // Branch tips: the skirt's rim goes in and out around the trunk.
+    m.lathe({{0.02f * h, y0}, {r, y0 + skirt}, {r_top, top}}, 7, false, false, 2.0f);
+    // Branch tips: the rim goes in and out around the trunk (the inner
+    // ring, inside the trunk, stays put).
     const float turn = 0.7f * i;
     const Vec3 axis = transform_point(m.xf, {0, 0, 0});  // the trunk, where the mesh puts it
-    m.displace(from, [turn, axis](Vec3 p) {
+    const Vec3 rim = transform_point(m.xf, {r, 0, 0}) - axis;
+    const float rim_r = std::sqrt(rim.x * rim.x + rim.z * rim.z);
+    m.displace(from, [turn, axis, rim_r](Vec3 p) {
       Vec3 d = p - axis;
       float a = std::atan2(d.z, d.x) + turn;
-      float k = 1.0f + 0.22f * std::cos(5.0f * a);
+      float k = 1.0f + 0.22f * std::cos(5.0f * a) * std::min(1.0f, std::sqrt(d.x * d.x + d.z * d.z) / rim_r);
       return Vec3{axis.x + d.x * k, p.y, axis.z + d.z * k};
     });
     m.recompute_normals(from);
-    remap(from, 0.02f, kTreeBarkV - 0.02f);
+    // The texture as on a tier running up to its tip.
+    const float full = std::hypot(r, y1 - y0 - skirt), kept = std::hypot(r - r_top, top - y0 - skirt);
+    const float rim_arc = std::hypot(r - 0.02f * h, skirt);
+    remap(from, 0.02f + (kTreeBarkV - 0.04f) * (1.0f - (rim_arc + kept) / (rim_arc + full)), kTreeBarkV - 0.02f);
   }
 }
 

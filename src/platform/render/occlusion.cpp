@@ -44,6 +44,15 @@ rm::Box grown(const rm::Box& b) {
   return {{b.min.x - g, b.min.y - g, b.min.z - g}, {b.max.x + g, b.max.y + g, b.max.z + g}};
 }
 
+// Whether `m` turns space inside out (its 3 x 3 part has a negative
+// determinant).
+bool mirrors(const rm::Mat4& m) {
+  const auto& a = m.m;
+  return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+             a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]) <
+         0;
+}
+
 }  // namespace
 
 OcclusionTester::OcclusionTester() {
@@ -58,10 +67,19 @@ OcclusionTester::OcclusionTester() {
   u_max_ = loc("uMax");
   const float corners[8][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
                                {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
-  // Two triangles a side; faces are drawn both ways round, so winding does
-  // not matter.
-  const GLubyte sides[36] = {0, 1, 3, 0, 3, 2, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
-                             2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 3, 7, 1, 7, 5};
+  // Two triangles a side, turned so that (b - a) x (c - a) points out of
+  // the box, as the front of a mesh's face does: the box's back faces are
+  // culled as a mesh's are.
+  GLubyte sides[36] = {0, 1, 3, 0, 3, 2, 4, 5, 7, 4, 7, 6, 0, 1, 5, 0, 5, 4,
+                       2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 3, 7, 1, 7, 5};
+  for (int t = 0; t < 36; t += 3) {
+    const float* a = corners[sides[t]];
+    const float* b = corners[sides[t + 1]];
+    const float* c = corners[sides[t + 2]];
+    const rm::Vec3 ab{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, ac{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const rm::Vec3 out{a[0] + b[0] + c[0] - 1.5f, a[1] + b[1] + c[1] - 1.5f, a[2] + b[2] + c[2] - 1.5f};
+    if (dot(cross(ab, ac), out) < 0) std::swap(sides[t + 1], sides[t + 2]);
+  }
   glGenVertexArrays(1, &vao_);
   glGenBuffers(1, &vbo_);
   glGenBuffers(1, &ebo_);
@@ -106,10 +124,19 @@ std::vector<bool> OcclusionTester::visible(const rm::RenderList& list, const std
   glBindVertexArray(vao_);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
   glDepthMask(GL_FALSE);
-  glDisable(GL_CULL_FACE);
+  // The camera is outside every box tested (it lies beyond the front
+  // plane), so its front faces cover all of it on the screen, nearer than
+  // its back faces: those are left out, at half the raster work. A mirrored
+  // item turns the box inside out; its box is drawn both ways round.
+  glFrontFace(GL_CW);
+  glCullFace(GL_BACK);
   glEnable(GL_POLYGON_OFFSET_FILL);
   glPolygonOffset(kOffsetFactor, kOffsetUnits);
   for (size_t i = 0; i < items.size(); ++i) {
+    if (mirrors(list.view * items[i]->world))
+      glDisable(GL_CULL_FACE);
+    else
+      glEnable(GL_CULL_FACE);
     const rm::Box b = grown(boxes[i]);
     glUniformMatrix4fv(u_model_, 1, GL_TRUE, &items[i]->world.m[0][0]);
     glUniform3f(u_min_, b.min.x, b.min.y, b.min.z);
@@ -119,6 +146,7 @@ std::vector<bool> OcclusionTester::visible(const rm::RenderList& list, const std
     glEndQuery(GL_ANY_SAMPLES_PASSED);
   }
   glDisable(GL_POLYGON_OFFSET_FILL);
+  glDisable(GL_CULL_FACE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   std::vector<bool> out(items.size());
   for (size_t i = 0; i < items.size(); ++i) {

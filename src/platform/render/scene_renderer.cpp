@@ -107,7 +107,7 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
 }
 
 bool SceneRenderer::same_draw(const rm::DrawItem& a, const rm::DrawItem& b) {
-  return a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
+  return a.mesh && a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
 }
 
 void SceneRenderer::draw_opaque(const rm::RenderList& list) {
