@@ -4,6 +4,12 @@
 #include <filesystem>
 #include <utility>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "platform/common/picture_file.h"
 #include "platform/retained/texture_files.h"
 #include "platform/retained/x_loader.h"
@@ -167,6 +173,14 @@ size_t ParseAhead::held() const {
 }
 
 void ParseAhead::run() {
+#ifdef __linux__
+  // Reading ahead is background work: the frames being drawn meanwhile (the
+  // main thread and the renderer's own threads) come first, so that a scene
+  // change, which hands the thread the next scene's files, does not also
+  // slow the first frames of the new scene. Linux gives each thread its own
+  // niceness; failing that, the thread runs as it is.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+#endif
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
