@@ -142,11 +142,15 @@ float green(uint32_t c) { return static_cast<float>(c >> 8 & 0xFF); }
 float blue(uint32_t c) { return static_cast<float>(c & 0xFF); }
 
 // BT.601 limited range, before the offset and rounding.
-float luma(float r, float g, float b) { return (65.481f * r + 128.553f * g + 24.966f * b) / 255.0f; }
-float chroma_u(float r, float g, float b) { return (-37.797f * r - 74.203f * g + 112.0f * b) / 255.0f; }
-float chroma_v(float r, float g, float b) { return (112.0f * r - 93.786f * g - 18.214f * b) / 255.0f; }
+float luma(float r, float g, float b) { return r * (65.481f / 255) + g * (128.553f / 255) + b * (24.966f / 255); }
+float chroma_u(float r, float g, float b) { return r * (-37.797f / 255) + g * (-74.203f / 255) + b * (112.0f / 255); }
+float chroma_v(float r, float g, float b) { return r * (112.0f / 255) + g * (-93.786f / 255) + b * (-18.214f / 255); }
 
-uint8_t level(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f) + 0.5f); }
+// Rounded to nearest and clamped, in a form the compiler can run on
+// vector registers (min and max, no branch).
+uint8_t level(float v) { return static_cast<uint8_t>(static_cast<int>(std::min(std::max(v, 0.0f), 255.0f) + 0.5f)); }
+// Luma levels need no clamp: 16 to 235.
+uint8_t luma_level(uint32_t c) { return static_cast<uint8_t>(static_cast<int>(16.5f + luma(red(c), green(c), blue(c)))); }
 
 // ffmpeg's chroma filter from 2n rows down to n: its bicubic (a = -0.6) at
 // half scale, k(d / 2) / 2 for the rows 0.5, 1.5, 2.5 and 3.5 rows from the
@@ -206,11 +210,10 @@ YuvPicture to_yuv420(const Picture& pic, int scale) {
   for (int y = 0; y < h; ++y) {
     const uint32_t* src = &pic.pixels[static_cast<size_t>(y / scale) * pic.width];
     uint8_t* dst = y_plane + static_cast<size_t>(y) * w;
-    const auto put = [&](int x, uint32_t c) { dst[x] = level(16.0f + luma(red(c), green(c), blue(c))); };
     if (scale == 1) {
-      for (int x = 0; x < w; ++x) put(x, src[x]);
+      for (int x = 0; x < w; ++x) dst[x] = luma_level(src[x]);
     } else {
-      for (int x = 0; x < w; ++x) put(x, src[x / scale]);
+      for (int x = 0; x < w; ++x) dst[x] = luma_level(src[x / scale]);
     }
   }
   if (scale == 1) {
