@@ -2,6 +2,7 @@
 // short video decodes to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -42,7 +43,69 @@ audio::PcmTrack track(int rate, int channels, std::vector<int16_t> samples) {
   return t;
 }
 
+// ffmpeg's default conversion from BGRA to yuv420p (BT.601, limited range),
+// written out plainly in doubles: luma, and chroma from red, green and
+// blue levels (before rounding).
+double luma(uint32_t c) {
+  return 16 + (65.481 * (c >> 16 & 0xFF) + 128.553 * (c >> 8 & 0xFF) + 24.966 * (c & 0xFF)) / 255;
+}
+double chroma(const double rgb[3], bool v) {
+  return 128 + (v ? 112.0 * rgb[0] - 93.786 * rgb[1] - 18.214 * rgb[2] : -37.797 * rgb[0] - 74.203 * rgb[1] + 112.0 * rgb[2]) / 255;
+}
+// The chroma sample (cx, cy) of `pic` scaled `scale` times: scaled up, the
+// pixel under the sample's centre; else two columns and eight rows through
+// ffmpeg's bicubic taps, the edge rows repeated.
+double chroma_at(const Picture& pic, int scale, int cx, int cy, bool v) {
+  double rgb[3] = {};
+  const auto add = [&](uint32_t c, double weight) {
+    for (int i = 0; i < 3; ++i) rgb[i] += weight * static_cast<double>(c >> (16 - 8 * i) & 0xFF);
+  };
+  if (scale > 1) {
+    add(pic.at((2 * cx + 1) / scale, (2 * cy + 1) / scale), 1);
+    return chroma(rgb, v);
+  }
+  const double taps[8] = {-0.0140625, -0.0421875, 0.1203125, 0.4359375, 0.4359375, 0.1203125, -0.0421875, -0.0140625};
+  for (int k = 0; k < 8; ++k) {
+    const int y = std::clamp(2 * cy - 3 + k, 0, pic.height - 1);
+    add(pic.at(2 * cx, y), taps[k] / 2);
+    add(pic.at(2 * cx + 1, y), taps[k] / 2);
+  }
+  return chroma(rgb, v);
+}
+
 }  // namespace
+
+TEST(VideoParts, FramesAreYuv420AsFfmpegConvertsThem) {
+  Picture pic(64, 48);
+  uint32_t seed = 12345;
+  for (auto& p : pic.pixels) {  // noise above, sharp edges between flat areas below
+    seed = seed * 1103515245u + 12345u;
+    p = 0xFF000000u | (seed >> 8);
+  }
+  for (int y = 24; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) pic.at(x, y) = (x / 5 + y / 3) % 2 ? 0xFF0000FFu : 0xFFF0E010u;
+  for (int scale : {1, 2, 3}) {
+    const YuvPicture frame = capture::to_yuv420(pic, scale);
+    const int w = 64 * scale, h = 48 * scale;
+    ASSERT_EQ(frame.width, w);
+    ASSERT_EQ(frame.height, h);
+    ASSERT_EQ(frame.bytes.size(), static_cast<size_t>(w * h * 3 / 2));
+    const auto off_by = [&](size_t at, double want) {
+      return std::abs(frame.bytes[at] - static_cast<int>(std::lround(std::clamp(want, 0.0, 255.0))));
+    };
+    int worst = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        worst = std::max(worst, off_by(static_cast<size_t>(y * w + x), luma(pic.at(x / scale, y / scale))));
+    for (int plane = 0; plane < 2; ++plane)
+      for (int cy = 0; cy < h / 2; ++cy)
+        for (int cx = 0; cx < w / 2; ++cx)
+          worst = std::max(worst, off_by(static_cast<size_t>(w * h + plane * (w * h / 4) + cy * (w / 2) + cx),
+                                         chroma_at(pic, scale, cx, cy, plane == 1)));
+    EXPECT_LE(worst, 1) << "scale " << scale;
+  }
+  EXPECT_TRUE(capture::to_yuv420(Picture(), 1).bytes.empty());
+}
 
 TEST(VideoParts, FrameRateText) {
   EXPECT_EQ(capture::frame_rate_text(1000.0 / 60.0), "60");

@@ -1,7 +1,7 @@
 #pragma once
-// Video out: the presented pictures go through a pipe to the ffmpeg program
-// (H.264 in MP4, yuv420p), written by a thread of their own so the next
-// ticks render meanwhile; the music is put under them afterwards, moved to
+// Video out: the presented pictures, converted to yuv420p by a thread of
+// their own (so the next ticks render meanwhile), go through a pipe to the
+// ffmpeg program (H.264 in MP4); the music is put under them afterwards, moved to
 // the frame on which the show started it.
 #include <condition_variable>
 #include <cstdint>
@@ -32,6 +32,14 @@ std::string frame_rate_text(double ms_per_tick);
 std::vector<int16_t> music_under_video(const audio::PcmTrack& music, double offset_seconds, long long frames,
                                        double seconds_per_frame);
 
+// `picture` scaled `scale` times (nearest-neighbour) in yuv420p, as ffmpeg
+// converts BGRA by default: BT.601, limited range, rounded to nearest. At
+// the picture's own size each chroma sample is the mean of its two columns
+// filtered over eight rows by ffmpeg's bicubic filter (the edge rows
+// repeated); scaled up, it is the pixel under the sample's centre. Within
+// one level of ffmpeg's own conversion, at a fraction of its time.
+YuvPicture to_yuv420(const Picture& picture, int scale);
+
 class VideoEncoder {
  public:
   VideoEncoder() = default;
@@ -40,8 +48,8 @@ class VideoEncoder {
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
   // Starts ffmpeg writing the pictures (640 x 480 each, scaled `scale` times
-  // with nearest-neighbour) to `path` at `rate` frames a second. False with
-  // a message when ffmpeg cannot be started.
+  // with nearest-neighbour, sent as yuv420p) to `path` at `rate` frames a
+  // second. False with a message when ffmpeg cannot be started.
   bool open(const std::string& ffmpeg, const std::string& path, int scale, const std::string& rate,
             std::string& error);
   // Queues one picture (waits while the queue is full). False once the
@@ -58,6 +66,7 @@ class VideoEncoder {
  private:
   void writer();
 
+  int scale_ = 1;
   int pipe_fd_ = -1;
   int pid_ = -1;
   std::thread thread_;
