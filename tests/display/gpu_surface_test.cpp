@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/display/display.h"
+#include "platform/render/back_surface.h"
 #include "platform/display/egl_context.h"
 #include "platform/render/presenter.h"
 #include "platform/retained/stage.h"
@@ -34,6 +36,11 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
   list.add(pattern(16, 12, 0xFF0000FFu, 1), 0xFF0000, true);   // key: blue (0x00BBGGRR)
   list.add(pattern(33, 7, 0xFF00FF00u, 2), 0x00FF00, false);   // not keyed
   list.add(pattern(1, 1, 0xFFFFFFFFu, 3), 0xFFFFFF, true);     // all keyed
+  Picture holes = pattern(40, 30, 0xFF0000FFu, 4);           // keyed in runs and holes of every shape
+  for (int y = 0; y < holes.height; ++y)
+    for (int x = 0; x < holes.width; ++x)
+      if ((x / 3 + y / 4) % 3 == 0 || (x * y) % 7 == 1) holes.at(x, y) = 0xFF0000FFu;
+  list.add(holes, 0xFF0000, true);
   d.image_list = &list;
   render::GammaRamp ramp = render::GammaRamp::identity();
   for (auto& v : ramp.blue) v = static_cast<uint16_t>(v / 3);
@@ -45,7 +52,7 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
   std::mt19937 rng(7);
   auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const int opacities[] = {-5, 0, 1, 77, 128, 254, 255, 300};
-  for (int step = 0; step < 60; ++step) {
+  for (int step = 0; step < 80; ++step) {
     const int kind = r(0, 5);
     if (kind == 0) {
       const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 200), h = r(-5, 200);
@@ -53,12 +60,12 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
       d.fill_rect(x, y, w, h, raw);
       render::fill_rect(cpu, {x, y, w, h}, raw);
     } else if (kind == 1) {
-      const int i = r(0, 2), x = r(-20, 640), y = r(-20, 480);
+      const int i = r(0, 3), x = r(-40, 640), y = r(-30, 480);
       d.draw(i, x, y);
       const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
       render::copy_picture(cpu, it.picture, x, y, it.transparent, render::bgr_to_argb(it.transparent_colour));
     } else if (kind == 2) {
-      const int i = r(0, 2), op = opacities[r(0, 7)];
+      const int i = r(0, 3), op = opacities[r(0, 7)];
       const render::Rect rect{r(-100, 600), r(-100, 450), r(-3, 400), r(-3, 300)};
       d.draw_alpha(rect, i, op);
       const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
@@ -87,6 +94,48 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
   for (size_t i = 0; i < cpu.pixels.size(); ++i) differing += gpu.pixels[i] != cpu.pixels[i];
   EXPECT_EQ(differing, 0);
   EXPECT_EQ(d.surface().pixels, gpu.pixels);
+}
+
+// A keyed picture is written as rectangles of its opaque pixels: each such
+// pixel in exactly one, runs with the same ends on neighbouring rows as one.
+TEST(OpaqueRuns, CoverEachOpaquePixelOnce) {
+  struct Case {
+    const char* rows;  // '#' opaque, '.' keyed, rows of `width` characters
+    int width;
+    size_t rects;
+  };
+  const Case cases[] = {
+      {"", 0, 0},
+      {"....", 4, 0},
+      {"####"
+       "####",
+       4, 1},
+      {"#..#"
+       "#..#"
+       "####",
+       4, 3},
+      {".##."
+       "####"
+       ".##.",
+       4, 3},
+      {"#.#."
+       ".#.#",
+       4, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rows);
+    const int n = static_cast<int>(std::string(c.rows).size()), h = c.width ? n / c.width : 0;
+    Picture p(c.width, h, 0xFF123456u);
+    for (int i = 0; i < n; ++i)
+      if (c.rows[i] == '.') p.pixels[i] = 0xFF00FF00u;
+    const std::vector<render::Rect> rects = render::opaque_runs(p, 0x0000FF00u);  // alpha not compared
+    EXPECT_EQ(rects.size(), c.rects);
+    std::vector<int> covered(n, 0);
+    for (const render::Rect& r : rects)
+      for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x) ++covered[y * c.width + x];
+    for (int i = 0; i < n; ++i) EXPECT_EQ(covered[i], c.rows[i] == '#' ? 1 : 0) << "pixel " << i;
+  }
 }
 
 TEST(GpuBackSurface, PicturesChangedThroughTheListAreDrawnAnew) {

@@ -75,8 +75,8 @@ class DisplayControl {
   Picture surface() const { return read_surface(); }
   void fill_rect(int left, int top, int width, int height, uint32_t raw);
   void fill(uint32_t raw);
-  // Every step-th row of the rectangle from its top, as one draw: the
-  // pixels of a one-row fill_rect for each.
+  // Every step-th row of the rectangle from its top: the pixels of a
+  // one-row fill_rect for each.
   void fill_rows(int left, int top, int width, int height, int step, uint32_t raw);
   // Image-list pictures; an index outside the list draws nothing.
   void draw(int index, int x, int y);

@@ -88,7 +88,7 @@ class SceneRenderer : public rm::RenderBackend {
   void set_scissor(const rm::Rect& clipped);
 
   int width_ = 0, height_ = 0;
-  BackSurface& target_;  // its framebuffer() draws the 2D fills gathered before the 3D
+  BackSurface& target_;  // drawn into through its framebuffer()
   ScenePrograms programs_;
   bool all_programs_ = false;  // every combination compiled
   BackgroundProgram background_;
