@@ -185,7 +185,7 @@ BENCHMARK(BM_TestSceneFrameReadBack)->Arg(0)->Arg(1)->Unit(benchmark::kMilliseco
 
 // The show's thin 2D layers over a cleared surface, frame by frame (fill,
 // layer, flip, glFinish): 0, the scan lines as 241 one-row fills; 1, the
-// same rows as one fill_rows call; 2, the cosine grid's 562 one-pixel
+// same rows as one every-other-row draw; 2, the cosine grid's 562 one-pixel
 // lines (k = 0.2), one fill each; 3, the same with neighbouring lines as one
 // fill; 4, no layer (the frame's own cost); 5, a keyed 640 x 120 copy (the
 // banner); 6, a 128 x 32 picture blended stretched to 640 x 32 (the logo).

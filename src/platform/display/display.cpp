@@ -92,7 +92,7 @@ void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
   const ImageItem* it = image(index);
   if (!it) return;
   const uint32_t key = render::bgr_to_argb(it->transparent_colour);
-  gpu_->blend_stretched(it->picture, r, opacity, it->transparent, key);
+  gpu_->blend_stretched(it->picture, it->id, it->revision, r, opacity, it->transparent, key);
 }
 
 void DisplayControl::text_out(int x, int y, std::string_view latin1) {

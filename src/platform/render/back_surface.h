@@ -1,12 +1,12 @@
 #pragma once
 // The back surface on the GPU: a colour texture with a depth buffer (one
 // framebuffer) that persists across frames. The 2D operations give the same
-// pixels as the CPU versions in surface2d.h (they are those versions): the
-// pixels they change are written into the texture from memory, and those a
-// blend or text mixes with are read back first. A software rasteriser
-// (llvmpipe) pays several times the pixels of a thin or keyed primitive and
-// much for a shader's integer sums; an upload costs the bytes it writes. A
-// keyed picture is written as the rectangles of its opaque pixels.
+// pixels as the CPU versions in surface2d.h, exact to the bit. Fills of part
+// of the surface and copies are written into the texture from memory: a
+// software rasteriser (llvmpipe) pays several times the pixels of a thin or
+// keyed primitive, an upload only the bytes it writes (a keyed picture is
+// written as the rectangles of its opaque pixels). Blends and text are GL
+// draws, their colours handled as 8-bit integers in the shader.
 //
 // Coordinates are those of the picture (row 0 at the top); the texture
 // itself is in GL orientation (row 0 at the bottom), so the 3D render and
@@ -14,6 +14,7 @@
 // CPU only when read() is asked for.
 //
 // Needs a current OpenGL 3.3 core context for its whole life.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -52,12 +53,13 @@ class BackSurface {
   // one-row fill_rect each).
   void fill_rows(Rect r, int step, uint32_t argb);
 
-  // Picture draws, as in surface2d.h. `key` names the picture and
-  // `revision` says when its pixels changed, for the rectangles of a keyed
-  // copy, found on first use and again only when the revision moves.
+  // Picture draws, as in surface2d.h. `key` names the picture for the
+  // texture cache and `revision` says when its pixels changed: the texture
+  // is uploaded on first use and again only when the revision moves.
   void copy_picture(const Picture& src, uint64_t key, uint32_t revision, int x, int y, bool transparent,
                     uint32_t key_argb);
-  void blend_stretched(const Picture& src, Rect r, int opacity, bool transparent, uint32_t key_argb);
+  void blend_stretched(const Picture& src, uint64_t key, uint32_t revision, Rect r, int opacity,
+                       bool transparent, uint32_t key_argb);
 
   // Inks the pixels of `box` whose mask byte (box.w x box.h, rows top
   // first) is non-zero with `argb`.
@@ -69,8 +71,17 @@ class BackSurface {
   Picture read(Rect r) const;
   Picture read() const { return read({0, 0, width_, height_}); }
 
+  // Picture texture uploads so far (for tests and benchmarks).
+  uint64_t texture_uploads() const { return texture_uploads_; }
+
  private:
+  struct CachedPicture {
+    GLuint tex = 0;
+    uint32_t revision = 0;
+    int width = 0, height = 0;
+  };
   Rect clip(Rect r) const;
+  GLuint picture_texture(const Picture& src, uint64_t key, uint32_t revision);
   // The rectangles of a keyed picture's opaque pixels (opaque_runs),
   // computed again only when the picture's revision or key moves.
   const std::vector<Rect>& opaque_rects(const Picture& src, uint64_t key, uint32_t revision, uint32_t key_argb);
@@ -79,8 +90,25 @@ class BackSurface {
   // Writes the pixels from `top_left` (rows top first, `stride` pixels
   // apart) into rectangle `c` (clipped), alpha 0xFF.
   void write_pixels(Rect c, const uint32_t* top_left, size_t stride);
+  // Draws one scissored full-surface triangle through the 2D program.
+  void draw_2d(Rect clipped, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
+               uint32_t key_argb, bool mask, uint32_t ink);
+  void begin_2d(Rect clipped);
+
   int width_, height_;
   GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
+  // The 2D programs, one a kind of draw (an or of the bits), compiled on
+  // first use.
+  enum : int { kStretched = 1, kKeyed = 2, kBlend = 4, kMask = 8 };
+  struct Program2d {
+    GLuint id = 0;
+    GLint u_rect = -1, u_src_size = -1, u_opacity = -1, u_key = -1, u_ink = -1;
+  };
+  const Program2d& program_2d(int kind);
+  std::array<Program2d, 16> programs_{};
+  GLuint vao_ = 0;
+  GLuint dst_copy_ = 0;  // a copy of the blended area, read by the blend
+  GLuint mask_tex_ = 0;
   std::vector<uint32_t> staging_;  // pixels on their way into the texture
   struct OpaqueRects {
     bool valid = false;
@@ -89,6 +117,8 @@ class BackSurface {
     std::vector<Rect> rects;
   };
   std::unordered_map<uint64_t, OpaqueRects> opaque_;
+  std::unordered_map<uint64_t, CachedPicture> pictures_;
+  uint64_t texture_uploads_ = 0;
 };
 
 }  // namespace quarvel::render

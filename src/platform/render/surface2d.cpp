@@ -1,7 +1,6 @@
 #include "platform/render/surface2d.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace quarvel::render {
 namespace {
@@ -73,17 +72,15 @@ void blend_stretched(Picture& dst, const Picture& src, Rect r, int opacity, bool
   const Rect c = clip(r, dst.width, dst.height);
   if (c.w <= 0) return;
   const uint32_t a = static_cast<uint32_t>(std::min(opacity, 255));
-  // The source column of each destination column, worked out once.
-  std::vector<int> sx(static_cast<size_t>(c.w));
-  for (int i = 0; i < c.w; ++i) sx[i] = static_cast<int>(static_cast<long>(c.x + i - r.x) * src.width / r.w);
   for (int dy = c.y; dy < c.y + c.h; ++dy) {
     const long sy = static_cast<long>(dy - r.y) * src.height / r.h;
     const uint32_t* srow = &src.pixels[static_cast<size_t>(sy) * src.width];
-    uint32_t* d = &dst.pixels[static_cast<size_t>(dy) * dst.width + c.x];
-    for (int i = 0; i < c.w; ++i) {
-      const uint32_t s = srow[sx[i]];
+    uint32_t* d = &dst.pixels[static_cast<size_t>(dy) * dst.width];
+    for (int dx = c.x; dx < c.x + c.w; ++dx) {
+      const long sx = static_cast<long>(dx - r.x) * src.width / r.w;
+      const uint32_t s = srow[sx];
       if (keyed(s, transparent, key_argb)) continue;
-      d[i] = a == 255 ? (s | 0xFF000000u) : mix(s, d[i], a);
+      d[dx] = a == 255 ? (s | 0xFF000000u) : mix(s, d[dx], a);
     }
   }
 }
