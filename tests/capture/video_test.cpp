@@ -85,7 +85,7 @@ TEST(VideoParts, FramesAreYuv420AsFfmpegConvertsThem) {
   for (int y = 24; y < 48; ++y)
     for (int x = 0; x < 64; ++x) pic.at(x, y) = (x / 5 + y / 3) % 2 ? 0xFF0000FFu : 0xFFF0E010u;
   for (int scale : {1, 2, 3}) {
-    const YuvPicture frame = capture::to_yuv420(pic, scale);
+    const capture::YuvPicture frame = capture::to_yuv420(pic, scale);
     const int w = 64 * scale, h = 48 * scale;
     ASSERT_EQ(frame.width, w);
     ASSERT_EQ(frame.height, h);

@@ -32,6 +32,15 @@ std::string frame_rate_text(double ms_per_tick);
 std::vector<int16_t> music_under_video(const audio::PcmTrack& music, double offset_seconds, long long frames,
                                        double seconds_per_frame);
 
+// A picture as a video encoder takes it: planar 8-bit yuv420p, the Y plane
+// (width x height) then U and V (each width/2 x height/2), rows top to
+// bottom.
+struct YuvPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> bytes;
+};
+
 // `picture` scaled `scale` times (nearest-neighbour) in yuv420p, as ffmpeg
 // converts BGRA by default: BT.601, limited range, rounded to nearest. At
 // the picture's own size each chroma sample is the mean of its two columns

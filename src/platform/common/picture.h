@@ -25,13 +25,4 @@ struct Picture {
   uint32_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// A picture as a video encoder takes it: planar 8-bit yuv420p, the Y plane
-// (width x height) then U and V (each width/2 x height/2), rows top to
-// bottom.
-struct YuvPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> bytes;
-};
-
 }  // namespace quarvel

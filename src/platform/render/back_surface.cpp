@@ -279,13 +279,12 @@ const std::vector<Rect>& BackSurface::opaque_rects(const Picture& src, uint64_t 
 void BackSurface::copy_picture(const Picture& src, uint64_t key, uint32_t revision, int x, int y, bool transparent,
                                uint32_t key_argb) {
   if (src.empty()) return;
-  const Rect whole{0, 0, src.width, src.height};
-  const std::vector<Rect> plain{whole};
-  for (const Rect& part : transparent ? opaque_rects(src, key, revision, key_argb) : plain) {
+  auto write = [&](const Rect& part) {
     const Rect c = clip({x + part.x, y + part.y, part.w, part.h});
-    if (c.w <= 0) continue;
-    write_pixels(c, &src.pixels[static_cast<size_t>(c.y - y) * src.width + (c.x - x)], src.width);
-  }
+    if (c.w > 0) write_pixels(c, &src.pixels[static_cast<size_t>(c.y - y) * src.width + (c.x - x)], src.width);
+  };
+  if (!transparent) return write({0, 0, src.width, src.height});
+  for (const Rect& part : opaque_rects(src, key, revision, key_argb)) write(part);
 }
 
 void BackSurface::blend_stretched(const Picture& src, uint64_t key, uint32_t revision, Rect r, int opacity,
