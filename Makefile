@@ -78,14 +78,17 @@ package-check: package
 	BUILD=$(BUILD) tools/package/check.sh
 
 # The platform and tool tests again under AddressSanitizer, UBSan and
-# LeakSanitizer (a separate build in build-asan).
+# LeakSanitizer (a separate build in build-asan). intercept_tls_get_addr=0:
+# GCC 12's runtime can take a block of Mesa's thread-local storage for an
+# old glibc's and read past it, and the leak checker then crashes at exit
+# (about one run of the capture program in twenty) with no leak found.
 ASAN_TESTS = test_common test_xfile test_retained test_render test_display test_audio test_app test_capture test_xinfo
 test-asan: deps
 	cmake -S . -B build-asan -DQUARVEL_ASAN=ON -DQUARVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-asan -j $(JOBS) --target $(ASAN_TESTS)
 	cd build-asan/tests && for t in $(ASAN_TESTS); do \
 	  echo "== $$t (sanitizers)"; \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    ./$$t --gtest_brief=1 || exit 1; \
 	done
 
