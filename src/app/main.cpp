@@ -14,6 +14,7 @@
 #include "app/window_loop.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display_error.h"
+#include "platform/display/raster_threads.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ void enter_show_folder() {
 int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
+  display::choose_raster_threads();
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {

@@ -7,12 +7,14 @@
 
 #include "app/build_info.h"
 #include "app/show_folder.h"
+#include "platform/display/raster_threads.h"
 #include "capture.h"
 #include "options.h"
 
 int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
+  display::choose_raster_threads();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--version") {
     std::printf("quarvel-capture %s\n", kVersion);
