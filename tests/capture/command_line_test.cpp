@@ -342,6 +342,20 @@ TEST(QuarvelCommandLine, RefusesArgumentsItDoesNotKnow) {
   }
 }
 
+TEST(AssetsCommandLine, HelpAndUnknownOptionsWriteNoFolder) {
+  const fs::path dir = fresh_dir("assets_options");
+  const ProgramRun help = test::run_program(test::built_program("quarvel-assets"), {"--help"}, dir);
+  EXPECT_EQ(help.status, 0);
+  ASSERT_EQ(help.out.size(), 1u);
+  EXPECT_EQ(help.out[0].rfind("usage: quarvel-assets OUTDIR", 0), 0u);
+  const ProgramRun bad = test::run_program(test::built_program("quarvel-assets"), {"--out"}, dir);
+  EXPECT_EQ(bad.status, 2);
+  ASSERT_FALSE(bad.err.empty());
+  EXPECT_EQ(bad.err[0], "quarvel-assets: unknown option: --out");
+  EXPECT_TRUE(fs::is_empty(dir)) << "an option became a folder";
+  fs::remove_all(dir);
+}
+
 TEST(EveryProgram, SaysTheBuildsVersion) {
   for (const std::string name : {"quarvel", "quarvel-capture", "quarvel-xinfo", "quarvel-assets"}) {
     const ProgramRun r = test::run_program(test::built_program(name), {"--version"});

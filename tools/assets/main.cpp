@@ -12,8 +12,15 @@ int main(int argc, char** argv) {
     std::printf("quarvel-assets %s\n", quarvel::kVersion);
     return 0;
   }
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quarvel-assets OUTDIR | --version\n");
+  const char* usage = "usage: quarvel-assets OUTDIR | --version\n";
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  // An option it does not know is not a folder to fill (./-name is).
+  if (argc != 2 || argv[1][0] == '-') {
+    if (argc == 2) std::fprintf(stderr, "quarvel-assets: unknown option: %s\n", argv[1]);
+    std::fputs(usage, stderr);
     return 2;
   }
   std::string error;
