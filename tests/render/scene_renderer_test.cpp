@@ -4,6 +4,8 @@
 // write them anew into tests/render/golden/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -150,6 +152,89 @@ TEST_F(SceneRendererTest, ItemsWhollyBehindNearerOnesAreLeftOut) {
     EXPECT_EQ(px(static_cast<int>(x), static_cast<int>(y)), c.at_panel) << c.panel_x;
     scene->delete_child(wall.get());
     scene->delete_child(panel.get());
+  }
+}
+
+// A sphere of radius r about the origin, 24 x 12 faces, turned to be seen
+// from inside (or from outside).
+std::shared_ptr<MeshBuilder> sphere(Root& root, float r, uint32_t color, bool inward) {
+  auto mb = root.create_mesh_builder();
+  const int segs = 24, rings = 12;
+  const float pi = 3.14159265f;
+  const uint32_t south = mb->add_vertex({0, -r, 0}), north = mb->add_vertex({0, r, 0});
+  auto at = [&](int ring, int seg) {  // rings 1 .. rings - 1
+    if (ring == 0) return south;
+    if (ring == rings) return north;
+    return static_cast<uint32_t>(2 + (ring - 1) * segs + seg % segs);
+  };
+  for (int i = 1; i < rings; ++i)
+    for (int j = 0; j < segs; ++j) {
+      const float b = -pi / 2 + pi * i / rings, a = 2 * pi * j / segs;
+      mb->add_vertex({r * std::cos(b) * std::cos(a), r * std::sin(b), r * std::cos(b) * std::sin(a)});
+    }
+  auto face = [&](std::vector<uint32_t> v) {
+    const auto& p = mb->positions();
+    const Vec3 n = cross(p[v[1]] - p[v[0]], p[v[2]] - p[v[0]]);
+    // The front is the side n points to: towards the centre when inward.
+    if ((dot(n, p[v[0]]) < 0) != inward) std::reverse(v.begin(), v.end());
+    mb->add_face(v, {}, color);
+  };
+  for (int i = 0; i < rings; ++i)
+    for (int j = 0; j < segs; ++j) {
+      if (i == 0) face({south, at(1, j + 1), at(1, j)});
+      else if (i == rings - 1) face({at(i, j), at(i, j + 1), north});
+      else face({at(i, j), at(i, j + 1), at(i + 1, j + 1), at(i + 1, j)});
+    }
+  mb->set_quality(0x80);
+  return mb;
+}
+
+TEST_F(SceneRendererTest, ASkyWhollyInTheFogIsAClearToTheFogColour) {
+  // A sky sphere round the camera, a half-fogged square in front; the fog
+  // ends at 100 units, the sky is 1,000 away.
+  constexpr uint32_t kFog = 0x336699;
+  scene->set_scene_fog_enable(true);
+  scene->set_scene_fog_color(0xFF000000 | kFog);
+  const struct {
+    const char* what;
+    bool inward;
+    float fog_end;
+    bool ground;  // a ground below the camera, running on behind the sky
+    uint64_t shells;
+    bool sky_is_fog;  // the corners and the horizon the fog colour
+  } cases[] = {{"sky in the fog", true, 100, false, 1, true},
+               {"a ground behind it", true, 100, true, 0, true},
+               {"facing out, culled", false, 100, false, 0, false},
+               {"nearer than the fog's end", true, 2000, false, 0, false}};
+  for (const auto& c : cases) {
+    scene->set_scene_fog_params(10, c.fog_end, 1);
+    auto sky = place(sphere(root, 1000, 0xFFFFFFFF, c.inward), {0, 0, 0});
+    auto square_frame = place(square(root, 5, 0xFFFF0000), {0, 0, 50});
+    std::shared_ptr<Frame> ground;
+    if (c.ground) {
+      // 50 units down, from beside the camera to 4,000 ahead, facing up;
+      // its far part fogged from its corners, not wholly: the sky hides it.
+      auto mb = root.create_mesh_builder();
+      const uint32_t a = mb->add_vertex({-3000, 0, -10}), b = mb->add_vertex({-3000, 0, 4000});
+      const uint32_t d = mb->add_vertex({3000, 0, 4000}), e = mb->add_vertex({3000, 0, -10});
+      mb->add_face({a, b, d, e}, {}, 0xFF00FF00);
+      mb->set_quality(0x80);
+      ground = place(mb, {0, -50, 0});
+    }
+    const uint64_t before = renderer->stats().fog_shells;
+    frame();
+    EXPECT_EQ(renderer->stats().fog_shells - before, c.shells) << c.what;
+    // The top corners, and 4 pixels below the horizon beside the square,
+    // where the ground is 4,000 away.
+    for (auto [x, y] : {std::pair{5, 5}, std::pair{kW - 5, 5}, std::pair{kW / 2 + 50, kH / 2 + 4}})
+      EXPECT_EQ(px(x, y) == kFog, c.sky_is_fog) << c.what << " at " << x << ", " << y << std::hex << ": " << px(x, y);
+    EXPECT_NE(px(kW / 2, kH / 2), kFog) << c.what;  // the square shows
+    if (c.ground) {
+      EXPECT_NE(px(kW / 2, kH - 20), kFog) << c.what;  // the near ground shows
+    }
+    scene->delete_child(sky.get());
+    scene->delete_child(square_frame.get());
+    if (ground) scene->delete_child(ground.get());
   }
 }
 

@@ -52,13 +52,14 @@ GLuint GpuCache::texture(const rm::Texture& t) {
   return g.tex;
 }
 
-void GpuCache::bind_texture(const rm::Texture& t, GLint filter) {
+GLuint GpuCache::bind_texture(const rm::Texture& t, GLint filter) {
   glBindTexture(GL_TEXTURE_2D, texture(t));
   Texture& g = textures_[t.id()];
-  if (g.filter == filter) return;
+  if (g.filter == filter) return g.tex;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   g.filter = filter;
+  return g.tex;
 }
 
 void GpuCache::upload_look(Mesh& g, const rm::TriangleBuffer& tb) {

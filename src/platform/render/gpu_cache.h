@@ -42,7 +42,7 @@ class GpuCache {
   const Mesh& mesh(const rm::MeshBase& m, bool flat);
   // Binds the texture of `t` to the current unit, uploaded as needed,
   // filtered by `filter`.
-  void bind_texture(const rm::Texture& t, GLint filter);
+  GLuint bind_texture(const rm::Texture& t, GLint filter);  // returns its texture name
 
   // Counts one more frame (a render list drawn); what is used from here on
   // is stamped with it.

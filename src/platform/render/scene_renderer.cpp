@@ -15,7 +15,7 @@ SceneRenderer::SceneRenderer(BackSurface& target)
 
 SceneRenderer::Stats SceneRenderer::stats() const {
   const GpuCache::Uploads& u = cache_.uploads();
-  return {u.geometry, u.look, culled_, u.texture, draw_calls_, occluded_};
+  return {u.geometry, u.look, culled_, u.texture, draw_calls_, occluded_, fog_shells_};
 }
 
 bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
@@ -36,27 +36,44 @@ void SceneRenderer::set_scissor(const rm::Rect& c) {
 }
 
 void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) {
+  flush_clear();
   rm::Rect c;
   if (!clip(rect, c)) return;
+  // Carried out with the next list drawn, or at the update, which in a
+  // stage's render come right after it: a list whose sky is wholly in the
+  // fog may stand a cheaper clear for it.
+  clear_due_ = true;
+  clear_ = {rect, 0, color};
+  if (background) {
+    // Uploaded now, while the caller's picture is surely alive.
+    glActiveTexture(GL_TEXTURE0);
+    clear_.background = cache_.bind_texture(*background, GL_LINEAR);
+  }
+  pending_clear_ = true;
+  pending_rect_ = c;
+}
+
+void SceneRenderer::flush_clear() {
+  if (!clear_due_) return;
+  clear_due_ = false;
   glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
-  set_scissor(c);
+  set_scissor(pending_rect_);
+  const uint32_t color = clear_.color;
   glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
   glDepthMask(GL_TRUE);
   glClearDepth(1.0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (background) {
-    set_viewport(rect);
+  if (clear_.background) {
+    set_viewport(clear_.rect);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glActiveTexture(GL_TEXTURE0);
-    cache_.bind_texture(*background, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, clear_.background);
     background_.draw();
   }
   glDisable(GL_SCISSOR_TEST);
-  pending_clear_ = true;
-  pending_rect_ = c;
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
@@ -70,17 +87,35 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   cache_.next_frame();
   culled_ += list.culled;
   rm::Rect c;
-  if (!clip(list.rect, c)) return;
+  if (!clip(list.rect, c)) {
+    flush_clear();
+    return;
+  }
+  // A sky wholly in the fog paints the fog colour wherever nothing nearer
+  // does, over the clear and its background picture: a clear to the fog
+  // colour leaves the same pixels, without either raster.
+  const bool replaceable = clear_due_ && pending_rect_.x == c.x && pending_rect_.y == c.y &&
+                           pending_rect_.width == c.width && pending_rect_.height == c.height;
+  const size_t shell = fog_shell_.find(list, replaceable);
+  if (shell != FogShell::kNone) {
+    clear_.background = 0;
+    clear_.color = list.fog.color;
+    ++fog_shells_;
+  }
+  flush_clear();
   begin_target(c);
   begin_list(list);
-  draw_opaque(list);
+  draw_opaque(list, shell);
   draw_blended(list);
   restore_state();
   pending_clear_ = false;
   cache_.evict();
 }
 
-void SceneRenderer::update() { pending_clear_ = false; }
+void SceneRenderer::update() {
+  flush_clear();
+  pending_clear_ = false;
+}
 
 void SceneRenderer::begin_target(const rm::Rect& c) {
   glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
@@ -110,7 +145,7 @@ bool SceneRenderer::same_draw(const rm::DrawItem& a, const rm::DrawItem& b) {
   return a.mesh && a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
 }
 
-void SceneRenderer::draw_opaque(const rm::RenderList& list) {
+void SceneRenderer::draw_opaque(const rm::RenderList& list, size_t skipped) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
   // Nearest farthest corner first: what is drawn early hides, through the
@@ -129,6 +164,10 @@ void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   opaque_order_.erase(std::unique(opaque_order_.begin(), opaque_order_.end(),
                                   [&](size_t a, size_t b) { return same_draw(list.items[a], list.items[b]); }),
                       opaque_order_.end());
+  if (skipped != FogShell::kNone)
+    opaque_order_.erase(std::remove_if(opaque_order_.begin(), opaque_order_.end(),
+                                       [&](size_t i) { return same_draw(list.items[i], list.items[skipped]); }),
+                        opaque_order_.end());
   // The nearer items holding half the triangles are drawn first; the larger
   // of the others are then tested against them and left out when wholly
   // hidden.

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/render/back_surface.h"
+#include "platform/render/fog_shell.h"
 #include "platform/render/gl.h"
 #include "platform/render/gpu_cache.h"
 #include "platform/render/occlusion.h"
@@ -51,10 +52,13 @@ class SceneRenderer : public rm::RenderBackend {
     uint64_t texture_uploads = 0;
     uint64_t draw_calls = 0;
     uint64_t occluded = 0;  // items not drawn (wholly behind nearer ones)
+    uint64_t fog_shells = 0;  // items drawn as a clear to the fog colour
   };
   Stats stats() const;
 
  private:
+  // Carries out the clear asked for, if it is still due.
+  void flush_clear();
   // Binds the target, limits drawing to `clipped` and clears its depth unless
   // a clear of this frame covers it already.
   void begin_target(const rm::Rect& clipped);
@@ -62,7 +66,8 @@ class SceneRenderer : public rm::RenderBackend {
   void begin_list(const rm::RenderList& list);
   // Every item's opaque batches, with depth writes, nearest first; the
   // farther items that are wholly hidden are left out.
-  void draw_opaque(const rm::RenderList& list);
+  // `skipped`: an item (and its repeats) left out, or FogShell::kNone.
+  void draw_opaque(const rm::RenderList& list, size_t skipped);
   // Whether drawing `b` right after `a` in the opaque pass repeats it
   // exactly: the same mesh, quality and place.
   static bool same_draw(const rm::DrawItem& a, const rm::DrawItem& b);
@@ -94,13 +99,21 @@ class SceneRenderer : public rm::RenderBackend {
   BackgroundProgram background_;
   GpuCache cache_;
   OcclusionTester occlusion_;
+  FogShell fog_shell_;
   LightUniforms lights_;                        // of the list being drawn
   const SceneProgram* current_ = nullptr;       // in use for the list being drawn
   uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
   // The rectangle cleared since the last draw or update, if any.
   bool pending_clear_ = false;
   rm::Rect pending_rect_;
-  uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0;
+  // The clear asked for and not yet carried out.
+  bool clear_due_ = false;
+  struct Clear {
+    rm::Rect rect;  // unclipped, where the background picture is stretched
+    GLuint background = 0;  // the picture's texture, 0 for none
+    uint32_t color = 0;
+  } clear_;
+  uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0, fog_shells_ = 0;
   std::vector<size_t> opaque_order_;  // of the list being drawn
 };
 
