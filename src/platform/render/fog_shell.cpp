@@ -104,6 +104,11 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
   const double fog_end = list.fog.end > list.fog.start ? list.fog.end : list.fog.start;
   const double beyond = fog_end + 1e-3 * std::max(1.0, std::fabs(fog_end));
   const double before_back = list.back * (1 - 1e-3);
+  // A mirroring projection turns every triangle's winding on the screen.
+  const bool mirrored = list.projection.m[0][0] * list.projection.m[1][1] < 0;
+  // How window depth grows with 1 / camera-space depth (GL's projection).
+  const double depth_slope = 0.5 * std::fabs(list.projection.m[2][3]);
+  if (!(depth_slope > 0)) return kNone;
   const rm::Vec3 camera = list.view.inverse().origin();
 
   for (size_t i = 0; i < list.items.size(); ++i) {
@@ -131,6 +136,7 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
     }
     bool fogged = true, shows = false;
     double nearest = INFINITY;  // of the planes of the triangles that may show
+    double deepest = 0;         // their farthest corner's camera-space depth
     for (size_t t = 0; t + 2 < tb.indices.size() && fogged; t += 3) {
       const uint32_t a = tb.indices[t], b = tb.indices[t + 1], d = tb.indices[t + 2];
       if (sides[a] & sides[b] & sides[d]) continue;  // wholly beyond one side: never drawn
@@ -139,8 +145,11 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
       if (!(area > 0)) continue;  // no area: draws nothing
       // Drawn only from the front, the side (b - a) x (d - a) points to: the
       // camera must be on it, or the triangle is culled and paints nothing.
-      fogged &= dot(n, eye[a]) < -1e-6 * area * length(eye[a]);
-      for (uint32_t v : {a, b, d}) fogged &= eye[v].z >= beyond && eye[v].z <= before_back;
+      fogged &= (dot(n, eye[a]) < -1e-6 * area * length(eye[a])) != mirrored;
+      for (uint32_t v : {a, b, d}) {
+        fogged &= eye[v].z >= beyond && eye[v].z <= before_back;
+        deepest = std::max(deepest, eye[v].z);
+      }
       nearest = std::min(nearest, std::fabs(dot(n, eye[a])) / area);
       shows = true;
     }
@@ -163,7 +172,11 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
     if (!decided || !inside) continue;
 
     // Everything else nearer than those planes, all round: on every ray it
-    // is met before the shell, so the shell hides nothing that shows.
+    // is met before the shell, so the shell hides nothing that shows. Nearer
+    // by 16 steps of a 24-bit depth buffer at least, so that the two never
+    // round to one depth (where the shell, drawn last, would win).
+    const double ratio = 1 + 16.0 / (1 << 24) * deepest / depth_slope + 1e-3;
+    const double within = nearest / ratio;
     bool alone = true;
     for (size_t j = 0; j < list.items.size() && alone; ++j) {
       const rm::DrawItem& other = list.items[j];
@@ -175,7 +188,7 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
       for (int k = 0; k < 8 && alone; ++k) {
         const D3 corner = apply(mv, {(k & 1) ? box.max.x : box.min.x, (k & 2) ? box.max.y : box.min.y,
                                      (k & 4) ? box.max.z : box.min.z});
-        alone = length(corner) < nearest * (1 - 1e-3);
+        alone = length(corner) < within;
       }
     }
     if (alone) return i;
