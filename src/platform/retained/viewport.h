@@ -68,6 +68,9 @@ class RenderBackend {
  public:
   virtual ~RenderBackend() = default;
   // Fills `rect` with `background` stretched over it when given, else `color`.
+  // A back end may carry it out with the next draw or update (which a
+  // stage's render calls right after it), and `background` need not outlive
+  // the call.
   virtual void clear(const Rect& rect, const Texture* background, uint32_t color) = 0;
   virtual void draw(const RenderList& list) = 0;
   virtual void update() {}
