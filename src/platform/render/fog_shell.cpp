@@ -11,9 +11,7 @@ namespace quarvel::render {
 
 namespace {
 
-struct D3 {
-  double x = 0, y = 0, z = 0;
-};
+using D3 = FogShell::Point;
 D3 sub(const D3& a, const D3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 D3 cross(const D3& a, const D3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -127,8 +125,11 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
     if (!closed_cached(*item.mesh, tb)) continue;
 
     const rm::Mat4 model_view = list.view * item.world;
-    std::vector<D3> eye(tb.vertices.size());
-    std::vector<unsigned> sides(tb.vertices.size());
+    // Kept from frame to frame: this runs for the sky on every frame.
+    std::vector<D3>& eye = eye_;
+    std::vector<unsigned>& sides = sides_;
+    eye.resize(tb.vertices.size());
+    sides.resize(tb.vertices.size());
     for (size_t v = 0; v < eye.size(); ++v) {
       const float* p = tb.vertices[v].position;
       eye[v] = apply(model_view, {p[0], p[1], p[2]});

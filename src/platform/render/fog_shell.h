@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/retained/viewport.h"
 
@@ -29,6 +30,9 @@ namespace quarvel::render {
 class FogShell {
  public:
   static constexpr size_t kNone = SIZE_MAX;
+  struct Point {
+    double x = 0, y = 0, z = 0;
+  };
 
   // The index in list.items of an item that qualifies (the first one), or
   // kNone. `clear_replaceable` says the clear of the list's rectangle is
@@ -48,6 +52,8 @@ class FogShell {
     bool closed = false;
   };
   std::unordered_map<uint64_t, Closed> closed_;  // by mesh id
+  std::vector<Point> eye_;       // the candidate's corners in camera space
+  std::vector<unsigned> sides_;  // the sides of the view each lies beyond
 };
 
 }  // namespace quarvel::render
