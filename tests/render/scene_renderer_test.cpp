@@ -461,9 +461,35 @@ TEST_F(SceneRendererTest, GoldenWireframe) {
 TEST_F(SceneRendererTest, GoldenBackgroundImage) {
   scene->set_scene_background_image(root.create_texture(capture::checker_picture(64, 4, 0xFFFF8000, 0xFF0080FF)));
   viewport->configure(0, 30, 320, 180);
-  place(square(root, 10, 0xFFFFFFFF), {0, 0, 100});
+  auto texture = root.create_texture(capture::checker_picture(64, 4, 0xFFFF8000, 0xFF0080FF));
+  scene->set_scene_background_image(texture);
+  viewport->configure(0, 30, 320, 180);
+  auto sq = place(square(root, 10, 0xFFFFFFFF), {0, 0, 100});
   frame();
   EXPECT_EQ(px(0, 29), 0x102030u);  // outside the viewport: untouched
+  const Picture first = surface;
+  // Later frames copy the picture stretched once: where the square was, the
+  // same pixels come back.
+  sq->set_position(scene.get(), {40, 0, 100});
+  frame();
+  EXPECT_NE(surface.pixels, first.pixels);
+  sq->set_position(scene.get(), {0, 0, 100});
+  frame();
+  EXPECT_EQ(surface.pixels, first.pixels);
+  EXPECT_EQ(renderer->stats().backdrop_stretches, 1u);
+  // A new picture, or another rectangle, is stretched anew.
+  texture->set_picture(capture::checker_picture(64, 4, 0xFF00FF00, 0xFF000000));
+  frame();
+  EXPECT_EQ(renderer->stats().backdrop_stretches, 2u);
+  EXPECT_NE(px(40, 52), first.at(40, 52) & 0xFFFFFF);
+  viewport->configure(0, 0, 320, 240);
+  frame();
+  EXPECT_EQ(renderer->stats().backdrop_stretches, 3u);
+  EXPECT_NE(px(0, 29), 0x102030u);
+  texture->set_picture(capture::checker_picture(64, 4, 0xFFFF8000, 0xFF0080FF));
+  viewport->configure(0, 30, 320, 180);
+  back->fill(0xFF102030);
+  frame();
   expect_golden("background");
 }
 

@@ -15,7 +15,7 @@ SceneRenderer::SceneRenderer(BackSurface& target)
 
 SceneRenderer::Stats SceneRenderer::stats() const {
   const GpuCache::Uploads& u = cache_.uploads();
-  return {u.geometry, u.look, culled_, u.texture, draw_calls_, occluded_, fog_shells_};
+  return {u.geometry, u.look, culled_, u.texture, draw_calls_, occluded_, fog_shells_, backdrop_.stretches()};
 }
 
 bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
@@ -43,11 +43,14 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
   // stage's render come right after it: a list whose sky is wholly in the
   // fog may stand a cheaper clear for it.
   clear_due_ = true;
-  clear_ = {rect, 0, color};
+  clear_ = Clear{};
+  clear_.rect = rect;
+  clear_.color = color;
   if (background) {
     // Uploaded now, while the caller's picture is surely alive.
     glActiveTexture(GL_TEXTURE0);
     clear_.background = cache_.bind_texture(*background, GL_LINEAR);
+    clear_.key = {background->id(), background->revision(), rect, c};
   }
   pending_clear_ = true;
   pending_rect_ = c;
@@ -62,18 +65,11 @@ void SceneRenderer::flush_clear() {
   glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
   glDepthMask(GL_TRUE);
   glClearDepth(1.0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (clear_.background) {
-    set_viewport(clear_.rect);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, clear_.background);
-    background_.draw();
-  }
+  // The background picture covers the whole rectangle: only depth is
+  // cleared under it.
+  glClear(clear_.background ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDisable(GL_SCISSOR_TEST);
+  if (clear_.background) backdrop_.draw(target_.framebuffer(), clear_.key, clear_.background, background_);
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {

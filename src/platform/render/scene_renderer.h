@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/render/back_surface.h"
+#include "platform/render/backdrop.h"
 #include "platform/render/fog_shell.h"
 #include "platform/render/gl.h"
 #include "platform/render/gpu_cache.h"
@@ -53,6 +54,7 @@ class SceneRenderer : public rm::RenderBackend {
     uint64_t draw_calls = 0;
     uint64_t occluded = 0;  // items not drawn (wholly behind nearer ones)
     uint64_t fog_shells = 0;  // items drawn as a clear to the fog colour
+    uint64_t backdrop_stretches = 0;  // background pictures drawn stretched (not copied)
   };
   Stats stats() const;
 
@@ -97,6 +99,7 @@ class SceneRenderer : public rm::RenderBackend {
   ScenePrograms programs_;
   bool all_programs_ = false;  // every combination compiled
   BackgroundProgram background_;
+  Backdrop backdrop_{width_, height_};
   GpuCache cache_;
   OcclusionTester occlusion_;
   FogShell fog_shell_;
@@ -111,6 +114,7 @@ class SceneRenderer : public rm::RenderBackend {
   struct Clear {
     rm::Rect rect;  // unclipped, where the background picture is stretched
     GLuint background = 0;  // the picture's texture, 0 for none
+    Backdrop::Key key;      // and what its stretched pixels depend on
     uint32_t color = 0;
   } clear_;
   uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0, fog_shells_ = 0;
