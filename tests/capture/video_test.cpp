@@ -124,6 +124,14 @@ TEST(VideoParts, MusicUnderVideoStartsAtItsFrameAndFillsTheVideo) {
   // A video shorter than the music cuts it.
   EXPECT_EQ(capture::music_under_video(music, 0, 2, 0.1), (std::vector<int16_t>{1, -1, 2, -2}));
   EXPECT_TRUE(capture::music_under_video(music, 5, 0, 0.1).empty());
+  // Made a part at a time, as the encoder is fed while the video is made,
+  // the parts join into the same sound.
+  std::vector<int16_t> joined, part;
+  for (long long from = 0; from < 7; from += 2) {
+    capture::music_under_video_part(music, 2, from, std::min(from + 2, 7LL), part);
+    joined.insert(joined.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(joined, capture::music_under_video(music, 0.2, 7, 0.1));
 }
 
 TEST(VideoParts, FindsProgramsOnThePath) {
@@ -157,6 +165,7 @@ TEST(Video, ShortVideoDecodesToItsFramesSoundAndPictures) {
   ASSERT_EQ(run.status, 0) << (run.err.empty() ? "" : run.err[0]);
   ASSERT_TRUE(fs::exists(video));
   EXPECT_FALSE(fs::exists(video.string() + ".picture.mp4"));
+  EXPECT_FALSE(fs::exists(video.string() + ".music.m4a"));
 
   auto v = probe(video, "v:0");
   EXPECT_EQ(v["codec_name"], "h264");

@@ -48,11 +48,10 @@ bool write_frame(const Options& opt, const Picture& picture, int tick) {
   return true;
 }
 
-// Where the picture goes while the music is not yet under it.
+// Where the picture and the music go until they are put together.
 std::string picture_only_path(const std::string& video) { return video + ".picture.mp4"; }
+std::string music_only_path(const std::string& video) { return video + ".music.m4a"; }
 
-// Puts the music under the picture-only video (or, with no music, keeps it
-// as it is) and writes the final file.
 // The whole track, once its decoding has finished.
 audio::PcmTrack whole_track(const audio::TrackBuffer& track) {
   audio::PcmTrack out;
@@ -65,20 +64,19 @@ audio::PcmTrack whole_track(const audio::TrackBuffer& track) {
   return out;
 }
 
-bool finish_video(const Options& opt, const audio::PcmTrack* music, double offset, long long frames,
-                  const std::string& ffmpeg) {
+// Puts the music under the picture-only video (or, with no music, keeps it
+// as it is) and writes the final file.
+bool finish_video(const Options& opt, MusicEncoder& music, long long frames, const std::string& ffmpeg) {
   const std::string picture = picture_only_path(opt.video);
   std::error_code ec;
-  if (!music || music->empty()) {
+  if (!music.is_open()) {
     fs::rename(picture, opt.video, ec);
     if (ec) std::fprintf(stderr, "quarvel-capture: %s: cannot write (%s)\n", opt.video.c_str(), ec.message().c_str());
     return !ec;
   }
-  const auto pcm = music_under_video(*music, offset, frames, opt.show_run.ms_per_tick / 1000.0);
   std::string error;
-  const bool ok = mux_music(ffmpeg, picture, pcm, music->rate, music->channels, opt.video, error);
+  const bool ok = music.close(frames, error) && mux_music(ffmpeg, picture, music_only_path(opt.video), opt.video, error);
   if (!ok) std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
-  fs::remove(picture, ec);
   return ok;
 }
 
@@ -148,7 +146,7 @@ int run_show(const Options& opt) {
     }
     std::string error;
     // Said in our own words before ffmpeg would say it in its own.
-    for (const std::string& path : {opt.video, picture_only_path(opt.video)}) {
+    for (const std::string& path : {opt.video, picture_only_path(opt.video), music_only_path(opt.video)}) {
       if (!can_create(path, error)) {
         std::fprintf(stderr, "quarvel-capture: %s: cannot write the video (%s)\n", path.c_str(), error.c_str());
         return 2;
@@ -165,7 +163,7 @@ int run_show(const Options& opt) {
   Timedemo demo;
   // The music outlives the run's form: a copy of it is kept.
   std::unique_ptr<audio::PcmTrack> music;
-  double music_offset = 0;  // video seconds at which the music's start falls
+  MusicEncoder music_encoder;
   long long frames = 0;
   const double tick_seconds = opt.show_run.ms_per_tick / 1000.0;
   std::deque<Wanted> wanted;
@@ -180,13 +178,21 @@ int run_show(const Options& opt) {
     if (w.video && !music && t.music_playing && t.music && t.music->rate() > 0) {
       music = std::make_unique<audio::PcmTrack>(whole_track(*t.music));
       const double played = static_cast<double>(t.music_pos) / t.music->frame_bytes() / t.music->rate();
-      music_offset = static_cast<double>(frames) * tick_seconds - played;
+      // The video seconds at which the music's start falls.
+      const double offset = static_cast<double>(frames) * tick_seconds - played;
+      std::string error;
+      if (!music->empty() &&
+          !music_encoder.open(ffmpeg, music_only_path(opt.video), *music, offset, tick_seconds, error)) {
+        std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
+        return delivered = false;
+      }
     }
     if (w.png || w.video) {
       grabber.queue_screenshot();
       wanted.push_back(w);
     }
     ++frames;
+    if (music_encoder.is_open()) music_encoder.feed(frames);
     delivered = deliver(opt, grabber, wanted, encoder, false);
     return delivered;
   };
@@ -209,11 +215,12 @@ int run_show(const Options& opt) {
     if (!encoder.close(error)) {
       std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
       status = 2;
-    } else if (status == 0 && !finish_video(opt, music.get(), music_offset, frames, ffmpeg)) {
+    } else if (status == 0 && !finish_video(opt, music_encoder, frames, ffmpeg)) {
       status = 2;
     }
     std::error_code ec;
     fs::remove(picture_only_path(opt.video), ec);
+    fs::remove(music_only_path(opt.video), ec);
   }
   if (opt.timedemo) {
     const TimedemoReport r = demo.report(wall);

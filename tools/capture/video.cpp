@@ -1,7 +1,9 @@
 #include "video.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,19 +120,25 @@ std::string frame_rate_text(double ms_per_tick) {
   return buf;
 }
 
+long long sound_frames(const audio::PcmTrack& music, long long frames, double seconds_per_frame) {
+  return std::max(std::llround(static_cast<double>(frames) * seconds_per_frame * music.rate), 0LL);
+}
+
+void music_under_video_part(const audio::PcmTrack& music, long long offset, long long from, long long to,
+                            std::vector<int16_t>& out) {
+  const int channels = music.channels > 0 ? music.channels : 1;
+  out.assign(static_cast<size_t>(std::max(to - from, 0LL)) * static_cast<size_t>(channels), 0);
+  const long long have = static_cast<long long>(music.frames());
+  for (long long f = std::max(from, offset); f < to && f - offset < have; ++f)
+    for (int c = 0; c < channels; ++c)
+      out[static_cast<size_t>((f - from) * channels + c)] = music.samples[static_cast<size_t>((f - offset) * channels + c)];
+}
+
 std::vector<int16_t> music_under_video(const audio::PcmTrack& music, double offset_seconds, long long frames,
                                        double seconds_per_frame) {
-  const int channels = music.channels > 0 ? music.channels : 1;
-  const long long total = std::llround(static_cast<double>(frames) * seconds_per_frame * music.rate);
-  const long long offset = std::llround(offset_seconds * music.rate);
-  std::vector<int16_t> out(static_cast<size_t>(std::max(total, 0LL)) * static_cast<size_t>(channels), 0);
-  const long long have = static_cast<long long>(music.frames());
-  for (long long f = std::max(0LL, offset); f < total; ++f) {
-    const long long src = f - offset;
-    if (src >= have) break;
-    for (int c = 0; c < channels; ++c)
-      out[static_cast<size_t>(f * channels + c)] = music.samples[static_cast<size_t>(src * channels + c)];
-  }
+  std::vector<int16_t> out;
+  music_under_video_part(music, std::llround(offset_seconds * music.rate), 0,
+                         sound_frames(music, frames, seconds_per_frame), out);
   return out;
 }
 
@@ -156,6 +164,13 @@ bool VideoEncoder::open(const std::string& ffmpeg, const std::string& path, int 
                                          "-c:v",    "libx264",      "-preset",   "ultrafast", "-crf",   "18",
                                          "-movflags", "+faststart", "-f",        "mp4",     path};
   if (!spawn_with_pipe(argv, pid_, pipe_fd_, error)) return false;
+  // The encoder at the lowest priority (its threads, made once the first
+  // picture comes, inherit it): the rendering is what the export waits for,
+  // and the encoder, with pictures queued, takes every moment the renderer
+  // leaves a core idle instead of slowing it down (on 2 cores about a fifth
+  // of a whole-show export was such idle time). Failing to lower it only
+  // costs time.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(pid_), 19);
   thread_ = std::thread([this] { writer(); });
   return true;
 }
@@ -217,23 +232,88 @@ bool VideoEncoder::close(std::string& error) {
   return ok;
 }
 
-bool mux_music(const std::string& ffmpeg, const std::string& video, const std::vector<int16_t>& pcm, int rate,
-               int channels, const std::string& out, std::string& error) {
+MusicEncoder::~MusicEncoder() {
+  if (fd_ >= 0) ::close(fd_);
+  if (pid_ > 0) {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+}
+
+bool MusicEncoder::open(const std::string& ffmpeg, const std::string& path, const audio::PcmTrack& music,
+                        double offset_seconds, double seconds_per_frame, std::string& error) {
   std::signal(SIGPIPE, SIG_IGN);
+  music_ = &music;
+  offset_ = std::llround(offset_seconds * music.rate);
+  seconds_per_frame_ = seconds_per_frame;
   const std::vector<std::string> argv = {
-      ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", video, "-f", "s16le", "-ar",
-      std::to_string(rate), "-ac", std::to_string(channels), "-i", "pipe:0", "-map", "0:v", "-map", "1:a",
-      "-c:v", "copy", "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", out};
-  int pid = -1, fd = -1;
-  if (!spawn_with_pipe(argv, pid, fd, error)) return false;
-  const bool wrote = write_all(fd, pcm.data(), pcm.size() * sizeof(int16_t));
-  ::close(fd);
+      ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "s16le", "-ar", std::to_string(music.rate),
+      "-ac", std::to_string(music.channels), "-i", "pipe:0", "-c:a", "aac", "-b:a", "192k", "-f", "mp4", path};
+  if (!spawn_with_pipe(argv, pid_, fd_, error)) {
+    error = "music: " + error;
+    return false;
+  }
+  // As the picture's encoder: only the moments the renderer leaves idle.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(pid_), 19);
+  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+bool MusicEncoder::write_until(long long end, bool wait) {
+  constexpr long long kPart = 16384;  // sample frames made at a time
+  while (!failed_) {
+    if (pending_at_ == pending_.size() * sizeof(int16_t)) {
+      if (made_ >= end) return true;
+      const long long to = std::min(end, made_ + kPart);
+      music_under_video_part(*music_, offset_, made_, to, pending_);
+      made_ = to;
+      pending_at_ = 0;
+    }
+    const char* bytes = reinterpret_cast<const char*>(pending_.data()) + pending_at_;
+    const size_t left = pending_.size() * sizeof(int16_t) - pending_at_;
+    const ssize_t n = ::write(fd_, bytes, left);
+    if (n >= 0) {
+      pending_at_ += static_cast<size_t>(n);
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (!wait) return true;
+      pollfd p{fd_, POLLOUT, 0};
+      ::poll(&p, 1, -1);
+    } else if (errno != EINTR) {
+      failed_ = true;
+    }
+  }
+  return false;
+}
+
+void MusicEncoder::feed(long long frames) {
+  if (fd_ >= 0) write_until(sound_frames(*music_, frames, seconds_per_frame_), false);
+}
+
+bool MusicEncoder::close(long long frames, std::string& error) {
+  if (pid_ <= 0) return false;
+  const bool wrote = write_until(sound_frames(*music_, frames, seconds_per_frame_), true);
+  ::close(fd_);
+  fd_ = -1;
+  const int pid = pid_;
+  pid_ = -1;
   if (!wait_ok(pid, "music", error)) return false;
   if (!wrote) {
     error = "music: the encoder stopped taking sound";
     return false;
   }
   return true;
+}
+
+bool mux_music(const std::string& ffmpeg, const std::string& video, const std::string& music, const std::string& out,
+               std::string& error) {
+  const std::vector<std::string> argv = {ffmpeg,  "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                         "-i",    video,          "-i",        music,   "-map",     "0:v",
+                                         "-map",  "1:a",          "-c",        "copy",  "-movflags", "+faststart",
+                                         "-f",    "mp4",          out};
+  int pid = -1, fd = -1;
+  if (!spawn_with_pipe(argv, pid, fd, error)) return false;
+  ::close(fd);
+  return wait_ok(pid, "music", error);
 }
 
 }  // namespace quarvel::capture

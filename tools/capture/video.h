@@ -1,8 +1,8 @@
 #pragma once
 // Video out: the presented pictures, converted to yuv420p by a thread of
 // their own (so the next ticks render meanwhile), go through a pipe to the
-// ffmpeg program (H.264 in MP4); the music is put under them afterwards, moved to
-// the frame on which the show started it.
+// ffmpeg program (H.264 in MP4); the music, moved to the frame on which the
+// show started it, is encoded meanwhile and put under them afterwards.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -31,6 +31,13 @@ std::string frame_rate_text(double ms_per_tick);
 // music, then silence up to the video's length. Interleaved 16-bit samples.
 std::vector<int16_t> music_under_video(const audio::PcmTrack& music, double offset_seconds, long long frames,
                                        double seconds_per_frame);
+
+// The same sound, a part at a time: sample frames [from, to) of it, where
+// `offset` is the sample frame on which the music starts.
+void music_under_video_part(const audio::PcmTrack& music, long long offset, long long from, long long to,
+                            std::vector<int16_t>& out);
+// The sample frames under the first `frames` frames of video.
+long long sound_frames(const audio::PcmTrack& music, long long frames, double seconds_per_frame);
 
 // A picture as a video encoder takes it: planar 8-bit yuv420p, the Y plane
 // (width x height) then U and V (each width/2 x height/2), rows top to
@@ -89,9 +96,48 @@ class VideoEncoder {
   double write_seconds_ = 0;
 };
 
-// Puts `pcm` (interleaved 16-bit at `rate` and `channels`) as AAC under the
-// picture of `video`, written to `out`. False with a message.
-bool mux_music(const std::string& ffmpeg, const std::string& video, const std::vector<int16_t>& pcm, int rate,
-               int channels, const std::string& out, std::string& error);
+// The music under the video encoded as AAC while the video is made, by an
+// ffmpeg of its own at the lowest priority, so that putting it under the
+// picture at the end is a copy. The sound is music_under_video's, handed
+// over as the frames are made (never blocking the caller) and finished at
+// close, when the video's length is known.
+class MusicEncoder {
+ public:
+  MusicEncoder() = default;
+  ~MusicEncoder();
+  MusicEncoder(const MusicEncoder&) = delete;
+  MusicEncoder& operator=(const MusicEncoder&) = delete;
+
+  // Starts ffmpeg writing `music` (kept by the caller until close), starting
+  // at `offset_seconds` of the video, as AAC in an MP4 file at `path`.
+  bool open(const std::string& ffmpeg, const std::string& path, const audio::PcmTrack& music, double offset_seconds,
+            double seconds_per_frame, std::string& error);
+  bool is_open() const { return pid_ > 0; }
+  // Hands over the sound of the first `frames` frames, as far as the pipe
+  // takes it now.
+  void feed(long long frames);
+  // Hands over the rest of the sound of a video of `frames` frames and
+  // waits for ffmpeg. False with a message.
+  bool close(long long frames, std::string& error);
+
+ private:
+  // Writes the sound up to sample frame `end`; without `wait`, only what
+  // the pipe takes at once. False once the pipe is broken.
+  bool write_until(long long end, bool wait);
+
+  const audio::PcmTrack* music_ = nullptr;
+  long long offset_ = 0;           // sample frame on which the music starts
+  double seconds_per_frame_ = 0;
+  long long made_ = 0;             // sample frames put in `pending_` so far
+  std::vector<int16_t> pending_;   // made, not yet written
+  size_t pending_at_ = 0;          // bytes of `pending_` written
+  int pid_ = -1, fd_ = -1;
+  bool failed_ = false;
+};
+
+// Puts the sound of `music` (AAC in an MP4 file) under the picture of
+// `video`, both copied as they are, written to `out`. False with a message.
+bool mux_music(const std::string& ffmpeg, const std::string& video, const std::string& music, const std::string& out,
+               std::string& error);
 
 }  // namespace quarvel::capture
