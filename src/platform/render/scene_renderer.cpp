@@ -101,6 +101,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   flush_clear();
   begin_target(c);
   begin_list(list);
+  if (!occlusion_ready_) warm_occlusion(list);
   draw_opaque(list, shell);
   draw_blended(list);
   restore_state();
@@ -218,6 +219,17 @@ std::vector<bool> SceneRenderer::occluded(const rm::RenderList& list, size_t fro
   current_ = nullptr;
   glDepthMask(GL_TRUE);
   return hidden;
+}
+
+void SceneRenderer::warm_occlusion(const rm::RenderList& list) {
+  occlusion_ready_ = true;
+#ifndef __EMSCRIPTEN__
+  // With colour and depth writes off, the probe's box changes no pixel.
+  rm::DrawItem probe;
+  occlusion_.visible(list, {&probe}, {rm::Box{}});
+  current_ = nullptr;
+  glDepthMask(GL_TRUE);
+#endif
 }
 
 void SceneRenderer::draw_blended(const rm::RenderList& list) {

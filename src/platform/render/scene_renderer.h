@@ -76,6 +76,11 @@ class SceneRenderer : public rm::RenderBackend {
   // Of the items of opaque_order_ from `from` on, those found wholly hidden
   // behind what is drawn so far (true at their index less `from`).
   std::vector<bool> occluded(const rm::RenderList& list, size_t from);
+  // One occlusion query with the tester's state, at the first list drawn
+  // (behind the show's loading screen): llvmpipe compiles the code for that
+  // state at its first use, about 10 ms, which would otherwise fall in the
+  // first frame of the first scene that tests.
+  void warm_occlusion(const rm::RenderList& list);
   // The blended batches item by item back to front, without depth writes.
   void draw_blended(const rm::RenderList& list);
   // Leaves the GL state as the other passes on the surface expect it.
@@ -98,6 +103,7 @@ class SceneRenderer : public rm::RenderBackend {
   BackSurface& target_;  // drawn into through its framebuffer()
   ScenePrograms programs_;
   bool all_programs_ = false;  // every combination compiled
+  bool occlusion_ready_ = false;  // the occlusion test's state used once
   BackgroundProgram background_;
   Backdrop backdrop_{width_, height_};
   GpuCache cache_;
