@@ -8,12 +8,14 @@
 
 using namespace quarvel::display;
 
-TEST(RasterThreads, TwiceTheCoresUpToLlvmpipesLimitAndAUsersChoiceStands) {
+TEST(RasterThreads, TwiceTheCoresForFramesOneForThroughputUpToLlvmpipesLimitAndAUsersChoiceStands) {
   EXPECT_EQ(raster_threads_for(0), "");
   EXPECT_EQ(raster_threads_for(1), "2");
   EXPECT_EQ(raster_threads_for(2), "4");
   EXPECT_EQ(raster_threads_for(8), "16");
   EXPECT_EQ(raster_threads_for(64), "16");
+  EXPECT_EQ(raster_threads_for(2, RasterUse::Throughput), "2");
+  EXPECT_EQ(raster_threads_for(32, RasterUse::Throughput), "16");
 
   const char* had = std::getenv("LP_NUM_THREADS");
   const std::string saved = had ? had : "";

@@ -14,7 +14,6 @@
 int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
-  display::choose_raster_threads();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--version") {
     std::printf("quarvel-capture %s\n", kVersion);
@@ -32,6 +31,9 @@ int main(int argc, char** argv) {
     std::fputs(capture::show_usage(), stdout);
     return 0;
   }
+  // A video's frames are not timed: only the whole export's time counts.
+  display::choose_raster_threads(!opt.video.empty() && !opt.timedemo ? display::RasterUse::Throughput
+                                                                     : display::RasterUse::Frames);
   std::error_code ec;
   const std::filesystem::path here = std::filesystem::current_path(ec);
   if (!capture::choose_show_folder(opt, here, app::program_folder(), note, error)) {
