@@ -44,7 +44,6 @@ void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, u
   // fog may stand a cheaper clear for it.
   clear_due_ = true;
   clear_ = Clear{};
-  clear_.rect = rect;
   clear_.color = color;
   if (background) {
     // Uploaded now, while the caller's picture is surely alive.

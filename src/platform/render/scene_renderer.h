@@ -118,9 +118,8 @@ class SceneRenderer : public rm::RenderBackend {
   // The clear asked for and not yet carried out.
   bool clear_due_ = false;
   struct Clear {
-    rm::Rect rect;  // unclipped, where the background picture is stretched
     GLuint background = 0;  // the picture's texture, 0 for none
-    Backdrop::Key key;      // and what its stretched pixels depend on
+    Backdrop::Key key;      // and where it is stretched, which its pixels depend on
     uint32_t color = 0;
   } clear_;
   uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0, fog_shells_ = 0;
