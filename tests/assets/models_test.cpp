@@ -2,10 +2,13 @@
 // names and depths the scenes look for, camera paths, key times and sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
 #include <set>
 
+#include "model_kit.h"
 #include "models.h"
 #include "show_files.h"
 
@@ -99,6 +102,52 @@ TEST(OpeningShips, BurningShipStartsAtTheFirePosition) {
   EXPECT_NEAR(pos->keys.front().values[0], 30150.0f, 0.5f);
   EXPECT_NEAR(pos->keys.front().values[1], 2268.0f, 0.5f);
   EXPECT_NEAR(pos->keys.front().values[2], -1410.0f, 0.5f);
+}
+
+// Quads kept whole are read back as the same triangles, facing the same way,
+// while their outline (what a wireframe draws) loses the diagonals; the
+// transports, which the show draws only as wireframes, are written so.
+TEST(GeneratedModels, QuadsKeptWholeGiveTheSameTrianglesWithoutDiagonals) {
+  auto read_back = [](const assets::MeshData& mesh) {
+    const std::string text = assets::write_x_text(assets::single_mesh_file("x3ds_Piece", mesh));
+    Model m;
+    std::string error;
+    EXPECT_TRUE(xfile::read_memory(text.data(), text.size(), "piece", m, error)) << error;
+    EXPECT_EQ(m.meshes.at(0).face_materials.size(), m.meshes.at(0).face_sizes.size());
+    return m.meshes.at(0);
+  };
+  // Each triangle turned to start at its lowest index, so that the same
+  // triangle facing the same way compares equal; then sorted.
+  auto facing = [](const xfile::Mesh& mesh) {
+    std::vector<std::array<uint32_t, 3>> out;
+    for (size_t i = 0; i + 2 < mesh.triangles.size(); i += 3) {
+      std::array<uint32_t, 3> t{mesh.triangles[i], mesh.triangles[i + 1], mesh.triangles[i + 2]};
+      std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
+      out.push_back(t);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  assets::MeshData split;
+  split.mat = split.add_material(assets::Material{});
+  split.box({0, 0, 0}, {2, 3, 4});
+  split.lathe({{1, 0}, {1, 1}, {0, 2}}, 5, true);  // a band of quads, fans of triangles
+  assets::MeshData whole = split;
+  whole.write_quads = true;
+  const xfile::Mesh a = read_back(split), b = read_back(whole);
+  EXPECT_EQ(facing(a), facing(b));
+  EXPECT_EQ(std::count(b.face_sizes.begin(), b.face_sizes.end(), 4u), 6 + 5);  // the box's sides, the band
+  EXPECT_LT(b.face_indices.size(), a.face_indices.size());
+
+  Model opening = load("00000000.dat");
+  int transports = 0;
+  for (const auto& ref : xfile::flatten_frames(opening))
+    if (ref.frame->name.rfind("x3ds_VaisseauT", 0) == 0 && !ref.frame->meshes.empty()) {
+      const auto& sizes = opening.meshes[ref.frame->meshes[0]].face_sizes;
+      EXPECT_GT(std::count(sizes.begin(), sizes.end(), 4u), 200) << ref.frame->name;
+      ++transports;
+    }
+  EXPECT_EQ(transports, 3);
 }
 
 struct Span {

@@ -165,11 +165,14 @@ void MeshData::add_triangle(int a, int b, int c) {
   if (dot(fn, vn) < 0) std::swap(b, c);
   faces.push_back({a, b, c});
   face_material.push_back(mat);
+  quad_start.push_back(false);
 }
 
 void MeshData::add_quad(int a, int b, int c, int d) {
+  const size_t before = faces.size();
   add_triangle(a, b, c);
   add_triangle(a, c, d);
+  if (faces.size() == before + 2) quad_start[before] = true;
 }
 
 void MeshData::add_lattice_quads(int base, int rows, int cols) {

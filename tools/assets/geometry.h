@@ -73,6 +73,12 @@ class MeshData {
   std::vector<Vertex> vertices;
   std::vector<std::array<int, 3>> faces;
   std::vector<int> face_material;
+  // Per face: it and the next are the two halves of one quad (add_quad).
+  std::vector<bool> quad_start;
+  // Write each quad as one four-sided face rather than two triangles: the
+  // same triangles when drawn solid, but a wireframe of it shows the quad's
+  // four sides without the diagonal.
+  bool write_quads = false;
   std::vector<Material> materials;
 
   Mat4 xf;

@@ -134,6 +134,9 @@ void transport_mesh(MeshData& m, float length) {
   const float k = length / 500.0f;
   LocalTransform scaled(m, scaling({k, k, k}));
   m.mat = m.add_material(colour(0.6f, 0.62f, 0.6f));
+  // The show draws the transports only as wireframes: their panels are kept
+  // as quads, so that no diagonal crosses them.
+  m.write_quads = true;
   // Hull in sections so the wireframe shows its ribs.
   for (int i = 0; i < 6; ++i) m.box({0, 0, -170.0f + i * 60.0f}, {90, 70, 58});
   {

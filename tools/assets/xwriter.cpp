@@ -1,5 +1,6 @@
 #include "xwriter.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -94,11 +95,51 @@ void write_list(Out& o, size_t count, F item_text, const char* last = ";") {
 
 std::string vector_text(const Vec3& v) { return num(v.x) + ";" + num(v.y) + ";" + num(v.z) + ";"; }
 
+// A face as written: a triangle, or a quad kept whole.
+struct Polygon {
+  std::array<int, 4> v{};
+  int n = 3;
+  int material = 0;
+};
+
+// The mesh's faces as written: its triangles, or with write_quads each
+// quad's two halves as one four-sided face, as long as they still share the
+// diagonal they were split along: (a, b, c) and (a, c, d), or both turned
+// round, (a, c, b) and (a, d, c). Read back, a four-sided face is split along
+// that same diagonal.
+std::vector<Polygon> polygons(const MeshData& mesh) {
+  std::vector<Polygon> out;
+  const size_t nf = mesh.faces.size();
+  for (size_t i = 0; i < nf; ++i) {
+    const auto& t = mesh.faces[i];
+    const int material = mesh.face_material[i];
+    if (mesh.write_quads && i + 1 < nf && i < mesh.quad_start.size() && mesh.quad_start[i] &&
+        mesh.face_material[i + 1] == material) {
+      const auto& u = mesh.faces[i + 1];
+      if (t[0] == u[0] && t[2] == u[1]) {
+        out.push_back({{t[0], t[1], t[2], u[2]}, 4, material});
+        ++i;
+        continue;
+      }
+      if (t[0] == u[0] && t[1] == u[2]) {
+        out.push_back({{t[0], u[1], u[2], t[2]}, 4, material});
+        ++i;
+        continue;
+      }
+    }
+    out.push_back({{t[0], t[1], t[2], 0}, 3, material});
+  }
+  return out;
+}
+
 void write_mesh(Out& o, const MeshData& mesh, const std::string& name) {
-  const size_t nv = mesh.vertices.size(), nf = mesh.faces.size();
+  const std::vector<Polygon> faces = polygons(mesh);
+  const size_t nv = mesh.vertices.size(), nf = faces.size();
   auto face = [&](size_t i) {
-    const auto& f = mesh.faces[i];
-    return "3;" + std::to_string(f[0]) + "," + std::to_string(f[1]) + "," + std::to_string(f[2]) + ";";
+    const Polygon& f = faces[i];
+    std::string text = std::to_string(f.n) + ";";
+    for (int k = 0; k < f.n; ++k) text += (k ? "," : "") + std::to_string(f.v[static_cast<size_t>(k)]);
+    return text + ";";
   };
   o.open(name.empty() ? "Mesh" : "Mesh " + name);
   write_list(o, nv, [&](size_t i) { return vector_text(mesh.vertices[i].pos); });
@@ -116,7 +157,7 @@ void write_mesh(Out& o, const MeshData& mesh, const std::string& name) {
   if (!mesh.materials.empty()) {
     o.open("MeshMaterialList");
     o.line(std::to_string(mesh.materials.size()) + ";");
-    write_list(o, nf, [&](size_t i) { return std::to_string(mesh.face_material[i]); }, ";;");
+    write_list(o, nf, [&](size_t i) { return std::to_string(faces[i].material); }, ";;");
     for (const Material& m : mesh.materials) write_material(o, m);
     o.close();
   }
