@@ -186,15 +186,20 @@ void BackSurface::write_staging(Rect c) {
                   staging_.data());
 }
 
-void BackSurface::write_pixels(Rect c, const uint32_t* top_left, size_t stride) {
-  staging_.resize(static_cast<size_t>(c.w) * c.h);
-  for (int y = 0; y < c.h; ++y) {
-    // GL rows: the bottom one first.
-    const uint32_t* s = top_left + static_cast<size_t>(c.h - 1 - y) * stride;
-    uint32_t* d = &staging_[static_cast<size_t>(y) * c.w];
-    for (int x = 0; x < c.w; ++x) d[x] = rgba_bytes(s[x]);
+const BackSurface::GlRows& BackSurface::gl_rows(const Picture& src, uint64_t key, uint32_t revision) {
+  GlRows& g = gl_rows_[key];
+  if (g.valid && g.revision == revision && g.width == src.width && g.height == src.height) return g;
+  g.pixels.resize(static_cast<size_t>(src.width) * src.height);
+  for (int y = 0; y < src.height; ++y) {
+    const uint32_t* s = &src.pixels[static_cast<size_t>(src.height - 1 - y) * src.width];
+    uint32_t* d = &g.pixels[static_cast<size_t>(y) * src.width];
+    for (int x = 0; x < src.width; ++x) d[x] = rgba_bytes(s[x]);
   }
-  write_staging(c);
+  g.valid = true;
+  g.revision = revision;
+  g.width = src.width;
+  g.height = src.height;
+  return g;
 }
 
 GLuint BackSurface::picture_texture(const Picture& src, uint64_t key, uint32_t revision) {
@@ -278,13 +283,28 @@ const std::vector<Rect>& BackSurface::opaque_rects(const Picture& src, uint64_t 
 
 void BackSurface::copy_picture(const Picture& src, uint64_t key, uint32_t revision, int x, int y, bool transparent,
                                uint32_t key_argb) {
-  if (src.empty()) return;
+  if (src.empty() || src.pixels.size() < static_cast<size_t>(src.width) * src.height) return;
+  const GlRows& rows = gl_rows(src, key, revision);
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, src.width);
   auto write = [&](const Rect& part) {
     const Rect c = clip({x + part.x, y + part.y, part.w, part.h});
-    if (c.w > 0) write_pixels(c, &src.pixels[static_cast<size_t>(c.y - y) * src.width + (c.x - x)], src.width);
+    if (c.w <= 0) return;
+    // The part's bottom left in the picture's rows, bottom first.
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, c.x - x);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, src.height - (c.y - y + c.h));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, c.x, height_ - (c.y + c.h), c.w, c.h, GL_RGBA, GL_UNSIGNED_BYTE,
+                    rows.pixels.data());
   };
-  if (!transparent) return write({0, 0, src.width, src.height});
-  for (const Rect& part : opaque_rects(src, key, revision, key_argb)) write(part);
+  if (!transparent) {
+    write({0, 0, src.width, src.height});
+  } else {
+    for (const Rect& part : opaque_rects(src, key, revision, key_argb)) write(part);
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
 }
 
 void BackSurface::blend_stretched(const Picture& src, uint64_t key, uint32_t revision, Rect r, int opacity,

@@ -87,9 +87,17 @@ class BackSurface {
   const std::vector<Rect>& opaque_rects(const Picture& src, uint64_t key, uint32_t revision, uint32_t key_argb);
   // Writes staging_ (c.w x c.h, GL rows) into rectangle `c` (clipped).
   void write_staging(Rect c);
-  // Writes the pixels from `top_left` (rows top first, `stride` pixels
-  // apart) into rectangle `c` (clipped), alpha 0xFF.
-  void write_pixels(Rect c, const uint32_t* top_left, size_t stride);
+  // A copied picture's pixels as the texture takes them: rows bottom first,
+  // bytes R, G, B, A with alpha 0xFF. Made again only when the picture's
+  // revision or size moves, since most copies put the same picture each frame
+  // and each of its parts is then written straight from here.
+  struct GlRows {
+    bool valid = false;
+    uint32_t revision = 0;
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+  };
+  const GlRows& gl_rows(const Picture& src, uint64_t key, uint32_t revision);
   // Draws one scissored full-surface triangle through the 2D program.
   void draw_2d(Rect clipped, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
                uint32_t key_argb, bool mask, uint32_t ink);
@@ -118,6 +126,7 @@ class BackSurface {
   };
   std::unordered_map<uint64_t, OpaqueRects> opaque_;
   std::unordered_map<uint64_t, CachedPicture> pictures_;
+  std::unordered_map<uint64_t, GlRows> gl_rows_;
   uint64_t texture_uploads_ = 0;
 };
 
