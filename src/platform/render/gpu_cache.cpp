@@ -20,6 +20,7 @@ constexpr uint64_t kUnusedFrames = 120, kEvictEvery = 64;
 }  // namespace
 
 GpuCache::~GpuCache() {
+  if (probe_.vao) release(probe_);
   for (auto& [id, m] : meshes_) release(m);
   for (auto& [id, t] : textures_) glDeleteTextures(1, &t.tex);
 }
@@ -91,20 +92,7 @@ const GpuCache::Mesh& GpuCache::mesh(const rm::MeshBase& m, bool flat) {
     glGenBuffers(1, &g.look);
     glGenBuffers(1, &g.ebo);
     glBindVertexArray(g.vao);
-    glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-    const GLsizei stride = sizeof(rm::RenderVertex);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, position));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, normal));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, face_normal));
-    glBindBuffer(GL_ARRAY_BUFFER, g.look);
-    const GLsizei look_stride = sizeof(LookVertex);
-    glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, look_stride, (void*)offsetof(LookVertex, uv));
-    glEnableVertexAttribArray(4);
-    glVertexAttribPointer(4, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, look_stride, (void*)offsetof(LookVertex, color));
+    set_layout(g);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ebo);
   }
   glBindVertexArray(g.vao);
@@ -122,6 +110,40 @@ const GpuCache::Mesh& GpuCache::mesh(const rm::MeshBase& m, bool flat) {
   g.flat = flat;
   ++uploads_.geometry;
   return g;
+}
+
+void GpuCache::set_layout(const Mesh& g) {
+  glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+  const GLsizei stride = sizeof(rm::RenderVertex);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, position));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, normal));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 3, GL_FLOAT, GL_FALSE, stride, (void*)offsetof(rm::RenderVertex, face_normal));
+  glBindBuffer(GL_ARRAY_BUFFER, g.look);
+  const GLsizei look_stride = sizeof(LookVertex);
+  glEnableVertexAttribArray(3);
+  glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, look_stride, (void*)offsetof(LookVertex, uv));
+  glEnableVertexAttribArray(4);
+  glVertexAttribPointer(4, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, look_stride, (void*)offsetof(LookVertex, color));
+}
+
+GLuint GpuCache::probe_vao() {
+  if (probe_.vao) return probe_.vao;
+  glGenVertexArrays(1, &probe_.vao);
+  glGenBuffers(1, &probe_.vbo);
+  glGenBuffers(1, &probe_.look);
+  glBindVertexArray(probe_.vao);
+  const rm::RenderVertex vertices[3]{};
+  const LookVertex look[3]{};
+  glBindBuffer(GL_ARRAY_BUFFER, probe_.vbo);
+  glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STATIC_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, probe_.look);
+  glBufferData(GL_ARRAY_BUFFER, sizeof look, look, GL_STATIC_DRAW);
+  set_layout(probe_);
+  glBindVertexArray(0);
+  return probe_.vao;
 }
 
 void GpuCache::evict() {

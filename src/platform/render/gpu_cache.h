@@ -44,6 +44,10 @@ class GpuCache {
   // filtered by `filter`.
   GLuint bind_texture(const rm::Texture& t, GLint filter);  // returns its texture name
 
+  // A vertex array of three vertices at the origin, laid out as every mesh's
+  // is, for draws that only prepare a state (made once, not an upload).
+  GLuint probe_vao();
+
   // Counts one more frame (a render list drawn); what is used from here on
   // is stamped with it.
   void next_frame() { ++frame_; }
@@ -62,11 +66,14 @@ class GpuCache {
   GLuint texture(const rm::Texture& t);
   void upload_look(Mesh& g, const rm::TriangleBuffer& tb);
   static void release(Mesh& g);
+  // With `g`'s vertex array bound: its attributes from `g.vbo` and `g.look`.
+  static void set_layout(const Mesh& g);
 
   uint64_t frame_ = 0;
   std::unordered_map<uint64_t, Mesh> meshes_;
   std::unordered_map<uint64_t, Texture> textures_;
   Uploads uploads_;
+  Mesh probe_;
 };
 
 }  // namespace quarvel::render

@@ -78,6 +78,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
     // in that scene's first tick).
     for (unsigned variant = 0; variant < ScenePrograms::kCount; ++variant) programs_.get(variant);
     all_programs_ = true;
+    warm_draw_states(list);
   }
   cache_.next_frame();
   culled_ += list.culled;
@@ -229,6 +230,55 @@ void SceneRenderer::warm_occlusion(const rm::RenderList& list) {
   current_ = nullptr;
   glDepthMask(GL_TRUE);
 #endif
+}
+
+void SceneRenderer::warm_draw_states(const rm::RenderList& list) {
+  // A white texture as the cache makes them (format, wrap, the list's
+  // filter): the texture's kind is part of the state compiled for.
+  const GLint filter = list.texture_quality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
+  const uint32_t white = 0xFFFFFFFFu;
+  GLuint tex = 0;
+  glActiveTexture(GL_TEXTURE0);
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  // Row-major (uploaded transposed, as the items' matrices are): any point
+  // to (4, 4, 0, 1), beyond the view's corner, so the triangle has no area
+  // and is clipped away.
+  const float collapse[16] = {0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 1};
+  const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+  glBindVertexArray(cache_.probe_vao());
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_CULL_FACE);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  for (unsigned variant = 0; variant < ScenePrograms::kCount; ++variant) {
+    const SceneProgram& p = programs_.get(variant);
+    glUseProgram(p.id);
+    glUniformMatrix4fv(p.model, 1, GL_TRUE, collapse);
+    glUniformMatrix4fv(p.view, 1, GL_TRUE, identity);
+    glUniformMatrix4fv(p.proj, 1, GL_TRUE, identity);
+    if (variant & kTextured) glUniform1i(p.tex, 0);
+    for (const bool blended : {false, true}) {
+      if (blended) {
+        glEnable(GL_BLEND);
+      } else {
+        glDisable(GL_BLEND);
+      }
+      glDepthMask(blended ? GL_FALSE : GL_TRUE);
+      glDrawArrays(GL_TRIANGLES, 0, 3);
+    }
+  }
+  glDisable(GL_BLEND);
+  glDepthMask(GL_TRUE);
+  glBindVertexArray(0);
+  glDeleteTextures(1, &tex);
+  current_ = nullptr;
 }
 
 void SceneRenderer::draw_blended(const rm::RenderList& list) {
