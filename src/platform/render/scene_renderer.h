@@ -82,11 +82,12 @@ class SceneRenderer : public rm::RenderBackend {
   // first frame of the first scene that tests.
   void warm_occlusion(const rm::RenderList& list);
   // Each scene program drawn once in the state of each pass (opaque, or
-  // blended without depth writes), at the first list drawn. llvmpipe compiles its code for a program and
-  // state at their first draw together, some milliseconds each: a scene
-  // that turns its fog on, or shows its first translucent item, would
-  // otherwise pay them in that tick. The triangle drawn has no area and lies
-  // outside the view, so no pixel changes.
+  // blended without depth writes), at the first list drawn. llvmpipe
+  // compiles its code for a program and a state at their first draw
+  // together, some milliseconds each: a scene that turns its fog on, or
+  // shows its first translucent item, would otherwise pay them in that
+  // tick. The triangle drawn has no area and lies outside the view, so no
+  // pixel changes.
   void warm_draw_states(const rm::RenderList& list);
   // The blended batches item by item back to front, without depth writes.
   void draw_blended(const rm::RenderList& list);
