@@ -82,7 +82,7 @@ package-check: package
 # GCC 12's runtime can take a block of Mesa's thread-local storage for an
 # old glibc's and read past it, and the leak checker then crashes at exit
 # (about one run of the capture program in twenty) with no leak found.
-ASAN_TESTS = test_common test_xfile test_retained test_render test_display test_audio test_app test_capture test_xinfo
+ASAN_TESTS = test_common test_xfile test_retained test_render test_display test_audio test_app test_runner test_capture test_xinfo
 test-asan: deps
 	cmake -S . -B build-asan -DQUARVEL_ASAN=ON -DQUARVEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-asan -j $(JOBS) --target $(ASAN_TESTS)

@@ -37,7 +37,7 @@ double percentile(std::vector<double> v, double p) {
 
 int main() {
   const std::string trace = (std::filesystem::temp_directory_path() / "quarvel-bench-chain.jsonl").string();
-  quarvel::capture::ShowRunOptions o;
+  quarvel::runner::RunOptions o;
   o.trace = trace;
   std::vector<double> tick_ms;
   Clock::time_point last = Clock::now();

@@ -20,14 +20,13 @@
 #include <utility>
 #include <vector>
 
-#include "../tools/capture/test_scene.h"
+#include "test_scene.h"
 #include "platform/common/png_write.h"
 #include "platform/display/display.h"
 #include "platform/display/frame_grabber.h"
 #include "platform/render/gl.h"
 #include "platform/retained/stage.h"
 
-#include "../tools/capture/test_scene.cpp"
 
 using namespace quarvel;
 

@@ -5,13 +5,12 @@
 // 640 x 480; and a 20,000-triangle ground given a new flat wrap every frame.
 #include <benchmark/benchmark.h>
 
-#include "../tools/capture/test_scene.h"
+#include "test_scene.h"
 #include "platform/display/egl_context.h"
 #include "platform/render/gl.h"
 #include "platform/render/gl_util.h"
 #include "platform/render/scene_renderer.h"
 
-#include "../tools/capture/test_scene.cpp"
 
 using namespace quarvel;
 

@@ -28,10 +28,9 @@ target_include_directories(quarvel_build_info PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
 include(cmake/Modules.cmake)
 add_subdirectory(src)
-add_subdirectory(tools/capture)
 
 add_executable(quarvel src/web/web_main.cpp)
-target_link_libraries(quarvel PRIVATE quarvel_capture quarvel_show)
+target_link_libraries(quarvel PRIVATE quarvel_runner)
 set_target_properties(quarvel PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_options(quarvel PRIVATE
   -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2

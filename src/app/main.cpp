@@ -11,7 +11,7 @@
 #include "app/main_form.h"
 #include "app/music_startup.h"
 #include "app/show_folder.h"
-#include "app/window_loop.h"
+#include "runner/window_loop.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display_error.h"
 #include "platform/display/raster_threads.h"
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                         [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music);
     form.FormCreate();
     form.Show();
-    app::run_message_loop(form);
+    runner::run_message_loop(form);
     form.FormDestroy();
   } catch (const display::DisplayError& e) {
     std::fprintf(stderr, "quarvel: %s\n", e.what());

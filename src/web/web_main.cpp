@@ -20,15 +20,15 @@
 
 #include "app/main_form.h"
 #include "app/music_startup.h"
-#include "input_script.h"
-#include "options.h"
 #include "platform/audio/music_system.h"
 #include "platform/audio/web_audio.h"
 #include "platform/common/png_write.h"
 #include "platform/common/web_pictures.h"
 #include "platform/display/display.h"
-#include "show_runner.h"
-#include "trace.h"
+#include "runner/input_event.h"
+#include "runner/run_options.h"
+#include "runner/trace.h"
+#include "runner/virtual_clock.h"
 
 // What the page learns from the show (shell.js keeps it in window.quarvel).
 EM_JS(void, page_tick_done, (int tick, int done), { Module.quarvelPage.tickDone(tick, done != 0); });
@@ -44,33 +44,32 @@ using namespace quarvel;
 constexpr const char* kCanvas = "#screen";
 constexpr const char* kLightFile = "tmp.tmp";  // where the save key appends the light line
 constexpr const char* kPicturePath = "/tmp/quarvel_tick.png";
-constexpr int kAltKey = 18;
 // A virtual-clock batch of ticks stops after this long, so the page stays
 // responsive and shows the picture now and then.
 constexpr double kBatchMs = 30.0;
 
 struct WebShow {
   bool virtual_clock = false;
-  capture::Options opt;
+  runner::RunOptions opt;
   bool manual = false;
   bool trace = false;
 
   audio::MusicSystem music;
-  capture::VirtualTickClock clock;
+  runner::VirtualTickClock clock;
   std::unique_ptr<app::TMainForm> form;
-  capture::TraceWriter writer;
+  runner::TraceWriter writer;
   long long tick = 0;         // ticks drawn
   long long limit = 0;        // ticks to draw at most
   long long allowed = 0;      // manual mode: ticks allowed so far
   bool done = false;
-  std::vector<capture::ScriptEvent> pending;  // page events for the next tick
+  std::vector<runner::InputEvent> pending;  // page events for the next tick (virtual clock)
   uintmax_t saved_bytes = 0;  // size of the light file when last offered
 
-  WebShow(bool virt, const capture::Options& o, bool man)
-      : virtual_clock(virt), opt(o), manual(man), trace(!o.show_run.trace.empty()),
-        music(virt ? audio::Playback::virtual_clock : audio::Playback::output), clock{o.show_run.ms_per_tick},
-        writer(o.show_run.trace_operator) {
-    limit = virtual_clock && opt.show_run.ticks_given ? opt.ticks : capture::kTickCap;
+  WebShow(bool virt, const runner::RunOptions& o, bool man)
+      : virtual_clock(virt), opt(o), manual(man), trace(!o.trace.empty()),
+        music(virt ? audio::Playback::virtual_clock : audio::Playback::output), clock{o.ms_per_tick},
+        writer(o.trace_operator) {
+    limit = virtual_clock && opt.ticks_given ? opt.ticks : runner::kTickCap;
     display::MillisecondClock ms;
     if (virtual_clock) {
       ms = [this] { return clock.now; };
@@ -84,7 +83,7 @@ struct WebShow {
 };
 
 std::unique_ptr<WebShow> g_show;
-capture::Options g_opt;
+runner::RunOptions g_opt;
 bool g_virtual = false, g_manual = false;
 
 // Offers the light file as a download each time the save key made it grow.
@@ -112,7 +111,7 @@ void end_show(WebShow& w) {
 // line and the picture asked for.
 bool virtual_tick(WebShow& w) {
   app::TMainForm& form = *w.form;
-  for (const capture::ScriptEvent& e : w.pending) capture::deliver(form, e);
+  for (const runner::InputEvent& e : w.pending) runner::deliver(form, e);
   w.pending.clear();
   if (form.closing() || !w.clock.tick(form, w.music)) return false;
   if (w.trace) page_trace_line(w.writer.line(static_cast<int>(w.tick), w.clock.now, form, form.closing()).c_str());
@@ -183,23 +182,15 @@ void start_show() {
   if (g_virtual) emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
 }
 
-// A key event for the form: in real time at once, on the virtual clock
-// before the next tick.
-void key_event(int vk, bool down, bool alt) {
-  if (!g_show || g_show->done || vk <= 0 || vk > 255) return;
-  WebShow& w = *g_show;
-  if (w.virtual_clock) {
-    capture::ScriptEvent e{};
-    e.kind = down ? capture::ScriptEvent::Kind::KeyDown : capture::ScriptEvent::Kind::KeyUp;
-    e.a = vk;
-    w.pending.push_back(e);
-    return;
-  }
-  if (down) {
-    w.form->raw_input.press(vk);
-    w.form->FormKeyDown(vk, alt || w.form->raw_input.keys[kAltKey]);
+// A page event for the form: in real time at once, as the window delivers
+// its events; on the virtual clock before the next tick, as the headless
+// runner plays its script.
+void page_event(const runner::InputEvent& e) {
+  if (!g_show || g_show->done) return;
+  if (g_show->virtual_clock) {
+    g_show->pending.push_back(e);
   } else {
-    w.form->raw_input.release(vk);
+    runner::deliver(*g_show->form, e);
   }
 }
 
@@ -235,53 +226,52 @@ EMSCRIPTEN_KEEPALIVE void quarvel_add_picture(const uint8_t* bytes, int size, in
 }
 
 // Key numbers are the show's virtual keys (the page maps the browser's).
-EMSCRIPTEN_KEEPALIVE void quarvel_key(int vk, int down, int alt) { key_event(vk, down != 0, alt != 0); }
+EMSCRIPTEN_KEEPALIVE void quarvel_key(int vk, int down, int alt) {
+  if (vk <= 0 || vk > 255) return;
+  runner::InputEvent e;
+  e.kind = down ? runner::InputEvent::Kind::KeyDown : runner::InputEvent::Kind::KeyUp;
+  e.a = vk;
+  e.alt = alt != 0;
+  page_event(e);
+}
 
 // Mouse movement in page pixels since the last call.
 EMSCRIPTEN_KEEPALIVE void quarvel_mouse_move(int dx, int dy) {
-  if (!g_show || g_show->done) return;
-  if (g_show->virtual_clock) {
-    capture::ScriptEvent e{};
-    e.kind = capture::ScriptEvent::Kind::Mouse;
-    e.a = dx;
-    e.b = dy;
-    g_show->pending.push_back(e);
-    return;
-  }
-  g_show->form->raw_input.mouse_dx += dx;
-  g_show->form->raw_input.mouse_dy += dy;
+  runner::InputEvent e;
+  e.kind = runner::InputEvent::Kind::Mouse;
+  e.a = dx;
+  e.b = dy;
+  page_event(e);
 }
 
 // A button (0 left, 1 right, 2 middle) pressed or released at (x, y) in
-// page pixels of the canvas.
+// page pixels of the canvas; a press on the picture also picks there.
 EMSCRIPTEN_KEEPALIVE void quarvel_mouse_button(int button, int down, int x, int y) {
   if (!g_show || g_show->done || button < 0 || button > 2) return;
-  WebShow& w = *g_show;
+  runner::InputEvent e;
+  e.kind = runner::InputEvent::Kind::Button;
+  e.a = button;
+  e.down = down != 0;
+  page_event(e);
   int sx = 0, sy = 0;
-  const bool on_picture = w.form->DXDraw.initialized() && w.form->DXDraw.backend().to_surface(x, y, &sx, &sy);
-  if (w.virtual_clock) {
-    capture::ScriptEvent e{};
-    e.kind = capture::ScriptEvent::Kind::Button;
-    e.a = button;
-    e.down = down != 0;
-    w.pending.push_back(e);
-    if (down && on_picture) {
-      e.kind = capture::ScriptEvent::Kind::Click;
-      e.a = sx;
-      e.b = sy;
-      w.pending.push_back(e);
-    }
-    return;
+  const app::TMainForm& form = *g_show->form;
+  if (e.down && form.DXDraw.initialized() && form.DXDraw.backend().to_surface(x, y, &sx, &sy)) {
+    runner::InputEvent click;
+    click.kind = runner::InputEvent::Kind::Click;
+    click.button = button;
+    click.a = sx;
+    click.b = sy;
+    page_event(click);
   }
-  w.form->raw_input.buttons[static_cast<size_t>(button)] = down != 0;
-  if (down && on_picture) w.form->FormMouseDown(button, sx, sy);
 }
 
 // The page lost or regained the focus (real time only, as the window).
 EMSCRIPTEN_KEEPALIVE void quarvel_focus(int active) {
-  if (!g_show || g_show->done || g_show->virtual_clock) return;
-  g_show->form->idle_loop.set_active(active != 0);
-  if (!active) g_show->form->raw_input = {};
+  if (!g_show || g_show->virtual_clock) return;
+  runner::InputEvent e;
+  e.kind = runner::InputEvent::Kind::Focus;
+  e.down = active != 0;
+  page_event(e);
 }
 
 // Manual mode: lets n more ticks run.
@@ -291,7 +281,7 @@ EMSCRIPTEN_KEEPALIVE void quarvel_advance(int n) {
 
 // Esc from the page's own controls.
 EMSCRIPTEN_KEEPALIVE void quarvel_close() {
-  if (g_show && !g_show->done) key_event(27, true, false);
+  quarvel_key(27, 1, 0);
 }
 
 // Plays the show again from its start.
@@ -299,26 +289,25 @@ EMSCRIPTEN_KEEPALIVE void quarvel_again() { start_show(); }
 
 }  // extern "C"
 
-// Arguments as the headless runner's (the page turns its address into
-// them), plus --realtime and --manual. Bad ones: one line, as the runner
-// prints it, and status 2.
+// The run's arguments as the headless runner takes them (the page turns its
+// address into them), plus --virtual and --manual. Bad ones: one line and
+// status 2.
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--virtual") {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  for (size_t i = 0; i < args.size() && error.empty(); ++i) {
+    if (args[i] == "--virtual") {
       g_virtual = true;
-    } else if (a == "--manual") {
+    } else if (args[i] == "--manual") {
       g_manual = true;
-    } else {
-      args.push_back(a);
+    } else if (runner::read_run_option(args, i, g_opt, error) == runner::OptionRead::NotMine) {
+      error = "unknown argument: " + args[i];
     }
   }
-  std::string error;
-  bool help = false;
-  if (!capture::parse_options(args, g_opt, error, help)) {
-    std::fprintf(stderr, "quarvel-capture: %s (quarvel-capture --help lists the options)\n", error.c_str());
+  if (error.empty()) runner::check_run_options(g_opt, !g_opt.ticks_given, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "quarvel: %s\n", error.c_str());
     return 2;
   }
   std::error_code ec;

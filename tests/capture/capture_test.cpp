@@ -39,8 +39,8 @@ int distinct_colours(const Picture& p) {
 
 TEST(CaptureOptions, ParsesAndRefusesArguments) {
   capture::Options opt = parse({"--ticks", "10", "--png-at", "9,3", "--png-at", "5", "--out", "/tmp/x"});
-  EXPECT_EQ(opt.ticks, 10);
-  EXPECT_EQ(opt.png_at, (std::set<int>{3, 5, 9}));
+  EXPECT_EQ(opt.show_run.ticks, 10);
+  EXPECT_EQ(opt.show_run.png_at, (std::set<int>{3, 5, 9}));
   EXPECT_EQ(opt.out, "/tmp/x");
   EXPECT_EQ(opt.mode, capture::Options::Mode::Show);
 

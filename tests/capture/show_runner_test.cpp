@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "capture.h"
-#include "input_script.h"
 #include "show_fixture.h"
+#include "runner/input_script.h"
 #include "show_runner.h"
-#include "trace.h"
 #include "trace_reader.h"
 
 using namespace quarvel;
-using capture::ScriptEvent;
 using quarvel::testing::CurrentDir;
 using quarvel::testing::read_text_file;
 using quarvel::testing::TempDir;
@@ -39,8 +37,8 @@ const std::vector<std::string> kTraceKeys = {"tick",    "ms",         "pos",    
                                              "front",   "back",       "focale",    "light0",     "seed",    "etape_x",
                                              "etape_logo", "ecran16_n", "charge_pos", "fondu"};
 
-capture::ShowRunOptions options(int ticks_given, const std::string& input, const std::string& trace) {
-  capture::ShowRunOptions o;
+runner::RunOptions options(int ticks_given, const std::string& input, const std::string& trace) {
+  runner::RunOptions o;
   o.ticks_given = ticks_given != 0;
   o.input = input;
   o.trace = trace;
@@ -56,97 +54,7 @@ bool link_show_music(const TempDir& dir) {
   return true;
 }
 
-std::string parse_error(const std::string& text) {
-  capture::InputScript script;
-  std::string error;
-  EXPECT_FALSE(capture::parse_input_script(text, "keys.txt", script, error)) << text;
-  return error;
-}
-
 }  // namespace
-
-TEST(InputScript, KeyNamesAndNumbers) {
-  EXPECT_EQ(capture::key_code("Esc"), 27);
-  EXPECT_EQ(capture::key_code("enter"), 13);
-  EXPECT_EQ(capture::key_code("Tab"), 9);
-  EXPECT_EQ(capture::key_code("Backspace"), 8);
-  EXPECT_EQ(capture::key_code("Space"), 32);
-  EXPECT_EQ(capture::key_code("Shift"), 16);
-  EXPECT_EQ(capture::key_code("PageUp"), 33);
-  EXPECT_EQ(capture::key_code("PageDown"), 34);
-  EXPECT_EQ(capture::key_code("Home"), 36);
-  EXPECT_EQ(capture::key_code("End"), 35);
-  EXPECT_EQ(capture::key_code("Insert"), 45);
-  EXPECT_EQ(capture::key_code("Delete"), 46);
-  EXPECT_EQ(capture::key_code("Period"), 46);
-  EXPECT_EQ(capture::key_code("F1"), 112);
-  EXPECT_EQ(capture::key_code("F12"), 123);
-  EXPECT_EQ(capture::key_code("A"), 65);
-  EXPECT_EQ(capture::key_code("z"), 90);
-  EXPECT_EQ(capture::key_code("0"), 48);
-  EXPECT_EQ(capture::key_code("9"), 57);
-  EXPECT_EQ(capture::key_code("Num0"), 96);
-  EXPECT_EQ(capture::key_code("Num9"), 105);
-  EXPECT_EQ(capture::key_code("NumPlus"), 107);
-  EXPECT_EQ(capture::key_code("NumMinus"), 109);
-  EXPECT_EQ(capture::key_code("NumStar"), 42);
-  EXPECT_EQ(capture::key_code("NumSlash"), 111);
-  EXPECT_EQ(capture::key_code("200"), 200);
-  EXPECT_EQ(capture::key_code("255"), 255);
-  for (const char* bad : {"F13", "F0", "256", "0x10", "Alt", "Num10", "", "AB"}) EXPECT_EQ(capture::key_code(bad), -1) << bad;
-}
-
-TEST(InputScript, EventsSortedByTickInFileOrder) {
-  capture::InputScript script;
-  std::string error;
-  const std::string text =
-      "# a comment\n"
-      "5 down F7   # jump\n"
-      "\n"
-      "2 mouse -3 4\n"
-      "5 up F7\n"
-      "2 button right down\n"
-      "3 click 639 479\n"
-      "  0 down 18\r\n";
-  ASSERT_TRUE(capture::parse_input_script(text, "keys.txt", script, error)) << error;
-  ASSERT_EQ(script.events.size(), 6u);
-  const auto& e = script.events;
-  EXPECT_EQ(e[0].tick, 0);
-  EXPECT_EQ(e[0].a, 18);
-  EXPECT_EQ(e[1].kind, ScriptEvent::Kind::Mouse);
-  EXPECT_EQ(e[1].a, -3);
-  EXPECT_EQ(e[1].b, 4);
-  EXPECT_EQ(e[2].kind, ScriptEvent::Kind::Button);
-  EXPECT_EQ(e[2].a, 1);
-  EXPECT_TRUE(e[2].down);
-  EXPECT_EQ(e[3].kind, ScriptEvent::Kind::Click);
-  EXPECT_EQ(e[4].kind, ScriptEvent::Kind::KeyDown);
-  EXPECT_EQ(e[4].a, 118);
-  EXPECT_EQ(e[4].line, 2);
-  EXPECT_EQ(e[5].kind, ScriptEvent::Kind::KeyUp);
-}
-
-TEST(InputScript, BadLinesNameFileLineAndProblem) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"1 down A\n2 down Foo\n", "keys.txt:2: unknown key: Foo"},
-      {"x down A\n", "keys.txt:1: not a tick number: x"},
-      {"-1 down A\n", "keys.txt:1: not a tick number: -1"},
-      {"\n\n3\n", "keys.txt:3: an event is missing after the tick"},
-      {"3 jump\n", "keys.txt:1: unknown event: jump"},
-      {"3 down\n", "keys.txt:1: expected \"TICK down|up KEY\""},
-      {"3 mouse 1\n", "keys.txt:1: expected \"TICK mouse DX DY\""},
-      {"3 mouse 1 y\n", "keys.txt:1: mouse movement must be two whole numbers"},
-      {"3 button middle down\n", "keys.txt:1: unknown button: middle"},
-      {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
-      {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
-      {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
-      // A word is shown short, with bytes outside printable ASCII escaped.
-      {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
-  };
-  for (const auto& [text, message] : cases) EXPECT_EQ(parse_error(text), message);
-  EXPECT_EQ(parse_error("1 " + std::string(1 << 20, 'w') + "\n"),
-            "keys.txt:1: unknown event: " + std::string(32, 'w') + "...");
-}
 
 TEST(ShowRunnerOptions, ParsedWithTheOtherOptions) {
   const std::vector<std::string> args = {"--ticks",          "5",             "--input", "k.txt", "--trace", "-",
@@ -155,9 +63,9 @@ TEST(ShowRunnerOptions, ParsedWithTheOtherOptions) {
   std::string error;
   bool help = false;
   ASSERT_TRUE(capture::parse_options(args, opt, error, help)) << error;
-  EXPECT_EQ(opt.ticks, 5);
+  EXPECT_EQ(opt.show_run.ticks, 5);
   EXPECT_EQ(opt.out, "o");
-  const capture::ShowRunOptions& o = opt.show_run;
+  const runner::RunOptions& o = opt.show_run;
   EXPECT_TRUE(o.ticks_given);
   EXPECT_EQ(o.input, (fs::current_path() / "k.txt").string());
   EXPECT_EQ(o.trace, "-");
@@ -197,7 +105,7 @@ TEST(ShowRunner, BadScriptStopsBeforeAnyTick) {
   EXPECT_FALSE(fs::exists(dir.file("t.jsonl")));
   // A missing script, a folder or an endless device given as one, and a
   // script over the size limit: one line each.
-  std::ofstream(dir.file("huge.txt")) << std::string(capture::kMaxInputScriptBytes + 1, '#');
+  std::ofstream(dir.file("huge.txt")) << std::string(runner::kMaxInputScriptBytes + 1, '#');
   const std::pair<std::string, std::string> unreadable[] = {
       {dir.file("nothing.txt"), "cannot read the input script"},
       {dir.path().string(), "is a folder, not an input script"},
@@ -252,7 +160,7 @@ TEST(ShowRunner, DefaultTraceHasExactlyItsKeysAndTheOperatorsOnlyWhenAsked) {
   with_gamma.push_back("gamma");
   ::testing::internal::CaptureStderr();  // the missing show files
   ASSERT_EQ(capture::play_show(options(1, dir.file("keys.txt"), dir.file("plain.jsonl")), 3, nullptr), 0);
-  capture::ShowRunOptions op = options(1, dir.file("keys.txt"), dir.file("op.jsonl"));
+  runner::RunOptions op = options(1, dir.file("keys.txt"), dir.file("op.jsonl"));
   op.trace_operator = true;
   ASSERT_EQ(capture::play_show(op, 3, nullptr), 0);
   ::testing::internal::GetCapturedStderr();
@@ -302,7 +210,7 @@ TEST(ShowRunner, RunsTheWholeChainUntilTheFinaleCloses) {
   TempDir dir;
   if (!link_show_music(dir)) GTEST_SKIP() << "no show folder built";
   CurrentDir here(dir.path());
-  capture::ShowRunOptions o = options(0, "", dir.file("t.jsonl"));
+  runner::RunOptions o = options(0, "", dir.file("t.jsonl"));
   o.ms_per_tick = 2000;
   ::testing::internal::CaptureStderr();
   ASSERT_EQ(capture::play_show(o, 0, nullptr), 0);
@@ -346,7 +254,7 @@ TEST(ShowRunner, F6InTheFinaleNearTheMusicsEndRunsTheChainBackAndCloses) {
   // music ends at 280 s, so the forest flight from tick 270 on plays across
   // the music's wrap to its start.
   write_text_file(dir.file("keys.txt"), "270 down F6\n271 up F6\n");
-  capture::ShowRunOptions o = options(1, dir.file("keys.txt"), dir.file("t.jsonl"));
+  runner::RunOptions o = options(1, dir.file("keys.txt"), dir.file("t.jsonl"));
   o.ms_per_tick = 1000;
   ::testing::internal::CaptureStderr();
   ASSERT_EQ(capture::play_show(o, 1000, nullptr), 0);
@@ -357,15 +265,4 @@ TEST(ShowRunner, F6InTheFinaleNearTheMusicsEndRunsTheChainBackAndCloses) {
   EXPECT_LT(lines.size(), 1000u);
   EXPECT_NE(lines.back().find("\"flags\":[6]"), std::string::npos) << lines.back();
   EXPECT_NE(lines.back().find(",\"close\":true}"), std::string::npos) << lines.back();
-}
-
-TEST(TraceFloats, ShortestSinglePrecisionForm) {
-  EXPECT_EQ(capture::json_float(0.1f), "0.1");
-  EXPECT_EQ(capture::json_float(117.6f), "117.6");
-  EXPECT_EQ(capture::json_float(-1.0f), "-1");
-  EXPECT_EQ(capture::json_float(1e20f), "1e+20");
-  EXPECT_EQ(capture::json_float(std::numeric_limits<float>::infinity()), "null");
-  EXPECT_EQ(capture::json_float(std::nanf("")), "null");
-  const float v = 881.9999f;
-  EXPECT_EQ(std::stof(capture::json_float(v)), v);
 }

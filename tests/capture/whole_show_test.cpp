@@ -37,7 +37,7 @@ ShowRun play(const fs::path& folder, double ms_per_tick) {
   ShowRun run;
   CurrentDir here(folder);
   TempDir out;
-  quarvel::capture::ShowRunOptions o;
+  quarvel::runner::RunOptions o;
   o.ms_per_tick = ms_per_tick;
   o.trace = out.file("trace.jsonl");
   ::testing::internal::CaptureStderr();

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "../../tools/capture/test_scene.h"
+#include "test_scene.h"
 #include "platform/common/picture_file.h"
 #include "platform/common/png_write.h"
 #include "platform/display/egl_context.h"

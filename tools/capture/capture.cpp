@@ -36,7 +36,7 @@ std::string frame_name(const std::string& dir, int tick) {
 }
 
 bool wants_png(const Options& opt, int tick) {
-  return opt.png_at.count(tick) || (opt.png_every > 0 && tick % opt.png_every == 0);
+  return opt.show_run.png_at.count(tick) || (opt.png_every > 0 && tick % opt.png_every == 0);
 }
 
 bool write_frame(const Options& opt, const Picture& picture, int tick) {
@@ -128,8 +128,8 @@ std::string unreached(const Options& opt, int last) {
   if (last < opt.show_run.from && opt.show_run.from > 0)
     return ended_before("--from", opt.show_run.from, video ? "no video written" : "nothing captured");
   if (last < 0 && video) return "the show ended before its first tick; no video written";
-  if (!opt.png_at.empty() && *opt.png_at.rbegin() > last)
-    return ended_before("--png-at", *opt.png_at.rbegin(), "no picture written for it");
+  if (!opt.show_run.png_at.empty() && *opt.show_run.png_at.rbegin() > last)
+    return ended_before("--png-at", *opt.show_run.png_at.rbegin(), "no picture written for it");
   return {};
 }
 
@@ -200,7 +200,7 @@ int run_show(const Options& opt) {
   const auto at_end = [&](display::FrameGrabber& grabber) {
     return delivered && deliver(opt, grabber, wanted, encoder, true);
   };
-  int status = play_show(opt.show_run, opt.ticks, on_tick, at_end);
+  int status = play_show(opt.show_run, opt.show_run.ticks, on_tick, at_end);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   progress.finish();
   if (status == 0) {
@@ -237,7 +237,7 @@ int run_show(const Options& opt) {
 // rendered and flipped as the show does.
 template <typename Pose>
 int run_scene(const Options& opt, rm::Stage& stage, display::DisplayControl& d, Pose pose) {
-  for (int tick = 0; tick < opt.ticks; ++tick) {
+  for (int tick = 0; tick < opt.show_run.ticks; ++tick) {
     pose(tick);
     stage.scene->move(1.0f);
     d.render();
@@ -356,7 +356,7 @@ int run(const Options& opt_in) {
       return 2;
     }
   }
-  if (!opt.png_at.empty() || opt.png_every > 0) {
+  if (!opt.show_run.png_at.empty() || opt.png_every > 0) {
     std::error_code ec;
     std::filesystem::create_directories(opt.out, ec);
     if (ec) {

@@ -12,8 +12,6 @@ namespace quarvel::capture {
 struct Options {
   enum class Mode { Show, TestScene, Model };
   Mode mode = Mode::Show;
-  int ticks = 100;
-  std::set<int> png_at;      // tick indices (0-based) to write
   int png_every = 0;         // also every Nth tick when > 0
   std::string out = ".";
   std::string show_dir;      // --show DIR: the folder with the show's files
@@ -21,7 +19,8 @@ struct Options {
   std::string model;         // --model FILE
   std::string texture;       // --texture PICTURE
   float anim_step = 0.0f;    // model animation time advanced each tick
-  ShowRunOptions show_run;   // show mode: --input, --trace, --ms-per-tick, --from, run to the end
+  runner::RunOptions show_run;  // --ticks, --png-at (the ticks to write), and in show mode --input, --trace,
+                              // --ms-per-tick, --from, run to the end
   std::string video;         // --video FILE.mp4: the show with its music, through ffmpeg
   int scale = 1;             // --scale N: the video N times 640 x 480
   bool timedemo = false;     // --timedemo: time every tick, print the figures at the end

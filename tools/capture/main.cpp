@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   }
   if (help) {
     std::fputs(capture::usage(), stdout);
-    std::fputs(capture::show_usage(), stdout);
+    std::fputs(runner::run_usage(), stdout);
     return 0;
   }
   // A video's frames are not timed: only the whole export's time counts.

@@ -12,12 +12,6 @@
 namespace quarvel::capture {
 namespace {
 
-std::string number_text(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
-}
-
 const char* mode_flag(Options::Mode mode) {
   switch (mode) {
     case Options::Mode::TestScene: return "--test-scene";
@@ -28,44 +22,6 @@ const char* mode_flag(Options::Mode mode) {
 }
 
 }  // namespace
-
-std::string range_error(const std::string& name, long long lo, long long hi) {
-  return name + ": must be " + std::to_string(lo) + " to " + std::to_string(hi);
-}
-
-bool parse_int_in(const std::string& name, const std::string& text, int lo, int hi, int& out, std::string& error) {
-  long long v = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-    error = name + ": not a whole number: " + text;
-    return false;
-  }
-  if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
-    error = range_error(name, lo, hi);
-    return false;
-  }
-  out = static_cast<int>(v);
-  return true;
-}
-
-bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
-                     std::string& error, bool above_lo) {
-  double v = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = read_double(text.data(), end, v);
-  if (text.empty() || ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-    error = name + ": not a number: " + text;
-    return false;
-  }
-  if (ec == std::errc::result_out_of_range || !std::isfinite(v) || v < lo || (above_lo && v == lo) || v > hi) {
-    error = name + ": must be " + (above_lo ? "above " + number_text(lo) + " and at most " : number_text(lo) + " to ") +
-            number_text(hi);
-    return false;
-  }
-  out = v;
-  return true;
-}
 
 bool set_mode(Options& opt, Options::Mode mode, std::string& error) {
   if (opt.mode != Options::Mode::Show && opt.mode != mode) {
@@ -160,33 +116,18 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       std::string s;
       return value(s) && parse_int_in(a, s, lo, hi, out, error);
     };
+    const runner::OptionRead run_option = runner::read_run_option(args, i, opt.show_run, error);
+    if (run_option == runner::OptionRead::Bad) return false;
+    if (run_option == runner::OptionRead::Read) continue;
     if (a == "--help" || a == "-h") {
       help = true;
       return true;
-    } else if (a == "--ticks") {
-      if (!int_value(opt.ticks, 1, kMaxTicks)) return false;
-      opt.show_run.ticks_given = true;
-    } else if (a == "--png-at") {
-      std::string s;
-      if (!value(s)) return false;
-      size_t start = 0;
-      while (start <= s.size()) {
-        const size_t comma = s.find(',', start);
-        const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        int k = 0;
-        if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return false;
-        opt.png_at.insert(k);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
     } else if (a == "--png-every") {
       if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
     } else if (a == "--show") {
       if (!value(opt.show_dir)) return false;
     } else if (a == "--out") {
       if (!value(opt.out)) return false;
-    } else if (a == "--from") {
-      if (!int_value(opt.show_run.from, 0, kMaxTicks - 1)) return false;
     } else if (a == "--video") {
       if (!value(opt.video)) return false;
       if (opt.video.empty()) {
@@ -195,23 +136,6 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       }
     } else if (a == "--scale") {
       if (!int_value(opt.scale, 1, 8)) return false;
-    } else if (a == "--ms-per-tick") {
-      std::string s;
-      if (!value(s) || !parse_number_in(a, s, 0.0, 60000.0, opt.show_run.ms_per_tick, error, true)) return false;
-    } else if (a == "--input" || a == "--trace") {
-      std::string s;
-      if (!value(s)) return false;
-      if (s.empty()) {
-        error = a + " needs a file name";
-        return false;
-      }
-      // Made absolute now, so that entering the show folder does not move them.
-      std::string& out = a == "--input" ? opt.show_run.input : opt.show_run.trace;
-      out = (a == "--trace" && s == "-") ? s : std::filesystem::absolute(s).string();
-    } else if (a == "--trace-operator") {
-      opt.show_run.trace_operator = true;
-    } else if (a == "--split-render") {
-      opt.show_run.split_render = true;
     } else if (a == "--timedemo") {
       opt.timedemo = true;
     } else if (a == "--json") {
@@ -236,11 +160,7 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
   }
   // A show run without --ticks goes on until the show ends: any tick may come.
   const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
-  if (!open_ended && !opt.png_at.empty() && *opt.png_at.rbegin() >= opt.ticks) {
-    error = "--png-at " + std::to_string(*opt.png_at.rbegin()) + ": beyond the last tick (ticks are 0 to " +
-            std::to_string(opt.ticks - 1) + ")";
-    return false;
-  }
+  if (!runner::check_run_options(opt.show_run, open_ended, error)) return false;
   if (opt.mode != Options::Mode::Show) {
     const char* show_only = !opt.video.empty()     ? "--video"
                             : opt.timedemo         ? "--timedemo"
@@ -257,16 +177,6 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
   }
   if (opt.scale != 1 && opt.video.empty()) {
     error = "--scale goes with --video";
-    return false;
-  }
-  if (opt.show_run.ticks_given && opt.show_run.from >= opt.ticks) {
-    error = "--from " + std::to_string(opt.show_run.from) + ": beyond the last tick (ticks are 0 to " +
-            std::to_string(opt.ticks - 1) + ")";
-    return false;
-  }
-  if (!opt.png_at.empty() && *opt.png_at.begin() < opt.show_run.from) {
-    error = "--png-at " + std::to_string(*opt.png_at.begin()) + ": before --from " +
-            std::to_string(opt.show_run.from) + " (those ticks are not drawn)";
     return false;
   }
   if (!opt.texture.empty() && opt.mode != Options::Mode::Model) {

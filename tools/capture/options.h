@@ -1,27 +1,20 @@
 #pragma once
 // The headless runner's command line: its one parser (parse_options, see
-// capture.h) with its helpers for numbers within their range and one mode at
-// a time, and the show folder a show run plays.
+// capture.h), which reads the run options the page shares through
+// runner::read_run_option, with one mode at a time, and the show folder a
+// show run plays.
 #include <filesystem>
 #include <string>
 
 #include "capture.h"
+#include "runner/run_options.h"
 
 namespace quarvel::capture {
 
-inline constexpr int kMaxTicks = 100000000;
-
-// "NAME: must be LO to HI".
-std::string range_error(const std::string& name, long long lo, long long hi);
-
-// Reads `text` as a whole number from `lo` to `hi`. Otherwise `error` says
-// what `name` (the option) must be and false is returned; `out` is unchanged.
-bool parse_int_in(const std::string& name, const std::string& text, int lo, int hi, int& out, std::string& error);
-
-// The same for a decimal number; with `above_lo`, `lo` itself is refused
-// ("NAME: must be above LO and at most HI").
-bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
-                     std::string& error, bool above_lo = false);
+using runner::kMaxTicks;
+using runner::parse_int_in;
+using runner::parse_number_in;
+using runner::range_error;
 
 // Sets the run's mode; refuses a second, different mode (--test-scene with --model).
 bool set_mode(Options& opt, Options::Mode mode, std::string& error);

@@ -11,44 +11,14 @@
 #include <string>
 
 #include "app/main_form.h"
-#include "input_script.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display.h"
 #include "platform/display/frame_grabber.h"
-#include "trace.h"
+#include "runner/input_script.h"
+#include "runner/trace.h"
+#include "runner/virtual_clock.h"
 
 namespace quarvel::capture {
-namespace {
-
-constexpr int kAltKey = 18;
-// Idle calls allowed without a tick (another timer holding the idle
-// handler) before the run gives up.
-constexpr int kIdleCallsPerTick = 10000;
-
-}  // namespace
-
-void deliver(app::TMainForm& form, const ScriptEvent& e) {
-  switch (e.kind) {
-    case ScriptEvent::Kind::KeyDown:
-      form.raw_input.press(e.a);
-      form.FormKeyDown(e.a, form.raw_input.keys[kAltKey]);
-      break;
-    case ScriptEvent::Kind::KeyUp:
-      form.raw_input.release(e.a);
-      break;
-    case ScriptEvent::Kind::Mouse:
-      form.raw_input.mouse_dx += e.a;
-      form.raw_input.mouse_dy += e.b;
-      break;
-    case ScriptEvent::Kind::Button:
-      form.raw_input.buttons[static_cast<size_t>(e.a)] = e.down;
-      break;
-    case ScriptEvent::Kind::Click:
-      form.FormMouseDown(0, e.a, e.b);
-      break;
-  }
-}
-
 namespace {
 
 // The trace's stream, with the first failure to write it.
@@ -76,31 +46,9 @@ struct TraceFile {
 
 }  // namespace
 
-bool VirtualTickClock::tick(app::TMainForm& form, audio::MusicSystem& music) {
-  const uint64_t before = form.ticks();
-  for (int call = 0; form.ticks() == before; ++call) {
-    ++steps;
-    now = static_cast<uint32_t>(std::floor(static_cast<double>(steps) * ms_per_tick));
-    music.advance_seconds(ms_per_tick / 1000.0);
-    if (call >= kIdleCallsPerTick || !form.idle_loop.idle()) return form.ticks() != before;
-  }
-  return true;
-}
-
 std::string step_name(int step) { return step > 0 ? "Party_" + std::to_string(step) : "loading"; }
 
-const char* show_usage() {
-  return "Show mode (the default) runs the show from the current folder (or --show DIR):\n"
-         "  --ms-per-tick MS  virtual milliseconds between ticks (default 1000/60; fractions allowed)\n"
-         "  --ticks N         run N ticks; without it the show runs until it ends (at most 100000 ticks)\n"
-         "  --input FILE      play an input script into the form (see README, \"Input scripts\")\n"
-         "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
-         "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n"
-         "  --split-render    finish the 3D render's GPU work inside the render call, so that the timedemo's\n"
-         "                    render_ms holds the 3D raster too (slower ticks: for measuring only)\n";
-}
-
-int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick) {
+int play_show(const runner::RunOptions& opt, int ticks, const AfterTick& after_tick) {
   OnTick on_tick;
   if (after_tick) {
     on_tick = [&after_tick](const TickInfo& t, display::FrameGrabber& grabber) {
@@ -110,11 +58,11 @@ int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick)
   return play_show(opt, ticks, on_tick);
 }
 
-int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end) {
-  InputScript script;
+int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end) {
+  runner::InputScript script;
   if (!opt.input.empty()) {
     std::string error;
-    if (!load_input_script(opt.input, script, error)) {
+    if (!runner::load_input_script(opt.input, script, error)) {
       std::fprintf(stderr, "quarvel-capture: %s\n", error.c_str());
       return 2;
     }
@@ -133,7 +81,7 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
     }
   }
 
-  VirtualTickClock clock{opt.ms_per_tick};
+  runner::VirtualTickClock clock{opt.ms_per_tick};
   // The music plays on a virtual clock that moves with the ticks.
   audio::MusicSystem music(audio::Playback::virtual_clock);
   app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now; }, music);
@@ -142,14 +90,14 @@ int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const
   form.Show();
   form.DXDraw.set_finish_render(opt.split_render);
 
-  TraceWriter writer(opt.trace_operator);
+  runner::TraceWriter writer(opt.trace_operator);
   const long long limit = opt.ticks_given ? ticks : kTickCap;
   size_t next = 0;
   int status = 0;
   long long tick = 0;
   for (; tick < limit && !form.closing(); ++tick) {
     // The tick's events first, as the window delivers them between ticks.
-    while (next < script.events.size() && script.events[next].tick <= tick) deliver(form, script.events[next++]);
+    while (next < script.events.size() && script.events[next].tick <= tick) runner::deliver(form, script.events[next++]);
     if (form.closing()) break;
     const bool seeking = tick < opt.from;
     grabber.set_seeking(seeking);

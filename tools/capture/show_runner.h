@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "runner/run_options.h"
+
 namespace quarvel::display {
 class DisplayControl;
 class FrameGrabber;
@@ -22,20 +24,7 @@ class TMainForm;
 
 namespace quarvel::capture {
 
-struct ScriptEvent;
-
-// Without --ticks the show runs until the form closes, at most this long.
-inline constexpr int kTickCap = 100000;
-
-struct ShowRunOptions {
-  double ms_per_tick = 1000.0 / 60.0;  // virtual milliseconds between ticks
-  bool ticks_given = false;            // --ticks was on the command line
-  std::string input;                   // --input FILE (absolute), or empty
-  std::string trace;                   // --trace FILE (absolute), "-", or empty
-  int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
-  bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
-  bool split_render = false;           // --split-render: each tick waits for its 3D render's GPU work
-};
+using runner::kTickCap;
 
 // What the runner knows of a tick once it has run.
 struct TickInfo {
@@ -55,10 +44,6 @@ struct TickInfo {
 // "Party_N" for a step number, "loading" for 0.
 std::string step_name(int step);
 
-// The usage lines of the show run's options (--ms-per-tick, --input,
-// --trace, --trace-operator, --split-render), which parse_options reads.
-const char* show_usage();
-
 // Called after each tick (after its flip and safety end, and after its
 // trace line); returning false stops the run with status 2.
 using AfterTick = std::function<bool(int tick, const display::DisplayControl& d)>;
@@ -70,30 +55,14 @@ using OnTick = std::function<bool(const TickInfo& info, display::FrameGrabber& g
 // while the display is still there; false makes the status 2.
 using AtEnd = std::function<bool(display::FrameGrabber& grabber)>;
 
-// Delivers one input-script event to the form, as the window delivers its
-// events between two ticks.
-void deliver(app::TMainForm& form, const ScriptEvent& e);
-
-// The virtual clock a show run plays on: milliseconds for the form's frame
-// timer, and the music of a virtual-clock music system moved on with them.
-struct VirtualTickClock {
-  double ms_per_tick = 1000.0 / 60.0;
-  uint32_t now = 0;          // what the form's clock reads
-  uint64_t steps = 0;        // clock steps so far
-  // Moves the clock and the music on, a tick's length at a time, until the
-  // form's frame timer has ticked once. False when it does not tick (another
-  // timer holds the idle handler): the run must stop.
-  bool tick(app::TMainForm& form, audio::MusicSystem& music);
-};
-
 // Runs the show: `ticks` ticks when opt.ticks_given, else until the form
 // closes (at most kTickCap ticks, said on standard error). A bad input
 // script or a trace file that cannot be written is one line on standard
 // error and status 2, before any tick.
 // Ticks before opt.from run seeking (neither rendered nor presented) and
 // are not passed to the callback (their trace lines are written).
-int play_show(const ShowRunOptions& opt, int ticks, const AfterTick& after_tick);
-int play_show(const ShowRunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end = nullptr);
-inline int play_show(const ShowRunOptions& opt, int ticks, std::nullptr_t) { return play_show(opt, ticks, OnTick{}); }
+int play_show(const runner::RunOptions& opt, int ticks, const AfterTick& after_tick);
+int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, const AtEnd& at_end = nullptr);
+inline int play_show(const runner::RunOptions& opt, int ticks, std::nullptr_t) { return play_show(opt, ticks, OnTick{}); }
 
 }  // namespace quarvel::capture

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "trace.h"
+#include "runner/trace.h"
 
 namespace quarvel::capture {
 namespace {
@@ -61,7 +61,7 @@ std::string slow_json(const std::vector<TimedemoReport::Slow>& list) {
   for (size_t i = 0; i < list.size(); ++i) {
     const auto& s = list[i];
     out += (i ? ", " : "") + std::string("{\"tick\": ") + std::to_string(s.tick) + ", \"clock\": " +
-           json_float(s.clock) + ", \"scene\": \"" + s.scene + "\", \"ms\": " + fixed(s.ms, 3) + "}";
+           runner::json_float(s.clock) + ", \"scene\": \"" + s.scene + "\", \"ms\": " + fixed(s.ms, 3) + "}";
   }
   return out;
 }

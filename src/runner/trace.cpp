@@ -1,4 +1,4 @@
-#include "trace.h"
+#include "runner/trace.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include "app/main_form.h"
 #include "platform/common/number_text.h"
 
-namespace quarvel::capture {
+namespace quarvel::runner {
 namespace {
 
 void put_float(std::string& out, float v) { out += json_float(v); }
@@ -167,4 +167,4 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   return out;
 }
 
-}  // namespace quarvel::capture
+}  // namespace quarvel::runner

@@ -1,5 +1,5 @@
 #pragma once
-// The headless runner's input script: one event a line, played into the form
+// An input script: one event a line, played into the form
 // before the tick it names.
 //
 //   TICK down KEY | TICK up KEY
@@ -13,20 +13,14 @@
 #include <string>
 #include <vector>
 
-namespace quarvel::capture {
+#include "runner/input_event.h"
 
-struct ScriptEvent {
-  enum class Kind { KeyDown, KeyUp, Mouse, Button, Click };
-  int tick = 0;
-  Kind kind = Kind::KeyDown;
-  int a = 0, b = 0;   // key; dx, dy; button (0 left, 1 right); x, y
-  bool down = false;  // for Button
-  int line = 0;       // where it came from
-};
+namespace quarvel::runner {
 
 struct InputScript {
-  // Sorted by tick, file order kept within a tick.
-  std::vector<ScriptEvent> events;
+  // Sorted by tick, file order kept within a tick; a click is the left
+  // button's.
+  std::vector<InputEvent> events;
 };
 
 // The virtual-key code of a key name (case-insensitive) or number; -1 when
@@ -43,4 +37,4 @@ inline constexpr size_t kMaxInputScriptBytes = size_t{16} << 20;
 // error too.
 bool load_input_script(const std::string& path, InputScript& out, std::string& error);
 
-}  // namespace quarvel::capture
+}  // namespace quarvel::runner

@@ -1,13 +1,14 @@
-#include "app/window_loop.h"
+#include "runner/window_loop.h"
 
 #include <SDL.h>
 
 #include "app/main_form.h"
+#include "runner/input_event.h"
 
-namespace quarvel::app {
+namespace quarvel::runner {
 namespace {
 
-void handle(TMainForm& form, const SDL_Event& ev) {
+void handle(app::TMainForm& form, const SDL_Event& ev) {
   switch (ev.type) {
     case SDL_QUIT:
       form.Close();
@@ -16,38 +17,58 @@ void handle(TMainForm& form, const SDL_Event& ev) {
       // Key states come from the poll before each tick; the event goes to
       // the form's own key handler (repeats too, as a held key repeats).
       const int vk = display::virtual_key(ev.key.keysym.sym, ev.key.keysym.scancode);
-      if (vk) form.FormKeyDown(vk, (ev.key.keysym.mod & KMOD_ALT) != 0);
+      if (!vk) break;
+      InputEvent e;
+      e.kind = InputEvent::Kind::KeyDown;
+      e.a = vk;
+      e.alt = (ev.key.keysym.mod & KMOD_ALT) != 0;
+      deliver(form, e);
       break;
     }
-    case SDL_MOUSEMOTION:
-      form.raw_input.mouse_dx += ev.motion.xrel;
-      form.raw_input.mouse_dy += ev.motion.yrel;
+    case SDL_MOUSEMOTION: {
+      InputEvent e;
+      e.kind = InputEvent::Kind::Mouse;
+      e.a = ev.motion.xrel;
+      e.b = ev.motion.yrel;
+      deliver(form, e);
       break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const int b = ev.button.button == SDL_BUTTON_LEFT ? 0 : ev.button.button == SDL_BUTTON_RIGHT ? 1
                     : ev.button.button == SDL_BUTTON_MIDDLE ? 2 : -1;
       if (b < 0) break;
-      const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
-      int sx = 0, sy = 0;
+      InputEvent e;
+      e.kind = InputEvent::Kind::Button;
+      e.a = b;
+      e.down = ev.type == SDL_MOUSEBUTTONDOWN;
+      deliver(form, e);
       // The press picks where it lands (nothing on the black bars).
-      if (down && form.DXDraw.initialized() &&
+      int sx = 0, sy = 0;
+      if (e.down && form.DXDraw.initialized() &&
           form.DXDraw.backend().to_surface(ev.button.x, ev.button.y, &sx, &sy)) {
-        form.FormMouseDown(b, sx, sy);
+        InputEvent click;
+        click.kind = InputEvent::Kind::Click;
+        click.button = b;
+        click.a = sx;
+        click.b = sy;
+        deliver(form, click);
       }
       // While the left button is held the mouse reports movement only, with
       // no cursor to stop at the window's or the screen's edge.
-      if (b == 0) SDL_SetRelativeMouseMode(down ? SDL_TRUE : SDL_FALSE);
+      if (b == 0) SDL_SetRelativeMouseMode(e.down ? SDL_TRUE : SDL_FALSE);
       break;
     }
-    case SDL_WINDOWEVENT:
-      if (ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) form.idle_loop.set_active(true);
-      if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        form.idle_loop.set_active(false);
-        form.raw_input = {};  // keys released while away would stay down
-        SDL_SetRelativeMouseMode(SDL_FALSE);
-      }
+    case SDL_WINDOWEVENT: {
+      const bool gained = ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+      if (!gained && ev.window.event != SDL_WINDOWEVENT_FOCUS_LOST) break;
+      InputEvent e;
+      e.kind = InputEvent::Kind::Focus;
+      e.down = gained;
+      deliver(form, e);
+      if (!gained) SDL_SetRelativeMouseMode(SDL_FALSE);
       break;
+    }
     default:
       break;
   }
@@ -71,7 +92,7 @@ void poll_devices(display::RawInput& raw) {
 
 }  // namespace
 
-void run_message_loop(TMainForm& form) {
+void run_message_loop(app::TMainForm& form) {
   SDL_Event ev;
   while (!form.closing()) {
     while (!form.closing() && SDL_PollEvent(&ev)) handle(form, ev);
@@ -84,4 +105,4 @@ void run_message_loop(TMainForm& form) {
   }
 }
 
-}  // namespace quarvel::app
+}  // namespace quarvel::runner

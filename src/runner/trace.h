@@ -1,5 +1,5 @@
 #pragma once
-// The headless runner's trace: one JSON object a line per tick, written after
+// The trace of a show run: one JSON object a line per tick, written after
 // the tick's flip and safety end. The keys are listed in the README
 // ("Trace"); floats are written in the shortest form that reads back to the
 // same single-precision value, so two runs of the same show give the same
@@ -14,7 +14,7 @@ namespace quarvel::app {
 class TMainForm;
 }
 
-namespace quarvel::capture {
+namespace quarvel::runner {
 
 // A single float as JSON: the shortest round-tripping form, null when it is
 // not finite.
@@ -37,4 +37,4 @@ class TraceWriter {
   render::GammaRamp last_gamma_;
 };
 
-}  // namespace quarvel::capture
+}  // namespace quarvel::runner

@@ -1,4 +1,4 @@
-#include "input_script.h"
+#include "runner/input_script.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace quarvel::capture {
+namespace quarvel::runner {
 namespace {
 
 std::string lower(std::string s) {
@@ -89,7 +89,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
     std::vector<std::string> w;
     for (std::string t; words >> t;) w.push_back(t);
     if (w.empty()) continue;
-    ScriptEvent e;
+    InputEvent e;
     e.line = line_no;
     if (!parse_int(w[0], 0, 100000000, e.tick)) return fail("not a tick number: " + shown(w[0]));
     if (w.size() < 2) return fail("an event is missing after the tick");
@@ -103,17 +103,17 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
     };
     if (verb == "down" || verb == "up") {
       if (!want(3, "TICK down|up KEY")) return false;
-      e.kind = verb == "down" ? ScriptEvent::Kind::KeyDown : ScriptEvent::Kind::KeyUp;
+      e.kind = verb == "down" ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
       e.a = key_code(w[2]);
       if (e.a < 0) return fail("unknown key: " + shown(w[2]));
     } else if (verb == "mouse") {
       if (!want(4, "TICK mouse DX DY")) return false;
-      e.kind = ScriptEvent::Kind::Mouse;
+      e.kind = InputEvent::Kind::Mouse;
       if (!parse_int(w[2], -100000, 100000, e.a) || !parse_int(w[3], -100000, 100000, e.b))
         return fail("mouse movement must be two whole numbers");
     } else if (verb == "button") {
       if (!want(4, "TICK button left|right down|up")) return false;
-      e.kind = ScriptEvent::Kind::Button;
+      e.kind = InputEvent::Kind::Button;
       const std::string which = lower(w[2]), how = lower(w[3]);
       if (which != "left" && which != "right") return fail("unknown button: " + shown(w[2]));
       if (how != "down" && how != "up") return fail("a button goes down or up, not: " + shown(w[3]));
@@ -121,7 +121,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
       e.down = how == "down";
     } else if (verb == "click") {
       if (!want(4, "TICK click X Y")) return false;
-      e.kind = ScriptEvent::Kind::Click;
+      e.kind = InputEvent::Kind::Click;
       if (!parse_int(w[2], 0, 639, e.a) || !parse_int(w[3], 0, 479, e.b))
         return fail("click position must be a picture pixel (X 0..639, Y 0..479)");
     } else {
@@ -130,7 +130,7 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
     out.events.push_back(e);
   }
   std::stable_sort(out.events.begin(), out.events.end(),
-                   [](const ScriptEvent& x, const ScriptEvent& y) { return x.tick < y.tick; });
+                   [](const InputEvent& x, const InputEvent& y) { return x.tick < y.tick; });
   return true;
 }
 
@@ -168,4 +168,4 @@ bool load_input_script(const std::string& path, InputScript& out, std::string& e
   return parse_input_script(text, path, out, error);
 }
 
-}  // namespace quarvel::capture
+}  // namespace quarvel::runner

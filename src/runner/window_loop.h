@@ -3,9 +3,11 @@
 // handlers and to its raw input; when no event is waiting the frame timer
 // runs. Returns when the form closes.
 namespace quarvel::app {
-
 class TMainForm;
+}
 
-void run_message_loop(TMainForm& form);
+namespace quarvel::runner {
 
-}  // namespace quarvel::app
+void run_message_loop(app::TMainForm& form);
+
+}  // namespace quarvel::runner

@@ -1,0 +1,164 @@
+// The runner core: the input script, the one delivery of input to the form,
+// the trace's numbers. None of it needs a display.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "app/main_form.h"
+#include "fake_music_device.h"
+#include "platform/display/backend.h"
+#include "runner/input_event.h"
+#include "runner/input_script.h"
+#include "runner/trace.h"
+
+using namespace quarvel;
+using runner::InputEvent;
+
+namespace {
+
+std::string parse_error(const std::string& text) {
+  runner::InputScript script;
+  std::string error;
+  EXPECT_FALSE(runner::parse_input_script(text, "keys.txt", script, error)) << text;
+  return error;
+}
+
+}  // namespace
+
+TEST(InputScript, KeyNamesAndNumbers) {
+  EXPECT_EQ(runner::key_code("Esc"), 27);
+  EXPECT_EQ(runner::key_code("enter"), 13);
+  EXPECT_EQ(runner::key_code("Tab"), 9);
+  EXPECT_EQ(runner::key_code("Backspace"), 8);
+  EXPECT_EQ(runner::key_code("Space"), 32);
+  EXPECT_EQ(runner::key_code("Shift"), 16);
+  EXPECT_EQ(runner::key_code("PageUp"), 33);
+  EXPECT_EQ(runner::key_code("PageDown"), 34);
+  EXPECT_EQ(runner::key_code("Home"), 36);
+  EXPECT_EQ(runner::key_code("End"), 35);
+  EXPECT_EQ(runner::key_code("Insert"), 45);
+  EXPECT_EQ(runner::key_code("Delete"), 46);
+  EXPECT_EQ(runner::key_code("Period"), 46);
+  EXPECT_EQ(runner::key_code("F1"), 112);
+  EXPECT_EQ(runner::key_code("F12"), 123);
+  EXPECT_EQ(runner::key_code("A"), 65);
+  EXPECT_EQ(runner::key_code("z"), 90);
+  EXPECT_EQ(runner::key_code("0"), 48);
+  EXPECT_EQ(runner::key_code("9"), 57);
+  EXPECT_EQ(runner::key_code("Num0"), 96);
+  EXPECT_EQ(runner::key_code("Num9"), 105);
+  EXPECT_EQ(runner::key_code("NumPlus"), 107);
+  EXPECT_EQ(runner::key_code("NumMinus"), 109);
+  EXPECT_EQ(runner::key_code("NumStar"), 42);
+  EXPECT_EQ(runner::key_code("NumSlash"), 111);
+  EXPECT_EQ(runner::key_code("200"), 200);
+  EXPECT_EQ(runner::key_code("255"), 255);
+  for (const char* bad : {"F13", "F0", "256", "0x10", "Alt", "Num10", "", "AB"}) EXPECT_EQ(runner::key_code(bad), -1) << bad;
+}
+
+TEST(InputScript, EventsSortedByTickInFileOrder) {
+  runner::InputScript script;
+  std::string error;
+  const std::string text =
+      "# a comment\n"
+      "5 down F7   # jump\n"
+      "\n"
+      "2 mouse -3 4\n"
+      "5 up F7\n"
+      "2 button right down\n"
+      "3 click 639 479\n"
+      "  0 down 18\r\n";
+  ASSERT_TRUE(runner::parse_input_script(text, "keys.txt", script, error)) << error;
+  ASSERT_EQ(script.events.size(), 6u);
+  const auto& e = script.events;
+  EXPECT_EQ(e[0].tick, 0);
+  EXPECT_EQ(e[0].a, 18);
+  EXPECT_EQ(e[1].kind, InputEvent::Kind::Mouse);
+  EXPECT_EQ(e[1].a, -3);
+  EXPECT_EQ(e[1].b, 4);
+  EXPECT_EQ(e[2].kind, InputEvent::Kind::Button);
+  EXPECT_EQ(e[2].a, 1);
+  EXPECT_TRUE(e[2].down);
+  EXPECT_EQ(e[3].kind, InputEvent::Kind::Click);
+  EXPECT_EQ(e[4].kind, InputEvent::Kind::KeyDown);
+  EXPECT_EQ(e[4].a, 118);
+  EXPECT_EQ(e[4].line, 2);
+  EXPECT_EQ(e[5].kind, InputEvent::Kind::KeyUp);
+}
+
+TEST(InputScript, BadLinesNameFileLineAndProblem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1 down A\n2 down Foo\n", "keys.txt:2: unknown key: Foo"},
+      {"x down A\n", "keys.txt:1: not a tick number: x"},
+      {"-1 down A\n", "keys.txt:1: not a tick number: -1"},
+      {"\n\n3\n", "keys.txt:3: an event is missing after the tick"},
+      {"3 jump\n", "keys.txt:1: unknown event: jump"},
+      {"3 down\n", "keys.txt:1: expected \"TICK down|up KEY\""},
+      {"3 mouse 1\n", "keys.txt:1: expected \"TICK mouse DX DY\""},
+      {"3 mouse 1 y\n", "keys.txt:1: mouse movement must be two whole numbers"},
+      {"3 button middle down\n", "keys.txt:1: unknown button: middle"},
+      {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
+      {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
+      {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+      // A word is shown short, with bytes outside printable ASCII escaped.
+      {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(parse_error(text), message);
+  EXPECT_EQ(parse_error("1 " + std::string(1 << 20, 'w') + "\n"),
+            "keys.txt:1: unknown event: " + std::string(32, 'w') + "...");
+}
+
+TEST(TraceFloats, ShortestSinglePrecisionForm) {
+  EXPECT_EQ(runner::json_float(0.1f), "0.1");
+  EXPECT_EQ(runner::json_float(117.6f), "117.6");
+  EXPECT_EQ(runner::json_float(-1.0f), "-1");
+  EXPECT_EQ(runner::json_float(1e20f), "1e+20");
+  EXPECT_EQ(runner::json_float(std::numeric_limits<float>::infinity()), "null");
+  EXPECT_EQ(runner::json_float(std::nanf("")), "null");
+  const float v = 881.9999f;
+  EXPECT_EQ(std::stof(runner::json_float(v)), v);
+}
+
+// The one delivery every way of running the show uses (the window, the page
+// and the input script): the form is made but never shown, so no display is
+// needed.
+TEST(InputDelivery, EachEventReachesTheFormAsBetweenTwoTicks) {
+  quarvel::testing::FakeMusicDevice music;
+  app::TMainForm form(display::make_headless_backend(), [] { return 0u; }, music);
+  auto event = [](InputEvent::Kind kind, int a, int b = 0, bool down = false) {
+    InputEvent e;
+    e.kind = kind;
+    e.a = a;
+    e.b = b;
+    e.down = down;
+    return e;
+  };
+  // Keys: held for the next tick's input update, released by their up.
+  runner::deliver(form, event(InputEvent::Kind::KeyDown, 'A'));
+  EXPECT_TRUE(form.raw_input.keys['A']);
+  runner::deliver(form, event(InputEvent::Kind::KeyUp, 'A'));
+  EXPECT_FALSE(form.raw_input.keys['A']);
+  // Movement adds up until the tick takes it; buttons as pressed.
+  runner::deliver(form, event(InputEvent::Kind::Mouse, 3, 4));
+  runner::deliver(form, event(InputEvent::Kind::Mouse, -1, 2));
+  EXPECT_EQ(form.raw_input.mouse_dx, 2);
+  EXPECT_EQ(form.raw_input.mouse_dy, 6);
+  runner::deliver(form, event(InputEvent::Kind::Button, 1, 0, true));
+  EXPECT_TRUE(form.raw_input.buttons[1]);
+  runner::deliver(form, event(InputEvent::Kind::Button, 7, 0, true));  // no such button: ignored
+  // Losing the focus pauses the frame timer and lets go of everything held.
+  runner::deliver(form, event(InputEvent::Kind::KeyDown, 'B'));
+  runner::deliver(form, event(InputEvent::Kind::Focus, 0, 0, false));
+  EXPECT_FALSE(form.idle_loop.active());
+  EXPECT_FALSE(form.raw_input.keys['B']);
+  EXPECT_FALSE(form.raw_input.buttons[1]);
+  EXPECT_EQ(form.raw_input.mouse_dx, 0);
+  runner::deliver(form, event(InputEvent::Kind::Focus, 0, 0, true));
+  EXPECT_TRUE(form.idle_loop.active());
+  // A key press reaches the form's own handler: Esc closes.
+  EXPECT_FALSE(form.closing());
+  runner::deliver(form, event(InputEvent::Kind::KeyDown, 27));
+  EXPECT_TRUE(form.closing());
+}
