@@ -112,7 +112,7 @@ void TMainForm::DXDrawInitialize() {
   s.vitesse = 10;
   scene::Chargement(s, "Chargement en cours");
   // The first step runs on the first tick; the letterbox band is off.
-  s.Party_actif[0] = true;
+  s.Party_actif[scene::kLoadingStep] = true;
   s.ecran16_actif = false;
   s.ecran16_n = 0;
   scene::Chargement(s, "Constructing ........... okokok");

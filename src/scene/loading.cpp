@@ -13,7 +13,7 @@ constexpr int32_t kBarLast = 460;
 }  // namespace
 
 void Loading(Show& s) {
-  if (!s.Party_actif[1]) return;
+  if (!s.Party_actif[kOpeningStep]) return;
   s.DXDraw.fill_rect(0, 0, 640, 350, 0);
   s.charge_n = 0;
   while (s.charge_n < 5) {
@@ -27,12 +27,12 @@ void Loading(Show& s) {
 
 void Chargement(Show& s, const std::string&) {
   Loading(s);
-  if (s.Party_actif[1]) {
+  if (s.Party_actif[kOpeningStep]) {
     s.DXDraw.fill_rect(50, 400, static_cast<int>(Round(s.charge_pos * 1.2)), 40, kBarColour);
   }
   s.charge_pos += kBarStep;
   if (s.charge_pos > kBarLast) s.charge_pos = 0;
-  if (s.Party_actif[1]) s.DXDraw.flip();
+  if (s.Party_actif[kOpeningStep]) s.DXDraw.flip();
 }
 
 void Timer_chargementTimer(Show& s) {

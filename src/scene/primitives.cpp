@@ -9,7 +9,6 @@
 namespace quarvel::scene {
 namespace {
 
-constexpr uint32_t kGouraudQuality = 137;
 const Vec3 kFront{0, 0, 1};
 const Vec3 kUp{0, 1, 0};
 
@@ -89,7 +88,7 @@ void add_objet(Show& s, int32_t parent, int32_t idx, const std::string& mesh_fil
   builder->set_texture(create_into(s.objet_texture[idx], [&] {
     return texture_file.empty() ? nullptr : load_texture(s, beside_executable(s, texture_file));
   }));
-  builder->set_quality(kGouraudQuality);
+  builder->set_quality(rm::quality::kGouraud);
   frame->add_visual(builder);
 }
 
@@ -104,7 +103,7 @@ void add_wrap(Show& s, int32_t parent, int32_t idx, const std::string& mesh_file
   builder->set_perspective(true);
 
   builder->set_texture(create_into(s.wrap_texture[idx], [&] { return load_texture(s, texture_file); }));
-  builder->set_quality(kGouraudQuality);
+  builder->set_quality(rm::quality::kGouraud);
 
   MeshRef& mesh = create_into(s.wrap_mesh[idx], [&] { return builder->create_mesh(); });
   frame->add_visual(mesh);

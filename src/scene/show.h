@@ -38,6 +38,21 @@ using LightRef = std::shared_ptr<rm::Light>;
 using AnimationRef = std::shared_ptr<rm::Animation>;
 using AnimationSetRef = std::shared_ptr<rm::AnimationSet>;
 
+// The scene steps by their flag's index in Party_actif: step Party_N runs
+// while Party_actif[N - 1] is set, and the frame loop calls the steps in
+// index order. The numbering is the show's own and not the chain's: the
+// explosion (Party_4) runs after the forest edge (Party_5) and the model
+// scene (Party_6).
+enum StepFlag : size_t {
+  kLoadingStep = 0,      // Party_1: builds the opening behind the loading screen
+  kOpeningStep = 1,      // Party_2: the opening (ships, trucks, fires in fog)
+  kForestFlightStep = 2, // Party_3: the flight through the forest
+  kExplosionStep = 3,    // Party_4: the explosion
+  kForestEdgeStep = 4,   // Party_5: the forest edge
+  kModelSceneStep = 5,   // Party_6: the model scene
+  kFinaleStep = 6,       // Party_7: the free-flight finale
+};
+
 // A fixed-capacity table of counted references. Reading or writing an entry
 // at or beyond the capacity is refused: `at` gives an empty reference that
 // belongs to no entry, so nothing is created into the table and nothing

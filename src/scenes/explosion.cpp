@@ -93,7 +93,7 @@ void Party_chargement_anim3(Show& s) {
   rm::Root& root = s.stage.root;
   rm::Frame* world = s.stage.scene.get();
   init(s, 4);
-  s.Party_actif[3] = true;
+  s.Party_actif[scene::kExplosionStep] = true;
   s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
 
   for (int32_t i = 0; i < kExplosionCount; ++i) s.explo_anim.at(i) = root.create_animation();

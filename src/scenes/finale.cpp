@@ -27,7 +27,7 @@ void Party_chargement_anim6(Show& s) {
   s.fond_texture = s.stage.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
   world->set_scene_background_image(s.fond_texture);
   s.horloge = 0.0f;
-  s.Party_actif[6] = true;
+  s.Party_actif[scene::kFinaleStep] = true;
   s.scene_frame.at(kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
   scene::add_anim(s, kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
   scene::add_anim(s, kFinaleGroup, 1, "00000006.dat", 0, 0, 0);

@@ -35,7 +35,7 @@ void Party_chargement_anim4(Show& s) {
   controls::Contraste(s, 24, 145);
   init(s, 2);
   s.horloge = 0.0f;
-  s.Party_actif[4] = true;
+  s.Party_actif[scene::kForestEdgeStep] = true;
   s.scene_frame.at(kEdgeGroup) = s.stage.root.create_frame(s.stage.scene);
 
   scene::add_anim(s, kEdgeGroup, 0, "00000003.dat", 0, 0, 0);

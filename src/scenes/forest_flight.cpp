@@ -73,7 +73,7 @@ void Party_chargement_anim2(Show& s) {
   s.cam_path->set_position(world, {0, 150, -200});
   s.scene_frame.at(kForestGroup) = s.stage.root.create_frame(s.stage.scene);
   place_trees(s);
-  s.Party_actif[2] = true;
+  s.Party_actif[scene::kForestFlightStep] = true;
 
   s.cam_anim = s.stage.root.create_animation();
   s.cam_anim->set_options(kCameraPathOptions);

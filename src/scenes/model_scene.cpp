@@ -18,7 +18,7 @@ void Party_chargement_anim5(Show& s) {
   controls::Contraste(s, 24, 145);
   init(s, kModelGroup);
   s.horloge = 0.0f;
-  s.Party_actif[5] = true;
+  s.Party_actif[scene::kModelSceneStep] = true;
   s.scene_frame.at(kModelGroup) = s.stage.root.create_frame(s.stage.scene);
 
   s.focale = 20;

@@ -121,7 +121,7 @@ void Party_chargement_anim(Show& s) {
   s.Timer_chargement.set_enabled(true);
   s.opening.brouillard_fin = 15000;
   for (size_t k = 1; k <= 10; ++k) s.Party_actif[k] = false;
-  s.Party_actif[1] = true;
+  s.Party_actif[scene::kOpeningStep] = true;
 
   rm::Frame* world = s.stage.scene.get();
   s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
@@ -171,8 +171,8 @@ void Party_1(Show& s) {
   scene::Loading(s);
   scene::Chargement(s, "");
   Party_chargement_anim(s);
-  s.Party_actif[0] = false;
-  s.Party_actif[1] = true;
+  s.Party_actif[scene::kLoadingStep] = false;
+  s.Party_actif[scene::kOpeningStep] = true;
 }
 
 namespace {
@@ -189,7 +189,7 @@ void grey_hull_wireframes(Show& s) {
   for (int i = 1; i <= 3; ++i) {
     if (auto m = s.vaisseau_mesh.get(i)) {
       m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
-      m->set_quality(64);
+      m->set_quality(rm::quality::kWireframe);
     }
   }
 }
@@ -230,9 +230,9 @@ void ship_part_c(Show& s, float t) {
   if (auto& c = s.vaisseau_mesh_c) {
     if (between(t, 4650.0f, 4790.0f)) {
       c->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
-      c->set_quality(64);
+      c->set_quality(rm::quality::kWireframe);
     } else {
-      c->set_quality(137);
+      c->set_quality(rm::quality::kGouraud);
     }
     if (between(t, 4790.0f, 4800.0f)) c->set_color(scene::RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
   }
@@ -241,12 +241,12 @@ void ship_part_c(Show& s, float t) {
 // Ship part B flickers between wireframe and solid, drawing from the shared
 // sequence on every tick of its window.
 void flicker_ship_part_b(Show& s, float t) {
-  uint32_t flicker_quality = 201;
+  uint32_t flicker_quality = rm::quality::kGouraudOutlined;
   if (between(t, 7052.0f, 7165.0f)) {
     const int32_t r = s.random(2);
     if (r == 1 || s.opening.scintille_n < 2) {
       s.opening.scintille_n = s.opening.scintille_n < 8 ? static_cast<uint8_t>(s.opening.scintille_n + 1) : uint8_t{1};
-      flicker_quality = 64;
+      flicker_quality = rm::quality::kWireframe;
     }
   }
   if (s.vaisseau_mesh_b) s.vaisseau_mesh_b->set_quality(flicker_quality);

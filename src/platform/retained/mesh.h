@@ -23,6 +23,10 @@ constexpr uint32_t kShadeMask = 0x7, kShadeFlat = 0, kShadeGouraud = 1;
 constexpr uint32_t kLightMask = 0x38, kLightOn = 0x8;
 constexpr uint32_t kFillMask = 0xFC0, kFillWireframe = 0x40, kFillSolid = 0x80;
 constexpr uint32_t kGouraud = kShadeGouraud | kLightOn | kFillSolid;  // 137
+// Outlines only, flat and unlit.
+constexpr uint32_t kWireframe = kShadeFlat | kFillWireframe;  // 64
+// Solid lit Gouraud faces with their outlines drawn over them.
+constexpr uint32_t kGouraudOutlined = kGouraud | kFillWireframe;  // 201
 inline bool flat(uint32_t q) { return (q & kShadeMask) == kShadeFlat; }
 inline bool lit(uint32_t q) { return (q & kLightMask) != 0; }
 inline bool solid(uint32_t q) { return (q & kFillSolid) != 0; }
