@@ -9,6 +9,7 @@
 // and returns nothing. Table entries hold one counted reference each; the
 // scene graph holds its own, so an object stays on screen while it is
 // attached, whatever its table entry holds.
+// GLOSSARY.md beside this file says what each of the show's own names means.
 #include <array>
 #include <cstdint>
 #include <functional>
