@@ -1,7 +1,7 @@
 #pragma once
 // The synthesiser the score plays: oscillator helpers, stereo buses, the
-// instruments (drums, bass, pads, bells, lead), the echo and the section
-// levelling, and the MP3 encoder.
+// instruments (drums, bass, pads, bells, lead), the echo, the mastering (gain
+// curve, ducking, look-ahead limiter) and the MP3 encoder.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -44,7 +44,7 @@ class Synth {
  public:
   explicit Synth(size_t frames) : main(frames), fx(frames), hits(frames), rng_(20240611u) {}
 
-  Bus main;  // everything, level-matched per section afterwards
+  Bus main;  // everything, then shaped by the gain curve, ducked and limited
   Bus fx;    // sent through the echo, then into main
   Bus hits;  // the accented hits the scenes are cut to, mixed after the limiter
 
@@ -122,8 +122,7 @@ class Synth {
     }
   }
 
-  void crash(double t, float amp, double decay = 1.4, Bus* to = nullptr) {
-    Bus& b = to ? *to : main;
+  void crash(double t, float amp, double decay = 1.4) {
     const size_t i0 = index(t);
     const int n = static_cast<int>(decay * 5 * kMusicRate);
     HighPass hp{0.5f};
@@ -132,14 +131,13 @@ class Synth {
       float h = hp(noise());
       double ring = std::sin(kTau * 3150.0 * s + 2.0 * std::sin(kTau * 4370.0 * s));
       double v = (h * 0.8 + ring * 0.15) * std::exp(-s / decay) * amp;
-      put(b, i0 + static_cast<size_t>(k), static_cast<float>(v), (k & 1) ? 0.2f : -0.2f);
+      put(main, i0 + static_cast<size_t>(k), static_cast<float>(v), (k & 1) ? 0.2f : -0.2f);
     }
   }
 
   // Low rumble of filtered noise with a falling tone: the sound of something
   // big going up.
-  void boom(double t, float amp, double len, Bus* to = nullptr) {
-    Bus& b = to ? *to : main;
+  void boom(double t, float amp, double len) {
     const size_t i0 = index(t);
     const int n = static_cast<int>(len * kMusicRate);
     float lp = 0, lp2 = 0;
@@ -151,7 +149,7 @@ class Synth {
       phase += kTau * (30.0 + 60.0 * std::exp(-s / 0.4)) / kMusicRate;
       double env = std::min(1.0, s / 0.01) * std::exp(-s / (len * 0.3));
       double v = (lp2 * 6.0 + std::sin(phase) * 0.6) * env * amp;
-      put(b, i0 + static_cast<size_t>(k), static_cast<float>(v), 0.0f);
+      put(main, i0 + static_cast<size_t>(k), static_cast<float>(v), 0.0f);
     }
   }
 
