@@ -15,9 +15,17 @@ constexpr double kMusicSeconds = 280.0;
 constexpr double kSectionStart[7] = {0.0,           7600.0 / 58.8,  9600.0 / 58.8,
                                      10970.0 / 58.8, 13470.0 / 58.8, 14950.0 / 58.8,
                                      15814.0 / 58.8};
-// The explosion section's loud beats lie inside this window (seconds).
-constexpr double kLoudBeatsFrom = 13470.0 / 58.8 + 0.4;
-constexpr double kLoudBeatsTo = 14950.0 / 58.8 - 0.6;
+// The music passes the explosion's flash line (level 101 of 128 on the left
+// channel) only at the accented hits the scenes are cut to; ordinary beats
+// are limited to this share of full scale, well below the line's 79 %.
+constexpr float kBeatCeiling = 0.68f;
+// An accented hit stays over the line for at most this long (seconds).
+constexpr double kHitLength = 0.4;
+
+// The times (seconds) of the accented hits, in order: the ship going up in
+// the opening, the cuts into the forest flight and the model, and the
+// explosion's, on its camera path's turns.
+std::vector<double> hit_times();
 
 struct StereoPcm {
   int rate = kMusicRate;

@@ -1,7 +1,7 @@
 #pragma once
 // The synthesiser the score plays: oscillator helpers, stereo buses, the
-// instruments (drums, bass, pads, bells, lead), the echo and the section
-// levelling, and the MP3 encoder.
+// instruments (drums, bass, pads, bells, lead), the echo, the mastering (gain
+// curve, ducking, look-ahead limiter) and the MP3 encoder.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -44,9 +44,9 @@ class Synth {
  public:
   explicit Synth(size_t frames) : main(frames), fx(frames), hits(frames), rng_(20240611u) {}
 
-  Bus main;  // everything, level-matched per section afterwards
+  Bus main;  // everything, then shaped by the gain curve, ducked and limited
   Bus fx;    // sent through the echo, then into main
-  Bus hits;  // the explosion section's loud beats, mixed last
+  Bus hits;  // the accented hits the scenes are cut to, mixed after the limiter
 
   size_t index(double t) const { return static_cast<size_t>(std::max(0.0, t) * kMusicRate); }
 
@@ -247,20 +247,20 @@ class Synth {
   }
 
   // Sustained lead with vibrato.
-  void lead(double t, double dur, int note, float amp) {
+  void lead(double t, double dur, int note, float amp, float pan = 0.1f, double bright = 2500.0) {
     const size_t i0 = index(t);
     const int n = static_cast<int>((dur + 0.2) * kMusicRate);
     const double f = midi_hz(note);
     double phase = 0;
     float lp = 0;
-    const float a = one_pole(2500.0);
+    const float a = one_pole(bright);
     for (int k = 0; k < n; ++k) {
       double s = static_cast<double>(k) / kMusicRate;
       double vib = 1.0 + 0.006 * std::sin(kTau * 5.5 * s) * std::min(1.0, s / 0.3);
       advance(phase, f * vib);
       lp += a * (static_cast<float>(2.0 * phase - 1.0) - lp);
       double env = std::min(1.0, s / 0.02) * (s < dur ? 1.0 : std::exp(-(s - dur) / 0.06));
-      put_sent(i0 + static_cast<size_t>(k), static_cast<float>(lp * env * amp), 0.3f, 0.1f);
+      put_sent(i0 + static_cast<size_t>(k), static_cast<float>(lp * env * amp), 0.3f, pan);
     }
   }
 
@@ -271,8 +271,24 @@ class Synth {
 // Echo on the send bus: ping-pong feedback delay, then into `main`.
 void apply_echo(Synth& s, double delay_s, float feedback, float level);
 
-// Scales each section of `b` so that its peak is `target[k]`, with short
-// gain ramps across the boundaries.
-void level_sections(Bus& b, const std::array<double, 7>& bounds, const std::array<float, 6>& target);
+// A gain in decibels at a time; a curve of them is followed linearly (in
+// decibels) between points and held before the first and after the last.
+struct GainPoint {
+  double t;
+  double db;
+};
+void apply_gain_curve(Bus& b, const std::vector<GainPoint>& curve);
+
+// Scales `b` so that its loudest sample on either channel is `peak`.
+void normalise(Bus& b, float peak);
+
+// Ducks `b` under each of `times`: the gain falls to `floor` over
+// `attack` seconds before the time and comes back over `release` seconds.
+void duck(Bus& b, const std::vector<double>& times, float floor, double attack, double release);
+
+// Look-ahead peak limiter: no sample of `b` leaves above `ceiling` on either
+// channel. The gain falls over `lookahead` seconds before a peak (so without
+// a click) and recovers with the time constant `release`.
+void limit_peaks(Bus& b, float ceiling, double lookahead, double release);
 
 }  // namespace quarvel::assets
