@@ -12,7 +12,24 @@ namespace {
 // ---------------------------------------------------------------------------
 // Model scene: an engine with pistons, crankshaft, flywheel, gears, a
 // governor and a fan, standing at z = 450; the camera circles it and ends
-// near the origin.
+// near the origin. It always looks at the engine's middle (0, 90, 450) with
+// the field at 1, so the engine (380 units long) fills half to two thirds of
+// the picture's width. Shots by scene clock (the animations run at half of it):
+//
+//   clock        camera                                 what the picture shows
+//   0-500        in front, 510-480 away, 260-300 up     the whole engine from above its front
+//   500-900      round the flywheel end to the back,    flywheel, fan and pistons, the governor
+//                460-410 away, 240-150 up               against the sky
+//   900-1400     round the gear end, 410-380 away,      gears, governor and pistons from just
+//                130-165 up                             above the bed
+//   1400-1950    to the front, 380-330 away, 150-200 up crank, rods and pistons large
+//   1950-2500    in front, backing out to (0, 60, 0),   the whole engine head-on from its bed's
+//                330-450 away                           height, the horizon's hills behind
+//
+// The engine's plain colours go through lit_colour: under the show's white
+// ambient light and eight white point lights (four of them reaching any one
+// face) and the contrast window 24..145, any colour above about an eighth
+// turns flat white on the faces that get the most light.
 
 constexpr float kModelEnd = 1250.0f;
 const Vec3 kEngineAt{0, 0, 450};

@@ -16,21 +16,24 @@ namespace quarvel::assets {
 // and small in the next); the camera always looks at where the model scene's
 // camera stopped, (0, 60, 0), the middle of the gate's opening, where the
 // fireballs gather at scale 5. Shots by scene clock (58.8 units a second),
-// with the gate's height on the screen:
+// with the camera's distance from that point, the field, and the gate's
+// height on the 480-line picture:
 //
-//   clock       camera (distance, field)     what the picture shows
-//   0-40        990, 3.4                     the gate from high in front, the fireballs around it (60 px)
-//   40-250      990 to 620, 3.6 to 6.1       the same, widest: the gate small but whole among the pieces (35-60 px)
-//   250-330     620 to 470, 1.3 to 0.3       closing in: the gate's opening and the pieces in it, then the
-//                                            lintel and the picture cut by the top edge (0.5 s)
-//   330-480     470 to 220, 0.7 to 2.3       over the gate, looking down into the opening; it widens to the whole gate
-//   480-500     1700, 3.2                    the camera jumps back to the far corner: the whole scene, small
-//   500-800     750 to 430, 3.9 to 0.7       around the gate at pillar height: gate and pieces (50-150 px)
-//   800-940     800 to 320, 0.15 to 0.3      close on the opening: the pieces passing through it fill the
-//                                            picture; between them the pillars' inner faces (2.3 s)
-//   940-1250    340 to 850, 0.7 to 3.4       back out and up: the whole gate with the pieces around it
-//   1250-1480   450 to 70, 2.7 to 4.6        down into the opening: the pillars and lintel towering, the
-//                                            pieces gathering around the camera
+//   clock       distance   field       gate     what the picture shows
+//   0-40        200-970    3.6-3.5     250-55   from above the lintel out to high in front: gate and pieces
+//   40-240      990-690    3.5-6.1     55-37    widest: the whole gate, small, the pieces spread around it
+//   240-330     690-430    3.5-0.3     76-1200  closing in: the opening and the pieces in it, the pillars
+//                                               leaving the edges
+//   330-480     430-195    0.5-2.9     950-330  over the gate, looking down through the lintel into the
+//                                               opening; it widens again to the whole gate
+//   480-640     580-480    3.3-4.3     100-80   the camera jumps to the far side: gate and pieces at pillar height
+//   640-800     490-600    3.8-0.8     100-380  round the gate, low; the gate fills more and more of the picture
+//   800-960     1090-310   0.5-0.1     340-4700 close on the opening: only the pieces passing through it and
+//                                               the sky behind (2 s)
+//   960-1160    380-850    0.8-2.9     590-80   back out and up: the picture, then the whole gate with the pieces
+//   1160-1400   200-960    3.1-3.7     300-56   the whole gate from all round, pieces gathering and scattering
+//   1400-1480   230-80     4.0-4.8     200-530  down into the opening: pillars and lintel towering, the pieces
+//                                               around the camera
 //
 // The hills close the horizon on the side where the opening scene's world
 // lies (beyond x = 18000): that world stays drawn under the later scenes, and
