@@ -119,7 +119,7 @@ XFile model_engine() {
     // ground would show through as a green sliver at the picture's edge
     // (inside the back clipping distance, which is taken along the view).
     m.mat = m.add_material(lit_colour(0.18f, 0.18f, 0.26f));
-    horizon_ridge(m, kEngineAt * -1.0f, 7000.0f, -1.0f, 1.0f, -300.0f, 540.0f, 700.0f, 43u);
+    horizon_ridge(m, kEngineAt * -1.0f, 7000.0f, -1.4f, 1.4f, -300.0f, 540.0f, 720.0f, 43u);
   });
   // A part at `at` turning on its own axis with the crank: `turn` by `rate`
   // times the crank angle, plus `phase`.

@@ -70,7 +70,7 @@ XFile monument() {
   // Night hills: a dark band just high enough over the camera's highest
   // places (y = 740) to hide the ground beyond.
   m.mat = m.add_material(lit_colour(0.18f, 0.18f, 0.26f));
-  horizon_ridge(m, {0, 0, 0}, 7000.0f, -0.95f, 0.95f, -300.0f, 800.0f, 950.0f, 41u);
+  horizon_ridge(m, {0, 0, 0}, 7000.0f, -1.35f, 1.35f, -300.0f, 800.0f, 1000.0f, 41u);
   return single_mesh_file("x3ds_Monument", std::move(m));
 }
 

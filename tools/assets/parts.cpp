@@ -62,7 +62,11 @@ void horizon_ridge(MeshData& m, Vec3 centre, float radius, float from, float to,
   for (int i = 0; i <= steps; ++i) {
     float a = from + (to - from) * i / steps;
     Vec3 out{std::cos(a), 0, std::sin(a)};
-    float crest = low + (high - low) * (0.5f + 0.5f * value_noise(i * 0.45f, 0.0f, seed));
+    // A ragged crest that falls to the foot at both ends of the arc, so the
+    // band reads as a range of hills rather than a wall with cut ends.
+    float rise = std::min(1.0f, std::min(i, steps - i) / (0.18f * steps));
+    float rag = 0.5f + 0.5f * value_noise(i * 0.7f, 0.0f, seed) + 0.25f * value_noise(i * 2.3f, 5.0f, seed);
+    float crest = base + (low + (high - low) * std::clamp(rag, 0.0f, 1.0f) - base) * smoothstep01(rise);
     // The crest leans back a little, so the faces catch some light.
     Vec3 bottom = centre + out * radius + Vec3{0, base, 0};
     Vec3 top = centre + out * (radius + 0.3f * (crest - base)) + Vec3{0, crest, 0};

@@ -25,8 +25,8 @@ Material lit_colour(float r, float g, float b);
 float light_sum(Vec3 n);
 // A band of dark hills on the horizon: an arc about `centre` (in the xz
 // plane) from angle `from` to `to` (radians, measured from +x towards +z) at
-// `radius`, from y = `base` up to a ragged crest between `low` and `high`,
-// facing the centre.
+// `radius`, from y = `base` up to a ragged crest between `low` and `high`
+// that falls to `base` over the arc's first and last sixth, facing the centre.
 void horizon_ridge(MeshData& m, Vec3 centre, float radius, float from, float to, float base, float low,
                    float high, uint32_t seed);
 
