@@ -9,6 +9,7 @@
 #include <set>
 
 #include "model_kit.h"
+#include "platform/common/picture_file.h"
 #include "models.h"
 #include "show_files.h"
 
@@ -245,6 +246,39 @@ TEST(GeneratedModels, FireballAtScaleFiveIsATwoHundredUnitBurst) {
   }
 }
 
+// A fireball shows its core in the middle of its outline and its puffs at
+// the rim: the core takes the explosion texture's hot bottom rows, the puffs
+// the cooler rows above; and that texture is fire, hotter further down.
+TEST(GeneratedModels, FireballIsHotAtTheCoreAndCoolerAtTheRim) {
+  const auto& mesh = load("00000012.dat").meshes.at(0);
+  float far = 0;
+  for (const auto& p : mesh.positions) far = std::max(far, std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z));
+  bool core = false;
+  for (size_t i = 0; i < mesh.positions.size(); ++i) {
+    const auto& p = mesh.positions[i];
+    float d = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+    if (d > 0.8f * far) {
+      EXPECT_LT(mesh.uvs[i].v, 0.8f) << "rim vertex " << i;
+    }
+    core = core || (d < 0.6f * far && mesh.uvs[i].v > 0.9f);
+  }
+  EXPECT_TRUE(core);
+  Picture fire;
+  std::string error;
+  ASSERT_TRUE(load_picture(show_file("explo.BMP"), fire, error)) << error;
+  double top = 0, middle = 0, bottom = 0;
+  for (int y = 0; y < fire.height; ++y)
+    for (int x = 0; x < fire.width; ++x) {
+      uint32_t c = fire.at(x, y);
+      int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+      ASSERT_GE(r, g);
+      ASSERT_GE(g, b);
+      (y < fire.height / 4 ? top : y >= fire.height * 3 / 4 ? bottom : middle) += r + g + b;
+    }
+  EXPECT_GT(bottom, top * 1.5);
+  EXPECT_GT(middle, top);
+}
+
 // A grove: tall enough, stretched 3..11 times, for the forest flight's camera
 // to fly among the crowns, standing on the ground around its main trunk, with
 // no tree in front of it (the forest edge camera ends just in front of a row).
@@ -295,9 +329,25 @@ TEST(GeneratedModels, SkyDomeHasRadiusTenAndFacesInwards) {
   for (const auto& mat : mesh.materials) EXPECT_TRUE(mat.textures.empty());
 }
 
+// The vertices of the faces of `mesh` whose material is (or is not) the last
+// one, which the monument and the engine give their horizon hills.
+std::vector<xfile::Vec3> vertices_of(const xfile::Mesh& mesh, bool hills) {
+  std::vector<xfile::Vec3> out;
+  const uint32_t last = static_cast<uint32_t>(mesh.materials.size()) - 1;
+  size_t o = 0;
+  for (size_t f = 0; f < mesh.face_sizes.size(); ++f) {
+    if ((mesh.face_materials[f] == last) == hills)
+      for (uint32_t k = 0; k < mesh.face_sizes[f]; ++k) out.push_back(mesh.positions[mesh.face_indices[o + k]]);
+    o += mesh.face_sizes[f];
+  }
+  return out;
+}
+
 TEST(GeneratedModels, MonumentAtTheOriginShowsTheTitlePicture) {
   Model m = load("00000008.dat");
-  Box b = model_box("00000008.dat");
+  ASSERT_EQ(m.meshes.size(), 1u);
+  Box b;
+  for (const auto& p : vertices_of(m.meshes[0], false)) b.add(p);
   EXPECT_NEAR((b.min.x + b.max.x) / 2, 0.0f, 1.0f);
   EXPECT_NEAR((b.min.z + b.max.z) / 2, 0.0f, 1.0f);
   EXPECT_NEAR(b.min.y, 0.0f, 0.01f);
@@ -305,6 +355,85 @@ TEST(GeneratedModels, MonumentAtTheOriginShowsTheTitlePicture) {
   for (const auto& mat : m.meshes[0].materials)
     for (const auto& t : mat.textures) textured = textured || t == "introsi.bmp";
   EXPECT_TRUE(textured);
+}
+
+// The opening world stays drawn under the later scenes, and the back clip is
+// a distance along the view: at the explosion's wide fields its ground comes
+// inside it, nearly edge-on. The hills of the explosion's gate and of the
+// model scene's engine must stand between every camera place of those scenes
+// and every point of that ground.
+TEST(GeneratedModels, HorizonHillsHideTheOpeningGroundFromTheLaterScenes) {
+  const Model ground = load("00000016.dat");
+  struct Case {
+    const char* file;
+    xfile::Vec3 placed;            // where the scene puts the file's origin
+    xfile::Vec3 cam_min, cam_max;  // the box the scene's camera keeps to
+  };
+  const Case cases[] = {
+      {"00000008.dat", {0, 0, 0}, {-800, -10, -800}, {800, 780, 800}},
+      {"00000004.dat", {0, 0, 450}, {-520, 0, -80}, {520, 340, 980}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const Model m = load(c.file);
+    // The hills: their radius and their crest by bearing, seen from the world.
+    float r2 = 0;
+    std::map<float, float> crest;  // bearing -> crest height
+    const auto hills = vertices_of(m.meshes[0], true);
+    ASSERT_FALSE(hills.empty());
+    for (const auto& p : hills) {
+      float x = p.x + c.placed.x, z = p.z + c.placed.z;
+      if (p.y < 0) r2 = std::max(r2, x * x + z * z);
+      else crest[std::atan2(z, x)] = p.y;
+    }
+    // The lower of the two crest points either side of a bearing (0 outside the arc).
+    auto crest_at = [&crest](float a) {
+      auto hi = crest.lower_bound(a);
+      if (hi == crest.begin() || hi == crest.end()) return 0.0f;
+      return std::min(hi->second, std::prev(hi)->second);
+    };
+    const float radius = std::sqrt(r2);
+    int seen = 0;
+    for (float cx : {c.cam_min.x, 0.5f * (c.cam_min.x + c.cam_max.x), c.cam_max.x})
+      for (float cy : {c.cam_min.y, c.cam_max.y})
+        for (float cz : {c.cam_min.z, 0.5f * (c.cam_min.z + c.cam_max.z), c.cam_max.z})
+          for (const auto& mesh : ground.meshes)
+            for (const auto& g : mesh.positions) {
+              // Where the sight line leaves the hills' circle, and how high it is there.
+              float dx = g.x - cx, dz = g.z - cz;
+              float qa = dx * dx + dz * dz, qb = 2 * (cx * dx + cz * dz), qc = cx * cx + cz * cz - r2;
+              float t = (-qb + std::sqrt(qb * qb - 4 * qa * qc)) / (2 * qa);
+              float y = cy + t * (g.y - cy);
+              if (!(y < crest_at(std::atan2(cz + t * dz, cx + t * dx)))) ++seen;
+            }
+    EXPECT_EQ(seen, 0) << "hills at radius " << radius;
+  }
+}
+
+// Faces of the model scene's engine are lit by
+// the ambient light and the point lights together and then shown through
+// the contrast window 24..145: the plain colours keep the brightest face at
+// or just under the window's white point, so the colours and shading of red
+// and white parts stay, and the brightest colour nearly reaches it.
+TEST(GeneratedModels, PlainColoursOfTheLitModelsStayUnderTheWhitePoint) {
+  float brightest_light = 0;
+  for (int i = 0; i <= 40; ++i)
+    for (int j = 0; j < 80; ++j) {
+      float b = assets::kPi * (static_cast<float>(i) / 40 - 0.5f), a = 2 * assets::kPi * j / 80;
+      brightest_light = std::max(brightest_light, assets::light_sum({std::cos(b) * std::cos(a), std::sin(b),
+                                                                     std::cos(b) * std::sin(a)}));
+    }
+  const float white = 145.0f / 255.0f;
+  float top = 0;
+  for (const auto& mesh : load("00000004.dat").meshes)
+    for (const auto& mat : mesh.materials) {
+      if (!mat.textures.empty()) continue;
+      for (float c : {mat.face_color.r, mat.face_color.g, mat.face_color.b}) {
+        EXPECT_LE(c * brightest_light, white + 0.005f);
+        top = std::max(top, c * brightest_light);
+      }
+    }
+  EXPECT_GT(top, 0.9f * white);
 }
 
 TEST(GeneratedModels, LoopingAnimationStaysNearTheForestAimPoint) {

@@ -12,7 +12,24 @@ namespace {
 // ---------------------------------------------------------------------------
 // Model scene: an engine with pistons, crankshaft, flywheel, gears, a
 // governor and a fan, standing at z = 450; the camera circles it and ends
-// near the origin.
+// near the origin. It always looks at the engine's middle (0, 90, 450) with
+// the field at 1, so the engine (380 units long) fills half to two thirds of
+// the picture's width. Shots by scene clock (the animations run at half of it):
+//
+//   clock        camera                                 what the picture shows
+//   0-500        in front, 510-480 away, 260-300 up     the whole engine from above its front
+//   500-900      round the flywheel end to the back,    flywheel, fan and pistons, the governor
+//                460-410 away, 240-150 up               against the sky
+//   900-1400     round the gear end, 410-380 away,      gears, governor and pistons from just
+//                130-165 up                             above the bed
+//   1400-1950    to the front, 380-330 away, 150-200 up crank, rods and pistons large
+//   1950-2500    in front, backing out to (0, 60, 0),   the whole engine head-on from its bed's
+//                330-450 away                           height, the horizon's hills behind
+//
+// The engine's plain colours go through lit_colour: under the show's white
+// ambient light and eight white point lights (four of them reaching any one
+// face) and the contrast window 24..145, any colour above about an eighth
+// turns flat white on the faces that get the most light.
 
 constexpr float kModelEnd = 1250.0f;
 const Vec3 kEngineAt{0, 0, 450};
@@ -67,10 +84,10 @@ XFile model_engine() {
   const float step = 1.0f;  // key times are whole numbers
   XFrame engine = top("x3ds_Engine", translation(kEngineAt));
   engine.mesh = mesh_of([](MeshData& m) {
-    const int steel = m.add_material(colour(0.42f, 0.44f, 0.48f));
-    const int dark = m.add_material(colour(0.2f, 0.2f, 0.22f));
-    const int brass = m.add_material(colour(0.7f, 0.55f, 0.25f));
-    const int red = m.add_material(colour(0.55f, 0.12f, 0.08f));
+    const int steel = m.add_material(lit_colour(0.78f, 0.8f, 0.86f));
+    const int dark = m.add_material(lit_colour(0.55f, 0.55f, 0.6f));
+    const int brass = m.add_material(lit_colour(1.0f, 0.75f, 0.32f));
+    const int red = m.add_material(lit_colour(1.0f, 0.2f, 0.12f));
     m.mat = dark;
     m.box({0, 8, 0}, {380, 16, 240});
     m.mat = red;
@@ -97,6 +114,12 @@ XFile model_engine() {
     m.mat = steel;
     m.box({0, 175, 95}, {60, 30, 40});
     m.box({170, 40, 60}, {30, 60, 100});
+    // Hills on the horizon towards +x, where the opening scene's world lies:
+    // it stays drawn under the later scenes, and from the circling camera its
+    // ground would show through as a green sliver at the picture's edge
+    // (inside the back clipping distance, which is taken along the view).
+    m.mat = m.add_material(lit_colour(0.18f, 0.18f, 0.26f));
+    horizon_ridge(m, kEngineAt * -1.0f, 7000.0f, -1.4f, 1.4f, -300.0f, 540.0f, 720.0f, 43u);
   });
   // A part at `at` turning on its own axis with the crank: `turn` by `rate`
   // times the crank angle, plus `phase`.
@@ -110,7 +133,7 @@ XFile model_engine() {
   };
   // Crankshaft, along x in front of the block.
   turning_part("x3ds_Crank", {0, 56, -70}, rotation_x, 1.0f).mesh = mesh_of([](MeshData& m) {
-    m.mat = m.add_material(colour(0.6f, 0.62f, 0.66f));
+    m.mat = m.add_material(lit_colour(0.85f, 0.87f, 0.92f));
     {
       LocalTransform placed(m, rotation_z(-kPi / 2));
       m.cylinder(6, -190, 190, 10);
@@ -125,7 +148,7 @@ XFile model_engine() {
   });
   // Flywheel on the crank's axis.
   turning_part("x3ds_Flywheel", {205, 56, -70}, rotation_x, 1.0f).mesh = mesh_of([](MeshData& m) {
-    m.mat = m.add_material(colour(0.3f, 0.3f, 0.34f));
+    m.mat = m.add_material(lit_colour(0.62f, 0.62f, 0.68f));
     {
       LocalTransform placed(m, rotation_z(-kPi / 2));
       m.torus(48, 6, 28, 8);
@@ -138,9 +161,9 @@ XFile model_engine() {
   });
   // Two gears meshing at the other end.
   turning_part("x3ds_GearA", {-200, 56, -70}, rotation_x, 1.0f).mesh =
-      mesh_of([](MeshData& m) { gear_mesh(m, 32, 16, 10, colour(0.7f, 0.55f, 0.25f)); });
+      mesh_of([](MeshData& m) { gear_mesh(m, 32, 16, 10, lit_colour(1.0f, 0.75f, 0.32f)); });
   turning_part("x3ds_GearB", {-200, 56 + 38 + 27, -70}, rotation_x, -1.6f, kPi / 10).mesh =
-      mesh_of([](MeshData& m) { gear_mesh(m, 21, 10, 10, colour(0.6f, 0.62f, 0.3f)); });
+      mesh_of([](MeshData& m) { gear_mesh(m, 21, 10, 10, lit_colour(0.85f, 0.85f, 0.4f)); });
   // Pistons riding up and down out of their cylinders.
   for (int i = 0; i < 4; ++i) {
     std::string name = "x3ds_Piston" + std::to_string(i + 1);
@@ -152,16 +175,16 @@ XFile model_engine() {
     };
     XFrame& p = add_child(engine, name, pose(0));
     p.mesh = mesh_of([](MeshData& m) {
-      m.mat = m.add_material(colour(0.75f, 0.75f, 0.78f));
+      m.mat = m.add_material(lit_colour(0.95f, 0.95f, 0.98f));
       m.cylinder(17, -18, 18, 14);
-      m.mat = m.add_material(colour(0.3f, 0.3f, 0.3f));
+      m.mat = m.add_material(lit_colour(0.6f, 0.6f, 0.6f));
       m.box({0, 24, 0}, {6, 14, 6});
     });
     set.animations.push_back(sampled_animation(name, 0, kModelEnd, step, pose));
   }
   // A governor spinning on top.
   turning_part("x3ds_Governor", {0, 190, 95}, rotation_y, 0.5f).mesh = mesh_of([](MeshData& m) {
-    m.mat = m.add_material(colour(0.7f, 0.55f, 0.25f));
+    m.mat = m.add_material(lit_colour(1.0f, 0.75f, 0.32f));
     m.cylinder(3, 0, 80, 8);
     for (int side = -1; side <= 1; side += 2) {
       {
@@ -173,7 +196,7 @@ XFile model_engine() {
   });
   // A cooling fan at the back.
   turning_part("x3ds_Fan", {170, 50, 112}, rotation_z, 0.75f).mesh = mesh_of([](MeshData& m) {
-    m.mat = m.add_material(colour(0.25f, 0.3f, 0.35f));
+    m.mat = m.add_material(lit_colour(0.55f, 0.65f, 0.75f));
     {
       LocalTransform placed(m, rotation_x(kPi / 2));
       m.cylinder(6, -4, 4, 10);

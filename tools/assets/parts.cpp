@@ -26,6 +26,59 @@ Material colour(float r, float g, float b, const std::string& texture, float glo
   return m;
 }
 
+float light_sum(Vec3 n) {
+  // The point lights stand 10000 units out (light 0 moved to (-286, 5, -1851)
+  // before the later scenes), far enough to count as directions.
+  static const Vec3 kLights[] = {{-286, 5, -1851},        {-10000, 10000, 0},     {0, 10000, -10000},
+                                 {-10000, 10000, -10000}, {10000, -10000, 0},     {10000, -10000, -10000},
+                                 {10000, -10000, 10000},  {0, -10000, -10000}};
+  float sum = 1.0f;
+  for (Vec3 l : kLights) sum += std::max(0.0f, dot(normalize(n), normalize(l)));
+  return sum;
+}
+
+Material lit_colour(float r, float g, float b) {
+  // 145 / 255 over the largest light sum any normal gets (about 4.7).
+  static const float kWhite = [] {
+    float most = 0;
+    for (int i = 0; i <= 90; ++i)
+      for (int j = 0; j < 180; ++j) {
+        float b = kPi * (static_cast<float>(i) / 90 - 0.5f), a = 2 * kPi * j / 180;
+        most = std::max(most, light_sum({std::cos(b) * std::cos(a), std::sin(b), std::cos(b) * std::sin(a)}));
+      }
+    return 0.567f / most;
+  }();
+  Material m = colour(r, g, b);
+  m.r = r * kWhite;
+  m.g = g * kWhite;
+  m.b = b * kWhite;
+  return m;
+}
+
+void horizon_ridge(MeshData& m, Vec3 centre, float radius, float from, float to, float base, float low,
+                   float high, uint32_t seed) {
+  const int steps = std::max(2, static_cast<int>((to - from) * radius / 400.0f));
+  int prev_bottom = -1, prev_top = -1;
+  for (int i = 0; i <= steps; ++i) {
+    float a = from + (to - from) * i / steps;
+    Vec3 out{std::cos(a), 0, std::sin(a)};
+    // A ragged crest that falls to the foot at both ends of the arc, so the
+    // band reads as a range of hills rather than a wall with cut ends.
+    float rise = std::min(1.0f, std::min(i, steps - i) / (0.18f * steps));
+    float rag = 0.5f + 0.5f * value_noise(i * 0.7f, 0.0f, seed) + 0.25f * value_noise(i * 2.3f, 5.0f, seed);
+    float crest = base + (low + (high - low) * std::clamp(rag, 0.0f, 1.0f) - base) * smoothstep01(rise);
+    // The crest leans back a little, so the faces catch some light.
+    Vec3 bottom = centre + out * radius + Vec3{0, base, 0};
+    Vec3 top = centre + out * (radius + 0.3f * (crest - base)) + Vec3{0, crest, 0};
+    Vec3 inward = normalize(out * -1.0f + Vec3{0, 0.3f, 0});
+    int vb = m.add_vertex(bottom, inward, static_cast<float>(i) / steps, 1);
+    int vt = m.add_vertex(top, inward, static_cast<float>(i) / steps, 0);
+    if (prev_bottom >= 0) m.add_quad(prev_bottom, vb, vt, prev_top);
+    prev_bottom = vb;
+    prev_top = vt;
+  }
+}
+
 float smoothstep01(float x) {
   x = std::clamp(x, 0.0f, 1.0f);
   return x * x * (3 - 2 * x);

@@ -13,6 +13,23 @@ Material colour(float r, float g, float b, const std::string& texture = "", floa
                 float alpha = 1.0f);
 
 float smoothstep01(float x);
+// A plain colour for a model seen under the show's full light set (a white
+// ambient light and eight white point lights, one of them moved in front of
+// the later scenes, Light set) and its usual contrast window (24..145): 1 is
+// the brightest a face can be made and still not clip to flat white when it
+// faces the strongest mix of lights; a face turned away from most of them
+// then comes out about a third as bright.
+Material lit_colour(float r, float g, float b);
+// Sum of the show's lights on a face with unit normal `n` in the later scenes
+// (the ambient light counts 1).
+float light_sum(Vec3 n);
+// A band of dark hills on the horizon: an arc about `centre` (in the xz
+// plane) from angle `from` to `to` (radians, measured from +x towards +z) at
+// `radius`, from y = `base` up to a ragged crest between `low` and `high`
+// that falls to `base` over the arc's first and last sixth, facing the centre.
+void horizon_ridge(MeshData& m, Vec3 centre, float radius, float from, float to, float base, float low,
+                   float high, uint32_t seed);
+
 
 // Keys every `step` from t0 to t1 (the last one exactly at t1).
 std::vector<float> key_times(float t0, float t1, float step);

@@ -109,20 +109,27 @@ Picture make_explosion_texture() {
     float fx = static_cast<float>(x), fy = static_cast<float>(y);
     float t = fbm_tile(fx, fy, n, 4, 5, 31);
     float s = fbm_tile(fx, fy, n, 16, 2, 37);
-    float heat = std::clamp((t - 0.3f) * 2.2f + (s - 0.5f) * 0.5f, 0.0f, 1.0f);
+    // Heat rises down the picture (v from 0 to 1): the fireball maps its core
+    // to the bottom rows and its outer puffs higher up, so every piece is
+    // yellow in the middle and red-orange at its rim. The turbulence keeps
+    // the bands from reading as stripes.
+    float heat = std::clamp(fy / n * 1.1f - 0.05f + (t - 0.5f) * 0.7f + (s - 0.5f) * 0.3f, 0.0f, 1.0f);
     // The explosion is shown through the contrast window 24..145 (input
-    // 0.094 is black, 0.57 white) and, after every flash, through windows
-    // 0..12 to 0..252 that wash out everything bright. The colours keep
-    // green at most about two thirds of red and hardly any blue, so that
-    // however far the window stretches them they stay fire: sooty red
-    // smoke, deep red, orange, and a yellow core only where it is hottest.
-    const float stops[][3] = {{0.1f, 0.025f, 0.01f}, {0.3f, 0.06f, 0.015f}, {0.5f, 0.16f, 0.02f},
-                              {0.6f, 0.3f, 0.03f}, {0.7f, 0.46f, 0.09f}};
+    // 0.094 is black, 0.57 white) and behind black scan lines on every other
+    // row, so the fire must sit near the top of that window to read. The
+    // stops are the wanted screen colours taken back through the window:
+    // deep red, red-orange, orange, yellow, and a yellow-white core. Green
+    // stays below red and blue below green, so that the washed-out windows
+    // after a flash turn the fire yellow-white and never green or blue.
+    const float screen[][3] = {{0.45f, 0.06f, 0.0f}, {0.85f, 0.28f, 0.0f}, {1.0f, 0.55f, 0.05f},
+                               {1.0f, 0.85f, 0.25f}, {1.0f, 1.0f, 0.7f}};
+    auto window = [](float out) { return (out * 121.0f + 24.0f) / 255.0f; };
     float x4 = heat * 4.0f;
     int i = std::min(3, static_cast<int>(x4));
     float f = x4 - i;
-    return rgb(stops[i][0] + (stops[i + 1][0] - stops[i][0]) * f, stops[i][1] + (stops[i + 1][1] - stops[i][1]) * f,
-               stops[i][2] + (stops[i + 1][2] - stops[i][2]) * f);
+    float c[3];
+    for (int k = 0; k < 3; ++k) c[k] = window(screen[i][k] + (screen[i + 1][k] - screen[i][k]) * f);
+    return rgb(c[0], c[1], c[2]);
   });
 }
 
