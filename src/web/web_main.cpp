@@ -254,7 +254,7 @@ EMSCRIPTEN_KEEPALIVE void quarvel_mouse_button(int button, int down, int x, int 
   e.down = down != 0;
   page_event(e);
   int sx = 0, sy = 0;
-  const app::TMainForm& form = *g_show->form;
+  app::TMainForm& form = *g_show->form;
   if (e.down && form.DXDraw.initialized() && form.DXDraw.backend().to_surface(x, y, &sx, &sy)) {
     runner::InputEvent click;
     click.kind = runner::InputEvent::Kind::Click;
