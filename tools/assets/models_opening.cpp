@@ -231,20 +231,22 @@ XFile opening_ships_and_trucks() {
 //                into it: transports, gunships and the squadron pass by
 //   900  - 1250  under the fleet looking up at it; the field of view widens
 //                (1130 - 1185) on the whole fleet overhead
-//   1250 - 1430  down towards the convoy, the fleet leaving the top of the
-//                picture as the trucks come in at the bottom (3 s)
+//   1250 - 1430  a turn down to the convoy (under a second), then a dive to
+//                it, the trucks growing from the middle of the picture
 //   1430 - 1740  the convoy from its lit west side, closing in; truck A
 //                parks; the picture fades to black and back (1670 - 1980)
 //   1740 - 3300  alongside the convoy on its west side, the trucks' lit
 //                flanks filling the picture
 //   3300 - 3900  the blinking light: close on the trucks' west flanks and
 //                the ground behind them, the faces that light reaches
-//   3900 - 4650  up from the road to the fleet, the squadron ahead
+//   3900 - 4650  a look up from the road to the fleet (1.5 s), then up to
+//                it, the squadron ahead
 //   4650 - 4800  ship C close up: its wireframe, then fading in solid
 //   4800 - 6100  the squadron and the fleet around it, from its left and
 //                above, the camera drifting through the formation
 //   6100 - 6760  under the fleet looking up (green negative, letterbox)
-//   6760 - 7271  in on the burning ship (it flickers 7052 - 7165)
+//   6760 - 7271  in on the burning ship, close from 7000 (it flickers
+//                7052 - 7165)
 //   7271 - 7600  away from the blast, the fires in the frame's middle and
 //                near enough to stay inside the closing fog, which whitens
 //                the sky dome behind them first
@@ -264,14 +266,16 @@ std::vector<Way> opening_ways() {
   };
   auto Blast = [](Vec3 o) { return [o](float) { return ship_b(kBlast) + o; }; };
   return {
-      {0, F({-900, 180, -1300}), F({-150, 60, 100})},
+      {0, F({-700, 120, -1000}), F({-150, 40, 150})},
       {450, F({-650, 40, -450}), F({-100, 0, 250})},
       {900, F({-420, -420, 150}), F({-150, -40, 250})},
       // Under the fleet looking up while the field widens on it.
       {1130, F({-250, -900, 900}), F({-100, 0, 0})},
       {1250, F({-200, -1000, 700}), F({-50, 0, -100})},
+      // The camera turns down to the convoy first, then dives to it.
+      {1290, F({-220, -1080, 650}), C({0, 8, -20})},
       // Down to the convoy from its lit (west) side.
-      {1430, C({-420, 160, -420}), C({0, 8, -20})},
+      {1430, C({-300, 110, -300}), C({0, 8, -20})},
       {1600, C({-200, 70, -230}), C({0, 8, -20})},
       {1745, C({-120, 30, -150}), C({0, 8, -30})},
       {2600, C({-110, 22, 40}), C({0, 8, -40})},
@@ -280,16 +284,18 @@ std::vector<Way> opening_ways() {
       // them: the faces that light reaches.
       {3300, C({-65, 14, 45}), C({10, 9, -25})},
       {3900, C({-80, 24, -20}), C({10, 10, -60})},
+      // A quick look up from the road to the fleet overhead, then up to it.
+      {3990, C({-90, 40, -10}), F({0, 0, 0})},
       {4450, ShipC({-500, -180, -420}), ShipC({0, 0, 0})},
       {4650, ShipC({-190, 40, -170}), ShipC({0, 0, 0})},
       {4800, ShipC({-170, 60, 120}), ShipC({0, 0, 0})},
-      {5300, F({-700, 250, -100}), F({-150, -50, 250})},
-      {5800, F({-450, 420, 900}), F({0, 0, 100})},
+      {5300, F({-850, 80, -150}), F({-100, 0, 250})},
+      {5800, F({-600, 200, 800}), F({0, 0, 100})},
       // Under the fleet looking up: in the green negative the dark sky turns
       // bright green and the lit ships stand out dark against it.
       {6100, F({-900, -650, 250}), F({0, 0, 0})},
       {6760, F({-250, -700, -1400}), F({0, 0, 0})},
-      {7050, B({-500, 150, -700}), B({0, 0, 0})},
+      {7000, B({-300, 90, -420}), B({0, 0, 0})},
       // Away from the blast, fast at first: the fire grows as
       // kFireGrowth x its old size, so the camera keeps it at about the
       // same share of the picture, and near enough (under 10000) that the
@@ -389,25 +395,16 @@ float opening_ground_height(float x, float z) {
 
 XFile opening_ground() {
   MeshData m;
-  // Fields of a few greens and a dry olive, a field every 1000 units; the
-  // texture, repeating every 100, only breaks them up. The show lights the
-  // ground with its full white ambient light plus about as much again from
-  // the point lights on level ground, three to four times as much on the
-  // slopes that face them: the colours are kept low so that the slopes shade
-  // rather than clip to the texture's own colour.
-  const float fields[][3] = {{0.25f, 0.33f, 0.15f}, {0.21f, 0.29f, 0.13f}, {0.28f, 0.33f, 0.16f},
-                             {0.19f, 0.26f, 0.14f}, {0.3f, 0.3f, 0.17f}};
-  std::vector<int> mats;
-  for (const auto& c : fields) mats.push_back(m.add_material(colour(c[0], c[1], c[2], "greenmos.bmp")));
-  m.mat = mats[0];
+  // One colour for the whole ground: the show re-applies its wrap on every
+  // tick, and the runtime then paints every face of a wrapped mesh in its
+  // first face's colour, so fields of several materials would show for one
+  // frame only. The show lights the ground with its full white ambient light
+  // plus about as much again from the point lights on level ground, and up
+  // to three times as much on the slopes that face them: the colour is kept
+  // low so that the slopes shade rather than clip to the texture's colour.
+  m.mat = m.add_material(colour(0.16f, 0.21f, 0.1f, "greenmos.bmp"));
   m.grid(kOpeningX - 12000.0f, kOpeningX + 12000.0f, -14000.0f, 14000.0f, 48, 56,
          opening_ground_height, 400.0f);
-  for (size_t fi = 0; fi < m.faces.size(); ++fi) {
-    const auto& t = m.faces[fi];
-    Vec3 c = (m.vertices[t[0]].pos + m.vertices[t[1]].pos + m.vertices[t[2]].pos) * (1.0f / 3.0f);
-    int fx = static_cast<int>(std::floor(c.x / 1000.0f)), fz = static_cast<int>(std::floor(c.z / 1000.0f));
-    m.face_material[fi] = mats[static_cast<size_t>(lattice_hash(fx, fz, 41) * 4.999f)];
-  }
   return single_mesh_file("x3ds_Ground", std::move(m));
 }
 

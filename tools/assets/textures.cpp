@@ -63,8 +63,8 @@ Picture square_texture(int n, F pixel) {
 // variation (smooth noise with cells of 25 pixels and more, no per-pixel
 // grain that would alias or crawl), and along u it repeats exactly five
 // times: the shift of each tick lands on the same picture and the ground
-// stands still. The colour of the fields comes from the ground's materials;
-// this only breaks them up into lighter grass and darker moss.
+// stands still. The ground's material sets its colour; this only breaks it
+// up a little into lighter grass and darker moss.
 Picture make_moss_texture() {
   const int n = 256;
   const int u_repeats = 5;
@@ -82,8 +82,10 @@ Picture make_moss_texture() {
     float patch = std::clamp((noise(u, v, 2, 4, 37) - 0.3f) * 2.5f, 0.0f, 1.0f);
     // Moss green to a dry olive, kept bright: the ground's material sets
     // the overall shade, lit.
-    float l = 0.78f + 0.22f * broad;
-    float r = l * (0.74f + 0.16f * patch), g = l * (0.92f - 0.04f * patch), b = l * (0.62f + 0.04f * patch);
+    // Faint: a repeat every 20 units across is seen edge-on in the distance,
+    // where a stronger pattern would band.
+    float l = 0.9f + 0.1f * broad;
+    float r = l * (0.8f + 0.08f * patch), g = l * (0.94f - 0.02f * patch), b = l * (0.66f + 0.02f * patch);
     return rgb(r, g, b);
   });
 }
