@@ -19,8 +19,8 @@ struct Expected {
 };
 
 TEST(GeneratedPictures, TexturesTitleAndIconDecodeWithTheirSizes) {
-  for (Expected e : {Expected{"greenmos.bmp", 256, 256}, Expected{"fire.BMP", 128, 128},
-                     Expected{"arbre1.bmp", 128, 128}, Expected{"explo.BMP", 128, 128},
+  for (Expected e : {Expected{"greenmos.bmp", 256, 256}, Expected{"vaisseau.bmp", 64, 64},
+                     Expected{"fire.BMP", 128, 128}, Expected{"arbre1.bmp", 128, 128}, Expected{"explo.BMP", 128, 128},
                      Expected{"introsi.bmp", 512, 384}, Expected{"introsi.jpg", 512, 384},
                      Expected{"quarvel.png", 64, 64}}) {
     Picture p;
