@@ -298,11 +298,11 @@ std::vector<Way> opening_ways() {
       {7000, B({-300, 90, -420}), B({0, 0, 0})},
       // Away from the blast, fast at first: the fire grows as
       // kFireGrowth x its old size, so the camera keeps it at about the
-      // same share of the picture, and near enough (under 10000) that the
+      // same share of the picture, and near enough (about 11000) that the
       // fog still shows the fires when it has whitened the sky.
-      {kBlast, B({-700, 190, -1100}), Blast({0, 0, 0})},
-      {kBlast + 90.0f, Blast(Vec3{-1200, 320, -2000} * 2.0f), Blast({0, 0, 0})},
-      {kOpenEnd, Blast(Vec3{-3000, 1000, -5200} * 1.55f), Blast({0, 0, 0})},
+      {kBlast, B({-1200, 320, -2000}), Blast({0, 0, 0})},
+      {kBlast + 90.0f, Blast(Vec3{-1200, 320, -2000} * 2.8f), Blast({0, 0, 0})},
+      {kOpenEnd, Blast(Vec3{-3000, 1000, -5200} * 1.85f), Blast({0, 0, 0})},
   };
 }
 
