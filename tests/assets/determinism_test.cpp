@@ -18,7 +18,7 @@ std::vector<uint8_t> read_bytes(const std::string& path) {
 
 TEST(AssetDeterminism, FreshGenerationEqualsTheBuiltFilesByteForByte) {
   const std::vector<assets::AssetFile> files = assets::make_asset_set();
-  EXPECT_EQ(files.size(), 17u + 6u + 9u + 1u);
+  EXPECT_EQ(files.size(), 17u + 7u + 9u + 1u);
   for (const auto& f : files) {
     std::vector<uint8_t> on_disk = read_bytes(show_file(f.name));
     ASSERT_FALSE(on_disk.empty()) << f.name << " missing from the show folder";

@@ -218,6 +218,62 @@ TEST(GeneratedModels, OpeningWorldLiesBeyondTheBackClipFromTheOrigin) {
   }
 }
 
+// The opening's sky dome: a closed shell facing its centre (so that a fog
+// colours every ray of the view), on the camera wherever the camera is keyed,
+// at full size only while the closing fog is on (7450 to 7600).
+TEST(OpeningSky, DomeIsAClosedShellOnTheCameraWhileTheFogIsOn) {
+  Model m = load("00000001.dat");
+  const Frame* sky = nullptr;
+  for (const auto& f : m.frames)
+    if (f.name == "x3ds_SkyDome") sky = &f;
+  ASSERT_NE(sky, nullptr);
+  ASSERT_EQ(sky->meshes.size(), 1u);
+  const xfile::Mesh& mesh = m.meshes[sky->meshes[0]];
+  // Corners at the same place are one corner (the seam and the poles).
+  std::map<std::array<long, 3>, int> ids;
+  auto id = [&](uint32_t v) {
+    const auto& p = mesh.positions[v];
+    std::array<long, 3> k{std::lround(p.x), std::lround(p.y), std::lround(p.z)};
+    return ids.emplace(k, static_cast<int>(ids.size())).first->second;
+  };
+  std::map<std::pair<int, int>, int> edges;  // directed
+  ASSERT_EQ(mesh.triangles.size(), 360u * 3);  // 20 x 10 quads, less the poles' halves
+  for (size_t i = 0; i < mesh.triangles.size(); i += 3) {
+    int c[3] = {id(mesh.triangles[i]), id(mesh.triangles[i + 1]), id(mesh.triangles[i + 2])};
+    for (int k = 0; k < 3; ++k) ++edges[{c[k], c[(k + 1) % 3]}];
+    const auto &a = mesh.positions[mesh.triangles[i]], &b = mesh.positions[mesh.triangles[i + 1]],
+               &d = mesh.positions[mesh.triangles[i + 2]];
+    assets::Vec3 n = assets::cross({b.x - a.x, b.y - a.y, b.z - a.z}, {d.x - a.x, d.y - a.y, d.z - a.z});
+    EXPECT_LT(n.x * a.x + n.y * a.y + n.z * a.z, 0.0f) << "triangle " << i / 3 << " faces outwards";
+  }
+  for (const auto& [e, n] : edges) {
+    EXPECT_EQ(n, 1) << "edge used twice the same way";
+    EXPECT_EQ(edges.count({e.second, e.first}), 1u) << "open edge";
+  }
+
+  const xfile::Animation* dome = find_animation(m, "x3ds_SkyDome");
+  const xfile::Animation* cam = find_animation(m, m.frames[0].name);
+  ASSERT_NE(dome, nullptr);
+  ASSERT_NE(cam, nullptr);
+  const xfile::AnimationKeys* scale = keys_of(*dome, 1);
+  ASSERT_NE(scale, nullptr);
+  for (const auto& k : scale->keys) {
+    const bool shown = k.time > 7450 && k.time < 7600;
+    if (shown) EXPECT_NEAR(k.values[0], 1.0f, 1e-4f) << "at " << k.time;
+    else EXPECT_LT(k.values[0], 1e-3f) << "at " << k.time;
+  }
+  std::map<uint32_t, std::array<float, 3>> camera_at;
+  for (const auto& k : keys_of(*cam, 2)->keys) camera_at[k.time] = {k.values[0], k.values[1], k.values[2]};
+  int matched = 0;
+  for (const auto& k : keys_of(*dome, 2)->keys) {
+    auto c = camera_at.find(k.time);
+    if (c == camera_at.end()) continue;
+    ++matched;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(k.values[i], c->second[i], 0.05f) << "at " << k.time;
+  }
+  EXPECT_EQ(matched, static_cast<int>(camera_at.size()));
+}
+
 TEST(GeneratedModels, ModelSceneCameraEndsNearTheOrigin) {
   Model m = load("00000005.dat");
   const xfile::AnimationKeys* k = keys_of(*find_animation(m, m.frames[0].name), 2);

@@ -2,6 +2,8 @@
 // image list's sizes, depths and transparent colours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "app/form_pictures.h"
@@ -17,8 +19,8 @@ struct Expected {
 };
 
 TEST(GeneratedPictures, TexturesTitleAndIconDecodeWithTheirSizes) {
-  for (Expected e : {Expected{"greenmos.bmp", 256, 256}, Expected{"fire.BMP", 128, 128},
-                     Expected{"arbre1.bmp", 128, 128}, Expected{"explo.BMP", 128, 128},
+  for (Expected e : {Expected{"greenmos.bmp", 256, 256}, Expected{"vaisseau.bmp", 64, 64},
+                     Expected{"fire.BMP", 128, 128}, Expected{"arbre1.bmp", 128, 128}, Expected{"explo.BMP", 128, 128},
                      Expected{"introsi.bmp", 512, 384}, Expected{"introsi.jpg", 512, 384},
                      Expected{"quarvel.png", 64, 64}}) {
     Picture p;
@@ -27,6 +29,33 @@ TEST(GeneratedPictures, TexturesTitleAndIconDecodeWithTheirSizes) {
     EXPECT_EQ(p.width, e.width) << e.file;
     EXPECT_EQ(p.height, e.height) << e.file;
   }
+}
+
+// The ground texture is moved by a fifth of its width on every tick: it must
+// repeat exactly five times across, and tile without a seam down and across,
+// with no step between neighbouring pixels larger than soft noise makes.
+TEST(GeneratedPictures, GroundTextureRepeatsFiveTimesAcrossAndTilesWithoutSeams) {
+  Picture p;
+  std::string error;
+  ASSERT_TRUE(load_picture(show_file("greenmos.bmp"), p, error)) << error;
+  const int n = p.width;
+  auto level = [&](int x, int y, int s) { return int((p.at((x % n + n) % n, (y % n + n) % n) >> s) & 0xFF); };
+  int steepest = 0, off_repeat = 0;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x)
+      for (int s : {0, 8, 16}) {
+        // Across and down, the last pixel's neighbour being the first.
+        steepest = std::max({steepest, std::abs(level(x + 1, y, s) - level(x, y, s)),
+                             std::abs(level(x, y + 1, s) - level(x, y, s))});
+        // A fifth of the width on, at the nearest pixels either side.
+        const float shifted = x + n / 5.0f;
+        const int x0 = static_cast<int>(std::floor(shifted));
+        const float f = shifted - x0;
+        const float there = (1 - f) * level(x0, y, s) + f * level(x0 + 1, y, s);
+        off_repeat = std::max(off_repeat, static_cast<int>(std::lround(std::fabs(there - level(x, y, s)))));
+      }
+  EXPECT_LE(steepest, 6) << "a step between neighbours: grain or a seam";
+  EXPECT_LE(off_repeat, 3);
 }
 
 TEST(GeneratedPictures, JpegTitleIsTheBitmapTitle) {

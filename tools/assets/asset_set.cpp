@@ -26,6 +26,7 @@ std::vector<AssetFile> make_model_files() {
 std::vector<AssetFile> make_picture_files() {
   std::vector<AssetFile> out;
   out.push_back({"greenmos.bmp", encode_bmp(make_moss_texture())});
+  out.push_back({"vaisseau.bmp", encode_bmp(make_hull_texture())});
   out.push_back({"fire.BMP", encode_bmp(make_fire_texture())});
   out.push_back({"arbre1.bmp", encode_bmp(make_tree_texture())});
   out.push_back({"explo.BMP", encode_bmp(make_explosion_texture())});

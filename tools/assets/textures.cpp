@@ -56,16 +56,55 @@ Picture square_texture(int n, F pixel) {
 
 }  // namespace
 
+// The opening's ground. The show maps it flat onto the ground every 100
+// units and moves it by a fifth of its width along u on every tick, and the
+// ground is mostly seen from hundreds or thousands of units away, where a
+// whole repeat covers a few pixels. So the texture holds only broad, soft
+// variation (smooth noise with cells of 25 pixels and more, no per-pixel
+// grain that would alias or crawl), and along u it repeats exactly five
+// times: the shift of each tick lands on the same picture and the ground
+// stands still. The ground's material sets its colour; this only breaks it
+// up a little into lighter grass and darker moss.
 Picture make_moss_texture() {
   const int n = 256;
-  return square_texture(n, [](int x, int y) {
-    float f = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 8, 5, 11);
-    float g = fbm_tile(static_cast<float>(x), static_cast<float>(y), n, 32, 3, 23);
-    float clump = std::clamp((f - 0.35f) * 2.2f, 0.0f, 1.0f);
-    float r = 0.10f + 0.18f * clump + 0.10f * g;
-    float gg = 0.22f + 0.40f * clump + 0.18f * g;
-    float b = 0.06f + 0.08f * clump;
-    return rgb(r, gg, b);
+  const int u_repeats = 5;
+  // Smooth noise over cells_u x cells_v per period, wrapping in both axes.
+  auto noise = [](float u, float v, int cells_u, int cells_v, uint32_t seed) {
+    auto wrap = [](int i, int p) { return ((i % p) + p) % p; };
+    return lattice_noise(u * cells_u, v * cells_v, [&](int i, int j) {
+      return lattice_hash(wrap(i, cells_u), wrap(j, cells_v), seed);
+    });
+  };
+  return square_texture(n, [&](int x, int y) {
+    // u runs over five periods across the picture, v over one.
+    float u = (static_cast<float>(x) + 0.5f) / n * u_repeats, v = (static_cast<float>(y) + 0.5f) / n;
+    float broad = 0.65f * noise(u, v, 2, 5, 11) + 0.35f * noise(u, v, 4, 10, 23);
+    float patch = std::clamp((noise(u, v, 2, 4, 37) - 0.3f) * 2.5f, 0.0f, 1.0f);
+    // Moss green to a dry olive, kept bright: the ground's material sets
+    // the overall shade, lit.
+    // Faint: a repeat every 20 units across is seen edge-on in the distance,
+    // where a stronger pattern would band.
+    float l = 0.9f + 0.1f * broad;
+    float r = l * (0.8f + 0.08f * patch), g = l * (0.94f - 0.02f * patch), b = l * (0.66f + 0.02f * patch);
+    return rgb(r, g, b);
+  });
+}
+
+// Baked shading for a ship the show paints plain white, which its lights
+// then clip to a flat white: across (u) the light a face is given, from
+// shadow to full, down (v) four bands, one per kind of part: hull, dark
+// panels, canopy glass, engine glow. The ramps are smooth, with nothing finer
+// than the band itself.
+Picture make_hull_texture() {
+  const int n = 64;
+  const float bands[kHullBands][3] = {{0.86f, 0.88f, 0.92f}, {0.42f, 0.45f, 0.52f}, {0.35f, 0.6f, 0.9f},
+                                      {1.0f, 0.62f, 0.25f}};
+  return square_texture(n, [&](int x, int y) {
+    const float* c = bands[std::min(kHullBands - 1, y * kHullBands / n)];
+    float u = (static_cast<float>(x) + 0.5f) / n;
+    float l = 0.22f + 0.78f * u;
+    float warm = 0.08f * u * u;  // the lit side a little warmer
+    return rgb(c[0] * l + warm, c[1] * l + warm * 0.6f, c[2] * l);
   });
 }
 

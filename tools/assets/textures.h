@@ -8,6 +8,9 @@
 namespace quarvel::assets {
 
 Picture make_moss_texture();   // greenmos.bmp: tileable moss
+// vaisseau.bmp: baked shading, kHullBands bands of light ramps.
+constexpr int kHullBands = 4;
+Picture make_hull_texture();
 Picture make_fire_texture();   // fire.BMP: flames
 Picture make_tree_texture();   // arbre1.bmp: foliage above, bark below
 Picture make_explosion_texture();  // explo.BMP
