@@ -23,7 +23,7 @@ FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan test-tsan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
 
 all: build
 
@@ -92,9 +92,37 @@ test-asan: deps
 	    ./$$t --gtest_brief=1 || exit 1; \
 	done
 
-# The model-reader fuzz target, built with clang in build-fuzz so that CI
-# notices when it stops building; fuzz-smoke also runs it for FUZZ_SECONDS.
-# Longer runs: fuzz/run.sh [-jobs N] [SECONDS].
+# The threaded tests under ThreadSanitizer (a separate build in build-tsan):
+# the music (decoding ahead, the playback clock thread, the output), the
+# model files parsed ahead, and the video encoders; then, unless
+# TSAN_WHOLE_SHOW=0 (as in CI), the whole show with its video export. Any
+# report fails. The suppressions (tests/tsan.supp) cover system libraries
+# only, each with its reason.
+TSAN_TESTS = test_audio test_retained test_capture
+TSAN_FILTER_test_audio = *
+TSAN_FILTER_test_retained = XLoader.*
+TSAN_FILTER_test_capture = Video*
+TSAN_WHOLE_SHOW ?= 1
+# Ten ticks a second keeps the whole show under the sanitizer to minutes.
+TSAN_SHOW_ARGS ?= --ms-per-tick 100
+TSAN_ENV = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp"
+test-tsan: deps
+	cmake -S . -B build-tsan -DQUARVEL_TSAN=ON -DQUARVEL_BENCH=OFF $(filter-out -DCMAKE_BUILD_TYPE=%,$(CMAKE_FLAGS)) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS) quarvel-capture
+	cd build-tsan/tests && $(foreach t,$(TSAN_TESTS),echo "== $(t) (thread sanitizer)" && \
+	  $(TSAN_ENV) ./$(t) --gtest_brief=1 --gtest_filter='$(TSAN_FILTER_$(t))' &&) true
+	@if [ "$(TSAN_WHOLE_SHOW)" != 0 ]; then \
+	  echo "== the whole show with its video (thread sanitizer)"; \
+	  rm -rf build-tsan/whole-show && mkdir -p build-tsan/whole-show && \
+	  $(TSAN_ENV) build-tsan/bin/quarvel-capture --show build-tsan/show --video build-tsan/whole-show/show.mp4 \
+	    --out build-tsan/whole-show $(TSAN_SHOW_ARGS) || exit 1; \
+	fi
+
+# The fuzz targets (fuzz/): every reader of outside input, built with clang
+# in build-fuzz so that CI notices when one stops building; fuzz-smoke also
+# runs each for FUZZ_SECONDS. Longer runs: fuzz/run.sh [-jobs N]
+# [-target NAME] [SECONDS].
 FUZZ_SECONDS ?= 10
 fuzz-build: fuzz-deps
 	BUILD_DIR=$(CURDIR)/build-fuzz BUILD_JOBS=$(JOBS) fuzz/run.sh -build-only
@@ -149,4 +177,4 @@ web-bench: web-test-deps web build
 	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs
 
 clean:
-	rm -rf $(BUILD) build-fuzz $(WEB_BUILD)
+	rm -rf $(BUILD) build-fuzz build-tsan $(WEB_BUILD)

@@ -64,7 +64,7 @@ std::string light_line(const Show& s) {
   return line;
 }
 
-void Sauve_light(Show& s) {
+void Sauve_light(Show& s, FileWrite write) {
   // The file is only ever appended to: a missing file is not created (and
   // that is not worth a word), a read-only one is left alone even where the
   // system would let us write it.
@@ -82,13 +82,20 @@ void Sauve_light(Show& s) {
     if (errno != ENOENT) say_not_saved(std::strerror(errno));
     return;
   }
+  // Where the line starts: a write that stops part way (a full disk) is
+  // cut back to here, so the file never ends in half a line.
+  struct stat opened {};
+  const off_t start = ::fstat(fd, &opened) == 0 ? opened.st_size : -1;
   const std::string line = light_line(s) + "\r\n";
   size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    const ssize_t n = write ? write(fd, line.data() + done, line.size() - done)
+                            : ::write(fd, line.data() + done, line.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      say_not_saved(n < 0 ? std::strerror(errno) : "nothing could be written");
+      std::string why = n < 0 ? std::strerror(errno) : "nothing could be written";
+      if (done > 0 && (start < 0 || ::ftruncate(fd, start) != 0)) why += " (a part of the line is left in the file)";
+      say_not_saved(why);
       break;
     }
     done += static_cast<size_t>(n);

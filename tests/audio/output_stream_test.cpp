@@ -121,6 +121,36 @@ TEST_F(DiskOutput, CallbackDeliversTheDecodedPcmFromTheStart) {
   EXPECT_EQ(std::memcmp(tail.bytes().data() + tail.sound_start(), expected.data(), kSoundBytes), 0);
 }
 
+// A real device that goes away: the disk back end's file reaches a cap, its
+// write fails and SDL gives the device up, as it does for a headset pulled
+// out. The stream notices, says so once, and its clock takes over.
+TEST_F(DiskOutput, DeviceThatSdlGivesUpIsSaidOnceAndTheClockTakesOver) {
+  rlimit small = file_limit_;
+  small.rlim_cur = std::min<rlim_t>(file_limit_.rlim_max, 256 * 1024);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ::testing::internal::CaptureStderr();
+  {
+    PcmTrack track;
+    track.rate = 44100;
+    track.channels = 2;
+    track.samples = testing::sine_pcm(44100, 2, 10 * 44100, 440.0, 0.5);
+    OutputMusicStream stream(std::move(track));
+    ASSERT_EQ(stream.output(), OutputKind::sound_device);
+    stream.play(false);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (stream.output() == OutputKind::sound_device && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::yield();
+    EXPECT_EQ(stream.output(), OutputKind::clock_thread);
+    EXPECT_TRUE(stream.playing());
+  }
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  // (SDL's disk back end says where it writes; that line is SDL's.)
+  const std::string line = "sound device lost: the music goes on silent, in time\n";
+  const size_t at = err.find(line);
+  EXPECT_NE(at, std::string::npos) << err;
+  EXPECT_EQ(err.find("sound device", at + line.size()), std::string::npos) << err;
+}
+
 TEST_F(DiskOutput, FilesArePreventedFromGrowingPastTheCap) {
   std::FILE* f = std::fopen(path_.c_str(), "wb");
   ASSERT_NE(f, nullptr);

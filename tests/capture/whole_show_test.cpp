@@ -33,7 +33,8 @@ struct ShowRun {
   std::string err;
 };
 
-ShowRun play(const fs::path& folder, double ms_per_tick) {
+// `after_tick`, when given, runs after each tick (see play_show).
+ShowRun play(const fs::path& folder, double ms_per_tick, const quarvel::capture::AfterTick& after_tick = nullptr) {
   ShowRun run;
   CurrentDir here(folder);
   TempDir out;
@@ -41,7 +42,7 @@ ShowRun play(const fs::path& folder, double ms_per_tick) {
   o.ms_per_tick = ms_per_tick;
   o.trace = out.file("trace.jsonl");
   ::testing::internal::CaptureStderr();
-  run.status = quarvel::capture::play_show(o, 0, nullptr);
+  run.status = after_tick ? quarvel::capture::play_show(o, 0, after_tick) : quarvel::capture::play_show(o, 0, nullptr);
   run.err = ::testing::internal::GetCapturedStderr();
   std::istringstream in(read_text_file(o.trace));
   for (std::string l; std::getline(in, l);) run.ticks.emplace_back(l);
@@ -151,6 +152,7 @@ struct DamagedShow {
   std::map<std::string, Damage> files;  // all the others as built
   bool garble_the_rest;                 // every other file but the music garbled
   std::vector<std::string> said_once;   // names each on exactly one line of the errors
+  int damaged_after_tick = -1;          // damaged while the show plays, after this tick; -1: before it starts
 };
 
 const DamagedShow kDamagedShows[] = {
@@ -160,6 +162,13 @@ const DamagedShow kDamagedShows[] = {
      {{"arbre1.bmp", Damage::CutInHalf}, {"fire.BMP", Damage::Emptied}, {"introsi.bmp", Damage::Removed}},
      false,
      {"arbre1.bmp", "fire.BMP", "introsi.bmp"}},
+    // A later scene's model deleted and its picture replaced by a damaged
+    // one once the show plays, before anything reads them.
+    {"while the show plays",
+     {{"00000005.dat", Damage::Removed}, {"explo.BMP", Damage::CutInHalf}},
+     false,
+     {"00000005.dat", "explo.BMP"},
+     0},
 };
 
 // Each damaged file says what is wrong once, however often the show loads
@@ -169,24 +178,36 @@ TEST(WholeShow, DamagedFilesAreSaidOnceEachAndTheChainRunsOn) {
   for (const DamagedShow& c : kDamagedShows) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    for (const auto& entry : fs::directory_iterator(kShowDir)) {
-      const std::string name = entry.path().filename().string();
-      if (!entry.is_regular_file()) continue;
-      const auto listed = c.files.find(name);
-      const bool garbled = name != "sik_test.mp3" && c.garble_the_rest;
-      if (listed == c.files.end() && !garbled) {
-        fs::create_symlink(entry.path(), dir.path() / name);
-        continue;
-      }
-      const std::string bytes = read_text_file(entry.path());
-      switch (listed == c.files.end() ? Damage::Garbled : listed->second) {
+    // Replaces the folder's link to the built file by the damaged file.
+    auto damage = [&](const fs::path& built, Damage how) {
+      const fs::path name = built.filename();
+      const std::string bytes = read_text_file(built);
+      fs::remove(dir.path() / name);
+      switch (how) {
         case Damage::Garbled: std::ofstream(dir.path() / name, std::ios::binary) << "not what the name says"; break;
         case Damage::CutInHalf: std::ofstream(dir.path() / name, std::ios::binary) << bytes.substr(0, bytes.size() / 2); break;
         case Damage::Emptied: std::ofstream(dir.path() / name, std::ios::binary); break;
         case Damage::Removed: break;
       }
+    };
+    for (const auto& entry : fs::directory_iterator(kShowDir)) {
+      const std::string name = entry.path().filename().string();
+      if (!entry.is_regular_file()) continue;
+      fs::create_symlink(entry.path(), dir.path() / name);
+      const auto listed = c.files.find(name);
+      const bool garbled = name != "sik_test.mp3" && c.garble_the_rest;
+      if (listed != c.files.end() && c.damaged_after_tick < 0) damage(entry.path(), listed->second);
+      if (listed == c.files.end() && garbled) damage(entry.path(), Damage::Garbled);
     }
-    const ShowRun r = play(dir.path(), 2000);
+    int damaged_at = -1;
+    const ShowRun r = play(dir.path(), 2000, [&](int tick, const quarvel::display::DisplayControl&) {
+      if (tick == c.damaged_after_tick) {
+        for (const auto& [name, how] : c.files) damage(kShowDir / name, how);
+        damaged_at = tick;
+      }
+      return true;
+    });
+    EXPECT_EQ(damaged_at, c.damaged_after_tick);
     expect_whole_chain(r);
     for (const std::string& name : c.said_once) {
       size_t lines = 0;

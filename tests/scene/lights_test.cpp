@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <clocale>
 #include <locale>
@@ -149,6 +154,33 @@ TEST_F(SaveLight, ReadOnlyFileIsLeftAloneWithOneLine) {
   EXPECT_NE(err.find("tmp.tmp"), std::string::npos) << err;
   EXPECT_NE(err.find("read-only"), std::string::npos) << err;
   EXPECT_EQ(read_text_file("tmp.tmp"), "keep\r\n");
+}
+
+// A disk with `disk_room` bytes left: a write beyond them stops part way,
+// then fails with ENOSPC.
+size_t disk_room = 0;
+ssize_t write_to_nearly_full_disk(int fd, const void* data, size_t size) {
+  if (disk_room == 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  const ssize_t n = ::write(fd, data, std::min(size, disk_room));
+  if (n > 0) disk_room -= static_cast<size_t>(n);
+  return n;
+}
+
+TEST_F(SaveLight, FullDiskLeavesNoPartLineWithOneLineAndTheNextSaveWorks) {
+  write_text_file("tmp.tmp", "earlier line\r\n");
+  disk_room = 5;
+  ::testing::internal::CaptureStderr();
+  Sauve_light(s, write_to_nearly_full_disk);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "tmp.tmp: the light line was not saved: " + std::string(std::strerror(ENOSPC)) + "\n");
+  EXPECT_EQ(read_text_file("tmp.tmp"), "earlier line\r\n");
+
+  // Room again: the show goes on saving.
+  EXPECT_EQ(save(), "");
+  EXPECT_EQ(read_text_file("tmp.tmp"), "earlier line\r\n" + light_line(s) + "\r\n");
 }
 
 TEST_F(SaveLight, FolderOfThatNameIsLeftAloneWithOneLine) {

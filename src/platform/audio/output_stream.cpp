@@ -1,139 +1,141 @@
 #include "platform/audio/output_stream.h"
 
-#include <SDL.h>
-#include <dlfcn.h>
-
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <iterator>
-#include <string>
+#include <cstdio>
 
 namespace quarvel::audio {
 namespace {
 
-// Back ends tried in order when the user has not chosen one with
-// SDL_AUDIODRIVER. The dummy and disk back ends are left out (they would
-// "play" without sound, and the clock thread does that better), and so is
-// JACK, whose client library prints when no server runs.
-const char* const kDriverCandidates[] = {"pipewire", "pulseaudio", "alsa"};
+constexpr auto kWatchPeriod = std::chrono::milliseconds(10);
 
-constexpr int kCallbackFrames = 1024;
-constexpr auto kClockPeriod = std::chrono::milliseconds(10);
-
-extern "C" void alsa_error_ignored(const char*, int, const char*, int, const char*, ...) {}
-
-void audio_callback(void* user, Uint8* stream, int len) {
-  static_cast<StreamPlayer*>(user)->render(stream, static_cast<size_t>(len));
+OutputSetup default_setup(bool try_sound_device) {
+  OutputSetup setup;
+  if (try_sound_device) setup.device = std::make_unique<SdlSoundOutput>();
+  return setup;
 }
 
 }  // namespace
 
-void silence_alsa_errors() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return;  // no ALSA here: nothing to silence
-    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-    using SetHandler = int (*)(Handler);
-    auto set = reinterpret_cast<SetHandler>(dlsym(lib, "snd_lib_error_set_handler"));
-    if (set) set(alsa_error_ignored);
-    // The library stays loaded: SDL uses the same instance and its handler.
-  });
-}
-
 OutputMusicStream::OutputMusicStream(PcmTrack track, bool try_sound_device)
-    : OutputMusicStream(std::make_unique<TrackBuffer>(std::move(track)), try_sound_device) {}
+    : OutputMusicStream(std::make_unique<TrackBuffer>(std::move(track)), default_setup(try_sound_device)) {}
 
 OutputMusicStream::OutputMusicStream(std::unique_ptr<TrackBuffer> track, bool try_sound_device)
-    : track_(std::move(track)), player_(*track_) {
-  if (!track_->empty() && try_sound_device && open_sound_device()) {
+    : OutputMusicStream(std::move(track), default_setup(try_sound_device)) {}
+
+OutputMusicStream::OutputMusicStream(std::unique_ptr<TrackBuffer> track, OutputSetup setup)
+    : track_(std::move(track)),
+      now_(setup.now ? std::move(setup.now) : NowFunction(steady_now_ns)),
+      player_(*track_, now_),
+      device_(std::move(setup.device)),
+      say_(std::move(setup.say)),
+      retry_ns_(setup.retry_ns) {
+  uint64_t latency = 0;
+  if (device_ && !track_->empty() &&
+      device_->open(track_->rate(), track_->channels(),
+                    [this](uint8_t* out, size_t bytes) { player_.render(out, bytes); }, latency)) {
+    device_open_ = true;
+    player_.set_latency(latency);
     output_ = OutputKind::sound_device;
   } else {
-    output_ = OutputKind::clock_thread;
-    start_clock_thread();
+    clock_origin_ = now_();
   }
+  if (setup.watch_thread) start_watch_thread();
 }
 
 OutputMusicStream::~OutputMusicStream() {
-  if (device_ != 0) SDL_CloseAudioDevice(device_);  // waits for the callback
-  if (sdl_audio_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  if (clock_.joinable()) {
+  if (watcher_.joinable()) {
     {
-      std::lock_guard lock(clock_mutex_);
-      clock_quit_ = true;
+      std::lock_guard lock(watch_mutex_);
+      watch_quit_ = true;
     }
-    clock_wake_.notify_all();
-    clock_.join();
+    watch_wake_.notify_all();
+    watcher_.join();
+  }
+  if (device_) device_->close();  // waits for a render call under way
+}
+
+void OutputMusicStream::say(const std::string& line) const {
+  if (say_) {
+    say_(line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
   }
 }
 
-bool OutputMusicStream::open_sound_device() {
-  silence_alsa_errors();
-  SDL_AudioSpec want{};
-  want.freq = track_->rate();
-  want.format = AUDIO_S16SYS;
-  want.channels = static_cast<Uint8>(track_->channels());
-  want.samples = kCallbackFrames;
-  want.callback = audio_callback;
-  want.userdata = &player_;
-
-  const bool user_choice = std::getenv("SDL_AUDIODRIVER") != nullptr;
-  const char* previous = SDL_GetHint(SDL_HINT_AUDIODRIVER);
-  std::string saved = previous ? previous : "";
-  bool opened = false;
-  const size_t tries = user_choice ? 1 : std::size(kDriverCandidates);
-  for (size_t i = 0; i < tries && !opened; ++i) {
-    if (!user_choice) SDL_SetHint(SDL_HINT_AUDIODRIVER, kDriverCandidates[i]);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) continue;
-    SDL_AudioSpec have{};
-    // No format change allowed: SDL converts to whatever the device wants,
-    // so the callback always copies the stream's own PCM.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ != 0) {
-      opened = true;
-      sdl_audio_ = true;
-      // What the callback writes is heard about two buffers later: the
-      // buffer being filled and the one the device is playing.
-      player_.set_latency(2u * have.samples);
-    } else {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
-  }
-  if (!user_choice) SDL_SetHint(SDL_HINT_AUDIODRIVER, previous ? saved.c_str() : nullptr);
-  SDL_ClearError();
-  return opened;
+void OutputMusicStream::start_watch_thread() {
+  watcher_ = std::thread([this] {
+    std::unique_lock lock(watch_mutex_);
+    while (!watch_wake_.wait_for(lock, kWatchPeriod, [this] { return watch_quit_; })) watch();
+  });
 }
 
-void OutputMusicStream::start_clock_thread() {
-  clock_ = std::thread([this] { clock_thread(); });
+// From the frame heard last, the clock takes over: its count starts now.
+void OutputMusicStream::go_silent(int64_t now) {
+  device_->close();
+  device_open_ = false;
+  player_.restart_output(0);
+  clock_origin_ = now;
+  clock_taken_ = 0;
+  next_retry_ = now + retry_ns_;
+  output_ = OutputKind::clock_thread;
 }
 
-void OutputMusicStream::clock_thread() {
-  const int64_t origin = steady_now_ns();
+// Without a device the clock takes what is due by now.
+void OutputMusicStream::run_clock(int64_t now) {
+  if (device_open_) return;
   const int64_t rate = track_->rate() > 0 ? track_->rate() : 0;
-  uint64_t taken = 0;
-  std::unique_lock lock(clock_mutex_);
-  for (;;) {
-    if (clock_wake_.wait_for(lock, kClockPeriod, [this] { return clock_quit_; })) return;
-    const int64_t elapsed = steady_now_ns() - origin;
-    const uint64_t due = static_cast<uint64_t>((static_cast<__int128>(elapsed) * rate) / 1'000'000'000);
-    if (due > taken) {
-      player_.advance(due - taken);
-      taken = due;
-    }
+  const uint64_t due =
+      static_cast<uint64_t>((static_cast<__int128>(std::max<int64_t>(0, now - clock_origin_)) * rate) / 1'000'000'000);
+  if (due > clock_taken_) {
+    player_.advance(due - clock_taken_);
+    clock_taken_ = due;
   }
+}
+
+void OutputMusicStream::watch() {
+  std::lock_guard lock(output_mutex_);
+  int64_t now = now_();
+  if (device_open_) {
+    if (!device_->lost()) return;
+    device_lost_ = true;
+    go_silent(now);
+    say("sound device lost: the music goes on silent, in time");
+  }
+  run_clock(now);
+  if (!device_lost_ || now < next_retry_) return;
+  next_retry_ = now + retry_ns_;
+  uint64_t latency = 0;
+  if (!device_->open(track_->rate(), track_->channels(),
+                     [this](uint8_t* out, size_t bytes) { player_.render(out, bytes); }, latency)) {
+    return;
+  }
+  // On from where the clock is: the device takes the frames that follow.
+  player_.restart_output(latency);
+  device_open_ = true;
+  device_lost_ = false;
+  output_ = OutputKind::sound_device;
+  if (play_wanted_) device_->pause(false);
+  say("sound device back: the music plays on");
 }
 
 bool OutputMusicStream::play(bool loop) {
+  std::lock_guard lock(output_mutex_);
+  run_clock(now_());  // what was due before the play is not played
   if (!player_.play(loop)) return false;
-  if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+  play_wanted_ = true;
+  if (device_open_) device_->pause(false);
   return true;
 }
 
 void OutputMusicStream::stop() {
-  // Pause the device first (outside our lock: the callback holds SDL's lock
-  // while it takes ours), then freeze the position at what was heard.
-  if (device_ != 0) SDL_PauseAudioDevice(device_, 1);
+  std::lock_guard lock(output_mutex_);
+  // Pause the device first (the player's lock is not held here: the render
+  // call holds the device's lock while it takes the player's), then freeze
+  // the position at what was heard.
+  play_wanted_ = false;
+  if (device_open_) device_->pause(true);
+  run_clock(now_());  // what was due up to the stop is played
   player_.stop();
 }
 

@@ -30,6 +30,14 @@ void StreamPlayer::set_latency(uint64_t frames) {
   clock_.set_latency(frames);
 }
 
+void StreamPlayer::restart_output(uint64_t latency_frames) {
+  std::lock_guard lock(mutex_);
+  sync_length();
+  const int64_t now = now_();
+  clock_.seek(now, clock_.frame(now));
+  clock_.set_latency(latency_frames);
+}
+
 void StreamPlayer::render(uint8_t* out, size_t bytes) {
   const int64_t start = now_();
   const uint32_t frame_bytes = track_.frame_bytes();

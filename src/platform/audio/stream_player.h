@@ -31,6 +31,10 @@ class StreamPlayer {
   StreamPlayer(const TrackBuffer& track, NowFunction now = steady_now_ns);
 
   void set_latency(uint64_t frames);
+  // A new output takes over (a device after the clock, or the clock after a
+  // device): the count of frames it took starts again at the frame heard
+  // now, with its own latency, keeping the play state.
+  void restart_output(uint64_t latency_frames);
 
   // The output asks for `bytes` of sound: copies the PCM that follows, or
   // silence when stopped or past the end of a stream that does not loop.
