@@ -54,7 +54,11 @@ TEST(Wrap, ApplyChangesTheMeshRevision) {
 
 TEST(Wrap, ReappliedEveryTickUpdatesOnlyTheCoordinates) {
   Root root;
-  auto mesh = ground(root)->create_mesh();
+  auto mb = ground(root);
+  // A second field of another colour beside the first: each keeps its own.
+  const uint32_t e = mb->add_vertex({300, 0, 100}), f = mb->add_vertex({300, 0, -100});
+  mb->add_face({1, e, f, 2}, {}, 0xFF336622u);
+  auto mesh = mb->create_mesh();
   mesh->triangles();
   const uint32_t builds = mesh->triangle_builds(), shape = mesh->shape_revision();
   for (int tick = 0; tick < 3; ++tick) {
@@ -62,9 +66,13 @@ TEST(Wrap, ReappliedEveryTickUpdatesOnlyTheCoordinates) {
     root.create_wrap(WrapType::Flat, nullptr, {}, {0, 1, 0}, {0, 1, 0}, 0.1f * tick, 0, 1, 1)->apply(*mesh);
     const TriangleBuffer& tb = mesh->triangles();
     ASSERT_FALSE(tb.vertices.empty());
-    const uint32_t v = tb.source[0];
-    EXPECT_FLOAT_EQ(tb.vertices[0].uv[0], mesh->uvs()[v].x);
-    EXPECT_FLOAT_EQ(tb.vertices[0].uv[1], mesh->uvs()[v].y);
+    for (size_t i = 0; i < tb.vertices.size(); ++i) {
+      const uint32_t v = tb.source[i];
+      EXPECT_FLOAT_EQ(tb.vertices[i].uv[0], mesh->uvs()[v].x);
+      EXPECT_FLOAT_EQ(tb.vertices[i].uv[1], mesh->uvs()[v].y);
+      EXPECT_EQ(tb.vertices[i].color, mesh->faces()[tb.source_face[i]].color) << i;
+    }
+    EXPECT_EQ(tb.vertices.back().color, 0xFF336622u);
   }
   EXPECT_EQ(mesh->triangle_builds(), builds);
   EXPECT_EQ(mesh->shape_revision(), shape);

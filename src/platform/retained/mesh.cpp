@@ -148,14 +148,15 @@ Vec3 polygon_normal(const std::vector<Vec3>& pos, const std::vector<uint32_t>& i
 const TriangleBuffer& MeshBase::triangles(bool flat) const {
   if (triangles_shape_revision_ == shape_revision_ && triangles_.flat == flat) {
     if (triangles_revision_ != revision_) {
-      // Only coordinates and the one colour moved: update them in place.
-      const uint32_t one_colour = faces_.empty() ? 0xFFFFFFFFu : faces_[0].color;
+      // Only texture coordinates and colours moved: update them in place,
+      // each vertex from the face it was made for (faces of several colours
+      // keep theirs when only a wrap is applied again).
       for (size_t i = 0; i < triangles_.vertices.size(); ++i) {
         RenderVertex& rv = triangles_.vertices[i];
         const uint32_t v = triangles_.source[i];
         rv.uv[0] = uvs_[v].x;
         rv.uv[1] = uvs_[v].y;
-        rv.color = vertex_colors_.empty() ? one_colour : vertex_colors_[v];
+        rv.color = vertex_colors_.empty() ? faces_[triangles_.source_face[i]].color : vertex_colors_[v];
       }
       triangles_revision_ = revision_;
     }
@@ -242,6 +243,7 @@ const TriangleBuffer& MeshBase::triangles(bool flat) const {
       rv.color = color;
       out.vertices.push_back(rv);
       out.source.push_back(v);
+      out.source_face.push_back(static_cast<uint32_t>(f));
     }
     for (size_t k = 1; k + 1 < n; ++k) batch.indices.insert(batch.indices.end(), {corner[0], corner[k], corner[k + 1]});
     for (size_t k = 0; k < n; ++k) out.edges.insert(out.edges.end(), {corner[k], corner[(k + 1) % n]});

@@ -73,7 +73,8 @@ struct TriangleBuffer {
   std::vector<uint32_t> indices;
   std::vector<RenderBatch> batches;
   std::vector<uint32_t> edges;  // pairs of vertex indices
-  std::vector<uint32_t> source;  // per vertex, the mesh position it came from
+  std::vector<uint32_t> source;       // per vertex, the mesh position it came from
+  std::vector<uint32_t> source_face;  // per vertex, the face whose colour it carries
   Box box;
   bool flat = false;
   size_t triangle_count() const { return indices.size() / 3; }
