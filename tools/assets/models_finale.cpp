@@ -16,6 +16,24 @@ namespace {
 constexpr float kFinaleEnd = 432.0f;
 const Vec3 kPlanetAt{0, 80, 0};
 
+// The camera, shot by shot. The show plays this path at half the scene
+// clock, so its time 432 is clock 864, where the show closes; the picture
+// fades to black from clock 700. One continuous shot on the planet, which
+// stays in the middle of the picture, the crystals and moons passing round
+// it, the title picture behind (its name at the bottom right). Shots by scene
+// clock (58.8 units a second), with the camera's distance from the planet
+// and the planet's width on the 640-column picture:
+//
+//   clock       distance    planet   what the picture shows
+//   0-200       1424-1210   120-140  from high on its front left: planet and rings small in the middle,
+//                                    crystals and moons round it; a crystal passes close in front (150-210)
+//   200-450     1210-950    140-180  swinging round to the front (crossing x = 0 at about 320), lower;
+//                                    the rings open out, a crystal at the right edge (320-390)
+//   450-700     950-700     180-245  closing in from the right, lower still: the rings reach to within
+//                                    30 columns of the frame's sides, moons passing in front
+//   700-750     700-625     245-275  the fade to black; the rings run out of both sides from about 720
+//   750-864     625-525     275-325  black (2 s) until the show closes
+
 }  // namespace
 
 XFile finale_camera() {

@@ -37,6 +37,42 @@ XFile forest_ground() {
   return single_mesh_file("x3ds_Ground", std::move(m));
 }
 
+// ---------------------------------------------------------------------------
+// Forest flight, shot by shot. The camera's path is not made here: it is the
+// show's own closed spline through twelve position keys (0 .. 2000), and the
+// camera always looks at the aim point (0, 150, -200), where these birds
+// hover; so the birds are the subject and always sit in the middle of the
+// picture, the two lanes of groves (|x| >= 500) streaming past at the sides
+// and the status panel covering the bottom fifth. The fog ends at 2500, so
+// beyond about 1500 away the birds fade into it. Shots by scene clock (58.8
+// units a second), with the camera's distance from the aim point and a
+// bird's wingspan on the 640-column picture:
+//
+//   clock       distance        bird     what the picture shows
+//   0-60        2850-1500       -        straight down from high over the aim point; the birds are lost in
+//                                        the fog, and the opening's screen bars cover the middle (1 s)
+//   60-120      1500-820        15-35    falling and swinging low: down onto the birds over ground and groves
+//   120-200     820-630         35-45    low, level with them: the birds ahead against the far groves, a
+//                                        grove of the right lane close at the side
+//   200-360     630-1300        45-22    up and back over the right lane: looking down on the birds over the
+//                                        ground, shrinking
+//   360-600     1300-1830-1300  22-15    weak (4 s): round and down to near the ground at (-1400, 2, 1000):
+//                                        the birds a grey speck at the horizon, hidden behind groves of the
+//                                        lanes for much of it
+//   600-830     1200-1820-1450  23-16    weak (4 s): high over the left lane, up to (0, 1500, -1500): the
+//                                        birds a speck among the grove tops below
+//   830-1000    1450-520        20-55    diving at them between the lanes; a grove of the right lane sweeps
+//                                        across the whole picture at about 950-990 (under a second)
+//   1000-1100   520-380         55-75    the close pass: low, looking up at the birds against the fog, then
+//                                        over them looking down; the flock fills the middle third
+//   1100-1240   380-1420        75-20    out to the left lane at (-1520, 180, -100): the birds behind its
+//                                        trunks and branches, glimpsed between them (2 s)
+//   1240-1300   1420-300-900    20-95-30 a swoop back in across the aim point (closest about 1276), out right
+//   1300-1700   900-1200        31-24    weak (small, 7 s): a slow arc round behind them 400-800 up: the
+//                                        birds thin grey dashes in the fog, the lanes streaming past
+//   1700-2000   1200-790-1100   24-36    over the top: straight down on the birds over the scrolling ground
+//                                        (about 1860), a lane's groves at the edge; the scene ends at 2000
+//
 // Five birds hovering around the forest flight's aim point (0, 150, -200),
 // flapping twice per loop of 25 time units (keys 0 .. 25, the last equal to
 // the first).
