@@ -57,20 +57,25 @@ bool parse_number_in(const std::string& name, const std::string& text, double lo
   return true;
 }
 
+bool option_value(const std::vector<std::string>& args, size_t& i, std::string& out, std::string& error) {
+  if (i + 1 >= args.size()) {
+    error = args[i] + " needs a value";
+    return false;
+  }
+  out = args[++i];
+  return true;
+}
+
+bool option_int(const std::vector<std::string>& args, size_t& i, int lo, int hi, int& out, std::string& error) {
+  const std::string name = args[i];
+  std::string s;
+  return option_value(args, i, s, error) && parse_int_in(name, s, lo, hi, out, error);
+}
+
 OptionRead read_run_option(const std::vector<std::string>& args, size_t& i, RunOptions& opt, std::string& error) {
   const std::string& a = args[i];
-  auto value = [&](std::string& out) {
-    if (i + 1 >= args.size()) {
-      error = a + " needs a value";
-      return false;
-    }
-    out = args[++i];
-    return true;
-  };
-  auto int_value = [&](int& out, int lo, int hi) {
-    std::string s;
-    return value(s) && parse_int_in(a, s, lo, hi, out, error);
-  };
+  auto value = [&](std::string& out) { return option_value(args, i, out, error); };
+  auto int_value = [&](int& out, int lo, int hi) { return option_int(args, i, lo, hi, out, error); };
   auto read = [](bool ok) { return ok ? OptionRead::Read : OptionRead::Bad; };
   if (a == "--ticks") {
     opt.ticks_given = true;

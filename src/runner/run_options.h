@@ -38,6 +38,12 @@ bool parse_int_in(const std::string& name, const std::string& text, int lo, int 
 bool parse_number_in(const std::string& name, const std::string& text, double lo, double hi, double& out,
                      std::string& error, bool above_lo = false);
 
+// The value of the option at args[i]: the next argument (i moves onto it),
+// or false with "OPTION needs a value" when there is none.
+bool option_value(const std::vector<std::string>& args, size_t& i, std::string& out, std::string& error);
+// The same read as a whole number from `lo` to `hi` (parse_int_in).
+bool option_int(const std::vector<std::string>& args, size_t& i, int lo, int hi, int& out, std::string& error);
+
 enum class OptionRead { NotMine, Read, Bad };
 
 // Reads the run option at args[i] (and its value, moving i past it). NotMine

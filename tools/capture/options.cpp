@@ -104,18 +104,8 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
   help = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = a + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-    auto int_value = [&](int& out, int lo, int hi) {
-      std::string s;
-      return value(s) && parse_int_in(a, s, lo, hi, out, error);
-    };
+    auto value = [&](std::string& out) { return runner::option_value(args, i, out, error); };
+    auto int_value = [&](int& out, int lo, int hi) { return runner::option_int(args, i, lo, hi, out, error); };
     const runner::OptionRead run_option = runner::read_run_option(args, i, opt.show_run, error);
     if (run_option == runner::OptionRead::Bad) return false;
     if (run_option == runner::OptionRead::Read) continue;
