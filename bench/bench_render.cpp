@@ -32,9 +32,7 @@ void BM_RenderTestScene640x480(benchmark::State& state) {
   for (auto _ : state) {
     ts.set_time(t);
     scene->move(1.0f);
-    viewport->clear();
-    viewport->render(*scene);
-    device->update();
+    viewport->clear_and_render(*scene);
     glFinish();
     t += 1;
   }
@@ -65,9 +63,7 @@ void BM_GroundWrappedEveryFrame(benchmark::State& state) {
   for (auto _ : state) {
     root.create_wrap(rm::WrapType::Flat, nullptr, {t, 0, 0}, {0, 1, 0}, {0, 1, 0}, 0, 0, 0.01f, 0.01f)
         ->apply(*ground);
-    viewport->clear();
-    viewport->render(*scene);
-    device->update();
+    viewport->clear_and_render(*scene);
     glFinish();
     t += 1;
   }

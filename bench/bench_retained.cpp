@@ -10,8 +10,7 @@ namespace {
 
 struct NullBackend : RenderBackend {
   size_t items = 0;
-  void clear(const Rect&, const Texture*, uint32_t) override {}
-  void draw(const RenderList& list) override { items += list.items.size(); }
+  void execute(RenderList&& list) override { items += list.items.size(); }
 };
 
 struct Graph {

@@ -46,9 +46,7 @@ class SceneRendererTest : public ::testing::Test {
   }
 
   void frame() {
-    viewport->clear();
-    viewport->render(*scene);
-    device->update();
+    viewport->clear_and_render(*scene);
     surface = back->read();
   }
 

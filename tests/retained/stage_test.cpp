@@ -32,10 +32,11 @@ TEST(Stage, EachOpeningMakesItsOwnDeviceCameraAndViewportOverOneSceneFrame) {
   EXPECT_EQ(scene->children().size(), 1u);
   EXPECT_EQ(stage.viewport->rect().height, 200);
 
-  stage.render();
-  EXPECT_EQ(backend->clears.size(), 1u);
-  EXPECT_EQ(backend->updates, 1);
+  stage.render();  // one list: the clear and the view
+  ASSERT_EQ(backend->lists.size(), 1u);
+  EXPECT_TRUE(backend->lists[0].clear.due);
+  EXPECT_TRUE(backend->lists[0].draw);
   stage.close();
   stage.render();  // closed: draws nothing
-  EXPECT_EQ(backend->updates, 1);
+  EXPECT_EQ(backend->lists.size(), 1u);
 }

@@ -98,17 +98,17 @@ TEST(Viewport, ProjectionMatrixMatchesProject) {
 TEST(Viewport, ClearUsesSceneBackgroundImage) {
   World w;
   w.viewport->clear();
-  ASSERT_EQ(w.backend->clears.size(), 1u);
-  EXPECT_EQ(w.backend->clears[0].background, nullptr);
-  EXPECT_EQ(w.backend->clears[0].color, 0xFF000000u);
+  ASSERT_EQ(w.backend->lists.size(), 1u);
+  EXPECT_TRUE(w.backend->lists[0].clear.due);
+  EXPECT_FALSE(w.backend->lists[0].draw);
+  EXPECT_EQ(w.backend->lists[0].clear.background, nullptr);
+  EXPECT_EQ(w.backend->lists[0].clear.color, 0xFF000000u);
   auto tex = w.root.create_texture(quarvel::Picture(4, 4, 0xFF123456));
   w.scene->set_scene_background_image(tex);
   w.viewport->configure(0, 60, 640, 360);
   w.viewport->clear();
-  EXPECT_EQ(w.backend->clears[1].background, tex.get());
-  EXPECT_EQ(w.backend->clears[1].rect.y, 60);
-  w.device->update();
-  EXPECT_EQ(w.backend->updates, 1);
+  EXPECT_EQ(w.backend->lists[1].clear.background, tex);
+  EXPECT_EQ(w.backend->lists[1].rect.y, 60);
 }
 
 TEST(Viewport, RenderListHasMeshesLightsAndFog) {

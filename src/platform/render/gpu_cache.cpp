@@ -74,18 +74,19 @@ void GpuCache::upload_look(Mesh& g, const rm::TriangleBuffer& tb) {
   glBufferData(GL_ARRAY_BUFFER, look.size() * sizeof(LookVertex), look.data(), GL_DYNAMIC_DRAW);
 }
 
-const GpuCache::Mesh& GpuCache::mesh(const rm::MeshBase& m, bool flat) {
-  Mesh& g = meshes_[m.id()];
+const GpuCache::Mesh& GpuCache::mesh(const rm::DrawItem& item) {
+  const rm::TriangleBuffer& tb = *item.triangles;
+  const bool flat = tb.flat;
+  Mesh& g = meshes_[item.mesh_id];
   g.last_used = frame_;
-  if (g.vao && g.shape_revision == m.shape_revision() && g.flat == flat) {
-    if (g.revision != m.revision()) {
-      upload_look(g, m.triangles(flat));
-      g.revision = m.revision();
+  if (g.vao && g.shape_revision == item.shape_revision && g.flat == flat) {
+    if (g.revision != item.revision) {
+      upload_look(g, tb);
+      g.revision = item.revision;
       ++uploads_.look;
     }
     return g;
   }
-  const rm::TriangleBuffer& tb = m.triangles(flat);
   if (!g.vao) {
     glGenVertexArrays(1, &g.vao);
     glGenBuffers(1, &g.vbo);
@@ -105,8 +106,8 @@ const GpuCache::Mesh& GpuCache::mesh(const rm::MeshBase& m, bool flat) {
   glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, tb.indices.size() * sizeof(uint32_t), tb.indices.data());
   glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, tb.indices.size() * sizeof(uint32_t), tb.edges.size() * sizeof(uint32_t),
                   tb.edges.data());
-  g.shape_revision = m.shape_revision();
-  g.revision = m.revision();
+  g.shape_revision = item.shape_revision;
+  g.revision = item.revision;
   g.flat = flat;
   ++uploads_.geometry;
   return g;

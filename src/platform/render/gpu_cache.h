@@ -1,6 +1,6 @@
 #pragma once
 // The scene renderer's geometry and textures on the GPU, keyed by the id of
-// the mesh or texture they come from. Each is uploaded when first used and
+// the mesh or texture they come from (as a render list's items carry it). Each is uploaded when first used and
 // again only when its revision changes (a mesh's texture coordinates and
 // colours alone when only they changed); entries not used for a while are
 // dropped.
@@ -38,8 +38,8 @@ class GpuCache {
   GpuCache(const GpuCache&) = delete;
   GpuCache& operator=(const GpuCache&) = delete;
 
-  // The triangles of `m` in its flat or smooth form, uploaded as needed.
-  const Mesh& mesh(const rm::MeshBase& m, bool flat);
+  // The triangles an item captured (flat or smooth), uploaded as needed.
+  const Mesh& mesh(const rm::DrawItem& item);
   // Binds the texture of `t` to the current unit, uploaded as needed,
   // filtered by `filter`.
   GLuint bind_texture(const rm::Texture& t, GLint filter);  // returns its texture name

@@ -35,31 +35,23 @@ void SceneRenderer::set_scissor(const rm::Rect& c) {
   glScissor(c.x, height_ - (c.y + c.height), c.width, c.height);
 }
 
-void SceneRenderer::clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) {
-  flush_clear();
-  rm::Rect c;
-  if (!clip(rect, c)) return;
-  // Carried out with the next list drawn, or at the update, which in a
-  // stage's render come right after it: a list whose sky is wholly in the
-  // fog may stand a cheaper clear for it.
+void SceneRenderer::start_clear(const rm::RenderList& list, const rm::Rect& c) {
   clear_due_ = true;
   clear_ = Clear{};
-  clear_.color = color;
-  if (background) {
-    // Uploaded now, while the caller's picture is surely alive.
+  clear_.color = list.clear.color;
+  clear_rect_ = c;
+  if (list.clear.background) {
     glActiveTexture(GL_TEXTURE0);
-    clear_.background = cache_.bind_texture(*background, GL_LINEAR);
-    clear_.key = {background->id(), background->revision(), rect, c};
+    clear_.background = cache_.bind_texture(*list.clear.background, GL_LINEAR);
+    clear_.key = {list.clear.background->id(), list.clear.background->revision(), list.rect, c};
   }
-  pending_clear_ = true;
-  pending_rect_ = c;
 }
 
 void SceneRenderer::flush_clear() {
   if (!clear_due_) return;
   clear_due_ = false;
   glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
-  set_scissor(pending_rect_);
+  set_scissor(clear_rect_);
   const uint32_t color = clear_.color;
   glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
   glDepthMask(GL_TRUE);
@@ -72,6 +64,13 @@ void SceneRenderer::flush_clear() {
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
+  rm::Rect c;
+  const bool on_target = clip(list.rect, c);
+  if (list.clear.due && on_target) start_clear(list, c);
+  if (!list.draw) {
+    flush_clear();
+    return;
+  }
   if (!all_programs_) {
     // Every combination at the first scene drawn, behind the show's loading
     // screen, rather than the first time a later scene needs one (a hitch
@@ -82,44 +81,28 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   }
   cache_.next_frame();
   culled_ += list.culled;
-  rm::Rect c;
-  if (!clip(list.rect, c)) {
-    flush_clear();
-    return;
-  }
-  // A sky wholly in the fog paints the fog colour wherever nothing nearer
-  // does, over the clear and its background picture: a clear to the fog
-  // colour leaves the same pixels, without either raster.
-  const bool replaceable = clear_due_ && pending_rect_.x == c.x && pending_rect_.y == c.y &&
-                           pending_rect_.width == c.width && pending_rect_.height == c.height;
-  const size_t shell = fog_shell_.find(list, replaceable);
-  if (shell != FogShell::kNone) {
+  if (!on_target) return;
+  // The front end found a sky wholly in the fog: a clear to the fog colour
+  // stands for it and for the clear's own picture.
+  const bool cleared = clear_due_;
+  if (cleared && list.fog_shell != rm::FogShell::kNone) {
     clear_.background = 0;
     clear_.color = list.fog.color;
     ++fog_shells_;
   }
   flush_clear();
-  begin_target(c);
+  begin_target(c, cleared);
   begin_list(list);
   if (!occlusion_ready_) warm_occlusion(list);
-  draw_opaque(list, shell);
+  draw_opaque(list);
   draw_blended(list);
   restore_state();
-  pending_clear_ = false;
   cache_.evict();
 }
 
-void SceneRenderer::update() {
-  flush_clear();
-  pending_clear_ = false;
-}
-
-void SceneRenderer::begin_target(const rm::Rect& c) {
+void SceneRenderer::begin_target(const rm::Rect& c, bool cleared) {
   glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
   set_scissor(c);
-  const bool cleared = pending_clear_ && pending_rect_.x <= c.x && pending_rect_.y <= c.y &&
-                       pending_rect_.x + pending_rect_.width >= c.x + c.width &&
-                       pending_rect_.y + pending_rect_.height >= c.y + c.height;
   if (!cleared) {
     glDepthMask(GL_TRUE);
     glClear(GL_DEPTH_BUFFER_BIT);
@@ -138,55 +121,33 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
   glCullFace(GL_BACK);
 }
 
-bool SceneRenderer::same_draw(const rm::DrawItem& a, const rm::DrawItem& b) {
-  return a.mesh && a.mesh == b.mesh && a.quality == b.quality && std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
-}
-
-void SceneRenderer::draw_opaque(const rm::RenderList& list, size_t skipped) {
+void SceneRenderer::draw_opaque(const rm::RenderList& list) {
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
-  // Nearest farthest corner first: what is drawn early hides, through the
-  // depth test, the pixels of what lies behind it, which llvmpipe then does
-  // not shade. Sorting by the far corner rather than the centre puts what
-  // surrounds the camera (ground, sky) last, behind the objects in it.
-  opaque_order_.resize(list.items.size());
-  for (size_t i = 0; i < opaque_order_.size(); ++i) opaque_order_[i] = i;
-  std::stable_sort(opaque_order_.begin(), opaque_order_.end(),
-                   [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
-  // A frame that is both a child and a visual of another puts each of its
-  // meshes in the list twice, in the same place. Drawn again right after
-  // itself, without blending and with a less-or-equal depth test, a mesh
-  // writes the very pixels it has just written: the repeat is left out.
-  // (In the blended pass the repeat shows, and is drawn.)
-  opaque_order_.erase(std::unique(opaque_order_.begin(), opaque_order_.end(),
-                                  [&](size_t a, size_t b) { return same_draw(list.items[a], list.items[b]); }),
-                      opaque_order_.end());
-  if (skipped != FogShell::kNone)
-    opaque_order_.erase(std::remove_if(opaque_order_.begin(), opaque_order_.end(),
-                                       [&](size_t i) { return same_draw(list.items[i], list.items[skipped]); }),
-                        opaque_order_.end());
+  const std::vector<size_t>& order = list.opaque_order;
   // The nearer items holding half the triangles are drawn first; the larger
   // of the others are then tested against them and left out when wholly
   // hidden.
   size_t total = 0, drawn = 0, split = 0;
   for (const rm::DrawItem& item : list.items)
-    if (item.mesh) total += item.mesh->triangles(rm::quality::flat(item.quality)).triangle_count();
-  for (; split < opaque_order_.size() && 2 * drawn < total; ++split) {
-    const rm::DrawItem& item = list.items[opaque_order_[split]];
-    if (!item.mesh) continue;
-    drawn += item.mesh->triangles(rm::quality::flat(item.quality)).triangle_count();
+    if (item.triangles) total += item.triangles->triangle_count();
+  for (; split < order.size() && 2 * drawn < total; ++split) {
+    const rm::DrawItem& item = list.items[order[split]];
+    if (!item.triangles) continue;
+    drawn += item.triangles->triangle_count();
     draw_item(list, item, false);
   }
   const std::vector<bool> hidden = occluded(list, split);
-  for (size_t k = split; k < opaque_order_.size(); ++k)
-    if (list.items[opaque_order_[k]].mesh && !hidden[k - split]) draw_item(list, list.items[opaque_order_[k]], false);
+  for (size_t k = split; k < order.size(); ++k)
+    if (list.items[order[k]].triangles && !hidden[k - split]) draw_item(list, list.items[order[k]], false);
 }
 
 std::vector<bool> SceneRenderer::occluded(const rm::RenderList& list, size_t from) {
   // Items worth a box of twelve triangles and a wait for the frame so far:
   // solid, opaque and not small; and enough of them.
   constexpr size_t kMinTriangles = 256, kMinTotal = 2048;
-  std::vector<bool> hidden(opaque_order_.size() - from, false);
+  const std::vector<size_t>& order = list.opaque_order;
+  std::vector<bool> hidden(order.size() - from, false);
 #ifdef __EMSCRIPTEN__
   // A page gets a query's answer only after its frame has gone back to the
   // browser, too late to leave an item out: there every item is drawn.
@@ -196,10 +157,10 @@ std::vector<bool> SceneRenderer::occluded(const rm::RenderList& list, size_t fro
   std::vector<const rm::DrawItem*> items;
   std::vector<rm::Box> boxes;
   size_t total = 0;
-  for (size_t k = from; k < opaque_order_.size(); ++k) {
-    const rm::DrawItem& item = list.items[opaque_order_[k]];
-    if (!item.mesh || !rm::quality::solid(item.quality) || rm::quality::wireframe(item.quality)) continue;
-    const rm::TriangleBuffer& tb = item.mesh->triangles(rm::quality::flat(item.quality));
+  for (size_t k = from; k < order.size(); ++k) {
+    const rm::DrawItem& item = list.items[order[k]];
+    if (!item.triangles || !rm::quality::solid(item.quality) || rm::quality::wireframe(item.quality)) continue;
+    const rm::TriangleBuffer& tb = *item.triangles;
     if (tb.triangle_count() < kMinTriangles || tb.batches.empty() || tb.batches.back().transparent ||
         !OcclusionTester::testable(list, item, tb.box))
       continue;
@@ -286,7 +247,7 @@ void SceneRenderer::draw_blended(const rm::RenderList& list) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
   for (size_t i : list.blended_order)
-    if (i < list.items.size() && list.items[i].mesh) draw_item(list, list.items[i], true);
+    if (i < list.items.size() && list.items[i].triangles) draw_item(list, list.items[i], true);
 }
 
 void SceneRenderer::restore_state() {
@@ -317,12 +278,11 @@ void SceneRenderer::draw_elements(GLenum mode, size_t first, size_t count) {
 }
 
 void SceneRenderer::draw_item(const rm::RenderList& list, const rm::DrawItem& item, bool blended_pass) {
-  const rm::MeshBase& m = *item.mesh;
   const uint32_t q = item.quality;
   const bool flat_shade = rm::quality::flat(q);
-  const rm::TriangleBuffer& tb = m.triangles(flat_shade);
+  const rm::TriangleBuffer& tb = *item.triangles;
   const bool has_blended = !tb.batches.empty() && tb.batches.back().transparent;
-  glBindVertexArray(cache_.mesh(m, flat_shade).vao);
+  glBindVertexArray(cache_.mesh(item).vao);
   ++item_serial_;
   const unsigned shading = (rm::quality::lit(q) ? kLit : 0) | (flat_shade ? kFlat : 0) | (list.fog.enabled ? kFog : 0);
   const GLint filter = list.texture_quality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;

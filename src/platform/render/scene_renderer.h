@@ -1,12 +1,14 @@
 #pragma once
 // The OpenGL 3.3 core back end of the scene graph: executes the render lists
-// that viewports build, into the persistent back surface.
+// that viewports build, into the persistent back surface, each in one call.
+// Everything about what to draw and in which order is in the list; this
+// reads the captured triangles and never the graph.
 //
 // It draws straight into the back surface on the GPU (BackSurface), inside
-// the viewport rectangle; nothing comes back to the CPU. Clear fills the
-// rectangle with the background image stretched over it, or a colour, and
-// clears depth. A draw not preceded by a clear starts from the surface's
-// current pixels.
+// the viewport rectangle; nothing comes back to the CPU. A list's clear fills
+// the rectangle with the background image stretched over it, or a colour,
+// and clears depth. A list without a clear starts from the surface's current
+// pixels.
 //
 // Geometry and textures are uploaded once and again only when their revision
 // changes; entries not used for a while are dropped (see gpu_cache.h).
@@ -22,7 +24,6 @@
 
 #include "platform/render/back_surface.h"
 #include "platform/render/backdrop.h"
-#include "platform/render/fog_shell.h"
 #include "platform/render/gl.h"
 #include "platform/render/gpu_cache.h"
 #include "platform/render/occlusion.h"
@@ -41,9 +42,9 @@ class SceneRenderer : public rm::RenderBackend {
   SceneRenderer(const SceneRenderer&) = delete;
   SceneRenderer& operator=(const SceneRenderer&) = delete;
 
-  void clear(const rm::Rect& rect, const rm::Texture* background, uint32_t color) override;
-  void draw(const rm::RenderList& list) override;
-  void update() override;
+  void execute(rm::RenderList&& list) override { draw(list); }
+  // Carries out `list`: its clear when due, then its items when list.draw.
+  void draw(const rm::RenderList& list);
 
   // Counters for tests and benchmarks.
   struct Stats {
@@ -59,22 +60,20 @@ class SceneRenderer : public rm::RenderBackend {
   Stats stats() const;
 
  private:
+  // Takes the list's clear (of `clipped`), carried out by flush_clear.
+  void start_clear(const rm::RenderList& list, const rm::Rect& clipped);
   // Carries out the clear asked for, if it is still due.
   void flush_clear();
   // Binds the target, limits drawing to `clipped` and clears its depth unless
-  // a clear of this frame covers it already.
-  void begin_target(const rm::Rect& clipped);
+  // the list's clear did (`cleared`).
+  void begin_target(const rm::Rect& clipped, bool cleared);
   // The viewport, lights and depth and face state for drawing `list`.
   void begin_list(const rm::RenderList& list);
-  // Every item's opaque batches, with depth writes, nearest first; the
+  // The opaque batches of the list's opaque order, with depth writes; the
   // farther items that are wholly hidden are left out.
-  // `skipped`: an item (and its repeats) left out, or FogShell::kNone.
-  void draw_opaque(const rm::RenderList& list, size_t skipped);
-  // Whether drawing `b` right after `a` in the opaque pass repeats it
-  // exactly: the same mesh, quality and place.
-  static bool same_draw(const rm::DrawItem& a, const rm::DrawItem& b);
-  // Of the items of opaque_order_ from `from` on, those found wholly hidden
-  // behind what is drawn so far (true at their index less `from`).
+  void draw_opaque(const rm::RenderList& list);
+  // Of the items of the opaque order from `from` on, those found wholly
+  // hidden behind what is drawn so far (true at their index less `from`).
   std::vector<bool> occluded(const rm::RenderList& list, size_t from);
   // One occlusion query with the tester's state, at the first list drawn
   // (behind the show's loading screen): llvmpipe compiles the code for that
@@ -116,22 +115,18 @@ class SceneRenderer : public rm::RenderBackend {
   Backdrop backdrop_{width_, height_};
   GpuCache cache_;
   OcclusionTester occlusion_;
-  FogShell fog_shell_;
   LightUniforms lights_;                        // of the list being drawn
   const SceneProgram* current_ = nullptr;       // in use for the list being drawn
   uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
-  // The rectangle cleared since the last draw or update, if any.
-  bool pending_clear_ = false;
-  rm::Rect pending_rect_;
-  // The clear asked for and not yet carried out.
+  // The list's clear, taken and not yet carried out, and its rectangle.
   bool clear_due_ = false;
+  rm::Rect clear_rect_;
   struct Clear {
     GLuint background = 0;  // the picture's texture, 0 for none
     Backdrop::Key key;      // and where it is stretched, which its pixels depend on
     uint32_t color = 0;
   } clear_;
   uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0, fog_shells_ = 0;
-  std::vector<size_t> opaque_order_;  // of the list being drawn
 };
 
 }  // namespace quarvel::render

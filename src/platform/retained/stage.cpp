@@ -22,9 +22,7 @@ void Stage::close() {
 
 void Stage::render() {
   if (!viewport) return;
-  viewport->clear();
-  viewport->render(*scene);
-  device->update();
+  viewport->clear_and_render(*scene);
 }
 
 }  // namespace quarvel::rm

@@ -30,8 +30,8 @@ class Stage {
   void close();
   bool is_open() const { return device != nullptr; }
 
-  // Clears the viewport, draws the scene frame into it and updates the
-  // device. Only when open.
+  // Clears the viewport and draws the scene frame into it, as one list.
+  // Only when open.
   void render();
 };
 

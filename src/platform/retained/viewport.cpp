@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 namespace quarvel::rm {
 
@@ -92,12 +94,30 @@ bool Viewport::project(const Vec3& world, float& px, float& py) const {
   return true;
 }
 
-void Viewport::clear() {
-  if (!device_ || !device_->backend()) return;
+void Viewport::set_rect(RenderList& list) const {
+  list.rect = rect_;
+  const int w = device_ ? device_->width() : rect_.x + rect_.width;
+  const int h = device_ ? device_->height() : rect_.y + rect_.height;
+  const int x0 = std::max(rect_.x, 0), y0 = std::max(rect_.y, 0);
+  const int x1 = std::min(rect_.x + rect_.width, w), y1 = std::min(rect_.y + rect_.height, h);
+  if (x1 > x0 && y1 > y0) list.clipped = {x0, y0, x1 - x0, y1 - y0};
+}
+
+void Viewport::set_clear(RenderList& list) const {
   const Frame* scene = camera_ ? root_of(*camera_) : nullptr;
   auto bg = scene ? scene->scene_background_image() : nullptr;
-  uint32_t color = scene ? scene->scene_background() : 0xFF000000u;
-  device_->backend()->clear(rect_, bg && !bg->picture().empty() ? bg.get() : nullptr, color);
+  list.clear.due = true;
+  list.clear.color = scene ? scene->scene_background() : 0xFF000000u;
+  if (bg && !bg->picture().empty()) list.clear.background = bg;
+}
+
+void Viewport::clear() {
+  if (!device_ || !device_->backend()) return;
+  RenderList list;
+  set_rect(list);
+  set_clear(list);
+  list.draw = false;
+  device_->backend()->execute(std::move(list));
 }
 
 bool Viewport::outside_view(const Box& box, const Mat4& model_view, float kx, float ky, float& far) const {
@@ -123,9 +143,10 @@ bool Viewport::outside_view(const Box& box, const Mat4& model_view, float kx, fl
   return false;
 }
 
-RenderList Viewport::build_render_list(const Frame& scene) const {
+RenderList Viewport::build_render_list(const Frame& scene, bool clear) const {
   RenderList list;
-  list.rect = rect_;
+  set_rect(list);
+  if (clear) set_clear(list);
   list.view = camera_ ? camera_->world_transform().inverse() : Mat4{};
   float sx, sy;
   scales(sx, sy);
@@ -156,7 +177,14 @@ RenderList Viewport::build_render_list(const Frame& scene) const {
       return;
     }
     Vec3 centre = (tb.box.min + tb.box.max) * 0.5f;
-    DrawItem item{m, world, m->quality(), model_view.transform_point(centre).z, far};
+    DrawItem item{std::shared_ptr<const TriangleBuffer>(m, &tb),
+                  m->id(),
+                  m->revision(),
+                  m->shape_revision(),
+                  world,
+                  m->quality(),
+                  model_view.transform_point(centre).z,
+                  far};
     if (!tb.batches.empty() && tb.batches.back().transparent) blended.push_back({item.depth, list.items.size()});
     list.items.push_back(std::move(item));
   };
@@ -178,12 +206,57 @@ RenderList Viewport::build_render_list(const Frame& scene) const {
   walk(scene, scene.world_transform(), st, 0, on_mesh, on_light);
   std::stable_sort(blended.begin(), blended.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   for (const auto& b : blended) list.blended_order.push_back(b.second);
+  decide_order(list);
   return list;
+}
+
+namespace {
+// Whether drawing `b` right after `a` in the opaque pass repeats it exactly:
+// the same mesh, quality and place.
+bool same_draw(const DrawItem& a, const DrawItem& b) {
+  return a.triangles && a.triangles == b.triangles && a.quality == b.quality &&
+         std::memcmp(&a.world, &b.world, sizeof a.world) == 0;
+}
+}  // namespace
+
+void Viewport::decide_order(RenderList& list) const {
+  // A sky wholly in the fog paints the fog colour wherever nothing nearer
+  // does, over the clear and its background picture: a clear to the fog
+  // colour leaves the same pixels, without either raster.
+  const bool replaceable = list.clear.due && list.clipped.width > 0;
+  list.fog_shell = replaceable ? fog_shell_.find(list, true) : FogShell::kNone;
+  // Nearest farthest corner first: what is drawn early hides, through the
+  // depth test, the pixels of what lies behind it, which a software
+  // rasteriser then does not shade. Sorting by the far corner rather than
+  // the centre puts what surrounds the camera (ground, sky) last, behind the
+  // objects in it.
+  std::vector<size_t>& order = list.opaque_order;
+  order.resize(list.items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return list.items[a].far < list.items[b].far; });
+  // A frame that is both a child and a visual of another puts each of its
+  // meshes in the list twice, in the same place. Drawn again right after
+  // itself, without blending and with a less-or-equal depth test, a mesh
+  // writes the very pixels it has just written: the repeat is left out.
+  // (In the blended pass the repeat shows, and is drawn.)
+  order.erase(std::unique(order.begin(), order.end(),
+                          [&](size_t a, size_t b) { return same_draw(list.items[a], list.items[b]); }),
+              order.end());
+  if (list.fog_shell != FogShell::kNone)
+    order.erase(std::remove_if(order.begin(), order.end(),
+                               [&](size_t i) { return same_draw(list.items[i], list.items[list.fog_shell]); }),
+                order.end());
 }
 
 void Viewport::render(const Frame& scene) {
   if (!device_ || !device_->backend()) return;
-  device_->backend()->draw(build_render_list(scene));
+  device_->backend()->execute(build_render_list(scene));
+}
+
+void Viewport::clear_and_render(const Frame& scene) {
+  if (!device_ || !device_->backend()) return;
+  device_->backend()->execute(build_render_list(scene, true));
 }
 
 namespace {

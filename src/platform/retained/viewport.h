@@ -1,10 +1,13 @@
 #pragma once
 // Device, viewport and the render list.
 //
-// The viewport turns a scene into a render list (what to draw this frame:
-// meshes with their world matrices, lights, fog, camera and rectangle) and
-// hands it to the device's back end, which only executes it. Picking is
-// computed here on the CPU.
+// The viewport turns a scene into a render list: everything one view of a
+// frame needs, already decided (the clear of its rectangle, the meshes'
+// triangles captured with their world matrices, the order of the opaque
+// and the blended passes with repeats left out, a sky in the fog replaced
+// by a clear, lights, fog, camera and rectangle). It hands the list to the
+// device's back end in one call; the back end only executes it and never
+// reads the graph. Picking is computed here on the CPU.
 //
 // Projection: a point (x, y, z) in camera coordinates (x right, y up, z ahead)
 // lands on the pixel
@@ -16,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/retained/fog_shell.h"
 #include "platform/retained/frame.h"
 #include "platform/retained/mesh.h"
 
@@ -36,7 +40,15 @@ struct RenderLight {
 };
 
 struct DrawItem {
-  std::shared_ptr<const MeshBase> mesh;  // geometry: id() and revision() tell when it changed
+  // The mesh's triangles in the form its quality draws (flat or smooth),
+  // captured when the list was built; the pointer keeps the mesh alive. The
+  // same mesh gives the same pointer.
+  std::shared_ptr<const TriangleBuffer> triangles;
+  // Which mesh they come from and how often it changed: the GPU keeps them
+  // uploaded under the id, again only when a revision moves.
+  uint64_t mesh_id = 0;
+  uint32_t revision = 0;        // the triangles' contents
+  uint32_t shape_revision = 0;  // their make-up (see MeshBase::shape_revision)
   Mat4 world;
   uint32_t quality = 0;
   float depth = 0;  // camera-space z of the mesh's box centre
@@ -45,17 +57,36 @@ struct DrawItem {
 
 enum class TextureQuality { Nearest = 0, Linear = 1 };
 
+// The clear of a view's rectangle, carried out before its items are drawn.
+struct ViewClear {
+  bool due = false;
+  // Stretched over the whole rectangle when set, else `color` (ARGB).
+  std::shared_ptr<const Texture> background;
+  uint32_t color = 0;
+};
+
 struct RenderList {
   Rect rect;                // viewport rectangle on the target surface
+  Rect clipped;             // ... within the device; empty when nothing of it is on it
+  ViewClear clear;          // done first, when due
+  bool draw = true;         // false: only the clear
   Mat4 view;                // world to camera
   Mat4 projection;          // camera to clip space (GL conventions), for `rect`
   float front = 1, back = 100;
   std::vector<RenderLight> lights;
   Fog fog;
   std::vector<DrawItem> items;
-  // Items drawn in the opaque pass, then those with blended batches in the
-  // blended pass (indices into items, back to front).
+  // Items drawn in the opaque pass (indices into items), nearest farthest
+  // corner first, each repeat of the item just before it (the same mesh,
+  // quality and place) left out, and so is the sky in the fog.
+  std::vector<size_t> opaque_order;
+  // Then those with blended batches in the blended pass (indices into items,
+  // back to front).
   std::vector<size_t> blended_order;
+  // The item found to be a sky wholly in the fog (see fog_shell.h), or
+  // FogShell::kNone: the clear is then to the fog colour, without the
+  // background picture, and the item is not drawn.
+  size_t fog_shell = FogShell::kNone;
   TextureQuality texture_quality = TextureQuality::Nearest;
   uint32_t render_mode = 0;
   // Visuals left out: their bounds lie wholly in front of the front plane
@@ -63,17 +94,13 @@ struct RenderList {
   size_t culled = 0;
 };
 
-// What executes render lists: the OpenGL renderer, or a recording fake.
+// What executes render lists: the OpenGL renderer, or a recording back end.
 class RenderBackend {
  public:
   virtual ~RenderBackend() = default;
-  // Fills `rect` with `background` stretched over it when given, else `color`.
-  // A back end may carry it out with the next draw or update (which a
-  // stage's render calls right after it), and `background` need not outlive
-  // the call.
-  virtual void clear(const Rect& rect, const Texture* background, uint32_t color) = 0;
-  virtual void draw(const RenderList& list) = 0;
-  virtual void update() {}
+  // Takes the whole list, to carry out (its clear when due, then its items
+  // when `list.draw`) now or with the rest of the frame.
+  virtual void execute(RenderList&& list) = 0;
 };
 
 class Device : public Object {
@@ -93,9 +120,6 @@ class Device : public Object {
   uint32_t render_mode() const { return render_mode_; }
   void set_quality(uint32_t q) { quality_ = q; }
   uint32_t quality() const { return quality_; }
-  void update() {
-    if (backend_) backend_->update();
-  }
 
  private:
   std::shared_ptr<RenderBackend> backend_;
@@ -146,7 +170,11 @@ class Viewport : public Object {
   // whose box, placed by their frame and seen from the camera, lies wholly
   // outside the view volume are left out (neither lit nor drawn).
   void render(const Frame& scene);
-  RenderList build_render_list(const Frame& scene) const;
+  // The clear and the render together, as one list: a sky wholly in the
+  // fog may then stand for the clear.
+  void clear_and_render(const Frame& scene);
+  // The list render() (or, with `clear`, clear_and_render()) hands over.
+  RenderList build_render_list(const Frame& scene, bool clear = false) const;
 
   // Visuals under the pixel (x, y), nearest first, with their frames.
   std::vector<PickResult> pick(int x, int y) const;
@@ -156,6 +184,12 @@ class Viewport : public Object {
   // past one plane of the view volume (kx, ky: the projection's x and y
   // scales). `far` receives the camera-space z of its farthest corner.
   bool outside_view(const Box& box, const Mat4& model_view, float kx, float ky, float& far) const;
+  // The list's rectangle, whole and within the device.
+  void set_rect(RenderList& list) const;
+  // The list's clear, from the camera's scene root.
+  void set_clear(RenderList& list) const;
+  // The opaque pass's order, and the sky in the fog when the list clears.
+  void decide_order(RenderList& list) const;
 
   std::shared_ptr<Device> device_;
   std::shared_ptr<Frame> camera_;
@@ -163,6 +197,7 @@ class Viewport : public Object {
   float field_ = 0.5f;
   bool uniform_ = true;
   float front_ = 1.0f, back_ = 100.0f;
+  mutable FogShell fog_shell_;  // remembers which meshes are closed
 };
 
 }  // namespace quarvel::rm

@@ -23,9 +23,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/retained/viewport.h"
+#include "platform/retained/mesh.h"
 
-namespace quarvel::render {
+namespace quarvel::rm {
+
+struct RenderList;
 
 class FogShell {
  public:
@@ -37,15 +39,15 @@ class FogShell {
   // The index in list.items of an item that qualifies (the first one), or
   // kNone. `clear_replaceable` says the clear of the list's rectangle is
   // still to be done.
-  size_t find(const rm::RenderList& list, bool clear_replaceable);
+  size_t find(const RenderList& list, bool clear_replaceable);
 
   // Whether the triangles `tb` close round their inside: every edge shared
   // by two triangles, once corners closer than a millionth of the mesh's
   // size (far below a pixel) are taken as one.
-  static bool closed(const rm::TriangleBuffer& tb);
+  static bool closed(const TriangleBuffer& tb);
 
  private:
-  bool closed_cached(const rm::MeshBase& mesh, const rm::TriangleBuffer& tb);
+  bool closed_cached(uint64_t mesh_id, uint32_t shape_revision, const TriangleBuffer& tb);
   struct Closed {
     uint32_t shape_revision = 0;
     bool flat = false;
@@ -56,4 +58,4 @@ class FogShell {
   std::vector<unsigned> sides_;  // the sides of the view each lies beyond
 };
 
-}  // namespace quarvel::render
+}  // namespace quarvel::rm

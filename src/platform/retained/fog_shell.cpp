@@ -1,4 +1,4 @@
-#include "platform/render/fog_shell.h"
+#include "platform/retained/fog_shell.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,9 @@
 #include <unordered_map>
 #include <utility>
 
-namespace quarvel::render {
+#include "platform/retained/viewport.h"
+
+namespace quarvel::rm {
 
 namespace {
 
@@ -18,7 +20,7 @@ double dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z;
 double length(const D3& a) { return std::sqrt(dot(a, a)); }
 
 // `p` through `m` (an affine matrix, as the scene program applies it).
-D3 apply(const rm::Mat4& m, const D3& p) {
+D3 apply(const Mat4& m, const D3& p) {
   const auto& a = m.m;
   return {a[0][0] * p.x + a[0][1] * p.y + a[0][2] * p.z + a[0][3],
           a[1][0] * p.x + a[1][1] * p.y + a[1][2] * p.z + a[1][3],
@@ -28,7 +30,7 @@ D3 apply(const rm::Mat4& m, const D3& p) {
 // The sides of the view a camera-space point lies beyond: left, right,
 // bottom, top (as clip-space x and y against w, each a half-space of camera
 // space) and before the front plane.
-unsigned outside(const rm::RenderList& list, const D3& e) {
+unsigned outside(const RenderList& list, const D3& e) {
   const auto& p = list.projection.m;
   auto row = [&](int r) { return p[r][0] * e.x + p[r][1] * e.y + p[r][2] * e.z + p[r][3]; };
   const double x = row(0), y = row(1), w = row(3);
@@ -56,7 +58,7 @@ bool crosses(const D3& d, const D3& a, const D3& b, const D3& c, bool& unclear) 
 
 }  // namespace
 
-bool FogShell::closed(const rm::TriangleBuffer& tb) {
+bool FogShell::closed(const TriangleBuffer& tb) {
   if (tb.indices.empty()) return false;
   const double extent =
       std::max({tb.box.max.x - tb.box.min.x, tb.box.max.y - tb.box.min.y, tb.box.max.z - tb.box.min.z});
@@ -85,17 +87,17 @@ bool FogShell::closed(const rm::TriangleBuffer& tb) {
   return true;
 }
 
-bool FogShell::closed_cached(const rm::MeshBase& mesh, const rm::TriangleBuffer& tb) {
-  Closed& c = closed_[mesh.id()];
-  if (c.shape_revision != mesh.shape_revision() || c.flat != tb.flat) {
-    c.shape_revision = mesh.shape_revision();
+bool FogShell::closed_cached(uint64_t mesh_id, uint32_t shape_revision, const TriangleBuffer& tb) {
+  Closed& c = closed_[mesh_id];
+  if (c.shape_revision != shape_revision || c.flat != tb.flat) {
+    c.shape_revision = shape_revision;
     c.flat = tb.flat;
     c.closed = closed(tb);
   }
   return c.closed;
 }
 
-size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
+size_t FogShell::find(const RenderList& list, bool clear_replaceable) {
   if (!clear_replaceable || !list.fog.enabled) return kNone;
   // Beyond this camera-space depth the scene program's fog factor is zero,
   // leaving the fog colour alone; with a margin for the program's rounding.
@@ -107,24 +109,24 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
   // How window depth grows with 1 / camera-space depth (GL's projection).
   const double depth_slope = 0.5 * std::fabs(list.projection.m[2][3]);
   if (!(depth_slope > 0)) return kNone;
-  const rm::Vec3 camera = list.view.inverse().origin();
+  const Vec3 camera = list.view.inverse().origin();
 
   for (size_t i = 0; i < list.items.size(); ++i) {
-    const rm::DrawItem& item = list.items[i];
-    if (!item.mesh || !rm::quality::solid(item.quality) || rm::quality::wireframe(item.quality)) continue;
-    const rm::TriangleBuffer& tb = item.mesh->triangles(rm::quality::flat(item.quality));
+    const DrawItem& item = list.items[i];
+    if (!item.triangles || !quality::solid(item.quality) || quality::wireframe(item.quality)) continue;
+    const TriangleBuffer& tb = *item.triangles;
     if (tb.batches.empty()) continue;
     bool plain = true;
-    for (const rm::RenderBatch& b : tb.batches) plain &= !b.transparent && !b.texture;
+    for (const RenderBatch& b : tb.batches) plain &= !b.transparent && !b.texture;
     if (!plain) continue;
     // The camera inside the mesh is inside its box: a cheap first test.
-    const rm::Vec3 c = item.world.inverse().transform_point(camera);
+    const Vec3 c = item.world.inverse().transform_point(camera);
     if (c.x < tb.box.min.x || c.y < tb.box.min.y || c.z < tb.box.min.z || c.x > tb.box.max.x ||
         c.y > tb.box.max.y || c.z > tb.box.max.z)
       continue;
-    if (!closed_cached(*item.mesh, tb)) continue;
+    if (!closed_cached(item.mesh_id, item.shape_revision, tb)) continue;
 
-    const rm::Mat4 model_view = list.view * item.world;
+    const Mat4 model_view = list.view * item.world;
     // Kept from frame to frame: this runs for the sky on every frame.
     std::vector<D3>& eye = eye_;
     std::vector<unsigned>& sides = sides_;
@@ -180,12 +182,12 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
     const double within = nearest / ratio;
     bool alone = true;
     for (size_t j = 0; j < list.items.size() && alone; ++j) {
-      const rm::DrawItem& other = list.items[j];
-      if (j == i || !other.mesh) continue;
-      if (other.mesh == item.mesh && std::equal(&other.world.m[0][0], &other.world.m[0][0] + 16, &item.world.m[0][0]))
+      const DrawItem& other = list.items[j];
+      if (j == i || !other.triangles) continue;
+      if (other.triangles == item.triangles && std::equal(&other.world.m[0][0], &other.world.m[0][0] + 16, &item.world.m[0][0]))
         continue;  // the same item listed twice
-      const rm::Box& box = other.mesh->triangles(rm::quality::flat(other.quality)).box;
-      const rm::Mat4 mv = list.view * other.world;
+      const Box& box = other.triangles->box;
+      const Mat4 mv = list.view * other.world;
       for (int k = 0; k < 8 && alone; ++k) {
         const D3 corner = apply(mv, {(k & 1) ? box.max.x : box.min.x, (k & 2) ? box.max.y : box.min.y,
                                      (k & 4) ? box.max.z : box.min.z});
@@ -197,4 +199,4 @@ size_t FogShell::find(const rm::RenderList& list, bool clear_replaceable) {
   return kNone;
 }
 
-}  // namespace quarvel::render
+}  // namespace quarvel::rm
