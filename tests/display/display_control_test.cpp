@@ -18,8 +18,9 @@ struct Events {
   std::string order;
 };
 
-std::unique_ptr<DisplayControl> make_display(Events& ev) {
-  auto d = std::make_unique<DisplayControl>(make_headless_backend(), ev.stage);
+// `drawn`: on headless GL, else on the recording back end (no pixels).
+std::unique_ptr<DisplayControl> make_display(Events& ev, bool drawn = true) {
+  auto d = std::make_unique<DisplayControl>(drawn ? make_headless_backend() : make_recording_backend(), ev.stage);
   d->on_initialize = [&ev] { ++ev.init; ev.order += "I"; };
   d->on_initialize_surface = [&ev] { ++ev.surface; ev.order += "S"; };
   d->on_finalize = [&ev] { ++ev.fin; ev.order += "F"; };
@@ -30,7 +31,7 @@ std::unique_ptr<DisplayControl> make_display(Events& ev) {
 
 TEST(DisplayControl, InitialiseAndFinaliseAnyNumberOfTimesRaiseTheirEventsAndOpenTheStage) {
   Events ev;
-  auto d = make_display(ev);
+  auto d = make_display(ev, false);
   EXPECT_FALSE(d->initialized());
   d->finalize();  // nothing to finalise: no event
   EXPECT_EQ(ev.fin, 0);

@@ -2,10 +2,13 @@
 // Where the presented picture goes: a window (SDL2 + OpenGL), nowhere
 // (headless, EGL surfaceless), or a web page's canvas (WebGL2). Each gives
 // the display control a current OpenGL 3.3 core (or WebGL2) context; the
-// picture itself is made by the same GL code.
+// picture itself is made by the same GL code. The recording back end has
+// no GL at all: its frames are kept as lists, not drawn.
 #include <memory>
 #include <string>
 
+#include "platform/common/picture.h"
+#include "platform/render/frame_list.h"
 #include "platform/render/presenter.h"
 
 namespace quarvel::display {
@@ -26,6 +29,12 @@ class DisplayBackend {
   virtual void show(render::Presenter& presenter) = 0;
 
   virtual bool headless() const = 0;
+
+  // What executes the display's frame lists, once open, with the back
+  // surface starting as `back`: the GL back surface, scene renderer and
+  // presenter, unless the back end has none. Throws std::runtime_error
+  // naming what failed.
+  virtual std::unique_ptr<render::FrameBackEnd> make_frames(int width, int height, const Picture& back);
 
   // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
   // the point is on a black bar.
@@ -54,6 +63,11 @@ std::unique_ptr<DisplayBackend> make_headless_backend();
 // The window back end: a borderless desktop-sized window in full screen, or
 // a resizable window, titled `title`.
 std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title);
+
+// The recording back end: no window, no GL context; frame lists are kept
+// (render::RecordingFrames), not drawn. For tests that look at the show's
+// state rather than its pixels.
+std::unique_ptr<DisplayBackend> make_recording_backend();
 
 // The page's back end (web build only): a WebGL2 context on the canvas
 // found by the CSS selector `canvas` ("#screen").

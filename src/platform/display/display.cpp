@@ -2,17 +2,27 @@
 
 #include <ctime>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/display/display_error.h"
 #include "platform/display/frame_grabber.h"
-#include "platform/render/gl.h"
-#include "platform/render/scene_renderer.h"
+#include "platform/render/gl_frames.h"
 #include "platform/retained/stage.h"
 
 namespace quarvel::display {
 
+std::unique_ptr<render::FrameBackEnd> DisplayBackend::make_frames(int width, int height, const Picture& back) {
+  return std::make_unique<render::GlFrames>(width, height, back);
+}
+
+void DisplayControl::ViewLister::execute(rm::RenderList&& list) {
+  if (frame) frame->commands.emplace_back(render::ViewCommand{std::move(list)});
+}
+
 DisplayControl::DisplayControl(std::unique_ptr<DisplayBackend> backend, rm::Stage& stage)
-    : backend_(std::move(backend)), stage_(stage) {}
+    : backend_(std::move(backend)), stage_(stage) {
+  views_->frame = &frame_;
+}
 
 DisplayControl::~DisplayControl() {
   // Release without raising events: the owner may already be half gone.
@@ -25,19 +35,15 @@ void DisplayControl::initialize() {
   finalize();
   try {
     backend_->open(full_screen);
-    presenter_ = std::make_unique<render::Presenter>(kWidth, kHeight);
-    gpu_ = std::make_unique<render::BackSurface>(kWidth, kHeight);
-    gpu_->upload(back_);
-    renderer_ = std::make_shared<render::SceneRenderer>(*gpu_);
+    frames_ = backend_->make_frames(kWidth, kHeight, back_);
+    frames_->set_finish_views(finish_render_);
   } catch (const std::runtime_error& e) {
-    renderer_.reset();
-    gpu_.reset();
-    presenter_.reset();
+    frames_.reset();
     backend_->close();
     if (dynamic_cast<const DisplayError*>(&e)) throw;
     throw DisplayError(e.what());
   }
-  stage_.open(renderer_, kWidth, kHeight);
+  stage_.open(views_, kWidth, kHeight);
   initialized_ = true;
   if (on_initialize) on_initialize();
   if (on_initialize_surface) on_initialize_surface();
@@ -48,29 +54,43 @@ void DisplayControl::finalize() {
   if (on_finalize) on_finalize();
   initialized_ = false;
   backend_->make_current();
+  execute_listed();
   stage_.close();
-  renderer_.reset();
-  back_ = gpu_->read();
-  gpu_.reset();
+  back_ = frames_->read_surface();
   if (grabber_) grabber_->finish_reads();
-  presenter_.reset();
+  views_cpu_before_ += frames_->view_cpu_seconds();
+  frames_.reset();
+  pictures_.clear();
   backend_->close();
 }
 
-bool DisplayControl::drawing() {
-  if (!gpu_) return false;
-  backend_->make_current();
-  return true;
-}
+bool DisplayControl::drawing() { return frames_ != nullptr; }
 
 bool DisplayControl::held_back() const { return grabber_ && grabber_->seeking(); }
 
+void DisplayControl::execute_listed() {
+  if (frame_.empty()) return;
+  frames_->execute(frame_);
+  frame_.commands.clear();
+}
+
+std::shared_ptr<const Picture> DisplayControl::listed_picture(const ImageItem& it) {
+  ListedPicture& p = pictures_[it.id];
+  if (!p.picture || p.revision != it.revision) {
+    p.picture = std::make_shared<const Picture>(it.picture);
+    p.revision = it.revision;
+  }
+  return p.picture;
+}
+
 void DisplayControl::fill_rect(int left, int top, int width, int height, uint32_t raw) {
-  if (drawing()) gpu_->fill_rect({left, top, width, height}, render::device_colour_to_argb(raw));
+  if (drawing())
+    frame_.commands.emplace_back(render::FillCommand{{left, top, width, height}, 0, render::device_colour_to_argb(raw)});
 }
 
 void DisplayControl::fill_rows(int left, int top, int width, int height, int step, uint32_t raw) {
-  if (drawing()) gpu_->fill_rows({left, top, width, height}, step, render::device_colour_to_argb(raw));
+  if (drawing())
+    frame_.commands.emplace_back(render::FillCommand{{left, top, width, height}, step, render::device_colour_to_argb(raw)});
 }
 
 void DisplayControl::fill(uint32_t raw) { fill_rect(0, 0, kWidth, kHeight, raw); }
@@ -84,58 +104,83 @@ const ImageItem* DisplayControl::image(int index) {
 void DisplayControl::draw(int index, int x, int y) {
   const ImageItem* it = image(index);
   if (!it) return;
-  const uint32_t key = render::bgr_to_argb(it->transparent_colour);
-  gpu_->copy_picture(it->picture, it->id, it->revision, x, y, it->transparent, key);
+  render::PictureCommand c;
+  c.picture = listed_picture(*it);
+  c.key = it->id;
+  c.revision = it->revision;
+  c.rect = {x, y, it->picture.width, it->picture.height};
+  c.transparent = it->transparent;
+  c.key_argb = render::bgr_to_argb(it->transparent_colour);
+  frame_.commands.emplace_back(std::move(c));
 }
 
 void DisplayControl::draw_alpha(render::Rect r, int index, int opacity) {
   const ImageItem* it = image(index);
   if (!it) return;
-  const uint32_t key = render::bgr_to_argb(it->transparent_colour);
-  gpu_->blend_stretched(it->picture, it->id, it->revision, r, opacity, it->transparent, key);
+  render::PictureCommand c;
+  c.picture = listed_picture(*it);
+  c.key = it->id;
+  c.revision = it->revision;
+  c.stretched = true;
+  c.rect = r;
+  c.opacity = opacity;
+  c.transparent = it->transparent;
+  c.key_argb = render::bgr_to_argb(it->transparent_colour);
+  frame_.commands.emplace_back(std::move(c));
 }
 
 void DisplayControl::text_out(int x, int y, std::string_view latin1) {
   if (!drawing()) return;
-  const TextMask m = canvas_.layout(x, y, latin1);
-  if (m.fill_background) gpu_->fill_rect(m.background, m.background_argb);
-  gpu_->draw_mask(m.ink, m.box, m.ink_argb);
+  TextMask m = canvas_.layout(x, y, latin1);
+  if (m.fill_background) frame_.commands.emplace_back(render::FillCommand{m.background, 0, m.background_argb});
+  frame_.commands.emplace_back(render::MaskCommand{std::move(m.ink), m.box, m.ink_argb});
 }
 
 Picture DisplayControl::read_surface() const {
-  if (!gpu_) return back_;
+  if (!frames_) return back_;
   backend_->make_current();
-  return gpu_->read();
+  const_cast<DisplayControl*>(this)->execute_listed();
+  return frames_->read_surface();
+}
+
+double DisplayControl::render_cpu_seconds() const {
+  return render_cpu_ + views_cpu_before_ + (frames_ ? frames_->view_cpu_seconds() : 0);
+}
+
+void DisplayControl::set_finish_render(bool on) {
+  finish_render_ = on;
+  if (frames_) frames_->set_finish_views(on);
 }
 
 void DisplayControl::render() {
   if (!initialized_ || held_back()) return;
   const std::clock_t started = std::clock();
-  backend_->make_current();
   stage_.render();
-  if (finish_render_) glFinish();
   render_cpu_ += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
 }
 
 void DisplayControl::flip() {
-  if (!initialized_ || !presenter_) return;
+  if (!initialized_ || !frames_) return;
+  backend_->make_current();
   if (held_back()) {
-    // A frame held back still uses up a scroll asked for this frame.
+    // A frame held back still draws into the back surface and uses up a
+    // scroll asked for this frame; it is not presented.
+    execute_listed();
     scroll_dx_ = scroll_dy_ = 0;
     ++flips_;
     return;
   }
-  backend_->make_current();
-  presenter_->present(gpu_->framebuffer(), gamma_, scroll_dx_, scroll_dy_);
+  frame_.commands.emplace_back(render::PresentCommand{gamma_, scroll_dx_, scroll_dy_});
   scroll_dx_ = scroll_dy_ = 0;
-  backend_->show(*presenter_);
+  execute_listed();
+  if (render::Presenter* presenter = frames_->presenter()) backend_->show(*presenter);
   ++flips_;
 }
 
 Picture DisplayControl::screenshot() const {
-  if (!presenter_ || flips_ == 0) return {};
+  if (!frames_ || flips_ == 0) return {};
   backend_->make_current();
-  return presenter_->read_presented();
+  return frames_->read_presented();
 }
 
 }  // namespace quarvel::display

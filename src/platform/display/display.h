@@ -4,32 +4,36 @@
 //
 // The back surface lives across ticks: only fills, the 3D render (inside the
 // viewport rectangle) and 2D drawing change it; flip presents it through the
-// gamma ramp and leaves it as it is. While initialised it lives on the GPU
-// and every drawing call is a GL draw into it; its pixels come back to the
-// CPU only when read (read_surface, screenshot). At finalise it is copied
-// into memory once and put back at the next initialise; drawing in between
-// draws nothing.
+// gamma ramp and leaves it as it is. While initialised it lives with the
+// back end (on the GPU); its pixels come back to the CPU only when read
+// (read_surface, screenshot). At finalise it is copied into memory once and
+// put back at the next initialise; drawing in between draws nothing.
+//
+// Drawing calls and render() do not draw at once: they add to the frame's
+// list (render::FrameList), which flip() ends with the present through the
+// gamma ramp and hands to the back end in one call. Reading the surface
+// first carries out what is listed so far.
 //
 // The 3D picture comes from a stage the display is given: each initialise
-// opens it on a new renderer, each finalise closes it.
+// opens it on a new device, each finalise closes it; its render lists become
+// the frame's view.
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/common/picture.h"
 #include "platform/display/backend.h"
 #include "platform/display/image_list.h"
 #include "platform/display/text_canvas.h"
-#include "platform/render/back_surface.h"
+#include "platform/render/frame_list.h"
 #include "platform/render/gamma.h"
 #include "platform/render/surface2d.h"
+#include "platform/retained/viewport.h"
 
-namespace quarvel::render {
-class SceneRenderer;
-}
 namespace quarvel::rm {
 class Stage;
 }
@@ -57,8 +61,8 @@ class DisplayControl {
   std::function<void()> on_initialize_surface;
   std::function<void()> on_finalize;
 
-  // Finalises first when already initialised; then opens the back end,
-  // opens the stage on a new renderer (a new device, camera and viewport),
+  // Finalises first when already initialised; then opens the back end and
+  // its frame back end, opens the stage (a new device, camera and viewport),
   // raises on_initialize and on_initialize_surface. On failure everything
   // created so far is released and DisplayError is thrown.
   void initialize();
@@ -93,15 +97,17 @@ class DisplayControl {
   // ours).
   void set_colour_tables(const std::array<uint32_t, 256>& table) { colour_table_ = table; }
 
-  // Draws the stage into its viewport rectangle. Only when initialised.
+  // Lists the stage's view of its viewport rectangle. Only when initialised.
   void render();
   // Processor time of the whole process (llvmpipe's threads included) spent
-  // in render() so far. With finish_render on, render() waits for the GPU work
-  // it queued, so that time holds the 3D raster too (timing runs only: it
-  // takes away the overlap of that work with the rest of the tick).
-  double render_cpu_seconds() const { return render_cpu_; }
-  void set_finish_render(bool on) { finish_render_ = on; }
-  // Presents the back surface through the gamma ramp: only when initialised.
+  // so far in render() and in executing the views it listed. With
+  // finish_render on, each view waits for the GPU work it queued, so that
+  // time holds the 3D raster too (timing runs only: it takes away the
+  // overlap of that work with the rest of the tick).
+  double render_cpu_seconds() const;
+  void set_finish_render(bool on);
+  // Ends the frame's list with the present through the gamma ramp and hands
+  // it to the back end: only when initialised.
   void flip();
   // The next flip presents the back surface shifted right by dx and down by
   // dy pixels, the uncovered area black; the back surface itself does not
@@ -117,6 +123,8 @@ class DisplayControl {
   Picture screenshot() const;
 
   DisplayBackend& backend() { return *backend_; }
+  // What executes the frame lists while initialised, else null.
+  render::FrameBackEnd* frames() { return frames_.get(); }
 
  private:
   // A frame grabber reads the presenter and may hold frames back.
@@ -129,13 +137,30 @@ class DisplayControl {
   const ImageItem* image(int index);
   // Whether an attached frame grabber holds this frame back.
   bool held_back() const;
+  // Hands the commands listed so far to the back end.
+  void execute_listed();
+  // The image-list picture of `it` as the frame list carries it: copied
+  // once per revision, so that the list stays whole whatever the image
+  // list does before it is executed.
+  std::shared_ptr<const Picture> listed_picture(const ImageItem& it);
+
+  // Adds the stage's render lists to the frame's list as its views.
+  struct ViewLister : rm::RenderBackend {
+    render::FrameList* frame = nullptr;
+    void execute(rm::RenderList&& list) override;
+  };
 
   std::unique_ptr<DisplayBackend> backend_;
   rm::Stage& stage_;
-  std::unique_ptr<render::Presenter> presenter_;
-  std::shared_ptr<render::SceneRenderer> renderer_;
-  std::unique_ptr<render::BackSurface> gpu_;  // the back surface while initialised
-  Picture back_{kWidth, kHeight};              // ... and kept while not
+  std::unique_ptr<render::FrameBackEnd> frames_;  // while initialised
+  std::shared_ptr<ViewLister> views_ = std::make_shared<ViewLister>();
+  render::FrameList frame_;        // listed since the last hand-over
+  struct ListedPicture {
+    uint32_t revision = 0;
+    std::shared_ptr<const Picture> picture;
+  };
+  std::unordered_map<uint64_t, ListedPicture> pictures_;  // by image id
+  Picture back_{kWidth, kHeight};  // the back surface while not initialised
   int scroll_dx_ = 0, scroll_dy_ = 0;
   FrameGrabber* grabber_ = nullptr;  // the attached frame grabber, if any
   TextCanvas canvas_;
@@ -144,7 +169,8 @@ class DisplayControl {
   bool initialized_ = false;
   int flips_ = 0;
   bool finish_render_ = false;
-  double render_cpu_ = 0;
+  double render_cpu_ = 0;        // in render() itself
+  double views_cpu_before_ = 0;  // in views, with the back ends closed so far
 };
 
 }  // namespace quarvel::display

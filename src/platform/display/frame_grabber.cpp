@@ -10,26 +10,36 @@ FrameGrabber::~FrameGrabber() {
   if (display_) display_->grabber_ = nullptr;
 }
 
-void FrameGrabber::finish_oldest_read() { read_.push_back(display_->presenter_->finish_read()); }
+namespace {
+// The display's GL presenter, if it has one now.
+render::Presenter* presenter_of(DisplayControl* display) {
+  render::FrameBackEnd* frames = display ? display->frames() : nullptr;
+  return frames ? frames->presenter() : nullptr;
+}
+}  // namespace
+
+void FrameGrabber::finish_oldest_read() { read_.push_back(presenter_of(display_)->finish_read()); }
 
 void FrameGrabber::finish_reads() {
-  while (display_->presenter_->reads_in_flight() > 0) finish_oldest_read();
+  render::Presenter* presenter = presenter_of(display_);
+  while (presenter && presenter->reads_in_flight() > 0) finish_oldest_read();
 }
 
 void FrameGrabber::queue_screenshot() {
-  if (!display_ || !display_->presenter_ || display_->flips_ == 0) {
+  render::Presenter* presenter = presenter_of(display_);
+  if (!presenter || display_->flips_ == 0) {
     read_.emplace_back();  // nothing presented: the empty picture, in its turn
     return;
   }
   display_->backend_->make_current();
-  if (!display_->presenter_->start_read()) {
+  if (!presenter->start_read()) {
     finish_oldest_read();
-    display_->presenter_->start_read();
+    presenter->start_read();
   }
 }
 
 bool FrameGrabber::take_screenshot(Picture& out, bool wait) {
-  render::Presenter* presenter = display_ ? display_->presenter_.get() : nullptr;
+  render::Presenter* presenter = presenter_of(display_);
   if (read_.empty() && presenter && presenter->reads_in_flight() > 0) {
     display_->backend_->make_current();
     if (wait || presenter->oldest_read_done()) finish_oldest_read();
@@ -41,7 +51,7 @@ bool FrameGrabber::take_screenshot(Picture& out, bool wait) {
 }
 
 int FrameGrabber::pending_screenshots() const {
-  const render::Presenter* presenter = display_ ? display_->presenter_.get() : nullptr;
+  const render::Presenter* presenter = presenter_of(display_);
   return static_cast<int>(read_.size()) + (presenter ? presenter->reads_in_flight() : 0);
 }
 

@@ -1,0 +1,14 @@
+#include "platform/render/recording_frames.h"
+
+namespace quarvel::render {
+
+void RecordingFrames::execute(const FrameList& list) {
+  last_ = list;
+  ++lists_;
+  for (const FrameCommand& command : list.commands) {
+    views_ += std::holds_alternative<ViewCommand>(command);
+    presents_ += std::holds_alternative<PresentCommand>(command);
+  }
+}
+
+}  // namespace quarvel::render
