@@ -8,8 +8,10 @@
 //   f.now_ms += 100; f.idle_loop.idle();  // the frame timers' clock
 //
 // Everything lives in the fixture; a fresh one starts from a fresh Show
-// (every table empty, every number zero). The display's own initialisation
-// runs (it opens f.stage: scene frame, camera, viewport); the show's start
+// (every table empty, every number zero). The display records its frames
+// without drawing them (no GL context), unless the fixture is made with
+// Pixels::Drawn, for the tests that look at the picture. The display's own
+// initialisation runs (it opens f.stage: scene frame, camera, viewport); the show's start
 // values do not: the main form's DXDrawInitialize sets them, so set what a
 // test needs, or hang a handler on f.DXDraw.on_initialize with
 // ShowFixture(false) and then call f.DXDraw.initialize().
@@ -38,12 +40,18 @@
 
 namespace quarvel::testing {
 
-// The form's own components, wired as the form wires them, on a headless
-// display and a clock set by hand.
+// Whether a fixture's display draws its frames (headless GL) or only
+// records them.
+enum class Pixels { Recorded, Drawn };
+
+// The form's own components, wired as the form wires them, on a display
+// without a window and a clock set by hand.
 struct ShowFixture : app::FormComponents {
-  // `initialize`: initialise the display at once (EGL surfaceless).
-  explicit ShowFixture(bool initialize = true)
-      : app::FormComponents(display::make_headless_backend(), [this] { return now_ms; }) {
+  // `initialize`: initialise the display at once.
+  explicit ShowFixture(bool initialize = true, Pixels pixels = Pixels::Recorded)
+      : app::FormComponents(pixels == Pixels::Drawn ? display::make_headless_backend()
+                                                    : display::make_recording_backend(),
+                            [this] { return now_ms; }) {
     if (initialize) DXDraw.initialize();
   }
   ~ShowFixture() { DXDraw.finalize(); }
@@ -64,8 +72,15 @@ struct ShowFixture : app::FormComponents {
 // A GoogleTest fixture with a ShowFixture `f` and its show `s`.
 class ShowTest : public ::testing::Test {
  protected:
+  explicit ShowTest(Pixels pixels = Pixels::Recorded) : f(true, pixels) {}
   ShowFixture f;
   scene::Show& s = f.show;
+};
+
+// The same, drawing its frames: for the tests that read the picture.
+class DrawnShowTest : public ShowTest {
+ protected:
+  DrawnShowTest() : ShowTest(Pixels::Drawn) {}
 };
 
 // A fresh empty folder under the system's temporary folder, removed with

@@ -24,6 +24,7 @@ struct RunOptions {
   int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
   bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
   bool split_render = false;           // --split-render: each tick waits for its 3D render's GPU work
+  bool draw = true;                    // false: frames listed but not drawn, no GL (quarvel-capture --no-pictures)
 };
 
 // "NAME: must be LO to HI".

@@ -23,8 +23,10 @@ namespace {
 // A background no layer draws, so every changed pixel is the layer's.
 constexpr uint32_t kBack = 0x001F;  // blue
 
+// The layers drawn, read back from the picture.
 class Layers : public ShowTest {
  protected:
+  explicit Layers(quarvel::testing::Pixels pixels = quarvel::testing::Pixels::Drawn) : ShowTest(pixels) {}
   void SetUp() override { f.DXDraw.fill(kBack); }
   // A read-back of the back surface: take it once per check.
   Picture surface() const { return std::as_const(f.DXDraw).surface(); }
@@ -52,6 +54,12 @@ std::vector<int> even_rows(int from, int to) {
   for (int y = from; y <= to; y += 2) v.push_back(y);
   return v;
 }
+
+// The layers' own state, without the picture.
+class LayerState : public Layers {
+ protected:
+  LayerState() : Layers(quarvel::testing::Pixels::Recorded) {}
+};
 
 }  // namespace
 
@@ -127,7 +135,7 @@ TEST_F(Layers, BannerRisesThenRestsOnTheBottomEdge) {
   }
 }
 
-TEST_F(Layers, LogoStagesAdvanceOnlyAtTheirDarkestPoint) {
+TEST_F(LayerState, LogoStagesAdvanceOnlyAtTheirDarkestPoint) {
   s.etape_logo = 0;
   s.horloge = 360.0f;  // stage 0 waits for h > 360
   app::banner_and_logo(s);
@@ -173,7 +181,7 @@ TEST(LogoGeometry, OpacityAndSwingingRectangle) {
   EXPECT_EQ(r.w, 480);
 }
 
-TEST_F(Layers, OverlayLinesTexts) {
+TEST_F(LayerState, OverlayLinesTexts) {
   s.fps_affiche = 59;
   s.pas_temps = 0.5f;
   s.horloge = 1234.5f;
@@ -205,7 +213,7 @@ TEST_F(Layers, OverlayLinesTexts) {
   EXPECT_EQ(lines[3].text[8], '\xE9');  // one Latin-1 byte
 }
 
-TEST_F(Layers, OverlayUsesAPointUnderACommaLocale) {
+TEST_F(LayerState, OverlayUsesAPointUnderACommaLocale) {
   const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"};
   const char* chosen = nullptr;
   const std::string saved = std::setlocale(LC_ALL, nullptr);

@@ -7,16 +7,21 @@ using namespace quarvel;
 
 namespace {
 
+// A form without a window; its frames drawn (headless GL) or only
+// recorded.
 struct Headless {
+  explicit Headless(bool drawn = false) : drawn(drawn) {}
+  bool drawn;
   uint32_t now = 0;
   audio::MusicSystem music{audio::Playback::virtual_clock};
-  app::TMainForm form{display::make_headless_backend(), [this] { return now; }, music};
+  app::TMainForm form{drawn ? display::make_headless_backend() : display::make_recording_backend(),
+                      [this] { return now; }, music};
 };
 
 }  // namespace
 
 TEST(MainForm, TicksClearAndFlipFromTheFirstShowing) {
-  Headless h;
+  Headless h(true);
   h.form.FormCreate();  // no music file here: the handle stays 0, the show goes on
   EXPECT_EQ(h.form.show().flux_musique, 0u);
   for (auto& step : h.form.steps) step = [](scene::Show&) {};

@@ -26,11 +26,15 @@ namespace {
 // A form on a headless display and a fake music layer, run from a fresh
 // folder (no show files: every load fails and the show goes on).
 struct FormRig {
+  // `drawn`: the frames drawn (headless GL), else only recorded.
+  explicit FormRig(bool drawn = false) : drawn(drawn) {}
+  bool drawn;
   TempDir dir;
   CurrentDir here{dir.path()};
   uint32_t now = 0;
   FakeMusicDevice music;
-  app::TMainForm form{display::make_headless_backend(), [this] { return now; }, music};
+  app::TMainForm form{drawn ? display::make_headless_backend() : display::make_recording_backend(),
+                      [this] { return now; }, music};
   scene::Show& s() { return form.show(); }
 
   void start() {
@@ -370,7 +374,7 @@ TEST(BadInput, UnreadableBackdropIsOneLineAndTheShowRunsOn) {
 
 TEST(FrameLoop, OverlayOnlyWhenAskedAndTheFlipEitherWay) {
   if (!display::TextCanvas::font_available()) GTEST_SKIP() << "no font";
-  FormRig r;
+  FormRig r(true);
   r.start();
   r.inert_steps();
   auto top_left_white = [&] {

@@ -43,11 +43,15 @@ TEST(CaptureOptions, ParsesAndRefusesArguments) {
   EXPECT_EQ(opt.show_run.png_at, (std::set<int>{3, 5, 9}));
   EXPECT_EQ(opt.out, "/tmp/x");
   EXPECT_EQ(opt.mode, capture::Options::Mode::Show);
+  EXPECT_TRUE(opt.show_run.draw);
+  EXPECT_FALSE(parse({"--no-pictures", "--trace", "t.jsonl"}).show_run.draw);
 
   for (std::vector<std::string> bad : {std::vector<std::string>{"--ticks"}, {"--ticks", "ten"}, {"--ticks", "-1"},
                                        {"--png-at", "1,,2"}, {"--bogus"}, {"--texture", "a.bmp"},
                                        {"--test-scene", "--detail", "99"}, {"--anim-step", "x"},
-                                       {"--ticks", "3", "--png-at", "3"}, {"--png-every", "0"}}) {
+                                       {"--ticks", "3", "--png-at", "3"}, {"--png-every", "0"},
+                                       {"--no-pictures", "--png-at", "3"}, {"--no-pictures", "--timedemo"},
+                                       {"--test-scene", "--no-pictures"}}) {
     capture::Options o;
     std::string error;
     bool help = false;

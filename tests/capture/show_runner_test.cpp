@@ -42,6 +42,7 @@ runner::RunOptions options(int ticks_given, const std::string& input, const std:
   o.ticks_given = ticks_given != 0;
   o.input = input;
   o.trace = trace;
+  o.draw = false;  // traces and the form's state: nothing is drawn
   return o;
 }
 

@@ -41,6 +41,7 @@ ShowRun play(const fs::path& folder, double ms_per_tick, const quarvel::capture:
   quarvel::runner::RunOptions o;
   o.ms_per_tick = ms_per_tick;
   o.trace = out.file("trace.jsonl");
+  o.draw = false;  // the trace alone is read
   ::testing::internal::CaptureStderr();
   run.status = after_tick ? quarvel::capture::play_show(o, 0, after_tick) : quarvel::capture::play_show(o, 0, nullptr);
   run.err = ::testing::internal::GetCapturedStderr();

@@ -80,7 +80,7 @@ class OperatorShow : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!fs::exists(kShowDir / "00000007.dat") || !fs::exists(kRunner)) return;
     ShowCopy show;
-    const std::vector<Tick> ticks = show.play("# nothing\n");
+    const std::vector<Tick> ticks = show.play("# nothing\n", "--no-pictures");
     if (auto t = first_building(ticks, "Party_chargement_anim6")) finale_ = static_cast<int>(*t);
   }
   void SetUp() override {
@@ -189,7 +189,7 @@ TEST_F(OperatorShow, F6BuildsTheForestFlightAndTheChainComesBackWithKeysHeldThro
   ShowCopy show;
   std::string script = at(1, "down F6") + at(1, "down NumStar") + at(1, "down S") + at(1, "down Home") +
                        at(1, "button left down") + at(1, "mouse 5000 -7000") + at(2, "up F6");
-  const std::vector<Tick> t = show.play(script);
+  const std::vector<Tick> t = show.play(script, "--no-pictures");
   ASSERT_GT(t.size(), static_cast<size_t>(finale_ + 3));
   EXPECT_EQ(tick(t, 1)["built"], "[\"Party_chargement_anim2\"]");
   EXPECT_EQ(tick(t, 1)["ran"], "[7]");
@@ -222,7 +222,7 @@ TEST_F(OperatorShow, EveryKeyAtOnceJumpsTwiceAndTheShowStillEnds) {
     if (k != 18 && k != 27) script += at(2, "up " + std::to_string(k));
   }
   script += at(2, "button left up");
-  const std::vector<Tick> t = show.play(script);
+  const std::vector<Tick> t = show.play(script, "--no-pictures");
   ASSERT_GT(t.size(), static_cast<size_t>(finale_ + 3));
   // F6 then F7 in key order: the explosion runs from the next tick.
   EXPECT_EQ(tick(t, 1)["built"], "[\"Party_chargement_anim2\",\"Party_chargement_anim3\"]");
@@ -236,7 +236,7 @@ TEST_F(OperatorShow, EveryKeyAtOnceJumpsTwiceAndTheShowStillEnds) {
 TEST(OperatorShowStart, AltEnterRestartsTheShowFromItsFirstStep) {
   if (!fs::exists(kShowDir / "00000000.dat") || !fs::exists(kRunner)) GTEST_SKIP() << "no runner or no show folder";
   ShowCopy show;
-  const std::vector<Tick> t = show.play("10 down 18\n10 down Enter\n11 up Enter\n11 up 18\n", "--ticks 14");
+  const std::vector<Tick> t = show.play("10 down 18\n10 down Enter\n11 up Enter\n11 up 18\n", "--ticks 14 --no-pictures");
   ASSERT_EQ(t.size(), 14u);
   EXPECT_EQ(t[9]["ran"], "[2]");
   EXPECT_EQ(t[10]["built"], "[\"Party_chargement_anim\"]");

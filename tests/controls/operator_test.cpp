@@ -415,7 +415,7 @@ TEST_F(Pick, TheMainFormPicksThroughTheShow) {
   testing::CurrentDir here(dir.path());
   uint32_t now = 0;
   testing::FakeMusicDevice music;
-  app::TMainForm form(display::make_headless_backend(), [&now] { return now; }, music);
+  app::TMainForm form(display::make_recording_backend(), [&now] { return now; }, music);
   form.Show();
   auto mb = form.stage.root.create_mesh_builder();
   const uint32_t a = mb->add_vertex({-10, 10, 0}), b = mb->add_vertex({10, 10, 0});

@@ -126,7 +126,7 @@ TEST(TraceFloats, ShortestSinglePrecisionForm) {
 // needed.
 TEST(InputDelivery, EachEventReachesTheFormAsBetweenTwoTicks) {
   quarvel::testing::FakeMusicDevice music;
-  app::TMainForm form(display::make_headless_backend(), [] { return 0u; }, music);
+  app::TMainForm form(display::make_recording_backend(), [] { return 0u; }, music);
   auto event = [](InputEvent::Kind kind, int a, int b = 0, bool down = false) {
     InputEvent e;
     e.kind = kind;

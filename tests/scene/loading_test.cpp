@@ -35,7 +35,7 @@ int max_difference(const Picture& a, const Picture& b) {
 
 constexpr uint32_t kWhite = 0xFFFF;  // RGB565
 
-class LoadingDisplay : public testing::ShowTest {
+class LoadingDisplay : public testing::DrawnShowTest {
  protected:
   LoadingDisplay() {
     f.DXDraw.fill(kWhite);
@@ -69,8 +69,9 @@ TEST_F(LoadingDisplay, FiveFaintCopiesOfTheLoadingPictureOnBlack) {
   EXPECT_EQ(back(f).at(320, 349) & 0xFFFFFF, 0u);
   EXPECT_EQ(back(f).at(320, 350) & 0xFFFFFF, 0xFFFFFFu);
   int lit = 0;
+  const Picture drawn = back(f);
   for (int y = 240; y < 280; ++y)
-    for (int x = 0; x < 165; ++x) lit += (back(f).at(x, y) & 0xFFFFFF) != 0;
+    for (int x = 0; x < 165; ++x) lit += (drawn.at(x, y) & 0xFFFFFF) != 0;
   EXPECT_GT(lit, 0);
 }
 
@@ -105,7 +106,7 @@ TEST_F(LoadingDisplay, TheBarGrowsByFourteenStepsAndStartsOverAfterThirtyThreeCa
 TEST_F(LoadingDisplay, TheLabelIsNeverDrawn) {
   Picture after_empty;
   {
-    testing::ShowFixture other;
+    testing::ShowFixture other(true, quarvel::testing::Pixels::Drawn);
     other.DXDraw.fill(kWhite);
     other.show.Party_actif[1] = true;
     Chargement(other.show, "");

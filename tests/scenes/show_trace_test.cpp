@@ -34,7 +34,7 @@ class ShowTrace : public ::testing::Test {
     if (!std::filesystem::exists(kShowDir + "/00000000.dat") || !std::filesystem::exists(kRunner)) return;
     const std::string out = std::filesystem::temp_directory_path() / ("quarvel-scenes-trace-" +
                                                                       std::to_string(::getpid()) + ".jsonl");
-    const std::string cmd = "cd '" + kShowDir + "' && '" + kRunner + "' --ms-per-tick 1000 --ticks 175 --trace '" +
+    const std::string cmd = "cd '" + kShowDir + "' && '" + kRunner + "' --no-pictures --ms-per-tick 1000 --ticks 175 --trace '" +
                             out + "' 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) return;
     std::ifstream in(out);

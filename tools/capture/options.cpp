@@ -83,6 +83,8 @@ const char* usage() {
          "  --video FILE.mp4   write the show as H.264 video (yuv420p, one frame a tick)\n"
          "                     with its music as AAC; needs the ffmpeg program\n"
          "    --scale N        the video N times 640 x 480, crisp pixels, 1 to 8 (default 1)\n"
+         "  --no-pictures      run the show without drawing it (no GL needed), for its\n"
+         "                     trace; goes with no picture, video or timedemo\n"
          "  --timedemo         time every tick (steps, render, flip) and print frames, wall\n"
          "                     time, frames a second and frame times, overall and per scene\n"
          "    --json           print those figures as one JSON object\n"
@@ -126,6 +128,8 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       }
     } else if (a == "--scale") {
       if (!int_value(opt.scale, 1, 8)) return false;
+    } else if (a == "--no-pictures") {
+      opt.show_run.draw = false;
     } else if (a == "--timedemo") {
       opt.timedemo = true;
     } else if (a == "--json") {
@@ -158,6 +162,18 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
                                                    : nullptr;
     if (show_only) {
       error = std::string(show_only) + " goes with the show, not another mode";
+      return false;
+    }
+  }
+  if (!opt.show_run.draw) {
+    const char* pictures = opt.mode != Options::Mode::Show ? "another mode"
+                           : !opt.show_run.png_at.empty() ? "--png-at"
+                           : opt.png_every > 0            ? "--png-every"
+                           : !opt.video.empty()           ? "--video"
+                           : opt.timedemo                 ? "--timedemo"
+                                                          : nullptr;
+    if (pictures) {
+      error = std::string("--no-pictures goes with the show alone, not ") + pictures;
       return false;
     }
   }

@@ -84,7 +84,8 @@ int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, c
   runner::VirtualTickClock clock{opt.ms_per_tick};
   // The music plays on a virtual clock that moves with the ticks.
   audio::MusicSystem music(audio::Playback::virtual_clock);
-  app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now; }, music);
+  app::TMainForm form(opt.draw ? display::make_headless_backend() : display::make_recording_backend(),
+                      [&clock] { return clock.now; }, music);
   display::FrameGrabber grabber(form.DXDraw);
   form.FormCreate();
   form.Show();
