@@ -171,10 +171,12 @@ web-test-deps: deps
 web-test: web-test-deps web build
 	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node --test --test-concurrency=1 *.test.mjs
 
-# Download size, time to the first frame and frames a second per scene of the
-# web edition in headless Chromium (BENCHMARKS.md, "Web edition").
+# Download size, time to the first frame, frames a second per scene of the
+# web edition in headless Chromium, and the page's time a tick per scene
+# against the desktop runner's on llvmpipe and SwiftShader (BENCHMARKS.md,
+# "Web edition"). WEB_BENCH_ARGS="--only compare" for the comparison alone.
 web-bench: web-test-deps web build
-	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs $(WEB_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) build-fuzz build-tsan $(WEB_BUILD)
