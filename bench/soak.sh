@@ -5,8 +5,8 @@
 # each show it writes the process's resident memory (VmRSS), open files and
 # threads, and at the end the growth from the first show to the last.
 #
-#   bench/soak.sh [--shows N] [--toggles N] [--page-shows N] [--only window|page]
-#                 [--build DIR] [--web-build DIR] [--out DIR]
+#   bench/soak.sh [--shows N] [--toggles N] [--page-shows N] [--page-ms-per-tick MS]
+#                 [--only window|page] [--build DIR] [--web-build DIR] [--out DIR]
 #
 # The window program: one Alt+Enter starts each show again from its first
 # step (the display is made anew and the show with it), so a show cannot be
@@ -20,23 +20,25 @@
 # the program, which must exit with status 0. Silent music: SDL's dummy sound
 # device keeps the music's clock.
 #
-# The page: the virtual clock (100 ms a tick, as fast as the page goes), the
-# whole show to its close, then "Play again"; the figures are those of the
-# page's renderer process and of Chromium's GPU process (SwiftShader), and
-# the page's WebAssembly memory and JavaScript heap.
+# The page: the virtual clock (--page-ms-per-tick, 500 ms a tick by default:
+# 540 ticks a show, each scene still built once; the page goes as fast as
+# it can), the whole show to its close, then "Play again"; the figures are
+# those of the page's renderer process and of Chromium's GPU process
+# (SwiftShader), and the page's WebAssembly memory and JavaScript heap.
 #
 # Needs: make build (the window part: Xvfb and xdotool, which make deps
 # installs); make web and make web-test-deps (the page part). Defaults: 10
 # shows each, output in a new folder under /tmp (the window's figures in
 # window.tsv, the page's in page.tsv, a line every 20 s in window-trail.tsv).
 # About 50 minutes for the window's 10 shows; the page's depend on the
-# machine (about 3 minutes a show on 2 idle cores).
+# machine (SwiftShader draws each tick on the processor).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 shows=10
 toggles=14
 page_shows=10
+page_ms=500
 only=""
 build="$here/build"
 web_build="$here/build-web"
@@ -52,11 +54,12 @@ while [ $# -gt 0 ]; do
     --shows) shows=$2; shift 2 ;;
     --toggles) toggles=$2; shift 2 ;;
     --page-shows) page_shows=$2; shift 2 ;;
+    --page-ms-per-tick) page_ms=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --web-build) web_build=$(cd "$2" && pwd); shift 2 ;;
     --out) out=$2; shift 2 ;;
-    -h|--help) sed -n '2,33p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,35p' "$0"; exit 0 ;;
     *) echo "soak.sh: unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -105,11 +108,14 @@ soak_window() {
   for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "soak.sh: $tool is missing (make deps installs it)" >&2; return 1; }
   done
-  # A virtual X server on a display number it picks itself.
-  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset 5>"$out/display" 2>"$out/xvfb.log" &
+  # A virtual X server on a free display number well above those people
+  # and other tools take first.
+  local number=$((200 + RANDOM % 300))
+  while [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ]; do number=$((number + 1)); done
+  local display=":$number"
+  echo "$number" >"$out/display"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$out/xvfb.log" &
   xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-  local display=":$(head -n1 "$out/display")"
   for _ in $(seq 100); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
 
   (cd "$show_dir" && DISPLAY=$display SDL_AUDIODRIVER=dummy exec ./quarvel) >"$out/quarvel.out" 2>"$out/quarvel.err" &
@@ -161,7 +167,7 @@ soak_window() {
       sleep 0.5
     done
     if ! alive; then
-      echo "soak.sh: the window program ended during show $show (see $out/quarvel.err)" >&2
+      echo "soak.sh: the window program ended during show $show (see $out/quarvel.err$(kill -0 "$xvfb_pid" 2>/dev/null || echo '; the X server had ended too'))" >&2
       return 1
     fi
     printf '%s\t%s\n' "$show" "$(figures "$program_pid")" | tee -a "$out/window.tsv"
@@ -187,7 +193,7 @@ soak_page() {
     echo "soak.sh: the browser harness is not installed (make web-test-deps)" >&2
     return 1
   fi
-  (cd "$here/tests/web" && QUARVEL_BUILD="$build" QUARVEL_WEB_DIR="$web_build" node soak.mjs --shows "$page_shows") \
+  (cd "$here/tests/web" && QUARVEL_BUILD="$build" QUARVEL_WEB_DIR="$web_build" node soak.mjs --shows "$page_shows" --ms-per-tick "$page_ms") \
     | tee "$out/page.tsv"
   growth <(grep -v '^#' "$out/page.tsv") "page (renderer process)"
 }
