@@ -23,7 +23,7 @@ FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan test-tsan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan test-tsan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench soak previews clean
 
 all: build
 
@@ -137,6 +137,14 @@ bench: build
 # make bench-show BENCH_VS=/path/to/old/quarvel-capture
 bench-show: bench-deps build
 	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
+
+# Days of play: the whole show again and again in the window program under
+# Xvfb and in the page in headless Chromium, with memory, open files and
+# threads after each show (bench/soak.sh; about 50 minutes for the window's
+# 10 shows and 30 for the page's; BENCHMARKS.md, "Days of play"). Not part
+# of make test. SOAK_ARGS="--shows 3 --page-shows 3" for a shorter run.
+soak: web-test-deps web build
+	bench/soak.sh --build $(abspath $(BUILD)) --web-build $(abspath $(WEB_BUILD)) $(SOAK_ARGS)
 
 # A picture of every model file of the show: build/previews/000000NN.png
 previews: build

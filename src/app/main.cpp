@@ -32,7 +32,8 @@ constexpr const char* kHelp =
     "(build/show beside build/bin) or the installed one (/usr/share/games/quarvel\n"
     "beside /usr/games). Without the music the show's clock stands still.\n"
     "\n"
-    "Exit status: 0 after Esc, 1 when no display can be opened, 2 for bad arguments.\n";
+    "Exit status: 0 after Esc or the show's end, 1 when no display can be opened or\n"
+    "the display goes away, 2 for bad arguments.\n";
 
 // Changes to the first folder holding the music: the current one, beside the
 // program, or the build's show folder. Says so in one line when there is none.

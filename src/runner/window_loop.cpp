@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "app/main_form.h"
+#include "platform/display/display_lost.h"
 #include "runner/input_event.h"
 
 namespace quarvel::runner {
@@ -11,6 +12,9 @@ namespace {
 void handle(app::TMainForm& form, const SDL_Event& ev) {
   switch (ev.type) {
     case SDL_QUIT:
+      // A quit that comes from the display going away ends the program at
+      // once; any other closes the show as Esc does.
+      if (form.DXDraw.backend().lost()) display::display_went_away();
       form.Close();
       break;
     case SDL_KEYDOWN: {
@@ -97,6 +101,16 @@ void run_message_loop(app::TMainForm& form) {
   while (!form.closing()) {
     while (!form.closing() && SDL_PollEvent(&ev)) handle(form, ev);
     if (form.closing()) break;
+    display::DisplayBackend& backend = form.DXDraw.backend();
+    if (backend.lost()) display::display_went_away();
+    if (form.DXDraw.initialized() && !backend.shown()) {
+      // Hidden or minimised: no tick and no picture until the window is
+      // back, only a look at the music once a second. The music plays on,
+      // and the first tick back takes all it played as one step.
+      form.follow_music();
+      if (SDL_WaitEventTimeout(&ev, 1000)) handle(form, ev);
+      continue;
+    }
     poll_devices(form.raw_input);
     if (!form.idle_loop.idle()) {
       // Nothing wants idle time: sleep until the next event.

@@ -27,6 +27,14 @@ class DisplayBackend {
 
   virtual bool headless() const = 0;
 
+  // Whether the picture can be seen: false while the window is hidden or
+  // minimised, when the window program stops ticking and waits for events.
+  virtual bool shown() const { return true; }
+  // Whether the display itself is gone (the Wayland compositor closed the
+  // connection): then the program ends (display_went_away) rather than
+  // closing the show as after a request to quit.
+  virtual bool lost() const { return false; }
+
   // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
   // the point is on a black bar.
   virtual bool to_surface(int x, int y, int* sx, int* sy) const {

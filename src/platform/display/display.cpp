@@ -1,5 +1,9 @@
 #include "platform/display/display.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <ctime>
 #include <stdexcept>
 
@@ -10,6 +14,19 @@
 #include "platform/retained/stage.h"
 
 namespace quarvel::display {
+namespace {
+
+// The old window, its GL context and whatever the owner let go of when the
+// display is initialised again leave many free blocks among live ones,
+// which the allocator keeps: without this each Alt+Enter kept about 0.4 MB
+// more of the window program's resident memory, none of it in use.
+void give_back_free_memory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
+}  // namespace
 
 DisplayControl::DisplayControl(std::unique_ptr<DisplayBackend> backend, rm::Stage& stage)
     : backend_(std::move(backend)), stage_(stage) {}
@@ -41,6 +58,7 @@ void DisplayControl::initialize() {
   initialized_ = true;
   if (on_initialize) on_initialize();
   if (on_initialize_surface) on_initialize_surface();
+  give_back_free_memory();
 }
 
 void DisplayControl::finalize() {

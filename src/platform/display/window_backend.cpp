@@ -1,4 +1,6 @@
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,9 +9,32 @@
 
 #include "platform/display/backend.h"
 #include "platform/display/display_error.h"
+#include "platform/display/display_lost.h"
 
 namespace quarvel::display {
 namespace {
+
+// A function of a library SDL has already loaded for its video driver (SDL
+// loads Xlib and the Wayland client library itself, at run time); null when
+// that library is not loaded.
+void* loaded_function(const char* library, const char* name) {
+  void* lib = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
+  if (!lib) return nullptr;
+  void* f = dlsym(lib, name);
+  dlclose(lib);  // the library stays: SDL holds it
+  return f;
+}
+
+// Xlib ends the process on its own when the connection to the X server
+// breaks, after several lines of its own; with this handler the program says
+// one line instead and ends at once (display_went_away).
+void watch_x_connection() {
+  using IoErrorHandler = int (*)(void* display);
+  using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
+  if (auto set = reinterpret_cast<SetIoErrorHandler>(loaded_function("libX11.so.6", "XSetIOErrorHandler"))) {
+    set([](void*) -> int { display_went_away(); });
+  }
+}
 
 class WindowBackend : public DisplayBackend {
  public:
@@ -40,6 +65,7 @@ class WindowBackend : public DisplayBackend {
       SDL_QuitSubSystem(SDL_INIT_VIDEO);
       throw DisplayError("cannot open the display: no X server or Wayland compositor answered");
     }
+    if (driver == "x11") watch_x_connection();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -85,6 +111,7 @@ class WindowBackend : public DisplayBackend {
     SDL_GL_SetSwapInterval(1);  // present after the vertical blank
     SDL_ShowCursor(full_screen ? SDL_DISABLE : SDL_ENABLE);
     full_screen_ = full_screen;
+    watch_wayland_connection();
   }
 
   void close() override {
@@ -114,6 +141,12 @@ class WindowBackend : public DisplayBackend {
 
   bool headless() const override { return false; }
 
+  bool shown() const override {
+    return window_ && !(SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+  }
+
+  bool lost() const override { return wayland_ && wayland_error_ && wayland_error_(wayland_) != 0; }
+
   bool to_surface(int x, int y, int* sx, int* sy) const override {
     if (!window_) return false;
     int w = 0, h = 0, dw = 0, dh = 0;
@@ -125,11 +158,24 @@ class WindowBackend : public DisplayBackend {
   }
 
  private:
+  // On Wayland, the connection whose error lost() reads: a compositor that
+  // went away leaves its error set (SDL itself only stops pumping events).
+  void watch_wayland_connection() {
+    wayland_ = nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return;
+    wayland_error_ = reinterpret_cast<int (*)(void*)>(loaded_function("libwayland-client.so.0", "wl_display_get_error"));
+    wayland_ = info.info.wl.display;
+  }
+
   std::string title_;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool full_screen_ = true;
   SDL_Rect saved_{0, 0, 0, 0};  // the window's place when it was last closed
+  void* wayland_ = nullptr;      // the Wayland display, when the window is on one
+  int (*wayland_error_)(void*) = nullptr;
 };
 
 }  // namespace
