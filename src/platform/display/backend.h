@@ -27,6 +27,11 @@ class DisplayBackend {
 
   virtual bool headless() const = 0;
 
+  // How many times the back surface's size the smooth look draws the 3D:
+  // the whole multiple the picture is shown at on the screen (twice, as on
+  // a 1080p screen, where there is no screen).
+  virtual int smooth_scale() const { return 2; }
+
   // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
   // the point is on a black bar.
   virtual bool to_surface(int x, int y, int* sx, int* sy) const {

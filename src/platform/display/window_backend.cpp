@@ -114,6 +114,13 @@ class WindowBackend : public DisplayBackend {
 
   bool headless() const override { return false; }
 
+  int smooth_scale() const override {
+    int w = 0, h = 0;
+    if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+    const render::Rect r = render::letterbox(w, h);
+    return std::clamp(r.w / 640, 1, 4);
+  }
+
   bool to_surface(int x, int y, int* sx, int* sy) const override {
     if (!window_) return false;
     int w = 0, h = 0, dw = 0, dh = 0;
