@@ -11,6 +11,7 @@
 #include "app/main_form.h"
 #include "app/music_startup.h"
 #include "app/show_folder.h"
+#include "runner/window_keys.h"
 #include "runner/window_loop.h"
 #include "platform/audio/music_system.h"
 #include "platform/display/display_error.h"
@@ -19,11 +20,13 @@
 namespace {
 
 constexpr const char* kHelp =
-    "usage: quarvel [--help | --version]\n"
+    "usage: quarvel [--look sharp|original|smooth] [--help | --version]\n"
     "Plays the Quarvel show: a real-time 3D picture in step with its music, full screen\n"
     "(640 x 480, scaled with black bars).\n"
     "\n"
-    "Keys: Esc quits; Alt+Enter switches between full screen and a window. In the\n"
+    "Keys: Esc quits; Alt+Enter switches between full screen and a window; F11 cycles\n"
+    "the looks (sharp, original, smooth); F12 writes a screenshot into\n"
+    "$XDG_PICTURES_DIR (else ~/Pictures) as quarvel-TICK.png. In the\n"
     "finale the operator flies the camera and edits a light (see the README).\n"
     "\n"
     "Files: the show opens its files (sik_test.mp3, 00000000.dat to 00000016.dat, the\n"
@@ -57,8 +60,13 @@ int main(int argc, char** argv) {
   using namespace quarvel;
   std::setlocale(LC_ALL, "C");
   display::choose_raster_threads();
+  std::string look = "sharp";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--look" && i + 1 < argc) {
+      look = argv[++i];
+      continue;
+    }
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
       std::printf("quarvel %s\n", kVersion);
       return 0;
     }
-    std::fprintf(stderr, "quarvel: unknown argument: %s (the show takes none; quarvel --help says more)\n",
+    std::fprintf(stderr, "quarvel: unknown argument: %s (quarvel --help says more)\n",
                  a.c_str());
     return 2;
   }
@@ -83,6 +91,11 @@ int main(int argc, char** argv) {
     // the show folder it plays, now the current folder, as for the runner.
     app::TMainForm form(display::make_window_backend(app::kTitle),
                         [] { return static_cast<uint32_t>(SDL_GetTicks()); }, music);
+    if (!runner::set_window_look(form, look)) {
+      std::fprintf(stderr, "quarvel: --look %s: no such look (sharp, original or smooth)\n", look.c_str());
+      SDL_Quit();
+      return 2;
+    }
     form.FormCreate();
     form.Show();
     runner::run_message_loop(form);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/common/number_text.h"
+#include "platform/render/look.h"
 
 namespace quarvel::runner {
 namespace {
@@ -121,6 +122,16 @@ OptionRead read_run_option(const std::vector<std::string>& args, size_t& i, RunO
     opt.split_render = true;
     return OptionRead::Read;
   }
+  if (a == "--look") {
+    std::string s;
+    if (!value(s)) return OptionRead::Bad;
+    if (!render::look_from_name(s)) {
+      error = "--look " + s + ": no such look (" + render::look_names() + ")";
+      return OptionRead::Bad;
+    }
+    opt.look = s;
+    return OptionRead::Read;
+  }
   return OptionRead::NotMine;
 }
 
@@ -150,7 +161,9 @@ const char* run_usage() {
          "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
          "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n"
          "  --split-render    finish the 3D render's GPU work inside the render call, so that the timedemo's\n"
-         "                    render_ms holds the 3D raster too (slower ticks: for measuring only)\n";
+         "                    render_ms holds the 3D raster too (slower ticks: for measuring only)\n"
+         "  --look NAME       sharp (the default), original (a 16-bit display of the time, dithered) or\n"
+         "                    smooth (the 3D at twice the size, multisampled); the trace is the same in each\n";
 }
 
 }  // namespace quarvel::runner

@@ -24,6 +24,7 @@ struct RunOptions {
   int from = 0;                        // --from TICK: ticks before it are neither rendered nor presented
   bool trace_operator = false;         // --trace-operator: the operator's keys in the trace
   bool split_render = false;           // --split-render: each tick waits for its 3D render's GPU work
+  std::string look = "sharp";          // --look NAME: sharp, original or smooth
 };
 
 // "NAME: must be LO to HI".
@@ -56,7 +57,7 @@ OptionRead read_run_option(const std::vector<std::string>& args, size_t& i, RunO
 bool check_run_options(const RunOptions& opt, bool open_ended, std::string& error);
 
 // The usage lines of the show run's options (--ms-per-tick, --input,
-// --trace, --trace-operator, --split-render).
+// --trace, --trace-operator, --split-render, --look).
 const char* run_usage();
 
 }  // namespace quarvel::runner

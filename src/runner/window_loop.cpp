@@ -5,6 +5,7 @@
 #include "app/main_form.h"
 #include "platform/display/display_lost.h"
 #include "runner/input_event.h"
+#include "runner/window_keys.h"
 
 namespace quarvel::runner {
 namespace {
@@ -21,7 +22,7 @@ void handle(app::TMainForm& form, const SDL_Event& ev) {
       // Key states come from the poll before each tick; the event goes to
       // the form's own key handler (repeats too, as a held key repeats).
       const int vk = display::virtual_key(ev.key.keysym.sym, ev.key.keysym.scancode);
-      if (!vk) break;
+      if (!vk || window_key(form, vk, ev.key.repeat != 0)) break;
       InputEvent e;
       e.kind = InputEvent::Kind::KeyDown;
       e.a = vk;

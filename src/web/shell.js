@@ -231,8 +231,10 @@ async function quarvelDecodeAll() {
 
 // The show's arguments from the page's address (the headless runner's own).
 function quarvelArguments() {
-  if (!quarvelVirtual) return [];
-  const args = ['--virtual'];
+  // The look (?look=sharp|original|smooth) in real time too.
+  const args = quarvelQuery.has('look') ? ['--look', quarvelQuery.get('look')] : [];
+  if (!quarvelVirtual) return args;
+  args.push('--virtual');
   if (quarvelQuery.has('ticks')) args.push('--ticks', quarvelQuery.get('ticks'));
   if (quarvelQuery.has('ms-per-tick')) args.push('--ms-per-tick', quarvelQuery.get('ms-per-tick'));
   if (quarvelQuery.get('trace') === '1') args.push('--trace', '-');

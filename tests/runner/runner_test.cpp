@@ -1,17 +1,25 @@
 // The runner core: the input script, the one delivery of input to the form,
-// the trace's numbers. None of it needs a display.
+// the trace's numbers, the window's screenshot file. Only the screenshot
+// needs a display (headless).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
 
 #include "app/main_form.h"
 #include "fake_music_device.h"
+#include "platform/common/picture_file.h"
 #include "platform/display/backend.h"
+#include "platform/display/display.h"
+#include "platform/retained/stage.h"
 #include "runner/input_event.h"
 #include "runner/input_script.h"
 #include "runner/trace.h"
+#include "runner/window_keys.h"
 
 using namespace quarvel;
 using runner::InputEvent;
@@ -161,4 +169,37 @@ TEST(InputDelivery, EachEventReachesTheFormAsBetweenTwoTicks) {
   EXPECT_FALSE(form.closing());
   runner::deliver(form, event(InputEvent::Kind::KeyDown, 27));
   EXPECT_TRUE(form.closing());
+}
+
+TEST(Screenshot, GoesToThePicturesFolderAsQuarvelTickNeverIntoTheShowsFolder) {
+  EXPECT_EQ(runner::pictures_folder("/data/pics", "/home/a"), std::filesystem::path("/data/pics"));
+  EXPECT_EQ(runner::pictures_folder("", "/home/a"), std::filesystem::path("/home/a/Pictures"));
+  EXPECT_EQ(runner::pictures_folder(nullptr, nullptr), std::filesystem::path());
+  EXPECT_EQ(runner::screenshot_name(1234), "quarvel-1234.png");
+
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
+  try {
+    d.initialize();
+  } catch (const std::exception& e) {
+    GTEST_SKIP() << "no headless GL context: " << e.what();
+  }
+  const auto base = std::filesystem::temp_directory_path() / ("quarvel_shots_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(base);
+  const auto show = base / "show", pictures = base / "pictures";
+  std::filesystem::create_directories(show);
+  EXPECT_EQ(runner::save_screenshot(d, 7, pictures, show).rfind("No screenshot", 0), 0u);  // nothing shown yet
+  d.fill(0xF800);
+  render::GammaRamp ramp = render::GammaRamp::identity();
+  ramp.red[255] = 0x8000;  // the ramp is part of the picture saved
+  d.set_gamma(ramp);
+  d.flip();
+  EXPECT_EQ(runner::save_screenshot(d, 7, show, show), "No screenshot: " + show.string() + " is the show's folder");
+  EXPECT_TRUE(std::filesystem::is_empty(show));
+  EXPECT_EQ(runner::save_screenshot(d, 7, pictures, show), "Screenshot: " + (pictures / "quarvel-7.png").string());
+  Picture saved;
+  std::string error;
+  ASSERT_TRUE(load_picture((pictures / "quarvel-7.png").string(), saved, error)) << error;
+  EXPECT_EQ(saved.at(3, 3), 0xFF800000u);
+  std::filesystem::remove_all(base);
 }

@@ -86,6 +86,9 @@ int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, c
   audio::MusicSystem music(audio::Playback::virtual_clock);
   app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now; }, music);
   display::FrameGrabber grabber(form.DXDraw);
+  // The look is the presentation's alone: the show and its trace are the
+  // same in every look.
+  form.DXDraw.set_look(render::look_from_name(opt.look).value_or(render::Look::Sharp));
   form.FormCreate();
   form.Show();
   form.DXDraw.set_finish_render(opt.split_render);

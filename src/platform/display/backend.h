@@ -34,6 +34,10 @@ class DisplayBackend {
   // connection): then the program ends (display_went_away) rather than
   // closing the show as after a request to quit.
   virtual bool lost() const { return false; }
+  // How many times the back surface's size the smooth look draws the 3D:
+  // the whole multiple the picture is shown at on the screen (twice, as on
+  // a 1080p screen, where there is no screen).
+  virtual int smooth_scale() const { return 2; }
 
   // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
   // the point is on a black bar.

@@ -4,6 +4,8 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <stdexcept>
 
@@ -54,6 +56,7 @@ void DisplayControl::initialize() {
     if (dynamic_cast<const DisplayError*>(&e)) throw;
     throw DisplayError(e.what());
   }
+  set_look(look_);
   stage_.open(renderer_, kWidth, kHeight);
   initialized_ = true;
   if (on_initialize) on_initialize();
@@ -79,6 +82,29 @@ bool DisplayControl::drawing() {
   if (!gpu_) return false;
   backend_->make_current();
   return true;
+}
+
+bool DisplayControl::set_look(render::Look look) {
+  const render::Look was = look_;
+  look_ = look;
+  if (!presenter_) return true;
+  backend_->make_current();
+  try {
+    apply_look();
+  } catch (const std::runtime_error& e) {
+    look_ = was == look ? render::Look::Sharp : was;
+    std::fprintf(stderr, "quarvel: %s; the look is %s\n", e.what(), render::look_name(look_));
+    apply_look();
+    return false;
+  }
+  return true;
+}
+
+void DisplayControl::apply_look() {
+  const bool smooth = look_ == render::Look::Smooth;
+  const int scale = std::max(1, backend_->smooth_scale());
+  renderer_->set_smooth(smooth ? scale : 0);
+  presenter_->set_look(look_, scale, renderer_->scene_texture());
 }
 
 bool DisplayControl::held_back() const { return grabber_ && grabber_->seeking(); }
@@ -148,6 +174,28 @@ void DisplayControl::flip() {
   scroll_dx_ = scroll_dy_ = 0;
   backend_->show(*presenter_);
   ++flips_;
+  if (notice_flips_ > 0 && --notice_flips_ == 0) {
+    notice_.clear();
+    presenter_->set_caption({});
+  }
+}
+
+void DisplayControl::show_notice(const std::string& latin1, int flips) {
+  notice_ = latin1;
+  notice_flips_ = latin1.empty() ? 0 : std::max(1, flips);
+  if (!presenter_) return;
+  backend_->make_current();
+  if (latin1.empty()) {
+    presenter_->set_caption({});
+    return;
+  }
+  TextCanvas text;
+  text.set_font_colour(0xFFFFFF);
+  text.set_font_size(10);
+  const int width = text.layout(0, 0, latin1).advance + 8, height = text.line_height() + 4;
+  Picture caption(std::min(width, kWidth), height, 0xFF000000u);
+  text.text_out(caption, 4, 2, latin1);
+  presenter_->set_caption(caption);
 }
 
 Picture DisplayControl::screenshot() const {

@@ -147,6 +147,13 @@ class WindowBackend : public DisplayBackend {
 
   bool lost() const override { return wayland_ && wayland_error_ && wayland_error_(wayland_) != 0; }
 
+  int smooth_scale() const override {
+    int w = 0, h = 0;
+    if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+    const render::Rect r = render::letterbox(w, h);
+    return std::clamp(r.w / 640, 1, 4);
+  }
+
   bool to_surface(int x, int y, int* sx, int* sy) const override {
     if (!window_) return false;
     int w = 0, h = 0, dw = 0, dh = 0;
