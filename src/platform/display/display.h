@@ -112,6 +112,13 @@ class DisplayControl {
   }
   int flips() const { return flips_; }
 
+  // Drawn over every presented picture but not into the picture: for it the
+  // back surface is set aside, the overlay drawn on it (2D drawing, the
+  // canvas as the overlay leaves it), the picture presented, and the back
+  // surface and canvas put back as they were. None when empty. The window
+  // program's help and notes.
+  std::function<void()> overlay;
+
   // The last presented picture (after the gamma ramp), row 0 at the top;
   // empty before the first flip.
   Picture screenshot() const;
