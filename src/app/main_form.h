@@ -70,6 +70,11 @@ class TMainForm : public FormComponents {
   // press on the black bars).
   void FormMouseDown(int button, int x, int y);
 
+  // The show from its first step as the program's start has it: the
+  // display initialised again with a fresh show whose pseudo-random
+  // sequence starts from its seed (Alt+Enter carries the sequence on).
+  void restart_show();
+
   // The music layer (the stream's handle is show().flux_musique: 0 when the
   // file could not be opened, and the show's clock then stands still).
   audio::MusicDevice& music;
@@ -84,6 +89,7 @@ class TMainForm : public FormComponents {
 
   std::unique_ptr<scene::Show> show_;
   bool closing_ = false;
+  bool fresh_sequence_ = false;  // the next renewal starts the sequence again
   uint64_t ticks_ = 0;
   int initialisations_ = 0;
 };

@@ -11,7 +11,10 @@
 #include "platform/display/backend.h"
 #include "runner/input_event.h"
 #include "runner/input_script.h"
+#include "runner/player.h"
+#include "runner/player_options.h"
 #include "runner/trace.h"
+#include "show_fixture.h"
 
 using namespace quarvel;
 using runner::InputEvent;
@@ -102,6 +105,8 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
       {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
       {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
       {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+      {"3 pause\n", "keys.txt:1: expected \"TICK pause FRAMES\""},
+      {"3 pause 0\n", "keys.txt:1: a pause lasts 1 to 100000000 frames"},
       // A word is shown short, with bytes outside printable ASCII escaped.
       {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
   };
@@ -161,4 +166,83 @@ TEST(InputDelivery, EachEventReachesTheFormAsBetweenTwoTicks) {
   EXPECT_FALSE(form.closing());
   runner::deliver(form, event(InputEvent::Kind::KeyDown, 27));
   EXPECT_TRUE(form.closing());
+}
+
+// The window program's options: one table of command lines and
+// configuration files, read as the program reads them. A case's `expect`
+// is what the options read back as (fields in a fixed order), or the one
+// error line.
+TEST(PlayerOptions, CommandLineAndConfigurationFile) {
+  quarvel::testing::TempDir dir;
+  const std::string conf = (dir.path() / "quarvel.conf").string();
+  auto shown = [](const runner::PlayerOptions& o) {
+    return std::string(o.fullscreen ? "full" : "window") + " " + std::to_string(o.width) + "x" +
+           std::to_string(o.height) + " display " + std::to_string(o.display) + " vsync " + (o.vsync ? "on" : "off") +
+           " volume " + std::to_string(o.volume) + (o.mute ? " muted" : "") + " look " +
+           (o.look.empty() ? "-" : o.look) + " scene " + std::to_string(o.scene);
+  };
+  struct Case {
+    std::vector<std::string> args;
+    const char* file;  // the default configuration file's text; null: none
+    std::string expect;
+  };
+  const std::string defaults = "full 0x0 display 0 vsync on volume 100 look - scene 1";
+  const std::vector<Case> cases = {
+      {{}, nullptr, defaults},
+      {{"--window"}, nullptr, "window 0x0 display 0 vsync on volume 100 look - scene 1"},
+      {{"--window=800x600", "--display", "1", "--vsync", "off"}, nullptr,
+       "window 800x600 display 1 vsync off volume 100 look - scene 1"},
+      {{"--window", "1024x768", "--fullscreen"}, nullptr, "full 1024x768 display 0 vsync on volume 100 look - scene 1"},
+      {{"--volume", "40", "--mute", "--look", "smooth", "--scene", "finale"}, nullptr,
+       "full 0x0 display 0 vsync on volume 40 muted look smooth scene 6"},
+      {{"--scene", "3"}, nullptr, "full 0x0 display 0 vsync on volume 100 look - scene 3"},
+      // The file's keys, comments and quotes; a flag set false leaves the default.
+      {{}, "# mine\nvolume = 30\nlook = \"sharp\"\nmute = false\nwindow = 640x480\n\nscene = explosion\n",
+       "window 640x480 display 0 vsync on volume 30 look sharp scene 5"},
+      {{}, "mute = true\nvsync = off\n", "full 0x0 display 0 vsync off volume 100 muted look - scene 1"},
+      // The command line wins key by key (--fullscreen over the file's window).
+      {{"--volume", "70", "--fullscreen"}, "volume = 30\nwindow = true\ndisplay = 2\n",
+       "full 0x0 display 2 vsync on volume 70 look - scene 1"},
+      // Refused on the command line.
+      {{"--volume", "101"}, nullptr, "--volume: must be 0 to 100"},
+      {{"--volume"}, nullptr, "--volume needs a value"},
+      {{"--window=800"}, nullptr, "--window: not a size WxH (each side 160 to 16384): 800"},
+      {{"--vsync", "maybe"}, nullptr, "--vsync: on or off, not: maybe"},
+      {{"--look", "blurry"}, nullptr, "--look: sharp, original or smooth, not: blurry"},
+      {{"--scene", "7"}, nullptr, "--scene: must be 1 to 6"},
+      {{"--scene", "intro"}, nullptr,
+       "--scene: not a scene: intro (opening, forest, edge, model, explosion, finale or 1 to 6)"},
+      {{"--frames"}, nullptr, "unknown argument: --frames"},
+      {{"show"}, nullptr, "unknown argument: show"},
+      // Refused in the file: the file, the line and the key.
+      {{}, "volume = 20\nvolume = loud\n", conf + ":2: volume: not a whole number: loud"},
+      {{}, "\nspeed = 2\n", conf + ":2: speed: unknown key"},
+      {{}, "mute = perhaps\n", conf + ":1: mute: must be true or false"},
+      {{}, "config = other.conf\n", conf + ":1: config: unknown key"},
+      {{}, "[player]\nvolume = 2\n", conf + ":1: sections are not read; keys go at the top"},
+      {{}, "look = [\"sharp\", \"smooth\"]\n", conf + ":1: look: takes one value"},
+      // A key the command line gave is not read from the file at all.
+      {{"--volume", "5"}, "volume = loud\n", "full 0x0 display 0 vsync on volume 5 look - scene 1"},
+      {{"--config", (dir.path() / "none.conf").string()}, nullptr,
+       (dir.path() / "none.conf").string() + ": cannot read the configuration file"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(conf);
+    if (c.file) quarvel::testing::write_text_file(conf, c.file);
+    runner::PlayerOptions opt;
+    std::string error;
+    const bool ok = runner::read_player_options(c.args, conf, opt, error);
+    EXPECT_EQ(ok ? shown(opt) : error, c.expect) << (c.args.empty() ? std::string(c.file ? c.file : "") : c.args[0]);
+    if (ok) {
+      EXPECT_EQ(opt.config, c.file ? conf : "");
+    }
+  }
+  // --config names another file, read instead of the default one.
+  quarvel::testing::write_text_file(conf, "volume = 10\n");
+  const std::string other = (dir.path() / "other.conf").string();
+  quarvel::testing::write_text_file(other, "volume = 90\n");
+  runner::PlayerOptions opt;
+  std::string error;
+  ASSERT_TRUE(runner::read_player_options({"--config", other}, conf, opt, error)) << error;
+  EXPECT_EQ(opt.volume, 90);
 }
