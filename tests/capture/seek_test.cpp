@@ -153,3 +153,31 @@ TEST(Seek, ASceneStartsAtItsFirstTickAsInTheWholeRun) {
   fs::remove_all(whole);
   fs::remove_all(scene);
 }
+
+// The player's keys are none the show reads: held through the whole show
+// (the scenes' merged states and the finale's keys included), its trace
+// with the operator's values is that of a run without them.
+TEST(Seek, ThePlayersKeysChangeNothingInTheShow) {
+  const fs::path plain = test::fresh_folder("keys_plain");
+  const fs::path held = test::fresh_folder("keys_held");
+  {
+    std::ofstream script(held / "keys.txt");
+    // Ctrl, F1, Pause, F12, minus, equals, M, the two brackets.
+    for (int key : {17, 112, 19, 123, 189, 187, 77, 219, 221}) script << "0 down " << key << "\n";
+  }
+  auto run = [](const fs::path& dir, std::vector<std::string> extra) {
+    std::vector<std::string> args = {"--ticks", "270", "--ms-per-tick", "1000", "--from", "265", "--trace-operator",
+                                     "--trace", (dir / "t.jsonl").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return test::run_capture(args).status;
+  };
+  ASSERT_EQ(run(plain, {}), 0);
+  ASSERT_EQ(run(held, {"--input", (held / "keys.txt").string()}), 0);
+  const std::string trace = test::file_bytes(plain / "t.jsonl");
+  const auto lines = test::lines_of(trace);
+  ASSERT_EQ(lines.size(), 270u);
+  EXPECT_NE(lines.back().find("\"flags\":[6]"), std::string::npos) << "the run ends in the finale";
+  EXPECT_TRUE(trace == test::file_bytes(held / "t.jsonl"));
+  fs::remove_all(plain);
+  fs::remove_all(held);
+}

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <string>
 
 #include "app/main_form.h"
@@ -245,4 +246,37 @@ TEST(PlayerOptions, CommandLineAndConfigurationFile) {
   std::string error;
   ASSERT_TRUE(runner::read_player_options({"--config", other}, conf, opt, error)) << error;
   EXPECT_EQ(opt.volume, 90);
+}
+
+TEST(PlayerKeys, EachKeyOfThePlayerAndNoneOfTheShows) {
+  using runner::PlayerKey;
+  const std::tuple<int, bool, PlayerKey> cases[] = {
+      {112, false, PlayerKey::Help},        {19, false, PlayerKey::Pause},
+      {123, true, PlayerKey::Screenshot},   {189, true, PlayerKey::VolumeDown},
+      {187, true, PlayerKey::VolumeUp},     {'M', true, PlayerKey::Mute},
+      {219, true, PlayerKey::PreviousScene}, {221, true, PlayerKey::NextScene},
+      // Without Ctrl those are the show's to ignore; the show's own keys stay its own.
+      {189, false, PlayerKey::None},        {'M', false, PlayerKey::None},
+      {27, false, PlayerKey::None},         {13, false, PlayerKey::None},
+      {117, true, PlayerKey::None},         {'S', true, PlayerKey::None},
+      {34, true, PlayerKey::None},          {39, true, PlayerKey::None},
+  };
+  for (const auto& [key, ctrl, expected] : cases)
+    EXPECT_EQ(runner::player_key(key, ctrl), expected) << key << (ctrl ? " with Ctrl" : "");
+}
+
+// The form's clock stands still while the player pauses and goes on from
+// there: a pause takes no time out of the show; a seek adds its own.
+TEST(PlayerClock, StandsStillWhilePausedAndGoesOnFromThere) {
+  uint32_t source = 1000;
+  runner::PlayerClock clock([&source] { return source; });
+  EXPECT_EQ(clock.now(), 1000u);
+  clock.pause();
+  source = 5000;
+  EXPECT_EQ(clock.now(), 1000u);
+  clock.add(50);  // a seek's virtual time
+  clock.resume();
+  EXPECT_EQ(clock.now(), 1050u);
+  source = 5100;
+  EXPECT_EQ(clock.now(), 1150u);
 }
