@@ -10,11 +10,15 @@
 #include "app/main_form.h"
 #include "fake_music_device.h"
 #include "platform/display/backend.h"
+#include "platform/audio/music_system.h"
+#include "platform/display/frame_grabber.h"
+#include "runner/chapters.h"
 #include "runner/input_event.h"
 #include "runner/input_script.h"
 #include "runner/player.h"
 #include "runner/player_options.h"
 #include "runner/trace.h"
+#include "runner/virtual_clock.h"
 #include "show_fixture.h"
 
 using namespace quarvel;
@@ -279,4 +283,38 @@ TEST(PlayerClock, StandsStillWhilePausedAndGoesOnFromThere) {
   EXPECT_EQ(clock.now(), 1050u);
   source = 5100;
   EXPECT_EQ(clock.now(), 1150u);
+}
+
+// The window's seek (the music held and moved on a virtual 1/60 s a tick,
+// the clock standing still but for the seek's own time) reaches the
+// forest's building tick in the state of the run that played there on the
+// same virtual clock: the two ticks' trace lines are the same.
+TEST(PlayerSeek, ReachesASceneInTheStateOfTheRunThatPlayedThere) {
+  const std::filesystem::path show = std::filesystem::path(QUARVEL_BINARY_DIR) / "show";
+  if (!std::filesystem::exists(show / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
+  quarvel::testing::CurrentDir here(show);
+  auto line_at_forest = [](bool seek) {
+    runner::VirtualTickClock ticks;
+    audio::MusicSystem music(audio::Playback::virtual_clock);
+    runner::PlayerClock clock([&ticks] { return ticks.now; });
+    app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now(); }, music);
+    display::FrameGrabber unseen(form.DXDraw);
+    unseen.set_seeking(true);
+    form.FormCreate();
+    form.Show();
+    int last = -1;
+    if (seek) {
+      runner::Player player(form, music, &clock, nullptr, [] { return 0u; });
+      EXPECT_TRUE(player.seek_chapter(2));
+      last = player.seek_ticks() - 1;
+    } else {
+      while (runner::current_chapter(form.show()) < 2 && last < 20000 && ticks.tick(form, music)) ++last;
+    }
+    const std::string line = runner::TraceWriter().line(last, clock.now(), form, false);
+    form.FormDestroy();
+    return line;
+  };
+  const std::string played = line_at_forest(false);
+  EXPECT_NE(played.find("\"built\":[\"Party_chargement_anim2\"]"), std::string::npos) << played.substr(0, 200);
+  EXPECT_EQ(line_at_forest(true), played);
 }
