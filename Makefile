@@ -7,7 +7,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
-       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg
+       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg \
+       libcli11-dev
 # Only for the Debian package (make package): dpkg-shlibdeps, lintian, man.
 PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the per-scene show benchmark (make bench-show).

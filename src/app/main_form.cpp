@@ -63,7 +63,8 @@ void TMainForm::renew_show() {
   auto fresh = new_show(music);
   fresh->flux_musique = old.flux_musique;
   fresh->exe_dir = old.exe_dir;
-  fresh->rng = old.rng;  // the one sequence is never reseeded
+  if (!fresh_sequence_) fresh->rng = old.rng;  // the one sequence is never reseeded
+  fresh_sequence_ = false;
   old.release_all();
   show_ = std::move(fresh);
 }
@@ -200,6 +201,12 @@ void TMainForm::follow_music() {
   const uint32_t now = music.position(s.flux_musique);
   music_ahead_ += scene::clock_step(now, s.pos_precedente, music.length(s.flux_musique));
   s.pos_precedente = now;
+}
+
+void TMainForm::restart_show() {
+  fresh_sequence_ = true;
+  DXDraw.finalize();
+  DXDraw.initialize();
 }
 
 void TMainForm::FormMouseDown(int, int x, int y) { controls::FormMouseDown(*show_, x, y); }

@@ -63,9 +63,17 @@ inline bool letterbox_to_surface(long px, long py, int w, int h, int* sx, int* s
 // The headless back end: no window, no X server, no environment needed.
 std::unique_ptr<DisplayBackend> make_headless_backend();
 
+// How the window back end opens its window.
+struct WindowSettings {
+  int display = 0;  // the screen (SDL's display index; the first when there is no such screen)
+  bool vsync = true;  // swap after the vertical blank
+  int width = 0;    // the window's first size; 0: twice the picture's where the screen allows it
+  int height = 0;
+};
+
 // The window back end: a borderless desktop-sized window in full screen, or
 // a resizable window, titled `title`.
-std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title);
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title, const WindowSettings& settings = {});
 
 // The page's back end (web build only): a WebGL2 context on the canvas
 // found by the CSS selector `canvas` ("#screen").

@@ -170,7 +170,18 @@ void DisplayControl::flip() {
     return;
   }
   backend_->make_current();
+  Picture kept;
+  const TextCanvas canvas = canvas_;
+  if (overlay) {
+    kept = gpu_->read();
+    overlay();
+    backend_->make_current();
+  }
   presenter_->present(gpu_->framebuffer(), gamma_, scroll_dx_, scroll_dy_);
+  if (overlay) {
+    gpu_->upload(kept);
+    canvas_ = canvas;
+  }
   scroll_dx_ = scroll_dy_ = 0;
   backend_->show(*presenter_);
   ++flips_;

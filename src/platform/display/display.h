@@ -127,6 +127,13 @@ class DisplayControl {
   // The notice shown now ("" when none).
   const std::string& notice() const { return notice_; }
 
+  // Drawn over every presented picture but not into the picture: for it the
+  // back surface is set aside, the overlay drawn on it (2D drawing, the
+  // canvas as the overlay leaves it), the picture presented, and the back
+  // surface and canvas put back as they were. None when empty. The window
+  // program's help and notes.
+  std::function<void()> overlay;
+
   // The last presented picture (after the look and the gamma ramp), row 0
   // at the top, at its presented size (larger in the smooth look); empty
   // before the first flip.

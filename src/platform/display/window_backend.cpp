@@ -38,7 +38,7 @@ void watch_x_connection() {
 
 class WindowBackend : public DisplayBackend {
  public:
-  explicit WindowBackend(std::string title) : title_(std::move(title)) {}
+  WindowBackend(std::string title, WindowSettings settings) : title_(std::move(title)), settings_(settings) {}
   ~WindowBackend() override { close(); }
 
   void open(bool full_screen) override {
@@ -74,12 +74,14 @@ class WindowBackend : public DisplayBackend {
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
     int w = 640, h = 480;
+    // The screen asked for, when there is one; else the first.
+    const int screen = settings_.display < SDL_GetNumVideoDisplays() ? settings_.display : 0;
     if (full_screen) {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
       // The desktop's size from the start, so the window covers the screen
       // even where no window manager resizes it.
       SDL_DisplayMode desktop;
-      if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+      if (SDL_GetDesktopDisplayMode(screen, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
         w = desktop.w;
         h = desktop.h;
       }
@@ -91,14 +93,20 @@ class WindowBackend : public DisplayBackend {
       if (saved_.w > 0) {
         w = saved_.w;
         h = saved_.h;
-      } else if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
+      } else if (settings_.width > 0) {
+        w = settings_.width;
+        h = settings_.height;
+      } else if (SDL_GetDisplayUsableBounds(screen, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
         w = 1280;
         h = 960;
       }
     }
     const bool placed = !full_screen && saved_.w > 0;
-    const int x = full_screen ? 0 : placed ? saved_.x : static_cast<int>(SDL_WINDOWPOS_CENTERED);
-    const int y = full_screen ? 0 : placed ? saved_.y : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    SDL_Rect bounds{0, 0, 0, 0};
+    SDL_GetDisplayBounds(screen, &bounds);
+    const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(screen));
+    const int x = full_screen ? bounds.x : placed ? saved_.x : centred;
+    const int y = full_screen ? bounds.y : placed ? saved_.y : centred;
     window_ = SDL_CreateWindow(title_.c_str(), x, y, w, h, flags);
     if (!window_) throw DisplayError(std::string("cannot create the window: ") + SDL_GetError());
     context_ = SDL_GL_CreateContext(window_);
@@ -108,7 +116,7 @@ class WindowBackend : public DisplayBackend {
       throw DisplayError(msg);
     }
     SDL_GL_MakeCurrent(window_, context_);
-    SDL_GL_SetSwapInterval(1);  // present after the vertical blank
+    SDL_GL_SetSwapInterval(settings_.vsync ? 1 : 0);  // present after the vertical blank, or at once
     SDL_ShowCursor(full_screen ? SDL_DISABLE : SDL_ENABLE);
     full_screen_ = full_screen;
     watch_wayland_connection();
@@ -177,6 +185,7 @@ class WindowBackend : public DisplayBackend {
   }
 
   std::string title_;
+  WindowSettings settings_;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool full_screen_ = true;
@@ -187,8 +196,8 @@ class WindowBackend : public DisplayBackend {
 
 }  // namespace
 
-std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title) {
-  return std::make_unique<WindowBackend>(title);
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title, const WindowSettings& settings) {
+  return std::make_unique<WindowBackend>(title, settings);
 }
 
 }  // namespace quarvel::display
