@@ -231,6 +231,11 @@ TEST(Presenter, OriginalLookIsTheDitherOnTheGpuToTheBitThenTheRamp) {
       const uint32_t want = (d & 0xFFFF00FFu) | ((255u - ((d >> 8) & 255u)) << 8);
       ASSERT_EQ(out.at(x, y), want) << x << "," << y;
     }
+  // Without a ramp the pass leaves out the look-up, not the dither.
+  presenter.present(back, GammaRamp::identity());
+  const Picture plain = presenter.read_presented();
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) ASSERT_EQ(plain.at(x, y), dither_565(back.at(x, y), x, y)) << x << "," << y;
 }
 
 TEST(Presenter, SmoothLookTakesThe3DFromTheLargerPictureWhereMarked) {

@@ -31,8 +31,8 @@ const char* kOriginalFragment = R"(#version 330 core
 uniform sampler2D pic;
 uniform usampler2D lut;
 uniform int height;        // the picture's rows, for row 0 at the top
+uniform bool identity;     // the ramp changes nothing: no look-up
 out vec4 colour;
-const int bayer[16] = int[16](0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5);
 int widen(int v, int bits) { return (v << (8 - bits)) | (v >> (2 * bits - 8)); }
 int dither(int c, int bits, int t) {
   int v = c >> (8 - bits);
@@ -45,8 +45,16 @@ int dither(int c, int bits, int t) {
 void main() {
   ivec2 p = ivec2(gl_FragCoord.xy);
   ivec3 i = ivec3(texelFetch(pic, p, 0).rgb * 255.0 + 0.5);
-  int t = bayer[((height - 1 - p.y) & 3) * 4 + (p.x & 3)];
+  // The 4 x 4 Bayer threshold from the bits of x ^ y and y (no table: an
+  // indexed array costs a software rasteriser far more than a few bit
+  // operations).
+  int y = height - 1 - p.y, a = p.x ^ y;
+  int t = ((a & 1) << 3) | ((y & 1) << 2) | (a & 2) | ((y >> 1) & 1);
   i = ivec3(dither(i.r, 5, t), dither(i.g, 6, t), dither(i.b, 5, t));
+  if (identity) {
+    colour = vec4(vec3(i) / 255.0, 1.0);
+    return;
+  }
   colour = vec4(vec3(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,
                      texelFetch(lut, ivec2(i.b, 0), 0).b) / 255.0, 1.0);
 }
@@ -318,7 +326,10 @@ GLuint Presenter::after_ramp() {
   glDisable(GL_CULL_FACE);
   const GLuint program = look_program();
   glUseProgram(program);
-  if (look_ == Look::Original) glUniform1i(glGetUniformLocation(program, "height"), height_);
+  if (look_ == Look::Original) {
+    glUniform1i(glGetUniformLocation(program, "height"), height_);
+    glUniform1i(glGetUniformLocation(program, "identity"), identity_ ? 1 : 0);
+  }
   if (look_ == Look::Smooth) {
     glUniform1i(glGetUniformLocation(program, "scale"), scale_);
     glUniform2i(glGetUniformLocation(program, "shift"), shift_x_ * scale_, shift_y_ * scale_);
