@@ -119,7 +119,7 @@ void run_message_loop(app::TMainForm& form, Player* player) {
       // back, only a look at the music once a second. The music plays on,
       // and the first tick back takes all it played as one step.
       form.follow_music();
-      if (SDL_WaitEventTimeout(&ev, 1000)) handle(form, ev);
+      if (SDL_WaitEventTimeout(&ev, 1000)) handle(form, player, ev);
       continue;
     }
     poll_devices(form.raw_input);

@@ -212,6 +212,8 @@ TEST(Screenshot, GoesToThePicturesFolderAsQuarvelTickNeverIntoTheShowsFolder) {
   ASSERT_TRUE(load_picture((pictures / "quarvel-7.png").string(), saved, error)) << error;
   EXPECT_EQ(saved.at(3, 3), 0xFF800000u);
   std::filesystem::remove_all(base);
+}
+
 // The window program's options: one table of command lines and
 // configuration files, read as the program reads them. A case's `expect`
 // is what the options read back as (fields in a fixed order), or the one
