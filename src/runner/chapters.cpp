@@ -1,7 +1,6 @@
 #include "runner/chapters.h"
 
 #include "runner/run_options.h"
-#include "scene/show.h"
 
 namespace quarvel::runner {
 namespace {
@@ -22,15 +21,6 @@ bool parse_chapter(const std::string& text, int& chapter, std::string& error) {
   if (!text.empty() && text[0] >= '0' && text[0] <= '9') return parse_int_in("--scene", text, 1, kChapters, chapter, error);
   error = "--scene: not a scene: " + text + " (opening, forest, edge, model, explosion, finale or 1 to 6)";
   return false;
-}
-
-int current_chapter(const scene::Show& s) {
-  // The step each chapter's builder sets, in the chain's order.
-  const size_t steps[kChapters] = {scene::kOpeningStep, scene::kForestFlightStep, scene::kForestEdgeStep,
-                                   scene::kModelSceneStep, scene::kExplosionStep, scene::kFinaleStep};
-  for (int k = kChapters; k >= 1; --k)
-    if (s.Party_actif[steps[k - 1]]) return k;
-  return 0;
 }
 
 }  // namespace quarvel::runner
