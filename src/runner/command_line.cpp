@@ -14,7 +14,7 @@ struct Refused : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-const std::string& group_of(const OptionSpec& spec) { return spec.group.empty() ? spec.name : spec.group; }
+const std::string& group_of(const OptionSpec& entry) { return entry.group.empty() ? entry.name : entry.group; }
 
 // "true"/"false" (also on/off, yes/no, 1/0) of a flag's line.
 bool read_flag_word(const std::string& text, bool& on) {
@@ -35,22 +35,22 @@ bool parse_command_line(const std::vector<std::string>& args, const std::vector<
   CLI::App app;
   app.set_help_flag();  // --help is an option of the program's own
   app.allow_extras();
-  for (const OptionSpec& spec : specs) {
-    auto read = [&spec, &given](const std::optional<std::string>& value) {
+  for (const OptionSpec& entry : specs) {
+    auto read = [&entry, &given](const std::optional<std::string>& value) {
       std::string problem;
-      if (!spec.read(value, problem)) throw Refused(problem);
-      given.insert(group_of(spec));
+      if (!entry.read(value, problem)) throw Refused(problem);
+      given.insert(group_of(entry));
     };
     CLI::Option* option = nullptr;
-    switch (spec.takes) {
+    switch (entry.takes) {
       case OptionSpec::Takes::Nothing:
-        option = app.add_flag_function(spec.name, [read](std::int64_t) { read(std::nullopt); });
+        option = app.add_flag_function(entry.name, [read](std::int64_t) { read(std::nullopt); });
         break;
       case OptionSpec::Takes::Value:
-        option = app.add_option_function<std::string>(spec.name, [read](const std::string& v) { read(v); });
+        option = app.add_option_function<std::string>(entry.name, [read](const std::string& v) { read(v); });
         break;
       case OptionSpec::Takes::MaybeValue:
-        option = app.add_option(spec.name, [read](const CLI::results_t& r) {
+        option = app.add_option(entry.name, [read](const CLI::results_t& r) {
                        read(r.empty() || r.front().empty() ? std::nullopt : std::optional<std::string>(r.front()));
                        return true;
                      })
@@ -115,27 +115,27 @@ bool read_config_file(const std::string& path, const std::vector<OptionSpec>& sp
         error = path + ":" + std::to_string(line_no) + ": sections are not read; keys go at the top";
         return false;
       }
-      const OptionSpec* spec = nullptr;
+      const OptionSpec* entry = nullptr;
       for (const OptionSpec& s : specs)
-        if (s.name == "--" + key) spec = &s;
-      if (!spec) return fail("unknown key");
+        if (s.name == "--" + key) entry = &s;
+      if (!entry) return fail("unknown key");
       if (item.inputs.size() != 1) return fail("takes one value");
-      if (given.count(group_of(*spec))) continue;  // the command line's wins
+      if (given.count(group_of(*entry))) continue;  // the command line's wins
       const std::string& text = item.inputs.front();
       std::optional<std::string> value = text;
       std::string problem;
-      if (spec->takes != OptionSpec::Takes::Value) {
+      if (entry->takes != OptionSpec::Takes::Value) {
         bool on = false;
         const bool word = read_flag_word(text, on);
-        if (spec->takes == OptionSpec::Takes::Nothing && !word) return fail("must be true or false");
+        if (entry->takes == OptionSpec::Takes::Nothing && !word) return fail("must be true or false");
         if (word) {
           if (!on) continue;  // a flag set false leaves the default
           value.reset();
         }
       }
-      if (!spec->read(value, problem)) {
+      if (!entry->read(value, problem)) {
         // The reading names the option as the command line has it.
-        const std::string dashed = spec->name + ": ";
+        const std::string dashed = entry->name + ": ";
         if (problem.rfind(dashed, 0) == 0) problem.erase(0, dashed.size());
         return fail(problem);
       }

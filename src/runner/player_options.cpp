@@ -5,7 +5,6 @@
 #include <optional>
 #include <set>
 
-#include "platform/render/look.h"
 #include "runner/chapters.h"
 #include "runner/command_line.h"
 
@@ -55,14 +54,8 @@ std::vector<OptionSpec> player_specs(PlayerOptions& opt, std::string& config) {
                      return parse_int_in("--volume", *v, 0, 100, opt.volume, error);
                    }});
   specs.push_back({"--mute", Takes::Nothing, [&opt](const Value&, std::string&) { return opt.mute = true; }});
-  specs.push_back({"--look", Takes::Value, [&opt](const Value& v, std::string& error) {
-                     if (!render::look_from_name(*v)) {
-                       error = "--look " + *v + ": no such look (" + render::look_names() + ")";
-                       return false;
-                     }
-                     opt.look = *v;
-                     return true;
-                   }});
+  specs.push_back({"--look", Takes::Value,
+                   [&opt](const Value& v, std::string& error) { return read_look(*v, opt.look, error); }});
   specs.push_back({"--scene", Takes::Value, [&opt](const Value& v, std::string& error) {
                      return parse_chapter(*v, opt.scene, error);
                    }});

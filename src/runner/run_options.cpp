@@ -121,27 +121,30 @@ std::vector<OptionSpec> run_option_specs(RunOptions& opt) {
   }
   flag("--trace-operator", opt.trace_operator);
   flag("--split-render", opt.split_render);
-  specs.push_back({"--look", Takes::Value, [&opt](const Value& v, std::string& error) {
-                     if (!render::look_from_name(*v)) {
-                       error = "--look " + *v + ": no such look (" + render::look_names() + ")";
-                       return false;
-                     }
-                     opt.look = *v;
-                     return true;
-                   }});
+  specs.push_back({"--look", Takes::Value,
+                   [&opt](const Value& v, std::string& error) { return read_look(*v, opt.look, error); }});
   return specs;
 }
 
+bool read_look(const std::string& name, std::string& look, std::string& error) {
+  if (!render::look_from_name(name)) {
+    error = "--look " + name + ": no such look (" + render::look_names() + ")";
+    return false;
+  }
+  look = name;
+  return true;
+}
+
 OptionRead read_run_option(const std::vector<std::string>& args, size_t& i, RunOptions& opt, std::string& error) {
-  for (const OptionSpec& spec : run_option_specs(opt)) {
-    if (args[i] != spec.name) continue;
+  for (const OptionSpec& option : run_option_specs(opt)) {
+    if (args[i] != option.name) continue;
     std::optional<std::string> value;
-    if (spec.takes == OptionSpec::Takes::Value) {
+    if (option.takes == OptionSpec::Takes::Value) {
       std::string s;
       if (!option_value(args, i, s, error)) return OptionRead::Bad;
       value = s;
     }
-    return spec.read(value, error) ? OptionRead::Read : OptionRead::Bad;
+    return option.read(value, error) ? OptionRead::Read : OptionRead::Bad;
   }
   return OptionRead::NotMine;
 }

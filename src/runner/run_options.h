@@ -71,6 +71,10 @@ bool option_int(const std::vector<std::string>& args, size_t& i, int lo, int hi,
 // The run options as a table, reading into `opt`.
 std::vector<OptionSpec> run_option_specs(RunOptions& opt);
 
+// Reads `name` as a look (sharp, original or smooth) into `look`; false
+// with "--look NAME: no such look (...)" in `error`.
+bool read_look(const std::string& name, std::string& look, std::string& error);
+
 enum class OptionRead { NotMine, Read, Bad };
 
 // Reads the run option at args[i] (and its value, moving i past it). NotMine
