@@ -210,6 +210,19 @@ class WindowProgram : public ::testing::Test {
   std::unique_ptr<VirtualX> x_;
 };
 
+// Kills and reaps a program a test started unless the test saw it end, so a
+// failed assertion leaves no program running.
+struct Reaper {
+  pid_t pid;
+  bool* done;
+  ~Reaper() {
+    if (!*done) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
 TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
   const fs::path program = kShowDir / "quarvel";
   if (!fs::exists(program) || !fs::exists(kShowDir / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
@@ -225,16 +238,6 @@ TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
   ASSERT_GT(pid, 0);
   int status = -1;
   auto exited = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
-  struct Reaper {
-    pid_t pid;
-    bool* done;
-    ~Reaper() {
-      if (!*done) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-      }
-    }
-  };
   bool ended = false;
   Reaper reaper{pid, &ended};
 
@@ -315,16 +318,7 @@ TEST_F(WindowProgram, TheXServerGoingAwayEndsItWithOneLineAndWritesNothing) {
   int status = -1;
   bool ended = false;
   auto exited = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
-  struct Reaper {
-    pid_t pid;
-    bool* done;
-    ~Reaper() {
-      if (!*done) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-      }
-    }
-  } reaper{pid, &ended};
+  Reaper reaper{pid, &ended};
 
   // The show plays: its window is there and draws.
   ASSERT_NE(wait_window(kScreenW, kScreenH).window, 0) << "no full-screen window";
