@@ -7,7 +7,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 DEPS = cmake make g++ pkg-config \
        libsdl2-dev libegl-dev libopengl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 \
        libstb-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev libmp3lame-dev zlib1g-dev fonts-dejavu-core \
-       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg
+       libgtest-dev libgmock-dev libbenchmark-dev locales-all xvfb xdotool ffmpeg \
+       libcli11-dev
 # Only for the Debian package (make package): dpkg-shlibdeps, lintian, man.
 PACKAGE_DEPS = dpkg-dev lintian man-db
 # Only for the per-scene show benchmark (make bench-show).
@@ -23,7 +24,7 @@ FUZZ_DEPS = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan test-tsan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench previews clean
+.PHONY: all deps web-deps web web-serve fuzz-deps package-deps configure build run test test-asan test-tsan package package-check fuzz-build fuzz-smoke bench bench-deps bench-show web-test-deps web-test web-bench soak previews clean
 
 all: build
 
@@ -138,6 +139,14 @@ bench: build
 bench-show: bench-deps build
 	bench/show_scenes.sh --capture $(abspath $(BUILD))/bin/quarvel-capture --show $(abspath $(BUILD))/show $(if $(BENCH_VS),--vs $(BENCH_VS))
 
+# Days of play: the whole show again and again in the window program under
+# Xvfb and in the page in headless Chromium, with memory, open files and
+# threads after each show (bench/soak.sh; about 50 minutes for the window's
+# 10 shows and 30 for the page's; BENCHMARKS.md, "Days of play"). Not part
+# of make test. SOAK_ARGS="--shows 3 --page-shows 3" for a shorter run.
+soak: web-test-deps web build
+	bench/soak.sh --build $(abspath $(BUILD)) --web-build $(abspath $(WEB_BUILD)) $(SOAK_ARGS)
+
 # A picture of every model file of the show: build/previews/000000NN.png
 previews: build
 	cmake --build $(BUILD) --target quarvel_previews
@@ -171,10 +180,12 @@ web-test-deps: deps
 web-test: web-test-deps web build
 	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node --test --test-concurrency=1 *.test.mjs
 
-# Download size, time to the first frame and frames a second per scene of the
-# web edition in headless Chromium (BENCHMARKS.md, "Web edition").
+# Download size, time to the first frame, frames a second per scene of the
+# web edition in headless Chromium, and the page's time a tick per scene
+# against the desktop runner's on llvmpipe and SwiftShader (BENCHMARKS.md,
+# "Web edition"). WEB_BENCH_ARGS="--only compare" for the comparison alone.
 web-bench: web-test-deps web build
-	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs
+	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs $(WEB_BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) build-fuzz build-tsan $(WEB_BUILD)

@@ -6,7 +6,7 @@
 # and the JPEG and PNG pictures, plays the sound and draws with WebGL2; the
 # files below that use those libraries, or tune the desktop's software
 # renderer, are left out.
-set(QUARVEL_DESKTOP_ONLY "/(window_loop|output_stream|sound_output|jpeg_decoder|png_decoder|egl_context|headless_backend|window_backend|raster_threads)\\.cpp$")
+set(QUARVEL_DESKTOP_ONLY "/(window_loop|command_line|player_options|output_stream|sound_output|jpeg_decoder|png_decoder|mp3_decoder|inflate|charconv_text|error_hooks|egl_context|headless_backend|window_backend|raster_threads)\\.cpp$")
 
 # The show folder the native build generated (make web builds it first).
 set(QUARVEL_SHOW_FILES "${CMAKE_SOURCE_DIR}/build/show" CACHE PATH "the show's files to put in the page")

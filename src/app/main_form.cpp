@@ -63,7 +63,8 @@ void TMainForm::renew_show() {
   auto fresh = new_show(music);
   fresh->flux_musique = old.flux_musique;
   fresh->exe_dir = old.exe_dir;
-  fresh->rng = old.rng;  // the one sequence is never reseeded
+  if (!fresh_sequence_) fresh->rng = old.rng;  // the one sequence is never reseeded
+  fresh_sequence_ = false;
   old.release_all();
   show_ = std::move(fresh);
 }
@@ -130,6 +131,7 @@ void TMainForm::DXDrawInitialize() {
   DXTimer.set_enabled(true);
   DXInput1.mouse_enabled = true;
   s.pos_precedente = music.position(s.flux_musique) / 1500u;
+  music_ahead_ = 0;
   // The opening's files are read while the loading display runs.
   scenes::parse_ahead_for(s, scenes::Scene::Opening);
 }
@@ -149,7 +151,9 @@ void TMainForm::DXTimerTimer(int) {
   // The clock follows the music: a signed difference of positions, or
   // the bytes played across the looping track's wrap.
   s.pos_musique = music.position(s.flux_musique);
-  s.pas_temps = scene::clock_step(s.pos_musique, s.pos_precedente, music.length(s.flux_musique));
+  s.pas_temps = static_cast<float>(music_ahead_ + scene::clock_step(s.pos_musique, s.pos_precedente,
+                                                                     music.length(s.flux_musique)));
+  music_ahead_ = 0;
   s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
   s.pos_precedente = s.pos_musique;
   // Camera position, then one input update.
@@ -189,6 +193,20 @@ void TMainForm::FormKeyDown(int key, bool alt) {
     DXDraw.full_screen = !DXDraw.full_screen;
     DXDraw.initialize();
   }
+}
+
+void TMainForm::follow_music() {
+  if (!DXTimer.enabled()) return;
+  scene::Show& s = *show_;
+  const uint32_t now = music.position(s.flux_musique);
+  music_ahead_ += scene::clock_step(now, s.pos_precedente, music.length(s.flux_musique));
+  s.pos_precedente = now;
+}
+
+void TMainForm::restart_show() {
+  fresh_sequence_ = true;
+  DXDraw.finalize();
+  DXDraw.initialize();
 }
 
 void TMainForm::FormMouseDown(int, int x, int y) { controls::FormMouseDown(*show_, x, y); }

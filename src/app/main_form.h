@@ -70,6 +70,16 @@ class TMainForm : public FormComponents {
   // press on the black bars).
   void FormMouseDown(int button, int x, int y);
 
+  // While no tick runs (the window hidden or minimised) the music plays
+  // on: this counts what it played since the last look, so that the next
+  // tick's clock step holds all of it, a wrap of the looping track included
+  // however long the wait. Does nothing while the frame timer is off.
+  void follow_music();
+  // The show from its first step as the program's start has it: the
+  // display initialised again with a fresh show whose pseudo-random
+  // sequence starts from its seed (Alt+Enter carries the sequence on).
+  void restart_show();
+
   // The music layer (the stream's handle is show().flux_musique: 0 when the
   // file could not be opened, and the show's clock then stands still).
   audio::MusicDevice& music;
@@ -84,6 +94,10 @@ class TMainForm : public FormComponents {
 
   std::unique_ptr<scene::Show> show_;
   bool closing_ = false;
+  // The music's advance counted by follow_music since the last tick, in
+  // the clock step's units.
+  double music_ahead_ = 0;
+  bool fresh_sequence_ = false;  // the next renewal starts the sequence again
   uint64_t ticks_ = 0;
   int initialisations_ = 0;
 };

@@ -1,32 +1,9 @@
 #include "app/music_startup.h"
 
-#ifndef __EMSCRIPTEN__
-#include <SDL.h>
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 
 namespace quarvel::app {
-
-ErrorReportHooks default_error_report_hooks() {
-  ErrorReportHooks hooks;
-  hooks.show = [](const std::string& caption, const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-    // Modal until dismissed; without a display it fails and the text above
-    // is all the user gets.
-#ifndef __EMSCRIPTEN__  // in the page the line above is the message (the console and the page show it)
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
-#endif
-  };
-#ifdef __EMSCRIPTEN__
-  hooks.exit = [](int status) { throw ShowExit{status}; };
-#else
-  hooks.exit = [](int status) { std::exit(status); };
-#endif
-  return hooks;
-}
 
 std::string error_report_text(const std::string& message, int error_code) {
   return message + "\r\n" + "(error code: " + std::to_string(error_code) + ")";

@@ -33,6 +33,8 @@ void deliver(app::TMainForm& form, const InputEvent& e) {
       form.idle_loop.set_active(e.down);
       if (!e.down) form.raw_input = {};
       break;
+    case InputEvent::Kind::Pause:
+      break;
   }
 }
 

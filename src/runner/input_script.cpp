@@ -124,6 +124,10 @@ bool parse_input_script(const std::string& text, const std::string& file, InputS
       e.kind = InputEvent::Kind::Click;
       if (!parse_int(w[2], 0, 639, e.a) || !parse_int(w[3], 0, 479, e.b))
         return fail("click position must be a picture pixel (X 0..639, Y 0..479)");
+    } else if (verb == "pause") {
+      if (!want(3, "TICK pause FRAMES")) return false;
+      e.kind = InputEvent::Kind::Pause;
+      if (!parse_int(w[2], 1, 100000000, e.a)) return fail("a pause lasts 1 to 100000000 frames");
     } else {
       return fail("unknown event: " + shown(w[1]));
     }

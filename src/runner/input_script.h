@@ -6,6 +6,8 @@
 //   TICK mouse DX DY
 //   TICK button left|right down|up
 //   TICK click X Y
+//   TICK pause FRAMES   (the player pauses before the tick for FRAMES
+//                        frames of the runner, then plays on)
 //
 // KEY is a virtual-key number (1..255) or a name (see key_code). "#" starts
 // a comment; blank lines are skipped. Events of one tick keep their order.

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/common/number_text.h"
+#include "platform/render/look.h"
 
 namespace quarvel::runner {
 namespace {
@@ -72,54 +73,78 @@ bool option_int(const std::vector<std::string>& args, size_t& i, int lo, int hi,
   return option_value(args, i, s, error) && parse_int_in(name, s, lo, hi, out, error);
 }
 
+std::vector<OptionSpec> run_option_specs(RunOptions& opt) {
+  using Takes = OptionSpec::Takes;
+  using Value = std::optional<std::string>;
+  std::vector<OptionSpec> specs;
+  auto whole = [&](const char* name, int& out, int lo, int hi, bool* given = nullptr) {
+    specs.push_back({name, Takes::Value, [name, &out, lo, hi, given](const Value& v, std::string& error) {
+                       if (given) *given = true;
+                       return parse_int_in(name, *v, lo, hi, out, error);
+                     }});
+  };
+  auto flag = [&](const char* name, bool& out) {
+    specs.push_back({name, Takes::Nothing, [&out](const Value&, std::string&) { return out = true; }});
+  };
+  whole("--ticks", opt.ticks, 1, kMaxTicks, &opt.ticks_given);
+  specs.push_back({"--png-at", Takes::Value, [&opt](const Value& v, std::string& error) {
+                     const std::string& s = *v;
+                     size_t start = 0;
+                     while (start <= s.size()) {
+                       const size_t comma = s.find(',', start);
+                       const std::string part =
+                           s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                       int k = 0;
+                       if (!parse_int_in("--png-at", part, 0, kMaxTicks - 1, k, error)) return false;
+                       opt.png_at.insert(k);
+                       if (comma == std::string::npos) break;
+                       start = comma + 1;
+                     }
+                     return true;
+                   }});
+  whole("--from", opt.from, 0, kMaxTicks - 1);
+  specs.push_back({"--ms-per-tick", Takes::Value, [&opt](const Value& v, std::string& error) {
+                     return parse_number_in("--ms-per-tick", *v, 0.0, 60000.0, opt.ms_per_tick, error, true);
+                   }});
+  for (const char* name : {"--input", "--trace"}) {
+    specs.push_back({name, Takes::Value, [name, &opt](const Value& v, std::string& error) {
+                       const std::string a = name;
+                       if (v->empty()) {
+                         error = a + " needs a file name";
+                         return false;
+                       }
+                       // Made absolute now, so that entering the show folder does not move them.
+                       std::string& out = a == "--input" ? opt.input : opt.trace;
+                       out = (a == "--trace" && *v == "-") ? *v : std::filesystem::absolute(*v).string();
+                       return true;
+                     }});
+  }
+  flag("--trace-operator", opt.trace_operator);
+  flag("--split-render", opt.split_render);
+  specs.push_back({"--look", Takes::Value,
+                   [&opt](const Value& v, std::string& error) { return read_look(*v, opt.look, error); }});
+  return specs;
+}
+
+bool read_look(const std::string& name, std::string& look, std::string& error) {
+  if (!render::look_from_name(name)) {
+    error = "--look " + name + ": no such look (" + render::look_names() + ")";
+    return false;
+  }
+  look = name;
+  return true;
+}
+
 OptionRead read_run_option(const std::vector<std::string>& args, size_t& i, RunOptions& opt, std::string& error) {
-  const std::string& a = args[i];
-  auto value = [&](std::string& out) { return option_value(args, i, out, error); };
-  auto int_value = [&](int& out, int lo, int hi) { return option_int(args, i, lo, hi, out, error); };
-  auto read = [](bool ok) { return ok ? OptionRead::Read : OptionRead::Bad; };
-  if (a == "--ticks") {
-    opt.ticks_given = true;
-    return read(int_value(opt.ticks, 1, kMaxTicks));
-  }
-  if (a == "--png-at") {
-    std::string s;
-    if (!value(s)) return OptionRead::Bad;
-    size_t start = 0;
-    while (start <= s.size()) {
-      const size_t comma = s.find(',', start);
-      const std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-      int k = 0;
-      if (!parse_int_in(a, part, 0, kMaxTicks - 1, k, error)) return OptionRead::Bad;
-      opt.png_at.insert(k);
-      if (comma == std::string::npos) break;
-      start = comma + 1;
+  for (const OptionSpec& option : run_option_specs(opt)) {
+    if (args[i] != option.name) continue;
+    std::optional<std::string> value;
+    if (option.takes == OptionSpec::Takes::Value) {
+      std::string s;
+      if (!option_value(args, i, s, error)) return OptionRead::Bad;
+      value = s;
     }
-    return OptionRead::Read;
-  }
-  if (a == "--from") return read(int_value(opt.from, 0, kMaxTicks - 1));
-  if (a == "--ms-per-tick") {
-    std::string s;
-    return read(value(s) && parse_number_in(a, s, 0.0, 60000.0, opt.ms_per_tick, error, true));
-  }
-  if (a == "--input" || a == "--trace") {
-    std::string s;
-    if (!value(s)) return OptionRead::Bad;
-    if (s.empty()) {
-      error = a + " needs a file name";
-      return OptionRead::Bad;
-    }
-    // Made absolute now, so that entering the show folder does not move them.
-    std::string& out = a == "--input" ? opt.input : opt.trace;
-    out = (a == "--trace" && s == "-") ? s : std::filesystem::absolute(s).string();
-    return OptionRead::Read;
-  }
-  if (a == "--trace-operator") {
-    opt.trace_operator = true;
-    return OptionRead::Read;
-  }
-  if (a == "--split-render") {
-    opt.split_render = true;
-    return OptionRead::Read;
+    return option.read(value, error) ? OptionRead::Read : OptionRead::Bad;
   }
   return OptionRead::NotMine;
 }
@@ -150,7 +175,9 @@ const char* run_usage() {
          "  --trace FILE|-    write one JSON line per tick to FILE or standard output (README, \"Trace\")\n"
          "  --trace-operator  add the operator's keys (cam_auto, affiche_infos, vitesse, light) to the trace\n"
          "  --split-render    finish the 3D render's GPU work inside the render call, so that the timedemo's\n"
-         "                    render_ms holds the 3D raster too (slower ticks: for measuring only)\n";
+         "                    render_ms holds the 3D raster too (slower ticks: for measuring only)\n"
+         "  --look NAME       sharp (the default), original (a 16-bit display of the time, dithered) or\n"
+         "                    smooth (the 3D at twice the size, multisampled); the trace is the same in each\n";
 }
 
 }  // namespace quarvel::runner

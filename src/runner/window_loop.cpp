@@ -3,14 +3,20 @@
 #include <SDL.h>
 
 #include "app/main_form.h"
+#include "platform/display/display_lost.h"
 #include "runner/input_event.h"
+#include "runner/window_keys.h"
+#include "runner/player.h"
 
 namespace quarvel::runner {
 namespace {
 
-void handle(app::TMainForm& form, const SDL_Event& ev) {
+void handle(app::TMainForm& form, Player* player, const SDL_Event& ev) {
   switch (ev.type) {
     case SDL_QUIT:
+      // A quit that comes from the display going away ends the program at
+      // once; any other closes the show as Esc does.
+      if (form.DXDraw.backend().lost()) display::display_went_away();
       form.Close();
       break;
     case SDL_KEYDOWN: {
@@ -18,6 +24,14 @@ void handle(app::TMainForm& form, const SDL_Event& ev) {
       // the form's own key handler (repeats too, as a held key repeats).
       const int vk = display::virtual_key(ev.key.keysym.sym, ev.key.keysym.scancode);
       if (!vk) break;
+      // The player's own keys never reach the show; a seek keeps the window
+      // answering (its events wait for the seek's end).
+      const bool ctrl = (ev.key.keysym.mod & KMOD_CTRL) != 0;
+      if (player && player_key(vk, ctrl) != PlayerKey::None) {
+        if (!ev.key.repeat) player->key(vk, ctrl, [] { SDL_PumpEvents(); });
+        break;
+      }
+      if (window_key(form, vk, ev.key.repeat != 0)) break;
       InputEvent e;
       e.kind = InputEvent::Kind::KeyDown;
       e.a = vk;
@@ -26,6 +40,7 @@ void handle(app::TMainForm& form, const SDL_Event& ev) {
       break;
     }
     case SDL_MOUSEMOTION: {
+      if (player && player->paused()) break;  // no flight piles up while paused
       InputEvent e;
       e.kind = InputEvent::Kind::Mouse;
       e.a = ev.motion.xrel;
@@ -92,17 +107,40 @@ void poll_devices(display::RawInput& raw) {
 
 }  // namespace
 
-void run_message_loop(app::TMainForm& form) {
+void run_message_loop(app::TMainForm& form, Player* player) {
   SDL_Event ev;
   while (!form.closing()) {
-    while (!form.closing() && SDL_PollEvent(&ev)) handle(form, ev);
+    while (!form.closing() && SDL_PollEvent(&ev)) handle(form, player, ev);
     if (form.closing()) break;
+    display::DisplayBackend& backend = form.DXDraw.backend();
+    if (backend.lost()) display::display_went_away();
+    if (form.DXDraw.initialized() && !backend.shown()) {
+      // Hidden or minimised: no tick and no picture until the window is
+      // back, only a look at the music once a second. The music plays on,
+      // and the first tick back takes all it played as one step.
+      form.follow_music();
+      if (SDL_WaitEventTimeout(&ev, 1000)) handle(form, player, ev);
+      continue;
+    }
     poll_devices(form.raw_input);
+    const bool changed = player && player->update();
+    if (player && player->paused()) {
+      // Paused: no tick; the last picture again when something over it
+      // changed or the window was uncovered.
+      if (changed) form.DXDraw.flip();
+      if (SDL_WaitEventTimeout(&ev, 100)) {
+        if (ev.type == SDL_WINDOWEVENT && ev.window.event == SDL_WINDOWEVENT_EXPOSED) form.DXDraw.flip();
+        handle(form, player, ev);
+      }
+      continue;
+    }
     if (!form.idle_loop.idle()) {
       // Nothing wants idle time: sleep until the next event.
-      if (SDL_WaitEventTimeout(&ev, 100)) handle(form, ev);
+      if (SDL_WaitEventTimeout(&ev, 100)) handle(form, player, ev);
     }
   }
 }
+
+void take_screenshot(app::TMainForm& form) { window_key(form, kScreenshotKey); }
 
 }  // namespace quarvel::runner

@@ -6,7 +6,8 @@
 // - with ?ticks=N&ms-per-tick=M&trace=1&png-at=T1,T2&manual=1 (any of them):
 //   at once, on the headless runner's virtual clock, without sound.
 // window.quarvel tells a test what happens (ready, tick, done, trace, pngs,
-// error, advance(n)).
+// error, advance(n); on the virtual clock tickEnds: [tick, time] as each
+// batch of ticks ended).
 
 Module.canvas = document.getElementById('screen');
 
@@ -18,6 +19,7 @@ window.quarvel = {
   tick: 0,
   done: false,
   trace: [],
+  tickEnds: [],
   pngs: {},
   error: null,
   // Manual mode: n more ticks; resolved once they are drawn (or the show ended).
@@ -99,6 +101,9 @@ Module.quarvelAudio = {
 Module.quarvelPage = {
   tickDone(tick, done) {
     window.quarvel.tick = tick;
+    // When each batch of ticks ended on the page's clock, and its last
+    // tick, for the web measurements.
+    if (quarvelVirtual) window.quarvel.tickEnds.push([tick, performance.now()]);
     if (done) window.quarvel.done = true;
     quarvelWaiters.settle();
   },
@@ -226,8 +231,10 @@ async function quarvelDecodeAll() {
 
 // The show's arguments from the page's address (the headless runner's own).
 function quarvelArguments() {
-  if (!quarvelVirtual) return [];
-  const args = ['--virtual'];
+  // The look (?look=sharp|original|smooth) in real time too.
+  const args = quarvelQuery.has('look') ? ['--look', quarvelQuery.get('look')] : [];
+  if (!quarvelVirtual) return args;
+  args.push('--virtual');
   if (quarvelQuery.has('ticks')) args.push('--ticks', quarvelQuery.get('ticks'));
   if (quarvelQuery.has('ms-per-tick')) args.push('--ms-per-tick', quarvelQuery.get('ms-per-tick'));
   if (quarvelQuery.get('trace') === '1') args.push('--trace', '-');

@@ -77,6 +77,7 @@ struct WebShow {
       ms = [] { return static_cast<uint32_t>(emscripten_get_now()); };
     }
     form = std::make_unique<app::TMainForm>(display::make_web_backend(kCanvas), ms, music);
+    form->DXDraw.set_look(render::look_from_name(opt.look).value_or(render::Look::Sharp));
     form->FormCreate();
     form->Show();
   }

@@ -499,7 +499,7 @@ TEST(GeneratedModels, LoopingAnimationStaysNearTheForestAimPoint) {
     ASSERT_NE(k, nullptr) << f.name;
     for (const auto& key : k->keys) {
       float dx = key.values[0], dy = key.values[1] - 150.0f, dz = key.values[2] + 200.0f;
-      EXPECT_LT(std::sqrt(dx * dx + dy * dy + dz * dz), 120.0f) << f.name;
+      EXPECT_LT(std::sqrt(dx * dx + dy * dy + dz * dz), 250.0f) << f.name;
     }
     // The loop closes: the pose at 25 is the pose at 0.
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(k->keys.front().values[c], k->keys.back().values[c], 0.01f);

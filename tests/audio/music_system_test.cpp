@@ -143,5 +143,44 @@ TEST(MusicSystem, OpeningTheOutputPrintsNothing) {
   EXPECT_EQ(out, "");
 }
 
+// A paused or seeking player holds the music: the held stream stands still
+// while time goes by, moves on only when told (as the same stream playing
+// would, level and loop included), and plays on when released.
+TEST(MusicSystem, AHeldStreamMovesOnlyWhenToldAndAsPlayingWould) {
+  const std::string file = short_mp3("held.mp3", 44100);
+  MusicSystem playing(Playback::virtual_clock), held(Playback::virtual_clock);
+  playing.init(-1, 44100, 16, nullptr);
+  held.init(-1, 44100, 16, nullptr);
+  const uint32_t p = playing.open_stream(file), h = held.open_stream(file);
+  playing.play_stream(p, false, true);
+  held.play_stream(h, false, true);
+  playing.advance_seconds(0.25);
+  held.advance_seconds(0.25);
+  held.hold();
+  EXPECT_TRUE(held.held());
+  held.advance_seconds(0.5);  // time goes by: the held stream stays
+  EXPECT_EQ(held.position(h), playing.position(p));
+  held.play_stream(h, false, true);  // asked to play while held: noted only
+  EXPECT_FALSE(held.stream(h)->playing());
+  for (int i = 0; i < 3; ++i) {  // 0.9 s: past the 1 s track's end, wrapping
+    playing.advance_seconds(0.3);
+    held.move_held_seconds(0.3);
+    EXPECT_EQ(held.position(h), playing.position(p)) << i;
+    EXPECT_EQ(held.level(h), playing.level(p)) << i;
+  }
+  EXPECT_LT(held.position(h), 4u * 44100 / 2);
+  held.release();
+  EXPECT_TRUE(held.stream(h)->playing());
+  playing.advance_seconds(0.1);
+  held.advance_seconds(0.1);
+  EXPECT_EQ(held.position(h), playing.position(p));
+  // Rewound while held: at the start, playing no more when released.
+  held.hold();
+  held.rewind();
+  held.release();
+  EXPECT_EQ(held.position(h), 0u);
+  EXPECT_FALSE(held.stream(h)->playing());
+}
+
 }  // namespace
 }  // namespace quarvel::audio

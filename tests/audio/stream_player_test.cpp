@@ -133,5 +133,18 @@ TEST(StreamPlayer, LoadCountsTheTimeSpentRendering) {
   EXPECT_NEAR(player.load(), 100.0 * 5 / 400, 0.01);
 }
 
+TEST(StreamPlayer, TheVolumeScalesWhatIsHeardOnly) {
+  Fixture f(100);
+  f.player.play(false);
+  f.player.set_volume(50);
+  auto half = f.render(10);
+  EXPECT_EQ(half[18], 5);    // frame 10: 10 and -10, halved
+  EXPECT_EQ(half[19], -5);
+  f.player.set_volume(0);
+  for (int16_t s : f.render(10)) EXPECT_EQ(s, 0);
+  f.player.set_volume(250);  // clamped to the whole track
+  EXPECT_EQ(f.render(1)[0], 21);
+}
+
 }  // namespace
 }  // namespace quarvel::audio

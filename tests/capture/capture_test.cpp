@@ -74,6 +74,32 @@ TEST(Capture, RunsTheShowHeadlessAndWritesTheChosenFrame) {
   fs::remove_all(dir);
 }
 
+TEST(Capture, EveryLookHasTheSameTraceAndItsOwnPicture) {
+  // The first ten seconds of the show, 400 ms of music a tick.
+  const fs::path dir = test::fresh_folder("looks");
+  std::vector<std::string> traces;
+  std::vector<Picture> pictures;
+  for (const char* look : {"sharp", "original", "smooth"}) {
+    const fs::path out = dir / look;
+    const auto run = test::run_capture({"--ticks", "24", "--ms-per-tick", "400", "--look", look, "--trace",
+                                        (out / "trace.jsonl").string(), "--png-at", "23", "--out", out.string()});
+    ASSERT_EQ(run.status, 0) << look;
+    traces.push_back(test::file_bytes(out / "trace.jsonl"));
+    ASSERT_FALSE(traces.back().empty()) << look;
+    Picture p;
+    std::string error;
+    ASSERT_TRUE(load_picture((out / "frame_000023.png").string(), p, error)) << error;
+    pictures.push_back(p);
+  }
+  EXPECT_TRUE(traces[1] == traces[0]) << "original";
+  EXPECT_TRUE(traces[2] == traces[0]) << "smooth";
+  EXPECT_EQ(pictures[1].width, 640);
+  EXPECT_TRUE(pictures[1].pixels != pictures[0].pixels);
+  EXPECT_EQ(pictures[2].width, 1280);  // the headless smooth look: twice the size
+  EXPECT_EQ(pictures[2].height, 960);
+  fs::remove_all(dir);
+}
+
 TEST(Capture, PicturesReadLateAreThoseOfTheirTicksUpToTheLast) {
   // Every tick written (many pictures in flight at once) against two ticks
   // alone: the same bytes for the same tick, and the last tick's picture,

@@ -86,6 +86,8 @@ TEST(CaptureCommandLine, NumbersOutOfRangeAreRefusedWithTheirRange) {
       {{"--test-scene", "--model", "a.x"}, "--test-scene and --model: one mode at a time"},
       {{"--model", "a.x", "--test-scene"}, "--model and --test-scene: one mode at a time"},
       {{"--frames", "3"}, "unknown argument: --frames"},
+      {{"--look", "blurry"}, "--look blurry: no such look (sharp, original or smooth)"},
+      {{"--look"}, "--look needs a value"},
   };
   for (const Case& c : cases) {
     const ProgramRun r = capture_run(c.args);
@@ -328,12 +330,13 @@ TEST(QuarvelCommandLine, HelpSaysWhatItIsItsKeysAndWhereItLooks) {
   std::string text;
   for (const auto& l : r.out) text += l + "\n";
   for (const char* expected : {"usage: quarvel", "Esc", "Alt+Enter", "sik_test.mp3", "current folder",
-                               "beside the program"})
+                               "beside the program", "--window[=WxH]", "--scene NAME|N", "quarvel.conf", "F1",
+                               "--look", "F11", "F12", "quarvel-TICK.png"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
 }
 
 TEST(QuarvelCommandLine, RefusesArgumentsItDoesNotKnow) {
-  for (const std::string bad : {"--window", "show", "-x"}) {
+  for (const std::string bad : {"--windowed", "show", "-x"}) {
     const ProgramRun r = test::run_program(test::built_program("quarvel"), {bad});
     EXPECT_EQ(r.status, 2) << bad;
     ASSERT_EQ(r.err.size(), 1u) << bad;

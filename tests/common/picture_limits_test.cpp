@@ -168,6 +168,15 @@ TEST(PictureDamage, PngWithBrokenDataOrChecksumIsRefused) {
   testing::put_be32(stream, idat + 4 + length,
                     static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(stream.data() + idat), static_cast<uInt>(4 + length))));
   EXPECT_NE(refusal(stream, "zlib.png").find("zlib.png: damaged PNG data ("), std::string::npos);
+
+  // A text chunk before the pixels declaring nearly 2 GB: refused at once,
+  // without libpng taking that memory for a file of a few hundred bytes.
+  std::string chunk(12, '\0');
+  testing::put_be32(chunk, 0, 0x750D0000u);
+  chunk.replace(4, 4, "tEXt");
+  std::string huge = good;
+  huge.insert(idat - 4, chunk);
+  EXPECT_EQ(refusal(huge, "text.png"), "text.png: damaged PNG data (a chunk declares more bytes than the file holds)");
 }
 
 TEST(PictureDamage, ProgressiveJpegReadsButOneOfThousandsOfScansDoesNot) {

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -209,6 +210,19 @@ class WindowProgram : public ::testing::Test {
   std::unique_ptr<VirtualX> x_;
 };
 
+// Kills and reaps a program a test started unless the test saw it end, so a
+// failed assertion leaves no program running.
+struct Reaper {
+  pid_t pid;
+  bool* done;
+  ~Reaper() {
+    if (!*done) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
 TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
   const fs::path program = kShowDir / "quarvel";
   if (!fs::exists(program) || !fs::exists(kShowDir / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
@@ -224,16 +238,6 @@ TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
   ASSERT_GT(pid, 0);
   int status = -1;
   auto exited = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
-  struct Reaper {
-    pid_t pid;
-    bool* done;
-    ~Reaper() {
-      if (!*done) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-      }
-    }
-  };
   bool ended = false;
   Reaper reaper{pid, &ended};
 
@@ -279,6 +283,58 @@ TEST_F(WindowProgram, AltEnterThereAndBackAClickAndEscEndingIt) {
   ASSERT_TRUE(ended) << "the program did not end on Esc";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The X server going away under the playing show: the program says one line
+// and ends with status 1, and writes nothing in its folder (it plays a copy
+// of the show folder made of links, with an empty light file, which the
+// show appends to when its operator saves a light).
+TEST_F(WindowProgram, TheXServerGoingAwayEndsItWithOneLineAndWritesNothing) {
+  const fs::path program = kShowDir / "quarvel";
+  if (!fs::exists(program) || !fs::exists(kShowDir / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
+  const fs::path folder = fs::path(fb_.path()) / "show";
+  fs::create_directories(folder);
+  for (const auto& entry : fs::directory_iterator(kShowDir)) {
+    if (entry.path().filename() != "quarvel") fs::create_symlink(entry.path(), folder / entry.path().filename());
+  }
+  { std::ofstream(folder / "tmp.tmp"); }
+  auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const auto before = listing();
+  const fs::path said = fs::path(fb_.path()) / "stderr.txt";
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  const pid_t pid = spawn({program.string()}, {{"DISPLAY", x_->display()}, {"SDL_AUDIODRIVER", "dummy"}}, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_GT(pid, 0);
+  int status = -1;
+  bool ended = false;
+  auto exited = [&] { return ::waitpid(pid, &status, WNOHANG) == pid; };
+  Reaper reaper{pid, &ended};
+
+  // The show plays: its window is there and draws.
+  ASSERT_NE(wait_window(kScreenW, kScreenH).window, 0) << "no full-screen window";
+  ASSERT_TRUE(eventually([&] { return x_->lit_pixels(112, 0, 800, 600) > 1000; })) << "the show drew nothing";
+  const auto said_before = fs::file_size(said);
+
+  x_.reset();  // the X server ends
+  ended = eventually(exited, 60);
+  ASSERT_TRUE(ended) << "the program went on without its display";
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  std::ifstream in(said);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.substr(std::min<size_t>(said_before, text.size())), "quarvel: the display went away\n");
+  EXPECT_EQ(listing(), before);
+  EXPECT_EQ(fs::file_size(folder / "tmp.tmp"), 0u);
 }
 
 // The window back end maps window pixels onto the 640 x 480 picture through

@@ -75,6 +75,25 @@ TEST(DisplayControl, FlipPresentsThroughTheRampWithoutClearingTheBackSurface) {
   EXPECT_EQ(d->surface().at(15, 15), 0xFFFFFFFFu);  // the ramp only affects what is shown
 }
 
+TEST(DisplayControl, AnOverlayIsPresentedButNeitherItNorItsCanvasSettingsStay) {
+  Events ev;
+  auto d = make_display(ev);
+  d->initialize();
+  d->fill(0);
+  d->canvas().set_font_colour(0x123456);
+  d->overlay = [&d] {
+    d->fill_rect(100, 100, 10, 10, 0xFFFF);
+    d->canvas().set_font_colour(0xFFFFFF);
+  };
+  d->flip();
+  EXPECT_EQ(d->screenshot().at(105, 105), 0xFFFFFFFFu);
+  EXPECT_EQ(d->surface().at(105, 105), 0xFF000000u);
+  EXPECT_EQ(d->canvas().font_colour(), 0x123456u);
+  d->overlay = nullptr;
+  d->flip();
+  EXPECT_EQ(d->screenshot().at(105, 105), 0xFF000000u);
+}
+
 TEST(FrameGrabber, QueuedScreenshotsAreTheImmediateOnesInOrderAndOutliveFinalise) {
   Events ev;
   auto d = make_display(ev);

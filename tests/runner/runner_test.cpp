@@ -1,17 +1,33 @@
 // The runner core: the input script, the one delivery of input to the form,
-// the trace's numbers. None of it needs a display.
+// the trace's numbers, the window's screenshot file. Only the screenshot
+// needs a display (headless).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <tuple>
 #include <string>
 
 #include "app/main_form.h"
 #include "fake_music_device.h"
+#include "platform/common/picture_file.h"
 #include "platform/display/backend.h"
+#include "platform/display/display.h"
+#include "platform/retained/stage.h"
+#include "platform/audio/music_system.h"
+#include "platform/display/frame_grabber.h"
+#include "runner/chapters.h"
 #include "runner/input_event.h"
 #include "runner/input_script.h"
+#include "runner/player.h"
+#include "runner/player_options.h"
 #include "runner/trace.h"
+#include "runner/window_keys.h"
+#include "runner/virtual_clock.h"
+#include "show_fixture.h"
 
 using namespace quarvel;
 using runner::InputEvent;
@@ -102,6 +118,8 @@ TEST(InputScript, BadLinesNameFileLineAndProblem) {
       {"3 button left sideways\n", "keys.txt:1: a button goes down or up, not: sideways"},
       {"3 click 640 0\n", "keys.txt:1: click position must be a picture pixel (X 0..639, Y 0..479)"},
       {"3 click 1 2 3\n", "keys.txt:1: expected \"TICK click X Y\""},
+      {"3 pause\n", "keys.txt:1: expected \"TICK pause FRAMES\""},
+      {"3 pause 0\n", "keys.txt:1: a pause lasts 1 to 100000000 frames"},
       // A word is shown short, with bytes outside printable ASCII escaped.
       {"3 down \x1b[2J\x01\xff\n", "keys.txt:1: unknown key: \\x1B[2J\\x01\\xFF"},
   };
@@ -161,4 +179,183 @@ TEST(InputDelivery, EachEventReachesTheFormAsBetweenTwoTicks) {
   EXPECT_FALSE(form.closing());
   runner::deliver(form, event(InputEvent::Kind::KeyDown, 27));
   EXPECT_TRUE(form.closing());
+}
+
+TEST(Screenshot, GoesToThePicturesFolderAsQuarvelTickNeverIntoTheShowsFolder) {
+  EXPECT_EQ(runner::pictures_folder("/data/pics", "/home/a"), std::filesystem::path("/data/pics"));
+  EXPECT_EQ(runner::pictures_folder("", "/home/a"), std::filesystem::path("/home/a/Pictures"));
+  EXPECT_EQ(runner::pictures_folder(nullptr, nullptr), std::filesystem::path());
+  EXPECT_EQ(runner::screenshot_name(1234), "quarvel-1234.png");
+
+  rm::Stage stage;
+  display::DisplayControl d(display::make_headless_backend(), stage);
+  try {
+    d.initialize();
+  } catch (const std::exception& e) {
+    GTEST_SKIP() << "no headless GL context: " << e.what();
+  }
+  const auto base = std::filesystem::temp_directory_path() / ("quarvel_shots_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(base);
+  const auto show = base / "show", pictures = base / "pictures";
+  std::filesystem::create_directories(show);
+  EXPECT_EQ(runner::save_screenshot(d, 7, pictures, show).rfind("No screenshot", 0), 0u);  // nothing shown yet
+  d.fill(0xF800);
+  render::GammaRamp ramp = render::GammaRamp::identity();
+  ramp.red[255] = 0x8000;  // the ramp is part of the picture saved
+  d.set_gamma(ramp);
+  d.flip();
+  EXPECT_EQ(runner::save_screenshot(d, 7, show, show), "No screenshot: " + show.string() + " is the show's folder");
+  EXPECT_TRUE(std::filesystem::is_empty(show));
+  EXPECT_EQ(runner::save_screenshot(d, 7, pictures, show), "Screenshot: " + (pictures / "quarvel-7.png").string());
+  Picture saved;
+  std::string error;
+  ASSERT_TRUE(load_picture((pictures / "quarvel-7.png").string(), saved, error)) << error;
+  EXPECT_EQ(saved.at(3, 3), 0xFF800000u);
+  std::filesystem::remove_all(base);
+}
+
+// The window program's options: one table of command lines and
+// configuration files, read as the program reads them. A case's `expect`
+// is what the options read back as (fields in a fixed order), or the one
+// error line.
+TEST(PlayerOptions, CommandLineAndConfigurationFile) {
+  quarvel::testing::TempDir dir;
+  const std::string conf = (dir.path() / "quarvel.conf").string();
+  auto shown = [](const runner::PlayerOptions& o) {
+    return std::string(o.fullscreen ? "full" : "window") + " " + std::to_string(o.width) + "x" +
+           std::to_string(o.height) + " display " + std::to_string(o.display) + " vsync " + (o.vsync ? "on" : "off") +
+           " volume " + std::to_string(o.volume) + (o.mute ? " muted" : "") + " look " +
+           (o.look.empty() ? "-" : o.look) + " scene " + std::to_string(o.scene);
+  };
+  struct Case {
+    std::vector<std::string> args;
+    const char* file;  // the default configuration file's text; null: none
+    std::string expect;
+  };
+  const std::string defaults = "full 0x0 display 0 vsync on volume 100 look - scene 1";
+  const std::vector<Case> cases = {
+      {{}, nullptr, defaults},
+      {{"--window"}, nullptr, "window 0x0 display 0 vsync on volume 100 look - scene 1"},
+      {{"--window=800x600", "--display", "1", "--vsync", "off"}, nullptr,
+       "window 800x600 display 1 vsync off volume 100 look - scene 1"},
+      {{"--window", "1024x768", "--fullscreen"}, nullptr, "full 1024x768 display 0 vsync on volume 100 look - scene 1"},
+      {{"--volume", "40", "--mute", "--look", "smooth", "--scene", "finale"}, nullptr,
+       "full 0x0 display 0 vsync on volume 40 muted look smooth scene 6"},
+      {{"--scene", "3"}, nullptr, "full 0x0 display 0 vsync on volume 100 look - scene 3"},
+      // The file's keys, comments and quotes; a flag set false leaves the default.
+      {{}, "# mine\nvolume = 30\nlook = \"sharp\"\nmute = false\nwindow = 640x480\n\nscene = explosion\n",
+       "window 640x480 display 0 vsync on volume 30 look sharp scene 5"},
+      {{}, "mute = true\nvsync = off\n", "full 0x0 display 0 vsync off volume 100 muted look - scene 1"},
+      // The command line wins key by key (--fullscreen over the file's window).
+      {{"--volume", "70", "--fullscreen"}, "volume = 30\nwindow = true\ndisplay = 2\n",
+       "full 0x0 display 2 vsync on volume 70 look - scene 1"},
+      // Refused on the command line.
+      {{"--volume", "101"}, nullptr, "--volume: must be 0 to 100"},
+      {{"--volume"}, nullptr, "--volume needs a value"},
+      {{"--window=800"}, nullptr, "--window: not a size WxH (each side 160 to 16384): 800"},
+      {{"--vsync", "maybe"}, nullptr, "--vsync: on or off, not: maybe"},
+      {{"--look", "blurry"}, nullptr, "--look blurry: no such look (sharp, original or smooth)"},
+      {{"--scene", "7"}, nullptr, "--scene: must be 1 to 6"},
+      {{"--scene", "intro"}, nullptr,
+       "--scene: not a scene: intro (opening, forest, edge, model, explosion, finale or 1 to 6)"},
+      {{"--frames"}, nullptr, "unknown argument: --frames"},
+      {{"show"}, nullptr, "unknown argument: show"},
+      // Refused in the file: the file, the line and the key.
+      {{}, "volume = 20\nvolume = loud\n", conf + ":2: volume: not a whole number: loud"},
+      {{}, "\nspeed = 2\n", conf + ":2: speed: unknown key"},
+      {{}, "mute = perhaps\n", conf + ":1: mute: must be true or false"},
+      {{}, "config = other.conf\n", conf + ":1: config: unknown key"},
+      {{}, "[player]\nvolume = 2\n", conf + ":1: sections are not read; keys go at the top"},
+      {{}, "look = [\"sharp\", \"smooth\"]\n", conf + ":1: look: takes one value"},
+      // A key the command line gave is not read from the file at all.
+      {{"--volume", "5"}, "volume = loud\n", "full 0x0 display 0 vsync on volume 5 look - scene 1"},
+      {{"--config", (dir.path() / "none.conf").string()}, nullptr,
+       (dir.path() / "none.conf").string() + ": cannot read the configuration file"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(conf);
+    if (c.file) quarvel::testing::write_text_file(conf, c.file);
+    runner::PlayerOptions opt;
+    std::string error;
+    const bool ok = runner::read_player_options(c.args, conf, opt, error);
+    EXPECT_EQ(ok ? shown(opt) : error, c.expect) << (c.args.empty() ? std::string(c.file ? c.file : "") : c.args[0]);
+    if (ok) {
+      EXPECT_EQ(opt.config, c.file ? conf : "");
+    }
+  }
+  // --config names another file, read instead of the default one.
+  quarvel::testing::write_text_file(conf, "volume = 10\n");
+  const std::string other = (dir.path() / "other.conf").string();
+  quarvel::testing::write_text_file(other, "volume = 90\n");
+  runner::PlayerOptions opt;
+  std::string error;
+  ASSERT_TRUE(runner::read_player_options({"--config", other}, conf, opt, error)) << error;
+  EXPECT_EQ(opt.volume, 90);
+}
+
+TEST(PlayerKeys, EachKeyOfThePlayerAndNoneOfTheShows) {
+  using runner::PlayerKey;
+  const std::tuple<int, bool, PlayerKey> cases[] = {
+      {112, false, PlayerKey::Help},        {19, false, PlayerKey::Pause},
+      {123, true, PlayerKey::Screenshot},   {189, true, PlayerKey::VolumeDown},
+      {187, true, PlayerKey::VolumeUp},     {'M', true, PlayerKey::Mute},
+      {219, true, PlayerKey::PreviousScene}, {221, true, PlayerKey::NextScene},
+      // Without Ctrl those are the show's to ignore; the show's own keys stay its own.
+      {189, false, PlayerKey::None},        {'M', false, PlayerKey::None},
+      {27, false, PlayerKey::None},         {13, false, PlayerKey::None},
+      {117, true, PlayerKey::None},         {'S', true, PlayerKey::None},
+      {34, true, PlayerKey::None},          {39, true, PlayerKey::None},
+  };
+  for (const auto& [key, ctrl, expected] : cases)
+    EXPECT_EQ(runner::player_key(key, ctrl), expected) << key << (ctrl ? " with Ctrl" : "");
+}
+
+// The form's clock stands still while the player pauses and goes on from
+// there: a pause takes no time out of the show; a seek adds its own.
+TEST(PlayerClock, StandsStillWhilePausedAndGoesOnFromThere) {
+  uint32_t source = 1000;
+  runner::PlayerClock clock([&source] { return source; });
+  EXPECT_EQ(clock.now(), 1000u);
+  clock.pause();
+  source = 5000;
+  EXPECT_EQ(clock.now(), 1000u);
+  clock.add(50);  // a seek's virtual time
+  clock.resume();
+  EXPECT_EQ(clock.now(), 1050u);
+  source = 5100;
+  EXPECT_EQ(clock.now(), 1150u);
+}
+
+// The window's seek (the music held and moved on a virtual 1/60 s a tick,
+// the clock standing still but for the seek's own time) reaches the
+// forest's building tick in the state of the run that played there on the
+// same virtual clock: the two ticks' trace lines are the same.
+TEST(PlayerSeek, ReachesASceneInTheStateOfTheRunThatPlayedThere) {
+  const std::filesystem::path show = std::filesystem::path(QUARVEL_BINARY_DIR) / "show";
+  if (!std::filesystem::exists(show / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
+  quarvel::testing::CurrentDir here(show);
+  auto line_at_forest = [](bool seek) {
+    runner::VirtualTickClock ticks;
+    audio::MusicSystem music(audio::Playback::virtual_clock);
+    runner::PlayerClock clock([&ticks] { return ticks.now; });
+    app::TMainForm form(display::make_headless_backend(), [&clock] { return clock.now(); }, music);
+    display::FrameGrabber unseen(form.DXDraw);
+    unseen.set_seeking(true);
+    form.FormCreate();
+    form.Show();
+    int last = -1;
+    if (seek) {
+      runner::Player player(form, music, &clock, nullptr, [] { return 0u; });
+      EXPECT_TRUE(player.seek_chapter(2));
+      last = player.seek_ticks() - 1;
+    } else {
+      while (runner::current_chapter(form.show()) < 2 && last < 20000 && ticks.tick(form, music)) ++last;
+    }
+    const std::string line = runner::TraceWriter().line(last, clock.now(), form, false);
+    form.FormDestroy();
+    return line;
+  };
+  const std::string played = line_at_forest(false);
+  EXPECT_NE(played.find("\"built\":[\"Party_chargement_anim2\"]"), std::string::npos) << played.substr(0, 200);
+  EXPECT_EQ(line_at_forest(true), played);
 }

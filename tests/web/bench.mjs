@@ -1,22 +1,126 @@
 // Measures the web edition in headless Chromium on this machine and prints
 // Markdown for BENCHMARKS.md: the download as a server would send it (each
 // file the page asked for, gzip -9), the time from loading the page to its
-// first frame, and frames a second per scene from per-tick timing on the
-// virtual clock.  Usage: node bench.mjs [--runs N] [--ms-per-tick MS]
+// first frame, frames a second per scene from per-tick timing on the
+// virtual clock, and the page against the desktop runner on the same
+// rasterizer (Mesa's llvmpipe), with the browser's own SwiftShader beside.
+// Usage: node bench.mjs [--runs N] [--ms-per-tick MS] [--only compare] [--ticks N]
 import fs from 'node:fs';
 import path from 'node:path';
 import { parseArgs } from 'node:util';
 import zlib from 'node:zlib';
-import { startSession, waitFor, webDir } from './harness.mjs';
+import { spawnSync } from 'node:child_process';
+import { captureBin, showDir, startSession, waitFor, webDir } from './harness.mjs';
 
 const { values: opt } = parseArgs({
-  options: { runs: { type: 'string', default: '3' }, 'ms-per-tick': { type: 'string', default: '100' } },
+  options: {
+    runs: { type: 'string', default: '3' },
+    'ms-per-tick': { type: 'string', default: '100' },
+    only: { type: 'string' },
+    ticks: { type: 'string' },  // the comparison over the first N ticks only
+  },
 });
 const runs = Number(opt.runs);
 const msPerTick = Number(opt['ms-per-tick']);
+const ticksArgs = opt.ticks ? { page: `&ticks=${opt.ticks}`, desktop: ['--ticks', opt.ticks] } : { page: '', desktop: [] };
 if (!(runs >= 1) || !(msPerTick > 0)) {
   console.error('bench.mjs: --runs wants a whole number from 1 and --ms-per-tick a positive number');
   process.exit(2);
+}
+if (opt.only !== undefined && opt.only !== 'compare') {
+  console.error(`bench.mjs: --only takes "compare", not "${opt.only}"`);
+  process.exit(2);
+}
+
+// The scene of a trace line, named as the desktop timedemo names it (the
+// highest step flag set).
+const sceneOf = (line) => {
+  const flags = JSON.parse(line).flags;
+  return flags.length ? `Party_${Math.max(...flags) + 1}` : 'loading';
+};
+
+// The whole show on the virtual clock in the page with WebGL2 on
+// `rasterizer`: the wall time from opening the page to its end (load and
+// decoding included) and, per scene, the milliseconds a tick. The page runs
+// its ticks in batches and says when each batch ended: a batch's time, from
+// the end of the one before, is shared evenly by its ticks (the first
+// batch starts when the show has started).
+async function pageRun(rasterizer) {
+  const session = await startSession(rasterizer);
+  try {
+    const started = Date.now();
+    const page = await session.open(`trace=1&ms-per-tick=${msPerTick}${ticksArgs.page}`);
+    await waitFor(page, 'the show to end', (q) => q.done, 1800000);
+    const wall = (Date.now() - started) / 1000;
+    const renderer = await page.evaluate(() => {
+      const gl = document.createElement('canvas').getContext('webgl2');
+      const info = gl && gl.getExtension('WEBGL_debug_renderer_info');
+      return gl ? gl.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : gl.RENDERER) : 'no WebGL2';
+    });
+    const { trace, ends } = await page.evaluate(() => ({ trace: window.quarvel.trace, ends: window.quarvel.tickEnds }));
+    const scenes = new Map();
+    for (let b = 1; b < ends.length; ++b) {
+      const [from, t0] = ends[b - 1], [to, t1] = ends[b];
+      for (let tick = from; tick < Math.min(to, trace.length); ++tick) {
+        const name = sceneOf(trace[tick]);
+        const s = scenes.get(name) || { ticks: 0, ms: 0 };
+        s.ticks += 1;
+        s.ms += (t1 - t0) / (to - from);
+        scenes.set(name, s);
+      }
+    }
+    return { wall, renderer, ticks: trace.length, scenes };
+  } finally {
+    await session.close();
+  }
+}
+
+// The same show in the desktop runner: its timedemo's milliseconds a tick
+// per scene (the tick's steps, render and flip) and the process's wall time.
+function desktopRun() {
+  const started = Date.now();
+  const r = spawnSync(captureBin, ['--ms-per-tick', String(msPerTick), ...ticksArgs.desktop, '--timedemo', '--json'],
+    { cwd: showDir, encoding: 'utf8', maxBuffer: 1 << 26 });
+  if (r.status !== 0) throw new Error(`quarvel-capture --timedemo: status ${r.status}: ${r.stderr.trim()}`);
+  const wall = (Date.now() - started) / 1000;
+  const report = JSON.parse(r.stdout);
+  const scenes = new Map(report.scenes.map((s) => [s.scene, { ticks: s.frames, ms: s.frames * (1000 / s.mean_fps) }]));
+  return { wall, ticks: report.frames, scenes };
+}
+
+// The page against the desktop, on llvmpipe and on SwiftShader.
+async function compare() {
+  const desktop = desktopRun();
+  const pages = { llvmpipe: await pageRun('llvmpipe'), swiftshader: await pageRun('swiftshader') };
+  console.log(`The whole show at ${msPerTick} ms a tick (${desktop.ticks} ticks), one run each; renderers: ` +
+    `${pages.llvmpipe.renderer} | ${pages.swiftshader.renderer}\n`);
+  const perTick = (s) => (s && s.ticks ? s.ms / s.ticks : NaN);
+  const cell = (page, name) => {
+    const p = perTick(page.scenes.get(name));
+    return `${p.toFixed(2)} | ${(p / perTick(desktop.scenes.get(name))).toFixed(2)}`;
+  };
+  console.log('| scene | ticks | desktop ms a tick | page on llvmpipe | ratio | page on SwiftShader | ratio |');
+  console.log('|---|---|---|---|---|---|---|');
+  for (const [name, d] of desktop.scenes) {
+    console.log(`| ${name} | ${d.ticks} | ${perTick(d).toFixed(2)} | ${cell(pages.llvmpipe, name)} | ${cell(pages.swiftshader, name)} |`);
+  }
+  const all = (run) => {
+    let ticks = 0, ms = 0;
+    for (const s of run.scenes.values()) { ticks += s.ticks; ms += s.ms; }
+    return { ticks, ms };
+  };
+  const wd = perTick(all(desktop));
+  const wl = perTick(all(pages.llvmpipe)), ws = perTick(all(pages.swiftshader));
+  console.log(`| whole show, ticks | ${desktop.ticks} | ${wd.toFixed(2)} | ${wl.toFixed(2)} | ${(wl / wd).toFixed(2)} | ` +
+    `${ws.toFixed(2)} | ${(ws / wd).toFixed(2)} |`);
+  console.log(`| whole show, wall s (load included) | | ${desktop.wall.toFixed(1)} | ${pages.llvmpipe.wall.toFixed(1)} | ` +
+    `${(pages.llvmpipe.wall / desktop.wall).toFixed(2)} | ${pages.swiftshader.wall.toFixed(1)} | ` +
+    `${(pages.swiftshader.wall / desktop.wall).toFixed(2)} |\n`);
+}
+
+if (opt.only === 'compare') {
+  await compare();
+  process.exit(0);
 }
 
 const session = await startSession();
@@ -113,8 +217,7 @@ try {
   const scenes = new Map();
   trace.forEach((line, i) => {
     if (i >= times.length) return;
-    const flags = JSON.parse(line).flags;
-    const name = flags.length ? `Party_${Math.max(...flags) + 1}` : 'loading';
+    const name = sceneOf(line);
     if (!scenes.has(name)) scenes.set(name, []);
     scenes.get(name).push(times[i]);
   });
@@ -129,3 +232,5 @@ try {
 } finally {
   await session.close();
 }
+
+await compare();

@@ -19,13 +19,17 @@ export const captureBin = path.join(buildDir, 'bin', 'quarvel-capture');
 export const showDir = path.join(buildDir, 'show');
 export const chromiumBin = process.env.QUARVEL_CHROMIUM || '/usr/bin/chromium';
 
-// Flags that give WebGL2 (ANGLE on SwiftShader) on a machine with no GPU and
-// no network, and keep the browser from calling home.
+// Flags that give WebGL2 on a machine with no GPU and no network, and keep
+// the browser from calling home. The rasterizer: ANGLE on SwiftShader, the
+// browser's own (the tests' default), or on the system's OpenGL ES through
+// EGL, which is Mesa's llvmpipe here, the desktop runner's rasterizer.
+export const rasterizers = {
+  swiftshader: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
+  llvmpipe: ['--use-angle=gl-egl', '--ignore-gpu-blocklist'],
+};
 export const chromiumArgs = [
   '--headless=new',
   '--no-sandbox',
-  '--use-angle=swiftshader',
-  '--enable-unsafe-swiftshader',
   '--disable-quic',
   '--no-first-run',
   '--disable-background-networking',
@@ -83,16 +87,18 @@ export async function serve(dir = webDir) {
   };
 }
 
-// Starts Chromium with a fresh profile folder; resolves to
-// { context, close() }. The folder goes when it closes.
-export async function launch() {
+// Starts Chromium with a fresh profile folder and WebGL2 on `rasterizer`
+// (a key of `rasterizers`); resolves to { context, close() }. The folder goes
+// when it closes.
+export async function launch(rasterizer = 'swiftshader') {
+  if (!rasterizers[rasterizer]) throw new Error(`no rasterizer ${rasterizer} (${Object.keys(rasterizers).join(', ')})`);
   if (!fs.existsSync(chromiumBin)) throw new Error(`${chromiumBin}: no Chromium there (make web-test-deps installs it)`);
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quarvel-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: chromiumBin,
     headless: true,
     ignoreDefaultArgs: ['--headless'],
-    args: chromiumArgs,
+    args: [...chromiumArgs, ...rasterizers[rasterizer]],
     viewport: { width: 800, height: 600 },
   });
   return {
@@ -104,12 +110,13 @@ export async function launch() {
   };
 }
 
-// A server and a browser for one test file: `open(query)` gives a new page on
+// A server and a browser (WebGL2 on `rasterizer`) for one test file or
+// measurement: `open(query)` gives a new page on
 // index.html with the query string and its console errors (and uncaught
 // exceptions) gathered in `page.errors`.
-export async function startSession() {
+export async function startSession(rasterizer = 'swiftshader') {
   const server = await serve();
-  const browser = await launch();
+  const browser = await launch(rasterizer);
   return {
     server,
     async open(query = '') {

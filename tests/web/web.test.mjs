@@ -108,6 +108,38 @@ describe(`the whole show at ${WHOLE_SHOW_MS_PER_TICK} ms a tick`, { timeout: min
   });
 });
 
+test('every look: the same trace and the desktop runner\'s picture', { timeout: minutes(15) }, async (t) => {
+  // A short run: the smooth look costs seconds a tick on a software
+  // rasterizer, and what the looks change shows from the first ticks on.
+  const tick = 20;
+  const args = ['--ms-per-tick', String(WHOLE_SHOW_MS_PER_TICK), '--ticks', String(tick + 1), '--trace', '-'];
+  const sharp = jsonLines(runCapture(args));
+  // The page does not draw the smooth look yet (its picture stays at 640 x
+  // 480): only the original look is held to the desktop's here.
+  for (const look of ['original']) {
+    const page = await session.open(`look=${look}&ms-per-tick=${WHOLE_SHOW_MS_PER_TICK}&ticks=${tick + 1}` +
+      `&trace=1&png-at=${tick}`);
+    const trace = await runToEnd(page, `${tick + 1} ticks in the ${look} look`);
+    const png = await page.evaluate((k) => window.quarvel.pngs[k], tick);
+    assert.deepEqual(page.errors, [], look);
+    await page.close();
+    const r = compareTraces(sharp, trace);
+    assert.equal(r.differing, 0, `${look}: ${explain(r)}`);
+    const out = fs.mkdtempSync(path.join(os.tmpdir(), 'quarvel-look-'));
+    runCapture([...args, '--look', look, '--png-at', String(tick), '--out', out]);
+    const theirs = decodePng(fs.readFileSync(path.join(out, `frame_${String(tick).padStart(6, '0')}.png`)));
+    fs.rmSync(out, { recursive: true, force: true });
+    assert.ok(png, `${look}: no picture of tick ${tick}`);
+    const ours = decodePng(png);
+    assert.equal(ours.width, theirs.width, look);
+    const d = comparePictures(theirs, ours, PICTURE_OFF_THRESHOLD);
+    const said = `${look}, tick ${tick}: mean difference ${d.mean.map((m) => m.toFixed(2)).join('/')}, ` +
+      `${(d.off * 100).toFixed(2)} % pixels off by more than ${PICTURE_OFF_THRESHOLD}`;
+    t.diagnostic(said);
+    assert.ok(Math.max(...d.mean) <= PICTURE_MEAN_MAX && d.off <= PICTURE_OFF_SHARE_MAX, said);
+  }
+});
+
 test('keys pressed between ticks reach the show: F6 in the finale jumps back, Esc ends it', { timeout: minutes(15) }, async () => {
   const page = await session.open(`manual=1&ms-per-tick=${KEYS_MS_PER_TICK}&trace=1`);
   await waitFor(page, 'the page to be ready', (q) => q.ready);

@@ -22,18 +22,17 @@ constexpr float kEdgeEnd = 1370.0f;
 // The camera, shot by shot (scene clock, 58.8 units a second; the path's
 // own time is the clock). It always looks into the forest's edge, so the two
 // rows of groves (z -1000 .. -501 and z = -2000) and the fence (z = -380) are
-// in every shot; the cabin comes and goes. The windmill (x = -350) never
+// in every shot; the cabin is in view until the camera passes it (1000). The windmill (x = -350) never
 // comes into the picture: the camera stays at x >= 450 looking towards -z.
 // Heights are on the 480-line picture:
 //
 //   clock       what the picture shows
-//   0-90        190 up over the meadow, facing the groves: the wall of groves over the top two thirds, the
-//               fence across, the cabin (70 lines) near the left edge; now and then a crow crosses the top
-//   90-206      drifting down and left: the cabin leaves by the left edge, cut (2 s)
-//   206-617     weak (cabin off screen, 7 s): down to (700, 130, 300) and back: only the groves and the
-//               fence, nearly still; a crow crosses the top now and then up to about 500
-//   617-800     the sweep right to (1900, 90, 200): the cabin comes in from the left and settles right of
-//               the middle (90-125 lines), the fence leading to it
+//   0-450       190 up over the meadow, facing the groves, drifting down and right to (950, 110, 250): the
+//               wall of groves over the top two thirds, the fence across, the cabin coming in from the left
+//               edge to left of the middle and growing (40-75 lines); now and then a crow crosses the top
+//   450-617     the sweep right begins: the cabin left of the middle, its front turning towards the camera
+//   617-800     the sweep right to (1900, 90, 200): the camera passes in front of the cabin, which crosses
+//               to right of the middle (60-125 lines), the fence leading to it
 //   800-1000    turning in towards (300, 80, -1200): the cabin right of the middle, growing (70-190 lines)
 //   1000-1176   close past the cabin: it grows out through the right edge (cut, 3 s) while the fence rails
 //               come close in front
@@ -50,7 +49,7 @@ XFile edge_camera() {
   // The forest flight's fog (from 0 to 2500 units) stays on here, so the
   // camera opens close to the cabin with the forest's edge behind it.
   const std::vector<Way> ways = {{0, {850, 190, 500}, {1150, 50, -900}},
-                                 {450, {700, 130, 300}, {900, 60, -1000}},
+                                 {450, {950, 110, 250}, {1500, 50, -900}},
                                  {800, {1900, 90, 200}, {800, 70, -900}},
                                  {1100, {1500, 60, -250}, {300, 80, -1200}},
                                  {kEdgeEnd, {450, 45, -420}, {400, 70, -2000}}};

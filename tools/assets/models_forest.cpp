@@ -51,68 +51,74 @@ XFile forest_ground() {
 //   clock       distance        bird     what the picture shows
 //   0-60        2850-1500       -        straight down from high over the aim point; the birds are lost in
 //                                        the fog, and the opening's screen bars cover the middle (1 s)
-//   60-120      1500-820        15-35    falling and swinging low: down onto the birds over ground and groves
-//   120-200     820-630         35-45    low, level with them: the birds ahead against the far groves, a
+//   60-120      1500-820        38-88    falling and swinging low: down onto the birds over ground and groves
+//   120-200     820-630         88-112   low, level with them: the birds ahead against the far groves, a
 //                                        grove of the right lane close at the side
-//   200-360     630-1300        45-22    up and back over the right lane: looking down on the birds over the
+//   200-360     630-1300        112-55   up and back over the right lane: looking down on the birds over the
 //                                        ground, shrinking
-//   360-600     1300-1830-1300  22-15    weak (4 s): round and down to near the ground at (-1400, 2, 1000):
-//                                        the birds a grey speck at the horizon, hidden behind groves of the
-//                                        lanes for much of it
-//   600-830     1200-1820-1450  23-16    weak (4 s): high over the left lane, up to (0, 1500, -1500): the
-//                                        birds a speck among the grove tops below
-//   830-1000    1450-520        20-55    diving at them between the lanes; a grove of the right lane sweeps
+//   360-600     1300-1830-1300  55-38    round and down to near the ground at (-1400, 2, 1000): the flock a
+//                                        dark V low over the far ground, fogged and now and then behind
+//                                        groves of the lanes (lost in the fog for about 1 s near 450-510)
+//   600-830     1200-1820-1450  58-40    high over the left lane, up to (0, 1500, -1500): the flock among the
+//                                        grove tops below
+//   830-1000    1450-520        50-138   diving at them between the lanes; a grove of the right lane sweeps
 //                                        across the whole picture at about 950-990 (under a second)
-//   1000-1100   520-380         55-75    the close pass: low, looking up at the birds against the fog, then
+//   1000-1100   520-380         138-188  the close pass: low, looking up at the birds against the fog, then
 //                                        over them looking down; the flock fills the middle third
-//   1100-1240   380-1420        75-20    out to the left lane at (-1520, 180, -100): the birds behind its
+//   1100-1240   380-1420        188-50   out to the left lane at (-1520, 180, -100): the birds behind its
 //                                        trunks and branches, glimpsed between them (2 s)
-//   1240-1300   1420-300-900    20-95-30 a swoop back in across the aim point (closest about 1276), out right
-//   1300-1700   900-1200        31-24    weak (small, 7 s): a slow arc round behind them 400-800 up: the
-//                                        birds thin grey dashes in the fog, the lanes streaming past
-//   1700-2000   1200-790-1100   24-36    over the top: straight down on the birds over the scrolling ground
+//   1240-1300   1420-300-900    50-238-75 a swoop back in across the aim point (closest about 1276), out right
+//   1300-1700   900-1200        78-60    a slow arc round behind them 400-800 up: the flock's dark wings in
+//                                        the fog, the lanes streaming past
+//   1700-2000   1200-790-1100   60-90    over the top: straight down on the birds over the scrolling ground
 //                                        (about 1860), a lane's groves at the edge; the scene ends at 2000
 //
 // Five birds hovering around the forest flight's aim point (0, 150, -200),
 // flapping twice per loop of 25 time units (keys 0 .. 25, the last equal to
 // the first).
+constexpr float kBirdScale = 2.5f;
+
 XFile birds() {
   XFile f;
   XAnimationSet set;
   set.name = "x3ds_animset_0";
   const Vec3 aim{0, 150, -200};
-  const Vec3 places[] = {{0, 10, 0}, {-30, 4, -25}, {30, 4, -25}, {-60, -2, -50}, {60, -2, -50}};
+  // Big birds in a wide V: at the far points of the camera's path (1300 to
+  // 1800 away) each still spans 40 to 55 columns, a flock rather than a speck.
+  const float k = kBirdScale;
+  const Vec3 places[] = {{0, 10 * k, 0}, {-30 * k, 4 * k, -25 * k}, {30 * k, 4 * k, -25 * k},
+                         {-60 * k, -2 * k, -50 * k}, {60 * k, -2 * k, -50 * k}};
   const float loop = 25.0f;
   for (int i = 0; i < 5; ++i) {
     std::string name = "x3ds_Bird0" + std::to_string(i + 1);
     Vec3 base = aim + places[i];
     float ph = 0.9f * i;
-    auto body_pose = [base, ph, loop](float t) {
+    auto body_pose = [base, ph, loop, k](float t) {
       float a = 2 * kPi * t / loop;
-      Vec3 p = base + Vec3{6.0f * std::cos(a + ph), 3.0f * std::sin(2 * a + ph), 6.0f * std::sin(a + ph)};
+      Vec3 p = base + Vec3{6.0f * std::cos(a + ph), 3.0f * std::sin(2 * a + ph), 6.0f * std::sin(a + ph)} * k;
       return rotation_y(0.3f * std::sin(a + ph)) * translation(p);
     };
     XFrame body = top(name, body_pose(0));
-    body.mesh = mesh_of([](MeshData& m) {
-      m.mat = m.add_material(colour(0.25f, 0.22f, 0.2f));
-      m.ellipsoid({0, 0, 0}, {2.2f, 2.0f, 6.0f}, 8, 5);
-      m.ellipsoid({0, 1.2f, 5.5f}, {1.5f, 1.5f, 1.8f}, 6, 4);
+    body.mesh = mesh_of([k](MeshData& m) {
+      m.mat = m.add_material(colour(0.12f, 0.1f, 0.09f));
+      m.ellipsoid({0, 0, 0}, Vec3{2.2f, 2.0f, 6.0f} * k, 8, 5);
+      m.ellipsoid(Vec3{0, 1.2f, 5.5f} * k, Vec3{1.5f, 1.5f, 1.8f} * k, 6, 4);
       m.mat = m.add_material(colour(0.9f, 0.6f, 0.1f));
-      LocalTransform beak(m, rotation_x(kPi / 2) * translation({0, 1.2f, 7.0f}));  // pointing forwards
-      m.cone(0.6f, 0, 2.0f, 5);
+      LocalTransform beak(m, rotation_x(kPi / 2) * translation(Vec3{0, 1.2f, 7.0f} * k));  // pointing forwards
+      m.cone(0.6f * k, 0, 2.0f * k, 5);
     });
     set.animations.push_back(sampled_animation(name, 0, loop, 1.0f, body_pose));
     for (int side = -1; side <= 1; side += 2) {
       std::string wname = name + (side < 0 ? "_WL" : "_WR");
-      auto wing_pose = [side, ph, loop](float t) {
+      auto wing_pose = [side, ph, loop, k](float t) {
         float a = 2 * kPi * 2 * t / loop + ph;
-        return rotation_z(side * 0.7f * std::sin(a)) * translation({side * 1.8f, 0.6f, 0.5f});
+        return rotation_z(side * 0.7f * std::sin(a)) * translation(Vec3{side * 1.8f, 0.6f, 0.5f} * k);
       };
       XFrame& w = add_child(body, wname, wing_pose(0));
-      w.mesh = mesh_of([side](MeshData& m) {
-        m.mat = m.add_material(colour(0.35f, 0.33f, 0.3f));
-        m.box({side * 8.0f, 0, 0}, {16, 0.5f, 6});
-        m.box({side * 17.0f, 0, -1.0f}, {3, 0.4f, 4});
+      w.mesh = mesh_of([side, k](MeshData& m) {
+        m.mat = m.add_material(colour(0.16f, 0.14f, 0.13f));
+        m.box(Vec3{side * 8.0f, 0, 0} * k, Vec3{16, 0.5f, 6} * k);
+        m.box(Vec3{side * 17.0f, 0, -1.0f} * k, Vec3{3, 0.4f, 4} * k);
       });
       set.animations.push_back(sampled_animation(wname, 0, loop, 1.0f, wing_pose));
     }

@@ -231,7 +231,14 @@ void truck_body_mesh(MeshData& m, bool with_wheels, bool with_cargo) {
   // A neutral grey body: the blinking light of the opening swings between
   // red-magenta and green, and on grey that reads as a change of tint
   // where on a coloured body it would only change the shade a little.
-  const int body = m.add_material(colour(0.22f, 0.22f, 0.22f));
+  // Measured on the convoy's west flanks in the blink's shot: the white
+  // ambient and white point lights give about 3.2 times the material's
+  // colour and the blinking light adds 0.44 times its own red (which runs
+  // from 0.25 to 1.25). A red of 1 / (3.2 + 0.44 x 1.25), about 0.26, is
+  // the brightest that never clamps, so the blink swings the flanks' red by
+  // all the 29 levels the lights allow; a lighter grey would clamp at white
+  // on the blink's red ticks.
+  const int body = m.add_material(colour(0.26f, 0.245f, 0.245f));
   const int cab = m.add_material(colour(0.14f, 0.17f, 0.12f));
   const int glass = m.add_material(colour(0.08f, 0.12f, 0.17f));
   m.mat = body;

@@ -152,8 +152,11 @@ int run_show(const Options& opt) {
         return 2;
       }
     }
+    // The smooth look presents the picture at the headless back end's
+    // smooth scale, twice its size.
+    const int shown = opt.show_run.look == "smooth" ? 2 : 1;
     if (!encoder.open(ffmpeg, picture_only_path(opt.video), opt.scale, frame_rate_text(opt.show_run.ms_per_tick),
-                      error)) {
+                      error, shown)) {
       std::fprintf(stderr, "quarvel-capture: %s: %s\n", opt.video.c_str(), error.c_str());
       return 2;
     }
@@ -250,6 +253,7 @@ int run_scene(const Options& opt, rm::Stage& stage, display::DisplayControl& d, 
 int run_test_scene(const Options& opt) {
   rm::Stage stage;
   display::DisplayControl d(display::make_headless_backend(), stage);
+  d.set_look(render::look_from_name(opt.show_run.look).value_or(render::Look::Sharp));
   d.initialize();
   stage.viewport->set_front(1.0f);
   stage.viewport->set_back(5000.0f);
@@ -287,6 +291,7 @@ void set_texture_everywhere(rm::Frame& f, const std::shared_ptr<rm::Texture>& t)
 int run_model(const Options& opt) {
   rm::Stage stage;
   display::DisplayControl d(display::make_headless_backend(), stage);
+  d.set_look(render::look_from_name(opt.show_run.look).value_or(render::Look::Sharp));
   d.initialize();
   auto pivot = stage.root.create_frame(stage.scene);
   auto holder = stage.root.create_frame(pivot);

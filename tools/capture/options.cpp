@@ -3,10 +3,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <set>
 #include <system_error>
 
 #include "app/music_startup.h"
 #include "app/show_folder.h"
+#include "runner/chapters.h"
+#include "runner/command_line.h"
 #include "platform/common/number_text.h"
 
 namespace quarvel::capture {
@@ -80,6 +84,8 @@ const char* usage() {
          "\n"
          "  --from TICK        run the ticks before TICK without rendering or presenting\n"
          "                     them (the show's state is the same) and capture from TICK\n"
+         "  --scene NAME|N     the same up to a scene's first tick: opening, forest, edge,\n"
+         "                     model, explosion, finale (or 1 to 6)\n"
          "  --video FILE.mp4   write the show as H.264 video (yuv420p, one frame a tick)\n"
          "                     with its music as AAC; needs the ffmpeg program\n"
          "    --scale N        the video N times 640 x 480, crisp pixels, 1 to 8 (default 1)\n"
@@ -102,56 +108,67 @@ const char* usage() {
          "Exit status: 0 done, 1 no rendering available, 2 bad arguments or files.\n";
 }
 
+std::vector<runner::OptionSpec> option_specs(Options& opt, bool& help) {
+  using Takes = runner::OptionSpec::Takes;
+  using Value = std::optional<std::string>;
+  std::vector<runner::OptionSpec> specs = runner::run_option_specs(opt.show_run);
+  auto text = [&](const char* name, std::string& out, bool needs_text = false) {
+    specs.push_back({name, Takes::Value, [name, &out, needs_text](const Value& v, std::string& error) {
+                       if (needs_text && v->empty()) {
+                         error = std::string(name) + " needs a file name";
+                         return false;
+                       }
+                       out = *v;
+                       return true;
+                     }});
+  };
+  auto whole = [&](const char* name, int& out, int lo, int hi) {
+    specs.push_back({name, Takes::Value, [name, &out, lo, hi](const Value& v, std::string& error) {
+                       return parse_int_in(name, *v, lo, hi, out, error);
+                     }});
+  };
+  auto flag = [&](const char* name, bool& out) {
+    specs.push_back({name, Takes::Nothing, [&out](const Value&, std::string&) { return out = true; }});
+  };
+  auto mode = [&](const char* name, Options::Mode m, std::string* value) {
+    specs.push_back({name, value ? Takes::Value : Takes::Nothing, [&opt, m, value](const Value& v, std::string& error) {
+                       if (value) *value = *v;
+                       return set_mode(opt, m, error);
+                     }});
+  };
+  flag("--help,-h", help);
+  whole("--png-every", opt.png_every, 1, kMaxTicks);
+  text("--show", opt.show_dir);
+  text("--out", opt.out);
+  text("--video", opt.video, true);
+  whole("--scale", opt.scale, 1, 8);
+  flag("--timedemo", opt.timedemo);
+  flag("--json", opt.json);
+  specs.push_back({"--no-pictures", Takes::Nothing, [&opt](const Value&, std::string&) {
+                     opt.show_run.draw = false;
+                     return true;
+                   }});
+  mode("--test-scene", Options::Mode::TestScene, nullptr);
+  whole("--detail", opt.detail, 1, 8);
+  mode("--model", Options::Mode::Model, &opt.model);
+  text("--texture", opt.texture);
+  specs.push_back({"--anim-step", Takes::Value, [&opt](const Value& v, std::string& error) {
+                     double step = 0;
+                     if (!parse_number_in("--anim-step", *v, -1000.0, 1000.0, step, error)) return false;
+                     opt.anim_step = static_cast<float>(step);
+                     return true;
+                   }});
+  specs.push_back({"--scene", Takes::Value, [&opt](const Value& v, std::string& error) {
+                     return runner::parse_chapter(*v, opt.show_run.scene, error);
+                   }});
+  return specs;
+}
+
 bool parse_options(const std::vector<std::string>& args, Options& opt, std::string& error, bool& help) {
   help = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) { return runner::option_value(args, i, out, error); };
-    auto int_value = [&](int& out, int lo, int hi) { return runner::option_int(args, i, lo, hi, out, error); };
-    const runner::OptionRead run_option = runner::read_run_option(args, i, opt.show_run, error);
-    if (run_option == runner::OptionRead::Bad) return false;
-    if (run_option == runner::OptionRead::Read) continue;
-    if (a == "--help" || a == "-h") {
-      help = true;
-      return true;
-    } else if (a == "--png-every") {
-      if (!int_value(opt.png_every, 1, kMaxTicks)) return false;
-    } else if (a == "--show") {
-      if (!value(opt.show_dir)) return false;
-    } else if (a == "--out") {
-      if (!value(opt.out)) return false;
-    } else if (a == "--video") {
-      if (!value(opt.video)) return false;
-      if (opt.video.empty()) {
-        error = "--video needs a file name";
-        return false;
-      }
-    } else if (a == "--scale") {
-      if (!int_value(opt.scale, 1, 8)) return false;
-    } else if (a == "--no-pictures") {
-      opt.show_run.draw = false;
-    } else if (a == "--timedemo") {
-      opt.timedemo = true;
-    } else if (a == "--json") {
-      opt.json = true;
-    } else if (a == "--test-scene") {
-      if (!set_mode(opt, Options::Mode::TestScene, error)) return false;
-    } else if (a == "--detail") {
-      if (!int_value(opt.detail, 1, 8)) return false;
-    } else if (a == "--model") {
-      if (!value(opt.model) || !set_mode(opt, Options::Mode::Model, error)) return false;
-    } else if (a == "--texture") {
-      if (!value(opt.texture)) return false;
-    } else if (a == "--anim-step") {
-      std::string s;
-      double step = 0;
-      if (!value(s) || !parse_number_in(a, s, -1000.0, 1000.0, step, error)) return false;
-      opt.anim_step = static_cast<float>(step);
-    } else {
-      error = "unknown argument: " + a;
-      return false;
-    }
-  }
+  std::set<std::string> given;
+  if (!runner::parse_command_line(args, option_specs(opt, help), given, error)) return false;
+  if (help) return true;
   // A show run without --ticks goes on until the show ends: any tick may come.
   const bool open_ended = opt.mode == Options::Mode::Show && !opt.show_run.ticks_given;
   if (!runner::check_run_options(opt.show_run, open_ended, error)) return false;
@@ -159,6 +176,7 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
     const char* show_only = !opt.video.empty()     ? "--video"
                             : opt.timedemo         ? "--timedemo"
                             : opt.show_run.from > 0 ? "--from"
+                            : opt.show_run.scene > 0 ? "--scene"
                                                    : nullptr;
     if (show_only) {
       error = std::string(show_only) + " goes with the show, not another mode";
@@ -176,6 +194,10 @@ bool parse_options(const std::vector<std::string>& args, Options& opt, std::stri
       error = std::string("--no-pictures goes with the show alone, not ") + pictures;
       return false;
     }
+  }
+  if (opt.show_run.scene > 0 && opt.show_run.from > 0) {
+    error = "--scene and --from: one at a time";
+    return false;
   }
   if (opt.json && !opt.timedemo) {
     error = "--json goes with --timedemo";

@@ -14,7 +14,9 @@
 #include "platform/audio/music_system.h"
 #include "platform/display/display.h"
 #include "platform/display/frame_grabber.h"
+#include "runner/chapters.h"
 #include "runner/input_script.h"
+#include "runner/player.h"
 #include "runner/trace.h"
 #include "runner/virtual_clock.h"
 
@@ -87,20 +89,41 @@ int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, c
   app::TMainForm form(opt.draw ? display::make_headless_backend() : display::make_recording_backend(),
                       [&clock] { return clock.now; }, music);
   display::FrameGrabber grabber(form.DXDraw);
+  // The look is the presentation's alone: the show and its trace are the
+  // same in every look.
+  form.DXDraw.set_look(render::look_from_name(opt.look).value_or(render::Look::Sharp));
   form.FormCreate();
   form.Show();
   form.DXDraw.set_finish_render(opt.split_render);
 
   runner::TraceWriter writer(opt.trace_operator);
+  runner::Player player(form, music, nullptr, nullptr, [&clock] { return clock.now; });
   const long long limit = opt.ticks_given ? ticks : kTickCap;
   size_t next = 0;
   int status = 0;
   long long tick = 0;
+  bool chapter_due = opt.scene > 0;
   for (; tick < limit && !form.closing(); ++tick) {
     // The tick's events first, as the window delivers them between ticks.
-    while (next < script.events.size() && script.events[next].tick <= tick) runner::deliver(form, script.events[next++]);
+    while (next < script.events.size() && script.events[next].tick <= tick) {
+      const runner::InputEvent& e = script.events[next++];
+      if (e.kind != runner::InputEvent::Kind::Pause) {
+        runner::deliver(form, e);
+        continue;
+      }
+      // A pause: frames of the runner go by (the music would move on with
+      // them) while no tick runs and no trace line is written; the virtual
+      // clock the form reads stands still.
+      player.set_paused(true);
+      for (int frame = 0; frame < e.a; ++frame) {
+        music.advance_seconds(opt.ms_per_tick / 1000.0);
+        if (!grabber.seeking()) form.DXDraw.flip();
+      }
+      player.set_paused(false);
+    }
     if (form.closing()) break;
-    const bool seeking = tick < opt.from;
+    // Seeking: before --from, and until the chapter of --scene is reached.
+    const bool seeking = tick < opt.from || chapter_due;
     grabber.set_seeking(seeking);
     // Virtual time moves until the frame timer ticks once.
     const auto started = std::chrono::steady_clock::now();
@@ -110,6 +133,7 @@ int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, c
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     const double cpu_took = static_cast<double>(std::clock() - cpu_started) / CLOCKS_PER_SEC;
     const double render_took = form.DXDraw.render_cpu_seconds() - render_before;
+    if (chapter_due && runner::current_chapter(form.show()) >= opt.scene) chapter_due = false;
     if (trace.f) {
       const std::string line = writer.line(static_cast<int>(tick), clock.now, form, form.closing());
       std::fwrite(line.data(), 1, line.size(), trace.f);

@@ -148,11 +148,11 @@ VideoEncoder::~VideoEncoder() {
 }
 
 bool VideoEncoder::open(const std::string& ffmpeg, const std::string& path, int scale, const std::string& rate,
-                        std::string& error) {
+                        std::string& error, int shown) {
   std::signal(SIGPIPE, SIG_IGN);  // a failing encoder shows as a write error
   scale_ = scale;
-  const std::string size = std::to_string(display::DisplayControl::kWidth * scale) + "x" +
-                           std::to_string(display::DisplayControl::kHeight * scale);
+  const std::string size = std::to_string(display::DisplayControl::kWidth * shown * scale) + "x" +
+                           std::to_string(display::DisplayControl::kHeight * shown * scale);
   // The fastest preset: at this size and quality (crf 18) the slower ones
   // only make the file smaller, at two to three times the encoder's time a
   // frame. x264 keeps its own threads: on one thread it costs less in all

@@ -63,11 +63,12 @@ class VideoEncoder {
   VideoEncoder(const VideoEncoder&) = delete;
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-  // Starts ffmpeg writing the pictures (640 x 480 each, scaled `scale` times
-  // with nearest-neighbour, sent as yuv420p) to `path` at `rate` frames a
+  // Starts ffmpeg writing the pictures (640 x 480 each times `shown`, the
+  // presented picture's scale, then scaled `scale` times with
+  // nearest-neighbour, sent as yuv420p) to `path` at `rate` frames a
   // second. False with a message when ffmpeg cannot be started.
   bool open(const std::string& ffmpeg, const std::string& path, int scale, const std::string& rate,
-            std::string& error);
+            std::string& error, int shown = 1);
   // Queues one picture (waits while the queue is full). False once the
   // encoder has failed.
   bool add(Picture picture);

@@ -1,8 +1,6 @@
 #include "platform/audio/mp3_decoder.h"
 
-#ifndef __EMSCRIPTEN__
 #include <mpg123.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -13,18 +11,6 @@
 #include <sys/stat.h>
 
 namespace quarvel::audio {
-#ifdef __EMSCRIPTEN__
-// The page decodes MP3 files with the browser (web_audio.h), not here.
-struct Mp3Decoder::State {};
-Mp3Decoder::Mp3Decoder(const uint8_t*, size_t) {}
-Mp3Decoder::~Mp3Decoder() = default;
-DecodeStatus Mp3Decoder::start(std::string& error) {
-  error = "MP3 files are decoded by the browser in the web edition";
-  return DecodeStatus::undecodable;
-}
-bool Mp3Decoder::next(const int16_t*&, size_t&) { return false; }
-uint64_t Mp3Decoder::scanned_frames() const { return 0; }
-#else
 namespace {
 
 // The decoder reads the file from memory through these callbacks, so that
@@ -217,7 +203,6 @@ uint64_t Mp3Decoder::scanned_frames() const {
   return length > 0 ? static_cast<uint64_t>(length) : 0;
 }
 
-#endif
 
 DecodeStatus read_file_bytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();

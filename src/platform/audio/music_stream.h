@@ -34,6 +34,10 @@ class MusicStream {
   // Moves to a byte position (rounded down to a whole frame, clamped to the
   // stream), keeping the play state.
   virtual void seek(uint64_t byte_position) = 0;
+
+  // What is heard, 0 to 100 percent of the track (streams nobody hears
+  // ignore it).
+  virtual void set_volume(int /*percent*/) {}
 };
 
 }  // namespace quarvel::audio

@@ -1,6 +1,7 @@
 #include "platform/audio/music_system.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -80,6 +81,7 @@ uint32_t MusicSystem::open_stream(const std::string& file) {
     }
     const uint32_t handle = next_handle_++;
     if (next_handle_ == 0) next_handle_ = 1;
+    stream->set_volume(volume_);
     streams_[handle] = std::move(stream);
     error_ = MusicError::ok;
     return handle;
@@ -118,6 +120,16 @@ bool MusicSystem::play_stream(uint32_t handle, bool from_start, bool loop) {
   MusicStream* s = find(handle);
   if (!s) return false;
   if (from_start) s->seek(0);
+  loops_[handle] = loop;
+  if (held_) {
+    if (s->track().empty()) {
+      error_ = MusicError::file_form;
+      return false;
+    }
+    held_streams_[handle] = {true, loop, 0.0};
+    error_ = MusicError::ok;
+    return true;
+  }
   if (!s->play(loop)) {
     error_ = MusicError::file_form;
     return false;
@@ -145,6 +157,11 @@ uint32_t MusicSystem::level(uint32_t handle) {
   MusicStream* s = find(handle);
   if (!s) return 0;
   error_ = MusicError::ok;
+  if (held_) {
+    const auto it = held_streams_.find(handle);
+    const uint32_t fb = s->track().frame_bytes();
+    return it != held_streams_.end() && it->second.play && fb ? s->track().level_near(s->position() / fb) : 0;
+  }
   return s->level();
 }
 
@@ -156,6 +173,7 @@ float MusicSystem::load() {
 
 void MusicSystem::free() {
   streams_.clear();
+  held_streams_.clear();
   initialised_ = false;
   error_ = MusicError::ok;
 }
@@ -168,6 +186,63 @@ void MusicSystem::advance_frames(uint64_t frames) {
 void MusicSystem::advance_seconds(double seconds) {
   if (playback_ != Playback::virtual_clock) return;
   for (auto& [handle, s] : streams_) static_cast<VirtualMusicStream*>(s.get())->advance_seconds(seconds);
+}
+
+void MusicSystem::set_volume(int percent) {
+  volume_ = std::clamp(percent, 0, 100);
+  for (auto& [handle, s] : streams_) s->set_volume(volume_);
+}
+
+void MusicSystem::hold() {
+  if (held_) return;
+  held_ = true;
+  held_streams_.clear();
+  for (auto& [handle, s] : streams_) {
+    if (!s->playing()) continue;
+    held_streams_[handle] = {true, loops_[handle], 0.0};
+    s->stop();
+  }
+}
+
+void MusicSystem::move_held_seconds(double seconds) {
+  if (!held_ || !(seconds > 0.0) || !std::isfinite(seconds)) return;
+  for (auto& [handle, h] : held_streams_) {
+    MusicStream* s = stream(handle);
+    if (!h.play || !s || s->track().rate() <= 0) continue;
+    const TrackBuffer& track = s->track();
+    h.carry += seconds * track.rate();
+    const double whole = std::floor(h.carry);
+    h.carry -= whole;
+    uint64_t frame = s->position() / track.frame_bytes() + static_cast<uint64_t>(whole);
+    // The end as a playing stream meets it: wrapping, or stopping there.
+    uint64_t frames = 0;
+    track.wait_for(frame + 1);
+    if (track.known_length(frames) && frames > 0 && frame >= frames) {
+      if (h.loop) {
+        frame %= frames;
+      } else {
+        frame = frames;
+        h.play = false;
+      }
+    }
+    s->seek(frame * track.frame_bytes());
+  }
+}
+
+void MusicSystem::rewind() {
+  if (!held_) return;
+  held_streams_.clear();
+  for (auto& [handle, s] : streams_) s->seek(0);
+}
+
+void MusicSystem::release() {
+  if (!held_) return;
+  held_ = false;
+  for (auto& [handle, h] : held_streams_) {
+    MusicStream* s = stream(handle);
+    if (h.play && s) s->play(h.loop);
+  }
+  held_streams_.clear();
 }
 
 }  // namespace quarvel::audio

@@ -52,7 +52,31 @@ class MusicSystem final : public MusicDevice {
   void advance_frames(uint64_t frames);
   void advance_seconds(double seconds);
 
+  // The player's volume, 0 to 100 percent, for every stream heard (now and
+  // opened later). It changes what is heard only: positions and levels stay
+  // those of the track.
+  void set_volume(int percent);
+  int volume() const { return volume_; }
+
+  // Holding: every stream stops where it is, and a stream asked to play
+  // while held only notes it (its level is the track's at its position, as
+  // a playing stream's). move_held_seconds moves the noted streams on, as
+  // playing would; release plays them again from where they are. The
+  // player pauses and seeks the window's music with it.
+  void hold();
+  void move_held_seconds(double seconds);
+  void release();
+  bool held() const { return held_; }
+  // While held: every stream back to its start, asked to play no more.
+  void rewind();
+
  private:
+  struct Held {
+    bool play = false;  // playing, or asked to play, while held
+    bool loop = false;
+    double carry = 0.0;  // a part frame of the moves so far
+  };
+
   MusicStream* find(uint32_t handle);
 
   Playback playback_;
@@ -61,6 +85,10 @@ class MusicSystem final : public MusicDevice {
   uint32_t next_handle_ = 1;
   double decode_lead_seconds_ = kDefaultDecodeLeadSeconds;
   std::map<uint32_t, std::unique_ptr<MusicStream>> streams_;
+  int volume_ = 100;
+  bool held_ = false;
+  std::map<uint32_t, Held> held_streams_;
+  std::map<uint32_t, bool> loops_;  // each stream's last play: looping or not
 };
 
 }  // namespace quarvel::audio

@@ -70,6 +70,7 @@ class OutputMusicStream final : public MusicStream {
   float load() const override;
   const TrackBuffer& track() const override { return *track_; }
   void seek(uint64_t byte_position) override;
+  void set_volume(int percent) override { player_.set_volume(percent); }
 
   // The watch thread's work, done once: notices a device gone, moves the
   // clock on to now while there is none, and tries a device again when it

@@ -61,6 +61,11 @@ void StreamPlayer::render(uint8_t* out, size_t bytes) {
           dst += n * frame_bytes;
         });
     std::memset(dst, 0, bytes - static_cast<size_t>(dst - out));
+    // The player's volume, on the 16-bit samples copied.
+    if (const int volume = volume_.load(); volume < 100) {
+      auto* sample = reinterpret_cast<int16_t*>(out);
+      for (size_t i = 0; i < bytes / 2; ++i) sample[i] = static_cast<int16_t>(sample[i] * volume / 100);
+    }
   }
   meter_.add(start, now_());
 }

@@ -10,6 +10,7 @@
 // happens) and the decoder is asked for what follows. The level waits for
 // its window to be decoded, outside the lock the output takes.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -51,6 +52,8 @@ class StreamPlayer {
   uint32_t level() const;
   float load() const;
   void seek(uint64_t byte_position);
+  // What render() gives, 0 to 100 percent of the track's samples.
+  void set_volume(int percent) { volume_.store(percent < 0 ? 0 : percent > 100 ? 100 : percent); }
 
  private:
   // Passes the track's length to the clock once decoding has found it.
@@ -62,6 +65,7 @@ class StreamPlayer {
   mutable PlaybackClock clock_;
   mutable bool length_known_ = false;
   mutable LoadMeter meter_;
+  std::atomic<int> volume_{100};
 };
 
 }  // namespace quarvel::audio

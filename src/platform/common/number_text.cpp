@@ -61,30 +61,4 @@ std::from_chars_result portable::read_double(const char* first, const char* last
   return {stop, std::errc()};
 }
 
-#ifndef __EMSCRIPTEN__
-std::from_chars_result read_double(const char* first, const char* last, double& value) {
-  return std::from_chars(first, last, value);
-}
-
-std::string shortest_text(float v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
-std::string text_with_precision(double v, std::chars_format format, int precision) {
-  char buf[512];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, format, precision);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string();
-}
-#else
-std::from_chars_result read_double(const char* first, const char* last, double& value) {
-  return portable::read_double(first, last, value);
-}
-std::string shortest_text(float v) { return portable::shortest_text(v); }
-std::string text_with_precision(double v, std::chars_format format, int precision) {
-  return portable::text_with_precision(v, format, precision);
-}
-#endif
-
 }  // namespace quarvel

@@ -2,6 +2,7 @@
 #include "platform/common/picture_formats.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -17,13 +18,31 @@ struct PngSource {
   size_t at;
   bool cut;
   char message[200];
+  bool oversized = false;  // libpng asked for more memory than the file can need
 };
 
 [[noreturn]] void png_fail(png_structp png, png_const_charp message) {
   auto* source = static_cast<PngSource*>(png_get_error_ptr(png));
-  std::snprintf(source->message, sizeof source->message, "%s", message);
+  std::snprintf(source->message, sizeof source->message, "%s",
+                source->oversized ? "a chunk declares more bytes than the file holds" : message);
   png_longjmp(png, 1);
 }
+
+// libpng's own memory: its row buffers, inflate windows and the chunks it
+// keeps. None of them needs more than the file's size and a row's bytes, so
+// a larger request can only come from a damaged chunk length; it is refused
+// instead of taking gigabytes for a file of a few hundred bytes.
+png_voidp png_bounded_malloc(png_structp png, png_alloc_size_t size) {
+  auto* source = static_cast<PngSource*>(png_get_mem_ptr(png));
+  constexpr png_alloc_size_t kSlack = png_alloc_size_t{4} << 20;  // rows of the widest picture and inflate state
+  if (source && size > source->size + kSlack) {
+    source->oversized = true;
+    return nullptr;
+  }
+  return std::malloc(size);
+}
+
+void png_bounded_free(png_structp, png_voidp p) { std::free(p); }
 
 void png_warning_ignored(png_structp, png_const_charp) {}
 
@@ -43,7 +62,8 @@ void png_read_memory(png_structp png, png_bytep out, png_size_t length) {
 // as bytes B, G, R, A, then turned into 0xAARRGGBB in place.
 bool decode_png(const uint8_t* d, size_t n, Picture& p, std::string& why) {
   PngSource source{d, n, 0, false, ""};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, png_fail, png_warning_ignored);
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &source, png_fail, png_warning_ignored, &source,
+                                             png_bounded_malloc, png_bounded_free);
   if (!png) return fail(why, "out of memory");
   png_infop info = png_create_info_struct(png);
   if (!info) {

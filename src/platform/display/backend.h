@@ -35,6 +35,17 @@ class DisplayBackend {
   // presenter, unless the back end has none. Throws std::runtime_error
   // naming what failed.
   virtual std::unique_ptr<render::FrameBackEnd> make_frames(int width, int height, const Picture& back);
+  // Whether the picture can be seen: false while the window is hidden or
+  // minimised, when the window program stops ticking and waits for events.
+  virtual bool shown() const { return true; }
+  // Whether the display itself is gone (the Wayland compositor closed the
+  // connection): then the program ends (display_went_away) rather than
+  // closing the show as after a request to quit.
+  virtual bool lost() const { return false; }
+  // How many times the back surface's size the smooth look draws the 3D:
+  // the whole multiple the picture is shown at on the screen (twice, as on
+  // a 1080p screen, where there is no screen).
+  virtual int smooth_scale() const { return 2; }
 
   // Window pixel (x, y) to back-surface coordinates (640 x 480); false when
   // the point is on a black bar.
@@ -60,9 +71,17 @@ inline bool letterbox_to_surface(long px, long py, int w, int h, int* sx, int* s
 // The headless back end: no window, no X server, no environment needed.
 std::unique_ptr<DisplayBackend> make_headless_backend();
 
+// How the window back end opens its window.
+struct WindowSettings {
+  int display = 0;  // the screen (SDL's display index; the first when there is no such screen)
+  bool vsync = true;  // swap after the vertical blank
+  int width = 0;    // the window's first size; 0: twice the picture's where the screen allows it
+  int height = 0;
+};
+
 // The window back end: a borderless desktop-sized window in full screen, or
 // a resizable window, titled `title`.
-std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title);
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title, const WindowSettings& settings = {});
 
 // The recording back end: no window, no GL context; frame lists are kept
 // (render::RecordingFrames), not drawn. For tests that look at the show's

@@ -31,6 +31,7 @@
 #include "platform/display/text_canvas.h"
 #include "platform/render/frame_list.h"
 #include "platform/render/gamma.h"
+#include "platform/render/look.h"
 #include "platform/render/surface2d.h"
 #include "platform/retained/viewport.h"
 
@@ -93,6 +94,13 @@ class DisplayControl {
   void get_gamma(render::GammaRamp& ramp) const { ramp = gamma_; }
   void set_gamma(const render::GammaRamp& ramp) { gamma_ = ramp; }
 
+  // The look of the presented pictures (look.h), sharp at start; taken at
+  // once when initialised, else at the next initialise. The smooth look
+  // draws the 3D at the back end's smooth_scale(). A look the GL cannot
+  // give (no multisampled picture) leaves the look as it was: false.
+  bool set_look(render::Look look);
+  render::Look look() const { return look_; }
+
   // The two 256-entry colour tables (kept for 8-bit displays; no effect on
   // ours).
   void set_colour_tables(const std::array<uint32_t, 256>& table) { colour_table_ = table; }
@@ -118,8 +126,23 @@ class DisplayControl {
   }
   int flips() const { return flips_; }
 
-  // The last presented picture (after the gamma ramp), row 0 at the top;
-  // empty before the first flip.
+  // A line of Latin-1 text, white on black, over the picture's top left
+  // corner for the next `flips` flips: in the window only, no part of the
+  // presented picture (screenshots and captures never hold it).
+  void show_notice(const std::string& latin1, int flips = 180);
+  // The notice shown now ("" when none).
+  const std::string& notice() const { return notice_; }
+
+  // Drawn over every presented picture but not into the picture: for it the
+  // back surface is set aside, the overlay drawn on it (2D drawing, the
+  // canvas as the overlay leaves it), the picture presented, and the back
+  // surface and canvas put back as they were. None when empty. The window
+  // program's help and notes.
+  std::function<void()> overlay;
+
+  // The last presented picture (after the look and the gamma ramp), row 0
+  // at the top, at its presented size (larger in the smooth look); empty
+  // before the first flip.
   Picture screenshot() const;
 
   DisplayBackend& backend() { return *backend_; }
@@ -149,6 +172,8 @@ class DisplayControl {
     render::FrameList* frame = nullptr;
     void execute(rm::RenderList&& list) override;
   };
+  // Gives the renderer and the presenter the current look.
+  void apply_look();
 
   std::unique_ptr<DisplayBackend> backend_;
   rm::Stage& stage_;
@@ -165,9 +190,12 @@ class DisplayControl {
   FrameGrabber* grabber_ = nullptr;  // the attached frame grabber, if any
   TextCanvas canvas_;
   render::GammaRamp gamma_ = render::GammaRamp::identity();
+  render::Look look_ = render::Look::Sharp;
   std::array<uint32_t, 256> colour_table_{};
   bool initialized_ = false;
   int flips_ = 0;
+  std::string notice_;
+  int notice_flips_ = 0;
   bool finish_render_ = false;
   double render_cpu_ = 0;        // in render() itself
   double views_cpu_before_ = 0;  // in views, with the back ends closed so far

@@ -4,6 +4,7 @@
 // the desktop's window.
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,8 @@ class WebBackend : public DisplayBackend {
     context_ = emscripten_webgl_create_context(canvas_.c_str(), &attrs);
     if (context_ <= 0) throw DisplayError("cannot create a WebGL2 context on the page's canvas " + canvas_);
     emscripten_webgl_make_context_current(context_);
+    // The smooth look's anisotropic textures, where the browser has them.
+    emscripten_webgl_enable_extension(context_, "EXT_texture_filter_anisotropic");
   }
 
   void close() override {
@@ -54,6 +57,15 @@ class WebBackend : public DisplayBackend {
   }
 
   bool headless() const override { return false; }
+
+  int smooth_scale() const override {
+    // The size the drawing buffer takes at the next present.
+    double cw = 0, ch = 0;
+    emscripten_get_element_css_size(canvas_.c_str(), &cw, &ch);
+    const double ratio = emscripten_get_device_pixel_ratio();
+    const render::Rect r = render::letterbox(static_cast<int>(cw * ratio + 0.5), static_cast<int>(ch * ratio + 0.5));
+    return std::clamp(r.w / 640, 1, 4);
+  }
 
   bool to_surface(int x, int y, int* sx, int* sy) const override {
     double cw = 0, ch = 0;

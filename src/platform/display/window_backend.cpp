@@ -1,4 +1,6 @@
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,13 +9,36 @@
 
 #include "platform/display/backend.h"
 #include "platform/display/display_error.h"
+#include "platform/display/display_lost.h"
 
 namespace quarvel::display {
 namespace {
 
+// A function of a library SDL has already loaded for its video driver (SDL
+// loads Xlib and the Wayland client library itself, at run time); null when
+// that library is not loaded.
+void* loaded_function(const char* library, const char* name) {
+  void* lib = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
+  if (!lib) return nullptr;
+  void* f = dlsym(lib, name);
+  dlclose(lib);  // the library stays: SDL holds it
+  return f;
+}
+
+// Xlib ends the process on its own when the connection to the X server
+// breaks, after several lines of its own; with this handler the program says
+// one line instead and ends at once (display_went_away).
+void watch_x_connection() {
+  using IoErrorHandler = int (*)(void* display);
+  using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
+  if (auto set = reinterpret_cast<SetIoErrorHandler>(loaded_function("libX11.so.6", "XSetIOErrorHandler"))) {
+    set([](void*) -> int { display_went_away(); });
+  }
+}
+
 class WindowBackend : public DisplayBackend {
  public:
-  explicit WindowBackend(std::string title) : title_(std::move(title)) {}
+  WindowBackend(std::string title, WindowSettings settings) : title_(std::move(title)), settings_(settings) {}
   ~WindowBackend() override { close(); }
 
   void open(bool full_screen) override {
@@ -40,6 +65,7 @@ class WindowBackend : public DisplayBackend {
       SDL_QuitSubSystem(SDL_INIT_VIDEO);
       throw DisplayError("cannot open the display: no X server or Wayland compositor answered");
     }
+    if (driver == "x11") watch_x_connection();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -48,12 +74,14 @@ class WindowBackend : public DisplayBackend {
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
     int w = 640, h = 480;
+    // The screen asked for, when there is one; else the first.
+    const int screen = settings_.display < SDL_GetNumVideoDisplays() ? settings_.display : 0;
     if (full_screen) {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
       // The desktop's size from the start, so the window covers the screen
       // even where no window manager resizes it.
       SDL_DisplayMode desktop;
-      if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+      if (SDL_GetDesktopDisplayMode(screen, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
         w = desktop.w;
         h = desktop.h;
       }
@@ -65,14 +93,20 @@ class WindowBackend : public DisplayBackend {
       if (saved_.w > 0) {
         w = saved_.w;
         h = saved_.h;
-      } else if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
+      } else if (settings_.width > 0) {
+        w = settings_.width;
+        h = settings_.height;
+      } else if (SDL_GetDisplayUsableBounds(screen, &usable) == 0 && usable.w >= 1280 + 64 && usable.h >= 960 + 64) {
         w = 1280;
         h = 960;
       }
     }
     const bool placed = !full_screen && saved_.w > 0;
-    const int x = full_screen ? 0 : placed ? saved_.x : static_cast<int>(SDL_WINDOWPOS_CENTERED);
-    const int y = full_screen ? 0 : placed ? saved_.y : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+    SDL_Rect bounds{0, 0, 0, 0};
+    SDL_GetDisplayBounds(screen, &bounds);
+    const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(screen));
+    const int x = full_screen ? bounds.x : placed ? saved_.x : centred;
+    const int y = full_screen ? bounds.y : placed ? saved_.y : centred;
     window_ = SDL_CreateWindow(title_.c_str(), x, y, w, h, flags);
     if (!window_) throw DisplayError(std::string("cannot create the window: ") + SDL_GetError());
     context_ = SDL_GL_CreateContext(window_);
@@ -82,9 +116,10 @@ class WindowBackend : public DisplayBackend {
       throw DisplayError(msg);
     }
     SDL_GL_MakeCurrent(window_, context_);
-    SDL_GL_SetSwapInterval(1);  // present after the vertical blank
+    SDL_GL_SetSwapInterval(settings_.vsync ? 1 : 0);  // present after the vertical blank, or at once
     SDL_ShowCursor(full_screen ? SDL_DISABLE : SDL_ENABLE);
     full_screen_ = full_screen;
+    watch_wayland_connection();
   }
 
   void close() override {
@@ -114,6 +149,19 @@ class WindowBackend : public DisplayBackend {
 
   bool headless() const override { return false; }
 
+  bool shown() const override {
+    return window_ && !(SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+  }
+
+  bool lost() const override { return wayland_ && wayland_error_ && wayland_error_(wayland_) != 0; }
+
+  int smooth_scale() const override {
+    int w = 0, h = 0;
+    if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+    const render::Rect r = render::letterbox(w, h);
+    return std::clamp(r.w / 640, 1, 4);
+  }
+
   bool to_surface(int x, int y, int* sx, int* sy) const override {
     if (!window_) return false;
     int w = 0, h = 0, dw = 0, dh = 0;
@@ -125,17 +173,31 @@ class WindowBackend : public DisplayBackend {
   }
 
  private:
+  // On Wayland, the connection whose error lost() reads: a compositor that
+  // went away leaves its error set (SDL itself only stops pumping events).
+  void watch_wayland_connection() {
+    wayland_ = nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return;
+    wayland_error_ = reinterpret_cast<int (*)(void*)>(loaded_function("libwayland-client.so.0", "wl_display_get_error"));
+    wayland_ = info.info.wl.display;
+  }
+
   std::string title_;
+  WindowSettings settings_;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool full_screen_ = true;
   SDL_Rect saved_{0, 0, 0, 0};  // the window's place when it was last closed
+  void* wayland_ = nullptr;      // the Wayland display, when the window is on one
+  int (*wayland_error_)(void*) = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title) {
-  return std::make_unique<WindowBackend>(title);
+std::unique_ptr<DisplayBackend> make_window_backend(const std::string& title, const WindowSettings& settings) {
+  return std::make_unique<WindowBackend>(title, settings);
 }
 
 }  // namespace quarvel::display

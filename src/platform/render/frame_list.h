@@ -17,6 +17,7 @@
 
 #include "platform/common/picture.h"
 #include "platform/render/gamma.h"
+#include "platform/render/look.h"
 #include "platform/render/surface2d.h"
 #include "platform/retained/viewport.h"
 
@@ -66,7 +67,14 @@ struct PresentCommand {
   int dx = 0, dy = 0;
 };
 
-using FrameCommand = std::variant<FillCommand, PictureCommand, MaskCommand, ViewCommand, PresentCommand>;
+// The back surface replaced by `picture` (the whole of it, alpha included):
+// what was drawn only for one present taken away again.
+struct SurfaceCommand {
+  std::shared_ptr<const Picture> picture;
+};
+
+using FrameCommand =
+    std::variant<FillCommand, PictureCommand, MaskCommand, ViewCommand, PresentCommand, SurfaceCommand>;
 
 struct FrameList {
   std::vector<FrameCommand> commands;
@@ -92,6 +100,10 @@ class FrameBackEnd {
   // view waits for the GPU work it queued (timing runs only).
   virtual double view_cpu_seconds() const { return 0; }
   virtual void set_finish_views(bool) {}
+  // Draws the frames that follow in `look`; the smooth look draws the 3D
+  // `smooth_scale` times larger. Throws std::runtime_error, with the look
+  // as it was, when the back end cannot give it.
+  virtual void set_look(Look, int /*smooth_scale*/) {}
 };
 
 }  // namespace quarvel::render

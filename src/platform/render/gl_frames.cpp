@@ -38,8 +38,15 @@ void GlFrames::execute(const FrameList& list) {
       view_cpu_ += static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC;
     } else if (const auto* present = std::get_if<PresentCommand>(&command)) {
       presenter_->present(surface_->framebuffer(), present->ramp, present->dx, present->dy);
+    } else if (const auto* surface = std::get_if<SurfaceCommand>(&command)) {
+      surface_->upload(*surface->picture);
     }
   }
+}
+
+void GlFrames::set_look(Look look, int smooth_scale) {
+  renderer_->set_smooth(look == Look::Smooth ? smooth_scale : 0);
+  presenter_->set_look(look, smooth_scale, renderer_->scene_texture());
 }
 
 }  // namespace quarvel::render

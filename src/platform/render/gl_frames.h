@@ -26,6 +26,7 @@ class GlFrames : public FrameBackEnd {
   Presenter* presenter() override { return presenter_.get(); }
   double view_cpu_seconds() const override { return view_cpu_; }
   void set_finish_views(bool on) override { finish_views_ = on; }
+  void set_look(Look look, int smooth_scale) override;
 
   SceneRenderer& scene_renderer() { return *renderer_; }
   BackSurface& surface() { return *surface_; }

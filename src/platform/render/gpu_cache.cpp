@@ -1,5 +1,6 @@
 #include "platform/render/gpu_cache.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -49,6 +50,7 @@ GLuint GpuCache::texture(const rm::Texture& t) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   g.revision = t.revision();
+  g.mipmapped = false;
   ++uploads_.texture;
   return g.tex;
 }
@@ -56,11 +58,36 @@ GLuint GpuCache::texture(const rm::Texture& t) {
 GLuint GpuCache::bind_texture(const rm::Texture& t, GLint filter) {
   glBindTexture(GL_TEXTURE_2D, texture(t));
   Texture& g = textures_[t.id()];
+  if (smooth_) {
+    smooth_filter(g);
+    return g.tex;
+  }
   if (g.filter == filter) return g.tex;
+  if (g.filter == kSmoothFilter && max_anisotropy_ >= 1) glTexParameterf(GL_TEXTURE_2D, 0x84FE, 1.0f);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   g.filter = filter;
   return g.tex;
+}
+
+void GpuCache::smooth_filter(Texture& g) {
+  if (!g.mipmapped) {
+    glGenerateMipmap(GL_TEXTURE_2D);
+    g.mipmapped = true;
+  }
+  if (g.filter == kSmoothFilter) return;
+  // The anisotropic filter's names (GL 4.6 and the extensions agree on them).
+  constexpr GLenum kMaxAnisotropy = 0x84FE, kMaxAnisotropyLimit = 0x84FF;
+  if (max_anisotropy_ < 0) {
+    GLfloat most = 0;
+    glGetFloatv(kMaxAnisotropyLimit, &most);
+    while (glGetError() != GL_NO_ERROR) most = 0;  // not offered
+    max_anisotropy_ = most;
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  if (max_anisotropy_ >= 1) glTexParameterf(GL_TEXTURE_2D, kMaxAnisotropy, std::min(16.0f, max_anisotropy_));
+  g.filter = kSmoothFilter;
 }
 
 void GpuCache::upload_look(Mesh& g, const rm::TriangleBuffer& tb) {

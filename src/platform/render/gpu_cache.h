@@ -44,6 +44,13 @@ class GpuCache {
   // filtered by `filter`.
   GLuint bind_texture(const rm::Texture& t, GLint filter);  // returns its texture name
 
+  // With `on`, every texture bound is mipmapped (the mipmaps made at its
+  // first bind after an upload) and filtered trilinearly and anisotropically
+  // (as far as the GL offers), whatever filter is asked for.
+  void set_smooth(bool on) { smooth_ = on; }
+  // The filter key bind_texture keeps for that filtering.
+  static constexpr GLint kSmoothFilter = -1;
+
   // A vertex array of three vertices at the origin, laid out as every mesh's
   // is, for draws that only prepare a state (made once, not an upload).
   GLuint probe_vao();
@@ -62,7 +69,10 @@ class GpuCache {
     uint32_t revision = 0;
     uint64_t last_used = 0;
     GLint filter = 0;  // the minifying and magnifying filter set, 0 before any
+    bool mipmapped = false;  // mipmaps made for this revision
   };
+  // Sets the smooth filtering on the bound texture `g`.
+  void smooth_filter(Texture& g);
   GLuint texture(const rm::Texture& t);
   void upload_look(Mesh& g, const rm::TriangleBuffer& tb);
   static void release(Mesh& g);
@@ -74,6 +84,8 @@ class GpuCache {
   std::unordered_map<uint64_t, Texture> textures_;
   Uploads uploads_;
   Mesh probe_;
+  bool smooth_ = false;
+  float max_anisotropy_ = -1;  // the GL's, read at the first smooth bind (0: none)
 };
 
 }  // namespace quarvel::render

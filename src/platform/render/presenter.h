@@ -8,12 +8,20 @@
 // late through a few pixel buffers (start_read, finish_read), so that
 // reading does not wait for the frame to be drawn. Needs a current OpenGL
 // 3.3 core context; the window and headless back ends share it.
+//
+// The look (look.h) is drawn by the same pass as the ramp: the original
+// look dithers the picture to 5-6-5 levels before the ramp; the smooth look
+// makes the presented picture `scale` times the back surface's size, taking
+// the 3D from a picture of the scene drawn at that size wherever the back
+// surface marks a pixel as the 3D's (alpha 0) and the back surface's own
+// pixel, scaled, everywhere else.
 #include <array>
 #include <cstdint>
 
 #include "platform/common/picture.h"
 #include "platform/render/gamma.h"
 #include "platform/render/gl.h"
+#include "platform/render/look.h"
 #include "platform/render/surface2d.h"
 
 namespace quarvel::render {
@@ -44,8 +52,13 @@ class Presenter {
   // black bars around it.
   void blit_to(GLuint target, int w, int h);
 
+  // A caption (a small picture, in back-surface pixels) shown over the
+  // picture's top left corner in the window only, scaled with it: it is no
+  // part of the presented picture. An empty picture takes it away.
+  void set_caption(const Picture& caption);
+
   // The presented picture after the ramp, row 0 at the top.
-  Picture read_presented() const;
+  Picture read_presented();
 
   // Late reading. start_read starts copying what read_presented would give
   // now into the next free one of kReadBuffers pixel buffers, with a fence;
@@ -65,26 +78,51 @@ class Presenter {
   // True when the current ramp changes nothing (the look-up is skipped).
   bool identity() const { return identity_; }
 
+  // The look of the next presented pictures. For the smooth look, `scale`
+  // (1 to 4) is how many times larger than the back surface the presented
+  // picture is, and `scene` the texture (that size) of the 3D drawn at that
+  // size; the other looks ignore both.
+  void set_look(Look look, int scale = 1, GLuint scene = 0);
+  Look look() const { return look_; }
+
+  // The back surface's size.
   int width() const { return width_; }
   int height() const { return height_; }
+  // The presented picture's size: the back surface's, or `scale` times it
+  // in the smooth look.
+  int out_width() const { return out_w_; }
+  int out_height() const { return out_h_; }
 
  private:
   void set_ramp(const GammaRamp& ramp);
   // The framebuffer holding the presented picture after the ramp (the
   // presented picture itself when the ramp is the identity).
-  GLuint after_ramp() const;
+  GLuint after_ramp();
   // The GL rows (bottom first) as a picture, row 0 at the top, opaque.
-  Picture top_first(const uint32_t* rows) const;
+  Picture top_first(const uint32_t* rows, int w, int h) const;
+  // The pass's program for the current look (compiled at its first use).
+  GLuint look_program();
+  // Makes the picture after the look and the ramp out_w_ x out_h_.
+  void size_output();
 
   struct ReadBuffer {
     GLuint buffer = 0;
     GLsync done = nullptr;  // signalled once the copy into `buffer` is done
+    int w = 0, h = 0;       // the size of the picture read into it
   };
   std::array<ReadBuffer, kReadBuffers> reads_in_{};
   int first_read_ = 0, reads_ = 0;
 
   int width_, height_;
+  int out_w_, out_h_;
+  Look look_ = Look::Sharp;
+  int scale_ = 1;
+  GLuint scene_ = 0;  // the smooth look's 3D picture
+  int shift_x_ = 0, shift_y_ = 0;  // of the last present, in GL pixels
   GLuint program_ = 0, vao_ = 0;
+  GLuint original_program_ = 0, smooth_program_ = 0;
+  GLuint caption_tex_ = 0, caption_fbo_ = 0;
+  int caption_w_ = 0, caption_h_ = 0;
   GLuint lut_tex_ = 0;
   GLuint shown_tex_ = 0, shown_fbo_ = 0;  // the presented picture, before the ramp
   GLuint out_tex_ = 0, out_fbo_ = 0;      // after the ramp, for reading

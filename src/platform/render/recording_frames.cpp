@@ -8,6 +8,7 @@ void RecordingFrames::execute(const FrameList& list) {
   for (const FrameCommand& command : list.commands) {
     views_ += std::holds_alternative<ViewCommand>(command);
     presents_ += std::holds_alternative<PresentCommand>(command);
+    if (const auto* surface = std::get_if<SurfaceCommand>(&command)) surface_ = *surface->picture;
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
+
+#include "platform/render/gl_util.h"
 
 namespace quarvel::render {
 
@@ -27,12 +30,125 @@ bool SceneRenderer::clip(const rm::Rect& r, rm::Rect& out) const {
 }
 
 void SceneRenderer::set_viewport(const rm::Rect& r) {
-  glViewport(r.x, height_ - (r.y + r.height), r.width, r.height);
+  const int k = scale_;
+  glViewport(r.x * k, (height_ - (r.y + r.height)) * k, r.width * k, r.height * k);
 }
 
 void SceneRenderer::set_scissor(const rm::Rect& c) {
+  const int k = scale_;
   glEnable(GL_SCISSOR_TEST);
-  glScissor(c.x, height_ - (c.y + c.height), c.width, c.height);
+  glScissor(c.x * k, (height_ - (c.y + c.height)) * k, c.width * k, c.height * k);
+}
+
+GLuint SceneRenderer::draw_framebuffer() const { return smooth_ ? smooth_->fbo : target_.framebuffer(); }
+
+SceneRenderer::Smooth::~Smooth() {
+  const GLuint fbos[] = {fbo, resolved_fbo};
+  glDeleteFramebuffers(2, fbos);
+  const GLuint buffers[] = {colour, depth};
+  glDeleteRenderbuffers(2, buffers);
+  glDeleteTextures(1, &resolved);
+}
+
+void SceneRenderer::set_smooth(int scale) {
+  scale = std::clamp(scale, 0, 4);
+  if (smooth_scale() == scale) return;
+  flush_clear();
+  publish_due();
+  if (smooth_) {
+    smooth_.reset();
+    // No pixel is the 3D's any more: alpha back to one everywhere.
+    glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  }
+  scale_ = 1;
+  cache_.set_smooth(scale > 0);
+  if (scale == 0) return;
+  auto s = std::make_unique<Smooth>();
+  s->scale = scale;
+  const int w = width_ * scale, h = height_ * scale;
+  GLint most = 4;
+  glGetIntegerv(GL_MAX_SAMPLES, &most);
+  const GLsizei samples = std::min(4, std::max(1, most));
+  glGenRenderbuffers(1, &s->colour);
+  glBindRenderbuffer(GL_RENDERBUFFER, s->colour);
+  glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, w, h);
+  glGenRenderbuffers(1, &s->depth);
+  glBindRenderbuffer(GL_RENDERBUFFER, s->depth);
+  glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, w, h);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glGenFramebuffers(1, &s->fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, s->fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s->colour);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s->depth);
+  const bool drawable = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0, 0, 0, 1);
+  glClearDepth(1.0);
+  glDepthMask(GL_TRUE);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  s->resolved = make_texture(GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, GL_NEAREST);
+  glGenFramebuffers(1, &s->resolved_fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, s->resolved_fbo);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->resolved, 0);
+  const bool resolvable = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  if (!drawable || !resolvable) {
+    cache_.set_smooth(false);
+    throw std::runtime_error("the smooth look's multisampled picture cannot be made");
+  }
+  s->backdrop = std::make_unique<Backdrop>(w, h);
+  smooth_ = std::move(s);
+  scale_ = scale;
+}
+
+void SceneRenderer::mark_dirty(const rm::Rect& c) {
+  if (!smooth_) return;
+  if (!dirty_) {
+    dirty_rect_ = c;
+    dirty_ = true;
+    return;
+  }
+  const int x0 = std::min(dirty_rect_.x, c.x), y0 = std::min(dirty_rect_.y, c.y);
+  const int x1 = std::max(dirty_rect_.x + dirty_rect_.width, c.x + c.width);
+  const int y1 = std::max(dirty_rect_.y + dirty_rect_.height, c.y + c.height);
+  dirty_rect_ = {x0, y0, x1 - x0, y1 - y0};
+}
+
+void SceneRenderer::publish_due() {
+  if (!dirty_) return;
+  dirty_ = false;
+  if (smooth_) publish(dirty_rect_);
+}
+
+void SceneRenderer::publish(const rm::Rect& c) {
+  const int k = smooth_->scale;
+  const GLint x0 = c.x, y0 = height_ - (c.y + c.height), x1 = x0 + c.width, y1 = y0 + c.height;
+  glDisable(GL_SCISSOR_TEST);
+  // Resolved at the larger size, for the presentation ...
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, smooth_->fbo);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, smooth_->resolved_fbo);
+  glBlitFramebuffer(x0 * k, y0 * k, x1 * k, y1 * k, x0 * k, y0 * k, x1 * k, y1 * k, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  // ... and made smaller into the back surface, for everything that reads
+  // it, the 2D drawn over it and the other looks.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, smooth_->resolved_fbo);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target_.framebuffer());
+  glBlitFramebuffer(x0 * k, y0 * k, x1 * k, y1 * k, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT,
+                    k == 1 ? GL_NEAREST : GL_LINEAR);
+  // Marked as the 3D's.
+  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x0, y0, c.width, c.height);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDisable(GL_SCISSOR_TEST);
 }
 
 void SceneRenderer::start_clear(const rm::RenderList& list, const rm::Rect& c) {
@@ -50,7 +166,8 @@ void SceneRenderer::start_clear(const rm::RenderList& list, const rm::Rect& c) {
 void SceneRenderer::flush_clear() {
   if (!clear_due_) return;
   clear_due_ = false;
-  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+  mark_dirty(clear_rect_);
+  glBindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
   set_scissor(clear_rect_);
   const uint32_t color = clear_.color;
   glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f, 1.0f);
@@ -60,7 +177,15 @@ void SceneRenderer::flush_clear() {
   // cleared under it.
   glClear(clear_.background ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDisable(GL_SCISSOR_TEST);
-  if (clear_.background) backdrop_.draw(target_.framebuffer(), clear_.key, clear_.background, background_);
+  if (!clear_.background) return;
+  if (!smooth_) {
+    backdrop_.draw(target_.framebuffer(), clear_.key, clear_.background, background_);
+    return;
+  }
+  const int k = smooth_->scale;
+  Backdrop::Key key = clear_.key;
+  for (rm::Rect* r : {&key.rect, &key.clipped}) *r = {r->x * k, r->y * k, r->width * k, r->height * k};
+  smooth_->backdrop->draw(smooth_->fbo, key, clear_.background, background_);
 }
 
 void SceneRenderer::draw(const rm::RenderList& list) {
@@ -69,6 +194,7 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   if (list.clear.due && on_target) start_clear(list, c);
   if (!list.draw) {
     flush_clear();
+    publish_due();
     return;
   }
   if (!all_programs_) {
@@ -81,7 +207,10 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   }
   cache_.next_frame();
   culled_ += list.culled;
-  if (!on_target) return;
+  if (!on_target) {
+    publish_due();
+    return;
+  }
   // The front end found a sky wholly in the fog: a clear to the fog colour
   // stands for it and for the clear's own picture.
   const bool cleared = clear_due_;
@@ -97,11 +226,13 @@ void SceneRenderer::draw(const rm::RenderList& list) {
   draw_opaque(list);
   draw_blended(list);
   restore_state();
+  mark_dirty(c);
+  publish_due();
   cache_.evict();
 }
 
 void SceneRenderer::begin_target(const rm::Rect& c, bool cleared) {
-  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+  glBindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
   set_scissor(c);
   if (!cleared) {
     glDepthMask(GL_TRUE);
@@ -212,7 +343,7 @@ void SceneRenderer::warm_draw_states(const rm::RenderList& list) {
   // and is clipped away.
   const float collapse[16] = {0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 1};
   const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  glBindFramebuffer(GL_FRAMEBUFFER, target_.framebuffer());
+  glBindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
   glBindVertexArray(cache_.probe_vao());
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);

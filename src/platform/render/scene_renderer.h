@@ -19,7 +19,17 @@
 // batches first, item by item front to back, then blended ones item by item
 // back to front, without depth writes. Faces are drawn from the front only
 // (clockwise on screen).
+//
+// Smooth drawing (the smooth look): the 3D is drawn `scale` times larger,
+// with 4x multisampling and mipmapped, anisotropic textures, into a picture
+// of its own that lives across frames as the back surface does; after each
+// list, that picture's rectangle is resolved, and put into the back surface
+// made smaller again, its pixels marked as the 3D's (alpha 0) so that the
+// presentation takes them from the larger picture. The back surface then
+// holds a fair small copy of the 3D, and 2D drawn over it later (alpha 1)
+// stays in front.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/render/back_surface.h"
@@ -45,6 +55,15 @@ class SceneRenderer : public rm::RenderBackend {
   void execute(rm::RenderList&& list) override { draw(list); }
   // Carries out `list`: its clear when due, then its items when list.draw.
   void draw(const rm::RenderList& list);
+
+  // Smooth drawing `scale` times larger (1 to 4), or plain drawing for 0.
+  // Leaving it marks no pixel as the 3D's any more. Throws
+  // std::runtime_error when the larger picture cannot be made.
+  void set_smooth(int scale);
+  // The scale drawn at (0: plain drawing), and the texture of the 3D drawn
+  // at it (0 when plain).
+  int smooth_scale() const { return smooth_ ? smooth_->scale : 0; }
+  GLuint scene_texture() const { return smooth_ ? smooth_->resolved : 0; }
 
   // Counters for tests and benchmarks.
   struct Stats {
@@ -102,6 +121,16 @@ class SceneRenderer : public rm::RenderBackend {
   // item's uniforms.
   void use_program(const rm::RenderList& list, unsigned variant, const rm::DrawItem& item);
 
+  // The framebuffer the 3D is drawn into: the back surface's, or the
+  // multisampled larger one.
+  GLuint draw_framebuffer() const;
+  // Puts rectangle `c` (surface pixels) of the larger picture into the back
+  // surface as the smooth drawing does (see above).
+  void publish(const rm::Rect& c);
+  // Adds `c` to what the next publish_due() puts into the back surface.
+  void mark_dirty(const rm::Rect& c);
+  void publish_due();
+
   bool clip(const rm::Rect& r, rm::Rect& out) const;
   void set_viewport(const rm::Rect& r);
   void set_scissor(const rm::Rect& clipped);
@@ -127,6 +156,18 @@ class SceneRenderer : public rm::RenderBackend {
     uint32_t color = 0;
   } clear_;
   uint64_t culled_ = 0, draw_calls_ = 0, occluded_ = 0, fog_shells_ = 0;
+  // The smooth drawing's GL objects, while it is on.
+  struct Smooth {
+    int scale = 1;
+    GLuint fbo = 0, colour = 0, depth = 0;  // multisampled
+    GLuint resolved_fbo = 0, resolved = 0;  // the same picture resolved
+    std::unique_ptr<Backdrop> backdrop;     // the background, stretched at that size
+    ~Smooth();
+  };
+  std::unique_ptr<Smooth> smooth_;
+  int scale_ = 1;  // of viewports and scissors: smooth_->scale, or 1
+  bool dirty_ = false;  // part of the larger picture not yet in the back surface
+  rm::Rect dirty_rect_;
 };
 
 }  // namespace quarvel::render
