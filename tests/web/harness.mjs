@@ -112,15 +112,18 @@ export async function launch(rasterizer = 'swiftshader') {
 
 // A server and a browser (WebGL2 on `rasterizer`) for one test file or
 // measurement: `open(query)` gives a new page on
-// index.html with the query string and its console errors (and uncaught
+// index.html with the query string (and the viewport asked for) and its console errors (and uncaught
 // exceptions) gathered in `page.errors`.
 export async function startSession(rasterizer = 'swiftshader') {
   const server = await serve();
   const browser = await launch(rasterizer);
   return {
     server,
-    async open(query = '') {
+    // `viewport` ({ width, height }) sizes the page before it loads, and
+    // with it the canvas the show draws at (800 x 600 otherwise).
+    async open(query = '', { viewport } = {}) {
       const page = await browser.context.newPage();
+      if (viewport) await page.setViewportSize(viewport);
       page.errors = [];
       page.on('console', (msg) => {
         if (msg.type() !== 'error') return;

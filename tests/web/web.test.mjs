@@ -114,11 +114,12 @@ test('every look: the same trace and the desktop runner\'s picture', { timeout: 
   const tick = 20;
   const args = ['--ms-per-tick', String(WHOLE_SHOW_MS_PER_TICK), '--ticks', String(tick + 1), '--trace', '-'];
   const sharp = jsonLines(runCapture(args));
-  // The page does not draw the smooth look yet (its picture stays at 640 x
-  // 480): only the original look is held to the desktop's here.
-  for (const look of ['original']) {
+  // The page draws the smooth look at the size its canvas has on screen:
+  // a page as large as the desktop runner's picture (twice 640 x 480) draws
+  // it at the same size.
+  for (const look of ['original', 'smooth']) {
     const page = await session.open(`look=${look}&ms-per-tick=${WHOLE_SHOW_MS_PER_TICK}&ticks=${tick + 1}` +
-      `&trace=1&png-at=${tick}`);
+      `&trace=1&png-at=${tick}`, { viewport: { width: 1300, height: 980 } });
     const trace = await runToEnd(page, `${tick + 1} ticks in the ${look} look`);
     const png = await page.evaluate((k) => window.quarvel.pngs[k], tick);
     assert.deepEqual(page.errors, [], look);
