@@ -1,4 +1,4 @@
-// quarvel: plays the show full screen (Alt+Enter for a window, Esc to quit,
+// The window program, quarvel: plays the show full screen (Alt+Enter for a window, Esc to quit,
 // F1 for the player's keys), with the options of its command line and its
 // configuration file.
 #include <SDL.h>
