@@ -25,7 +25,25 @@ void Backdrop::place(const Key& key) const {
   glScissor(key.clipped.x, height_ - (key.clipped.y + key.clipped.height), key.clipped.width, key.clipped.height);
 }
 
+void Backdrop::stretch(const Key& key, GLuint texture, const BackgroundProgram& pass) {
+  place(key);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  pass.draw();
+  ++stretches_;
+}
+
 void Backdrop::draw(GLuint target, const Key& key, GLuint texture, const BackgroundProgram& pass) {
+  if (multisampled_) {
+    glBindFramebuffer(GL_FRAMEBUFFER, target);
+    stretch(key, texture, pass);
+    glDisable(GL_SCISSOR_TEST);
+    return;
+  }
   if (!held_ || !(key == key_)) {
     if (!tex_) {
       tex_ = make_texture(GL_RGBA8, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, GL_NEAREST);
@@ -34,17 +52,9 @@ void Backdrop::draw(GLuint target, const Key& key, GLuint texture, const Backgro
       glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex_, 0);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    place(key);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    pass.draw();
+    stretch(key, texture, pass);
     key_ = key;
     held_ = true;
-    ++stretches_;
   }
   // The same pixels, to the same place: a plain copy, which a software
   // rasteriser runs as a memory copy.

@@ -27,7 +27,11 @@ class Backdrop {
     bool operator==(const Key& o) const;
   };
 
-  Backdrop(int width, int height) : width_(width), height_(height) {}
+  // With `multisampled` the target is a multisampled picture, which a copy
+  // may not write to in WebGL2 (nor in OpenGL ES): the picture is then
+  // stretched straight into it at every clear.
+  Backdrop(int width, int height, bool multisampled = false)
+      : width_(width), height_(height), multisampled_(multisampled) {}
   ~Backdrop();
   Backdrop(const Backdrop&) = delete;
   Backdrop& operator=(const Backdrop&) = delete;
@@ -44,7 +48,11 @@ class Backdrop {
   // The viewport and scissor of the surface for `key`, in GL's rows.
   void place(const Key& key) const;
 
+  // Stretches the picture into what is bound, within key.clipped.
+  void stretch(const Key& key, GLuint texture, const BackgroundProgram& pass);
+
   int width_, height_;
+  bool multisampled_;
   GLuint tex_ = 0, fbo_ = 0;
   bool held_ = false;  // whether tex_ holds the picture of key_
   Key key_;

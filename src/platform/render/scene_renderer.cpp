@@ -102,7 +102,7 @@ void SceneRenderer::set_smooth(int scale) {
     cache_.set_smooth(false);
     throw std::runtime_error("the smooth look's multisampled picture cannot be made");
   }
-  s->backdrop = std::make_unique<Backdrop>(w, h);
+  s->backdrop = std::make_unique<Backdrop>(w, h, /*multisampled=*/true);
   smooth_ = std::move(s);
   scale_ = scale;
 }
