@@ -233,7 +233,7 @@ void Player::note(const std::string& text) {
 
 void Player::refresh_overlay() {
   changed_ = true;
-  if (help_ || !note_.empty() || paused_) {
+  if (overlay_shown_ && (help_ || !note_.empty() || paused_)) {
     form_.DXDraw.overlay = [this] { draw_overlay(); };
   } else {
     form_.DXDraw.overlay = nullptr;

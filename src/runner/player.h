@@ -119,6 +119,13 @@ class Player {
   // F12: filled in by whoever saves the picture (the window program).
   std::function<void()> screenshot;
 
+  // Whether the help, the notes and "Paused" are drawn over the picture
+  // (on by default). The page shows them in its own controls instead.
+  void set_overlay_shown(bool on) {
+    overlay_shown_ = on;
+    refresh_overlay();
+  }
+
  private:
   void note(const std::string& text);
   void draw_overlay();
@@ -131,6 +138,7 @@ class Player {
   std::function<uint32_t()> wall_;
   bool paused_ = false;
   bool help_ = false;
+  bool overlay_shown_ = true;
   int volume_ = 100;
   bool muted_ = false;
   std::string note_;
