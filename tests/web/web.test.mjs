@@ -130,13 +130,17 @@ test('the control bar works the player: pause, volume, mute, look, scenes, help,
   assert.deepEqual(page.errors, []);
   await page.close();
 
-  // Stored choices come back; the address's win over them.
-  page = await session.open('volume=70&look=sharp');
+  // Stored choices come back; the address's win over them (the smooth look,
+  // which the page does not draw, as sharp); the address's scene is where it starts.
+  page = await session.open('volume=70&look=smooth&scene=forest');
+  const warnings = [];
+  page.on('console', (msg) => msg.type() === 'warning' && warnings.push(msg.text()));
   await page.locator('#start:enabled').waitFor({ timeout: minutes(1) });
   await page.click('#start');
-  await waitFor(page, 'the player', (q) => q.player !== null);
+  await waitFor(page, 'the forest', (q) => q.player && q.player.chapter === 2 && !q.player.seeking, minutes(2));
   const again = await player();
   assert.deepEqual([again.volume, again.muted, again.look], [70, true, 'sharp']);
+  assert.deepEqual(warnings, ['quarvel: the page does not draw the smooth look; it plays the sharp one']);
   assert.equal(await page.evaluate(() => localStorage.getItem('quarvel.volume')), '50', 'the address is not kept');
   assert.deepEqual(page.errors, []);
   await page.close();
