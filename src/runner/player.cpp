@@ -85,19 +85,13 @@ bool Player::key(int key, bool ctrl, const std::function<void()>& pump) {
     case PlayerKey::VolumeDown: set_volume(volume_ - 10, false); break;
     case PlayerKey::VolumeUp: set_volume(volume_ + 10, false); break;
     case PlayerKey::Mute: set_volume(volume_, !muted_); break;
-    case PlayerKey::PreviousScene: {
-      // Back to the start of the scene before the one playing (from the
-      // opening: the opening again).
-      const int target = std::max(1, current_chapter(form_.show()) - 1);
-      restart();
-      seek_chapter(target, pump);
+    case PlayerKey::PreviousScene:
+    case PlayerKey::NextScene:
+      if (begin_chapter_step(player_key(key, ctrl) == PlayerKey::PreviousScene ? -1 : 1)) {
+        while (!seek_step(kSeekTicksPerPump))
+          if (pump) pump();
+      }
       break;
-    }
-    case PlayerKey::NextScene: {
-      const int now = current_chapter(form_.show());
-      if (now < kChapters) seek_chapter(now + 1, pump);
-      break;
-    }
   }
   return true;
 }
@@ -105,7 +99,10 @@ bool Player::key(int key, bool ctrl, const std::function<void()>& pump) {
 void Player::set_paused(bool on) {
   if (on == paused_) return;
   paused_ = on;
-  if (on) {
+  if (seeking()) {
+    // The seek holds the clock and the music; its end leaves them so.
+    seek_was_paused_ = on;
+  } else if (on) {
     if (clock_) clock_->pause();
     music_.hold();
   } else {
@@ -128,38 +125,83 @@ void Player::set_help(bool on) {
 }
 
 bool Player::seek_chapter(int chapter, const std::function<void()>& pump) {
+  begin_seek(chapter);
+  while (!seek_step(kSeekTicksPerPump))
+    if (pump) pump();
+  return seek_reached_;
+}
+
+void Player::begin_seek(int chapter) {
+  if (!seeking()) {
+    seek_was_paused_ = paused_;
+    if (clock_) clock_->pause();
+    music_.hold();
+    if (grabber_) grabber_->set_seeking(true);
+  }
+  seek_target_ = std::clamp(chapter, 1, kChapters);
+  seek_reached_ = false;
   seek_ticks_ = 0;
-  const bool was_paused = paused_;
-  if (clock_) clock_->pause();
-  music_.hold();
-  if (grabber_) grabber_->set_seeking(true);
-  bool reached = current_chapter(form_.show()) >= chapter;
-  uint64_t steps = 0;
-  uint32_t ms = 0;
-  while (!reached && !form_.closing()) {
+  seek_steps_ = 0;
+  seek_ms_ = 0;
+}
+
+bool Player::seek_step(int ticks) {
+  if (!seeking()) return true;
+  bool over = false;
+  for (int n = 0; n < ticks && !over; ++n) {
+    seek_reached_ = current_chapter(form_.show()) >= seek_target_;
+    if (seek_reached_ || form_.closing()) {
+      over = true;
+      break;
+    }
     const uint64_t before = form_.ticks();
     for (int call = 0; form_.ticks() == before && call < kIdleCallsPerTick; ++call) {
       // Virtual time as the headless runner's clock has it: whole
       // milliseconds of the steps so far, the music moved on a step at a time.
-      ++steps;
-      const auto now = static_cast<uint32_t>(std::floor(static_cast<double>(steps) * kSeekMsPerTick));
-      if (clock_) clock_->add(now - ms);
-      ms = now;
+      ++seek_steps_;
+      const auto now = static_cast<uint32_t>(std::floor(static_cast<double>(seek_steps_) * kSeekMsPerTick));
+      if (clock_) clock_->add(now - seek_ms_);
+      seek_ms_ = now;
       music_.move_held_seconds(kSeekMsPerTick / 1000.0);
       if (!form_.idle_loop.idle()) break;
     }
-    if (form_.ticks() == before) break;
+    if (form_.ticks() == before) {
+      over = true;  // the frame timer stopped
+      break;
+    }
     ++seek_ticks_;
-    reached = current_chapter(form_.show()) >= chapter;
-    if (pump && seek_ticks_ % kSeekTicksPerPump == 0) pump();
   }
+  if (!over) {
+    seek_reached_ = current_chapter(form_.show()) >= seek_target_;
+    over = seek_reached_ || form_.closing();
+    if (!over) return false;
+  }
+  seek_target_ = 0;
   if (grabber_) grabber_->set_seeking(false);
-  if (!was_paused) {
+  if (!seek_was_paused_) {
     if (clock_) clock_->resume();
     music_.release();
   }
   changed_ = true;
-  return reached;
+  return true;
+}
+
+void Player::begin_chapter(int chapter) {
+  if (chapter <= current_chapter(form_.show())) restart();
+  begin_seek(chapter);
+}
+
+bool Player::begin_chapter_step(int step) {
+  const int now = current_chapter(form_.show());
+  if (step < 0) {
+    // Back to the start of the scene before the one playing.
+    restart();
+    begin_seek(std::max(1, now - 1));
+    return true;
+  }
+  if (now >= kChapters) return false;
+  begin_seek(now + 1);
+  return true;
 }
 
 void Player::restart() {
@@ -191,7 +233,7 @@ void Player::note(const std::string& text) {
 
 void Player::refresh_overlay() {
   changed_ = true;
-  if (help_ || !note_.empty() || paused_) {
+  if (overlay_shown_ && (help_ || !note_.empty() || paused_)) {
     form_.DXDraw.overlay = [this] { draw_overlay(); };
   } else {
     form_.DXDraw.overlay = nullptr;

@@ -85,6 +85,25 @@ class Player {
   // reached: the next tick is the scene's first, as in a run that got
   // there. False when the show closed first or the frame timer stopped.
   bool seek_chapter(int chapter, const std::function<void()>& pump = {});
+
+  // The same seek in steps, for a caller that must go back to its own loop
+  // between them (the page): begin_seek holds the clock and the music,
+  // each seek_step runs at most `ticks` ticks and is true once the seek is
+  // over (reached, or the show closed or stopped), the clock and the music
+  // going on again as they were. Nothing else may tick the form meanwhile.
+  void begin_seek(int chapter);
+  bool seek_step(int ticks);
+  bool seeking() const { return seek_target_ > 0; }
+  // Whether the last seek reached its chapter.
+  bool seek_reached() const { return seek_reached_; }
+
+  // Begins the way to `chapter` (1..6): onwards when it lies ahead, else
+  // from the show's start again (restart) and onwards from there.
+  void begin_chapter(int chapter);
+  // Begins the way to the previous (`step` < 0: the start of the scene
+  // before the one playing; from the opening, the opening again) or the
+  // next chapter; false (nothing begun) for the next from the finale.
+  bool begin_chapter_step(int step);
   // The show from its start, as the program started it: a fresh show, the
   // pseudo-random sequence from its seed, the music from its start.
   void restart();
@@ -100,6 +119,13 @@ class Player {
   // F12: filled in by whoever saves the picture (the window program).
   std::function<void()> screenshot;
 
+  // Whether the help, the notes and "Paused" are drawn over the picture
+  // (on by default). The page shows them in its own controls instead.
+  void set_overlay_shown(bool on) {
+    overlay_shown_ = on;
+    refresh_overlay();
+  }
+
  private:
   void note(const std::string& text);
   void draw_overlay();
@@ -112,12 +138,20 @@ class Player {
   std::function<uint32_t()> wall_;
   bool paused_ = false;
   bool help_ = false;
+  bool overlay_shown_ = true;
   int volume_ = 100;
   bool muted_ = false;
   std::string note_;
   uint32_t note_until_ = 0;
   bool changed_ = false;
   int seek_ticks_ = 0;
+  // The seek under way: its chapter (0: none), whether the player was
+  // paused before it, its virtual steps and milliseconds so far.
+  int seek_target_ = 0;
+  bool seek_was_paused_ = false;
+  bool seek_reached_ = false;
+  uint64_t seek_steps_ = 0;
+  uint32_t seek_ms_ = 0;
 };
 
 }  // namespace quarvel::runner

@@ -2,12 +2,17 @@
 // pre-js). It loads the show's files (quarvel.data), has the browser decode
 // the music (decodeAudioData) and the JPEG and PNG pictures (createImageBitmap),
 // hands them to the program, then starts the show:
-// - with no query: after a click on #start, in real time with Web Audio;
+// - with no query: after a click on #start, in real time with Web Audio,
+//   with the control bar (pause, scenes, volume and mute, look, full screen,
+//   help), ?scene=, ?volume=, ?mute=, ?look=, and the volume, mute and look
+//   kept in the browser's local storage;
 // - with ?ticks=N&ms-per-tick=M&trace=1&png-at=T1,T2&manual=1 (any of them):
-//   at once, on the headless runner's virtual clock, without sound.
+//   at once, on the headless runner's virtual clock, without sound, bar or
+//   stored choices.
 // window.quarvel tells a test what happens (ready, tick, done, trace, pngs,
 // error, advance(n); on the virtual clock tickEnds: [tick, time] as each
-// batch of ticks ended).
+// batch of ticks ended; player: the player's state; idleBar(): what the
+// bar's timer does when it runs out).
 
 Module.canvas = document.getElementById('screen');
 
@@ -22,6 +27,8 @@ window.quarvel = {
   tickEnds: [],
   pngs: {},
   error: null,
+  player: null,
+  idleBar: () => quarvelBar.idle(),
   // Manual mode: n more ticks; resolved once they are drawn (or the show ended).
   advance(n) {
     n = Math.max(0, Math.floor(Number(n) || 0));
@@ -69,11 +76,14 @@ function quarvelScreen(name) {
   }
 }
 
-// The sound: the decoded music by file name, and a source node per file.
+// The sound: the decoded music by file name, a source node per file and
+// its gain node (the player's volume, 0..1).
 Module.quarvelAudio = {
   ctx: null,
   buffers: {},
   nodes: {},
+  gains: {},
+  volumes: {},
   play(name, offset, loop) {
     this.stop(name);
     const buffer = this.buffers[name];
@@ -81,9 +91,13 @@ Module.quarvelAudio = {
     const node = this.ctx.createBufferSource();
     node.buffer = buffer;
     node.loop = loop;
-    node.connect(this.ctx.destination);
+    const gain = this.ctx.createGain();
+    gain.gain.value = name in this.volumes ? this.volumes[name] : 1;
+    node.connect(gain);
+    gain.connect(this.ctx.destination);
     node.start(0, Math.min(Math.max(offset, 0), buffer.duration));
     this.nodes[name] = node;
+    this.gains[name] = gain;
   },
   stop(name) {
     const node = this.nodes[name];
@@ -92,8 +106,14 @@ Module.quarvelAudio = {
         node.stop();
       } catch (e) {}
       node.disconnect();
+      this.gains[name].disconnect();
       delete this.nodes[name];
+      delete this.gains[name];
     }
+  },
+  setVolume(name, volume) {
+    this.volumes[name] = volume;
+    if (this.gains[name]) this.gains[name].gain.value = volume;
   },
 };
 
@@ -119,7 +139,21 @@ Module.quarvelPage = {
   ended() {
     for (const name of Object.keys(Module.quarvelAudio.nodes)) Module.quarvelAudio.stop(name);
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    if (document.pointerLockElement) document.exitPointerLock();
+    quarvelBar.stop();
     quarvelScreen('ended-screen');
+  },
+  // The player's state after each animation frame: { paused, volume, muted,
+  // look, chapter, seeking, flight }.
+  playerState(state) {
+    window.quarvel.player = state;
+    // The free flight let go of the mouse (the scene changed, the show
+    // paused): so does the page.
+    if (!state.flight && document.pointerLockElement === Module.canvas) document.exitPointerLock();
+    if (!quarvelVirtual) {
+      quarvelBar.update(state);
+      quarvelKeep(state);
+    }
   },
   // The save key's lines: a page has no folder to write to, so the file is
   // offered as a download.
@@ -229,11 +263,48 @@ async function quarvelDecodeAll() {
   await Promise.all(jobs);
 }
 
-// The show's arguments from the page's address (the headless runner's own).
+// The operator's choices kept in the browser's local storage (real time
+// only): written when the operator changes them, read at the start, where
+// the address's own win.
+const quarvelStored = { volume: 'quarvel.volume', muted: 'quarvel.muted', look: 'quarvel.look' };
+let quarvelKept = null; // the choices as last seen
+
+function quarvelStorage(key, value) {
+  try {
+    if (value === undefined) return localStorage.getItem(key);
+    localStorage.setItem(key, value);
+  } catch (e) {} // storage refused (a private window, a full disk): nothing kept
+  return null;
+}
+
+function quarvelKeep(state) {
+  const now = { volume: String(state.volume), muted: state.muted ? '1' : '0', look: state.look };
+  // The first state is the start's: the address's choices are not kept.
+  if (quarvelKept) {
+    for (const k of Object.keys(now)) if (now[k] !== quarvelKept[k]) quarvelStorage(quarvelStored[k], now[k]);
+  }
+  quarvelKept = now;
+}
+
+// The show's arguments from the page's address (the headless runner's own,
+// and the window program's --scene, --volume, --mute in real time) and,
+// in real time, the stored choices the address does not make.
 function quarvelArguments() {
-  // The look (?look=sharp|original|smooth) in real time too.
-  const args = quarvelQuery.has('look') ? ['--look', quarvelQuery.get('look')] : [];
-  if (!quarvelVirtual) return args;
+  const args = [];
+  if (quarvelQuery.has('look')) {
+    args.push('--look', quarvelQuery.get('look'));
+  } else if (!quarvelVirtual) {
+    const look = quarvelStorage(quarvelStored.look);
+    if (look === 'sharp' || look === 'original' || look === 'smooth') args.push('--look', look);
+  }
+  if (!quarvelVirtual) {
+    if (quarvelQuery.has('scene')) args.push('--scene', quarvelQuery.get('scene'));
+    const volume = quarvelQuery.has('volume') ? quarvelQuery.get('volume') : quarvelStorage(quarvelStored.volume);
+    if (quarvelQuery.has('volume') || /^(100|[1-9]?[0-9])$/.test(volume || '')) args.push('--volume', volume);
+    const mute = quarvelQuery.has('mute') ? quarvelQuery.get('mute') : quarvelStorage(quarvelStored.muted);
+    if (mute === '1') args.push('--mute');
+    return args;
+  }
   args.push('--virtual');
   if (quarvelQuery.has('ticks')) args.push('--ticks', quarvelQuery.get('ticks'));
   if (quarvelQuery.has('ms-per-tick')) args.push('--ms-per-tick', quarvelQuery.get('ms-per-tick'));
@@ -252,6 +323,7 @@ function quarvelBegin() {
     return;
   }
   window.quarvel.ready = true;
+  if (!quarvelVirtual) quarvelBar.start();
   if (quarvelWaiters.early > 0) Module._quarvel_advance(quarvelWaiters.early);
   quarvelWaiters.early = 0;
 }
@@ -283,26 +355,149 @@ function quarvelKey(e) {
 
 function quarvelToggleFullScreen() {
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-  else document.documentElement.requestFullscreen().catch(() => {});
+  else document.getElementById('stage').requestFullscreen().catch(() => {});
+}
+
+// The control bar over the picture (real time): shown on a mouse move or a
+// key, away after a while without either while the show plays, always there
+// while it pauses, while the pointer is over it, one of its controls has
+// the keyboard or the help is open. Each control acts through the program's
+// player, as the player's keys do; the bar shows the state it reports.
+const QUARVEL_BAR_MS = 2500;
+const quarvelBar = {
+  on: false,
+  timer: 0,
+  state: null,
+  el: (id) => document.getElementById(id),
+  start() {
+    this.on = true;
+    this.el('bar').hidden = false;
+    this.show();
+  },
+  stop() {
+    this.on = false;
+    clearTimeout(this.timer);
+    this.el('bar').hidden = true;
+    this.el('help-panel').hidden = true;
+    this.el('stage').classList.remove('idle');
+  },
+  // Input came: the bar shows, and goes again after a while without more.
+  show() {
+    if (!this.on) return;
+    this.el('bar').classList.remove('away');
+    this.el('stage').classList.remove('idle');
+    clearTimeout(this.timer);
+    this.timer = setTimeout(() => this.idle(), QUARVEL_BAR_MS);
+  },
+  // The time without input ran out: true when the bar went away.
+  idle() {
+    const bar = this.el('bar');
+    const held = (this.state && this.state.paused) || bar.matches(':hover') ||
+      bar.contains(document.activeElement) || !this.el('help-panel').hidden;
+    if (!this.on || held) return false;
+    bar.classList.add('away');
+    this.el('stage').classList.add('idle');
+    return true;
+  },
+  update(state) {
+    const was = this.state;
+    this.state = state;
+    if (!this.on) return;
+    const pause = this.el('pause');
+    if (!was || was.paused !== state.paused) {
+      pause.textContent = state.paused ? 'Play' : 'Pause';
+      pause.setAttribute('aria-pressed', String(state.paused));
+      // Always there while paused; the timer again once it plays.
+      this.show();
+    }
+    const mute = this.el('mute');
+    mute.textContent = state.muted ? 'Sound on' : 'Mute';
+    mute.setAttribute('aria-pressed', String(state.muted));
+    const volume = this.el('volume');
+    if (document.activeElement !== volume) volume.value = String(state.volume);
+    const look = this.el('look');
+    if (document.activeElement !== look) look.value = state.look;
+    const chapter = this.el('chapter');
+    if (document.activeElement !== chapter && state.chapter > 0) chapter.value = String(state.chapter);
+    this.el('bar').classList.toggle('seeking', state.seeking);
+    if (!was || was.seeking !== state.seeking) quarvelStatus(state.seeking ? 'Going to the scene...' : '');
+  },
+  // The bar's controls, with the scenes' names from the program.
+  listen() {
+    const canvas = Module.canvas;
+    const chapter = this.el('chapter');
+    for (let k = 1; k <= 6; ++k) {
+      const name = UTF8ToString(Module._quarvel_chapter_name(k));
+      chapter.add(new Option(k + ' ' + name[0].toUpperCase() + name.slice(1), String(k)));
+    }
+    chapter.addEventListener('change', () => Module._quarvel_chapter(Number(chapter.value)));
+    this.el('pause').addEventListener('click', () => Module._quarvel_pause(this.state && this.state.paused ? 0 : 1));
+    this.el('mute').addEventListener('click', () =>
+      this.state && Module._quarvel_volume(this.state.volume, this.state.muted ? 0 : 1));
+    this.el('volume').addEventListener('input', (e) =>
+      this.state && Module._quarvel_volume(Number(e.target.value), this.state.muted ? 1 : 0));
+    this.el('look').addEventListener('change', (e) => quarvelWithString(e.target.value, (n) => Module._quarvel_look(n)));
+    this.el('fullscreen').addEventListener('click', quarvelToggleFullScreen);
+    this.el('help').addEventListener('click', () => this.toggleHelp());
+    // A control worked with the mouse hands the keyboard back to the show
+    // (its keys would otherwise work the control); from the keyboard it keeps it.
+    const bar = this.el('bar');
+    let pointer = false;
+    bar.addEventListener('pointerdown', (e) => {
+      pointer = true;
+      if (e.target instanceof HTMLButtonElement) e.preventDefault(); // a button click takes no focus
+    });
+    bar.addEventListener('keydown', () => (pointer = false));
+    bar.addEventListener('change', () => pointer && canvas.focus());
+  },
+  toggleHelp() {
+    const panel = this.el('help-panel');
+    panel.hidden = !panel.hidden;
+    this.el('help').setAttribute('aria-expanded', String(!panel.hidden));
+    this.show();
+  },
+};
+
+// Whether a key belongs to one of the page's controls (the bar, the help)
+// rather than to the show.
+function quarvelOnControl(e) {
+  return e.target instanceof Element && e.target.closest('#bar, #help-panel') !== null;
 }
 
 function quarvelListen() {
   const canvas = Module.canvas;
   window.addEventListener('keydown', (e) => {
     if (!window.quarvel.ready) return;
+    quarvelBar.show();
+    if (!quarvelVirtual && quarvelOnControl(e)) {
+      // Esc leaves the controls for the picture; other keys work them.
+      if (e.key === 'Escape') {
+        quarvelBar.el('help-panel').hidden = true;
+        canvas.focus();
+        e.preventDefault();
+      }
+      return;
+    }
     const vk = quarvelKey(e);
     if (vk === 13 && e.altKey) quarvelToggleFullScreen();
+    if (vk === 27 && document.pointerLockElement) document.exitPointerLock();
+    if (vk === 112 && !quarvelVirtual) {
+      // F1: the page's own help, with its controls and keys.
+      e.preventDefault();
+      if (!e.repeat) quarvelBar.toggleHelp();
+      return;
+    }
     if (vk) {
       e.preventDefault();
-      Module._quarvel_key(vk, 1, e.altKey ? 1 : 0);
+      Module._quarvel_key(vk, 1, e.altKey ? 1 : 0, e.ctrlKey ? 1 : 0);
     }
   });
   window.addEventListener('keyup', (e) => {
-    if (!window.quarvel.ready) return;
+    if (!window.quarvel.ready || (!quarvelVirtual && quarvelOnControl(e))) return;
     const vk = quarvelKey(e);
     if (vk) {
       e.preventDefault();
-      Module._quarvel_key(vk, 0, 0);
+      Module._quarvel_key(vk, 0, 0, 0);
     }
   });
   const button = (b) => (b === 0 ? 0 : b === 2 ? 1 : b === 1 ? 2 : -1);
@@ -312,24 +507,34 @@ function quarvelListen() {
   };
   canvas.addEventListener('mousedown', (e) => {
     if (!window.quarvel.ready || button(e.button) < 0) return;
+    // The finale's free flight takes the mouse while its left button is
+    // held: the pointer is locked to the picture, so that the mouse moves
+    // on past the page's edges (its movement reaches the show as before).
+    const player = window.quarvel.player;
+    if (e.button === 0 && player && player.flight && canvas.requestPointerLock) {
+      const asked = canvas.requestPointerLock();
+      if (asked && asked.catch) asked.catch(() => {});
+    }
     const [x, y] = place(e);
     Module._quarvel_mouse_button(button(e.button), 1, x, y);
   });
   window.addEventListener('mouseup', (e) => {
     if (!window.quarvel.ready || button(e.button) < 0) return;
+    if (e.button === 0 && document.pointerLockElement === canvas) document.exitPointerLock();
     const [x, y] = place(e);
     Module._quarvel_mouse_button(button(e.button), 0, x, y);
   });
   window.addEventListener('mousemove', (e) => {
-    if (window.quarvel.ready && (e.movementX || e.movementY)) Module._quarvel_mouse_move(e.movementX, e.movementY);
+    if (!window.quarvel.ready) return;
+    if (!document.pointerLockElement) quarvelBar.show();
+    if (e.movementX || e.movementY) Module._quarvel_mouse_move(e.movementX, e.movementY);
   });
   canvas.addEventListener('contextmenu', (e) => e.preventDefault());
   if (!quarvelVirtual) {
     window.addEventListener('blur', () => window.quarvel.ready && Module._quarvel_focus(0));
     window.addEventListener('focus', () => window.quarvel.ready && Module._quarvel_focus(1));
   }
-  const full = document.getElementById('fullscreen');
-  if (full) full.addEventListener('click', quarvelToggleFullScreen);
+  if (!quarvelVirtual) quarvelBar.listen();
   const again = document.getElementById('again');
   if (again) {
     again.addEventListener('click', () => {
@@ -338,6 +543,7 @@ function quarvelListen() {
       window.quarvel.tick = 0;
       if (Module.quarvelAudio.ctx) Module.quarvelAudio.ctx.resume();
       Module._quarvel_again();
+      if (!quarvelVirtual) quarvelBar.start();
     });
   }
 }

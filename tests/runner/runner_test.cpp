@@ -329,12 +329,15 @@ TEST(PlayerClock, StandsStillWhilePausedAndGoesOnFromThere) {
 // The window's seek (the music held and moved on a virtual 1/60 s a tick,
 // the clock standing still but for the seek's own time) reaches the
 // forest's building tick in the state of the run that played there on the
-// same virtual clock: the two ticks' trace lines are the same.
+// same virtual clock: the two ticks' trace lines are the same. So does the
+// page's seek, run a few ticks at a time, and one begun while paused, which
+// leaves the clock and the music held.
 TEST(PlayerSeek, ReachesASceneInTheStateOfTheRunThatPlayedThere) {
   const std::filesystem::path show = std::filesystem::path(QUARVEL_BINARY_DIR) / "show";
   if (!std::filesystem::exists(show / "sik_test.mp3")) GTEST_SKIP() << "no show folder built";
   quarvel::testing::CurrentDir here(show);
-  auto line_at_forest = [](bool seek) {
+  enum class Way { Played, OneCall, InSteps, InStepsPaused };
+  auto line_at_forest = [](Way way) {
     runner::VirtualTickClock ticks;
     audio::MusicSystem music(audio::Playback::virtual_clock);
     runner::PlayerClock clock([&ticks] { return ticks.now; });
@@ -344,18 +347,29 @@ TEST(PlayerSeek, ReachesASceneInTheStateOfTheRunThatPlayedThere) {
     form.FormCreate();
     form.Show();
     int last = -1;
-    if (seek) {
-      runner::Player player(form, music, &clock, nullptr, [] { return 0u; });
-      EXPECT_TRUE(player.seek_chapter(2));
-      last = player.seek_ticks() - 1;
-    } else {
+    runner::Player player(form, music, &clock, nullptr, [] { return 0u; });
+    if (way == Way::Played) {
       while (runner::current_chapter(form.show()) < 2 && last < 20000 && ticks.tick(form, music)) ++last;
+    } else if (way == Way::OneCall) {
+      EXPECT_TRUE(player.seek_chapter(2));
+    } else {
+      if (way == Way::InStepsPaused) player.set_paused(true);
+      player.begin_chapter(2);
+      int steps = 0;
+      while (!player.seek_step(7)) ++steps;
+      EXPECT_TRUE(player.seek_reached());
+      EXPECT_FALSE(player.seeking());
+      EXPECT_EQ(steps, (player.seek_ticks() - 1) / 7);
+      EXPECT_EQ(clock.paused(), way == Way::InStepsPaused);
+      EXPECT_EQ(music.held(), way == Way::InStepsPaused);
     }
+    if (way != Way::Played) last = player.seek_ticks() - 1;
     const std::string line = runner::TraceWriter().line(last, clock.now(), form, false);
     form.FormDestroy();
     return line;
   };
-  const std::string played = line_at_forest(false);
+  const std::string played = line_at_forest(Way::Played);
   EXPECT_NE(played.find("\"built\":[\"Party_chargement_anim2\"]"), std::string::npos) << played.substr(0, 200);
-  EXPECT_EQ(line_at_forest(true), played);
+  for (Way way : {Way::OneCall, Way::InSteps, Way::InStepsPaused})
+    EXPECT_EQ(line_at_forest(way), played) << static_cast<int>(way);
 }

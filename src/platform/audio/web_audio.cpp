@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -19,6 +20,9 @@ EM_JS(void, quarvel_audio_play, (const char* file, double offset, int loop), {
 });
 EM_JS(void, quarvel_audio_stop, (const char* file), {
   if (Module.quarvelAudio) Module.quarvelAudio.stop(UTF8ToString(file));
+});
+EM_JS(void, quarvel_audio_volume, (const char* file, double gain), {
+  if (Module.quarvelAudio) Module.quarvelAudio.setVolume(UTF8ToString(file), gain);
 });
 
 namespace quarvel::audio {
@@ -130,6 +134,10 @@ void WebAudioMusicStream::seek(uint64_t byte_position) {
   const bool was_playing = player_.playing();
   player_.seek(byte_position);
   if (was_playing) start_output();
+}
+
+void WebAudioMusicStream::set_volume(int percent) {
+  quarvel_audio_volume(file_.c_str(), std::clamp(percent, 0, 100) / 100.0);
 }
 
 }  // namespace quarvel::audio

@@ -25,8 +25,9 @@ void add_browser_failure(const std::string& file, const std::string& reason);
 std::unique_ptr<TrackBuffer> open_browser_track(const std::string& file, DecodeStatus& status, std::string& reason);
 
 // A stream heard through Web Audio. The page's script holds the decoded
-// audio under the file's name and starts or stops a source node on it; the
-// position follows the audio context's clock.
+// audio under the file's name and starts or stops a source node on it,
+// through a gain node for the volume; the position follows the audio
+// context's clock.
 class WebAudioMusicStream final : public MusicStream {
  public:
   WebAudioMusicStream(std::unique_ptr<TrackBuffer> track, const std::string& file);
@@ -40,6 +41,8 @@ class WebAudioMusicStream final : public MusicStream {
   float load() const override { return 0.0f; }
   const TrackBuffer& track() const override { return *track_; }
   void seek(uint64_t byte_position) override;
+  // The gain of the script's source node for this file (now and later).
+  void set_volume(int percent) override;
 
  private:
   // Counts the frames the audio context has played since the last call.
