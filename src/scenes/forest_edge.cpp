@@ -34,8 +34,8 @@ void Party_chargement_anim4(Show& s) {
   s.record.built.push_back("Party_chargement_anim4");
   controls::Contraste(s, 24, 145);
   init(s, 2);
-  s.horloge = 0.0f;
-  s.Party_actif[scene::kForestEdgeStep] = true;
+  s.clock.horloge = 0.0f;
+  s.chain.Party_actif[scene::kForestEdgeStep] = true;
   s.scene_frame.at(kEdgeGroup) = s.stage.root.create_frame(s.stage.scene);
 
   scene::add_anim(s, kEdgeGroup, 0, "00000003.dat", 0, 0, 0);

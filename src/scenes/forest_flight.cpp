@@ -64,21 +64,21 @@ void Party_chargement_anim2(Show& s) {
   s.record.built.push_back("Party_chargement_anim2");
   s.DXDraw.fill(0xFFFFFFu);
   s.DXDraw.flip();
-  s.etape_logo = 0;
+  s.layers.etape_logo = 0;
   init(s, 1);
-  s.pos_musique = s.music.position(s.flux_musique);
+  s.clock.pos_musique = s.music.position(s.clock.flux_musique);
 
   rm::Frame* world = s.stage.scene.get();
-  s.cam_path = s.stage.root.create_frame(s.stage.scene);
-  s.cam_path->set_position(world, {0, 150, -200});
+  s.view.cam_path = s.stage.root.create_frame(s.stage.scene);
+  s.view.cam_path->set_position(world, {0, 150, -200});
   s.scene_frame.at(kForestGroup) = s.stage.root.create_frame(s.stage.scene);
   place_trees(s);
-  s.Party_actif[scene::kForestFlightStep] = true;
+  s.chain.Party_actif[scene::kForestFlightStep] = true;
 
-  s.cam_anim = s.stage.root.create_animation();
-  s.cam_anim->set_options(kCameraPathOptions);
-  for (const PathKey& k : kCameraPath) s.cam_anim->add_position_key(k.time, k.position);
-  s.cam_anim->set_frame(s.stage.camera);
+  s.view.cam_anim = s.stage.root.create_animation();
+  s.view.cam_anim->set_options(kCameraPathOptions);
+  for (const PathKey& k : kCameraPath) s.view.cam_anim->add_position_key(k.time, k.position);
+  s.view.cam_anim->set_frame(s.stage.camera);
 
   scene::add_wrap(s, kForestGroup, 0, "00000010.dat", "greenmos.bmp", 0, -105, 0);
   for (int32_t i = 0; i < kTreeCount; ++i) {
@@ -103,32 +103,34 @@ void Party_chargement_anim2(Show& s) {
   world->set_scene_fog_color(forest_fog_colour());
   world->set_scene_fog_params(100.0f, 2500.0f, 1.0f);
 
-  s.pas_temps = scene::clock_step(s.pos_musique, s.pos_precedente, s.music.length(s.flux_musique));
-  s.horloge = s.pas_temps;
-  s.music.play_stream(s.flux_musique, false, true);
+  s.clock.pas_temps =
+      scene::clock_step(s.clock.pos_musique, s.clock.pos_precedente, s.music.length(s.clock.flux_musique));
+  s.clock.horloge = s.clock.pas_temps;
+  s.music.play_stream(s.clock.flux_musique, false, true);
   controls::Contraste(s, 24, 145);
   parse_ahead_for(s, Scene::ForestEdge);
 }
 
 void Party_3(Show& s) {
-  float t = s.horloge;
+  float t = s.clock.horloge;
   rm::Frame* world = s.stage.scene.get();
 
   world->set_scene_fog_enable(true);
   world->set_scene_fog_color(forest_fog_colour());
   world->set_scene_fog_params(0, 2500.0f, 1.0f);
 
-  if (t > static_cast<float>(s.Temps[1])) {
+  if (t > static_cast<float>(s.clock.Temps[1])) {
     Party_chargement_anim4(s);
-    t = s.horloge;  // the rest of the tick sees the next scene's clock
+    t = s.clock.horloge;  // the rest of the tick sees the next scene's clock
   }
 
   // The ground scrolls with the music; the remainder keeps the dividend's sign.
-  scroll_ground(s, static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.pas_temps)) % 1000),
+  scroll_ground(s,
+                static_cast<int32_t>((static_cast<int64_t>(s.wrap_u) + scene::Round(3.0 * s.clock.pas_temps)) % 1000),
                 kForestGroundScale);
 
   // The trees stream toward the camera and come round again 4000 units back.
-  const auto advance = static_cast<float>(scene::Round(60.0 * s.pas_temps));
+  const auto advance = static_cast<float>(scene::Round(60.0 * s.clock.pas_temps));
   for (int32_t i = 0; i < kTreeCount; ++i) {
     Vec3& p = s.forest_flight.arbre_pos[static_cast<size_t>(i)];
     p.z += advance;
@@ -136,11 +138,11 @@ void Party_3(Show& s) {
     if (auto f = s.objet_frame.get(i)) f->set_position(world, {p.x, -100, p.z});
   }
 
-  if (s.cam_anim) {
-    s.cam_anim->set_frame(s.stage.camera);
-    s.cam_anim->set_time(t);
+  if (s.view.cam_anim) {
+    s.view.cam_anim->set_frame(s.stage.camera);
+    s.view.cam_anim->set_time(t);
   }
-  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, world);
+  if (s.view.cam_path && s.stage.camera) s.stage.camera->look_at(*s.view.cam_path, world);
   if (auto a = s.anim_set.get(0)) a->set_time(static_cast<float>(scene::Round(t) % 50) / 2.0f);
 }
 

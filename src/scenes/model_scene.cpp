@@ -17,13 +17,13 @@ void Party_chargement_anim5(Show& s) {
   s.record.built.push_back("Party_chargement_anim5");
   controls::Contraste(s, 24, 145);
   init(s, kModelGroup);
-  s.horloge = 0.0f;
-  s.Party_actif[scene::kModelSceneStep] = true;
+  s.clock.horloge = 0.0f;
+  s.chain.Party_actif[scene::kModelSceneStep] = true;
   s.scene_frame.at(kModelGroup) = s.stage.root.create_frame(s.stage.scene);
 
-  s.focale = 20;
+  s.view.focale = 20;
   rm::Viewport* viewport = s.stage.viewport.get();
-  if (viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+  if (viewport) viewport->set_field(static_cast<float>(s.view.focale) / 20.0f);
 
   scene::add_anim(s, kModelGroup, 0, "00000005.dat", 0, 0, 0);
   scene::add_anim(s, kModelGroup, 1, "00000004.dat", 0, 0, 0);

@@ -29,7 +29,7 @@ void Party_chargement_anim3(scene::Show& s);  // explosion
 void Party_chargement_anim6(scene::Show& s);  // finale
 
 // Takes scene group g out of the scene graph, resets the loading bar and
-// clears Party_actif[0..8].
+// clears every step flag.
 void init(scene::Show& s, int32_t g);
 
 }  // namespace quarvel::scenes

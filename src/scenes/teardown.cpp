@@ -42,7 +42,7 @@ void remove_named_children(scene::Show& s, rm::Frame& root, int32_t g) {
 }  // namespace
 
 void init(scene::Show& s, int32_t g) {
-  s.charge_pos = 0;
+  s.chain.charge_pos = 0;
   // A group already taken down (a second jump to the same scene) has no root
   // left: nothing to remove.
   if (auto root = s.scene_frame.get(g); root && g >= 1 && g <= 4) {
@@ -50,7 +50,7 @@ void init(scene::Show& s, int32_t g) {
     s.stage.scene->delete_child(root.get());
   }
   s.scene_frame.at(g).reset();
-  for (size_t k = 0; k <= 8; ++k) s.Party_actif[k] = false;
+  s.chain.Party_actif.fill(false);
 }
 
 }  // namespace quarvel::scenes

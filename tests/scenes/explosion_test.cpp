@@ -84,8 +84,8 @@ class Explosion : public testing::ShowTest {
  protected:
   explicit Explosion(quarvel::testing::Pixels pixels = quarvel::testing::Pixels::Recorded) : ShowTest(pixels) {}
   void SetUp() override {
-    s.Temps[4] = 1480;
-    s.flux_musique = 1;
+    s.clock.Temps[4] = 1480;
+    s.clock.flux_musique = 1;
   }
   void build() {
     CurrentDir here(dir_.path());
@@ -94,7 +94,7 @@ class Explosion : public testing::ShowTest {
     ::testing::internal::GetCapturedStderr();
   }
   void tick(float clock, uint32_t level = 0) {
-    s.horloge = clock;
+    s.clock.horloge = clock;
     f.music.level_value = level;
     CurrentDir here(dir_.path());
     ::testing::internal::CaptureStderr();
@@ -128,7 +128,7 @@ TEST_F(Explosion, KeysComeFromTheSharedSequenceWithGatheringPasses) {
   EXPECT_GT(gathers, 0);
   EXPECT_LE(times.back(), 5100.0f);
   for (int i = 0; i < 21; ++i) {
-    auto a = s.explo_anim.get(i);
+    auto a = s.explosion.explo_anim.get(i);
     ASSERT_TRUE(a) << i;
     EXPECT_EQ(a->position_key_count(), 51u);
     EXPECT_EQ(a->scale_key_count(), 51u);
@@ -146,8 +146,8 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
     const bool gather = expected.random(3) == 0;
     for (int i = 0; i < 21; ++i) {
       rm::Vec3 p, sc;
-      ASSERT_TRUE(s.explo_anim.get(i)->position_at(static_cast<float>(t), p));
-      ASSERT_TRUE(s.explo_anim.get(i)->scale_at(static_cast<float>(t), sc));
+      ASSERT_TRUE(s.explosion.explo_anim.get(i)->position_at(static_cast<float>(t), p));
+      ASSERT_TRUE(s.explosion.explo_anim.get(i)->scale_at(static_cast<float>(t), sc));
       if (gather) {
         testing::expect_near(p, {0, 0, 0});
         testing::expect_near(sc, {5, 5, 5});
@@ -166,29 +166,29 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
 }
 
 TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
-  s.Party_actif[5] = true;
+  s.chain.Party_actif[scene::kModelSceneStep] = true;
   s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   build();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
-  for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 3) << k;
-  EXPECT_EQ(s.horloge, 0.0f);
+  EXPECT_EQ(s.chain.Party_actif, scene::StepFlags::only(scene::kExplosionStep));
+  EXPECT_EQ(s.clock.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(3));
   bool visual = false;
   for (const auto& v : s.stage.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
   EXPECT_TRUE(visual);
-  ASSERT_TRUE(s.cam_anim);
-  EXPECT_EQ(s.cam_anim->position_key_count(), 27u);
-  EXPECT_EQ(s.cam_anim->options(), 0x2Au);
-  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
+  ASSERT_TRUE(s.view.cam_anim);
+  EXPECT_EQ(s.view.cam_anim->position_key_count(), 27u);
+  EXPECT_EQ(s.view.cam_anim->options(), 0x2Au);
+  EXPECT_EQ(s.view.cam_anim->frame(), s.stage.camera);
   ASSERT_TRUE(s.explosion.focale_anim);
   EXPECT_EQ(s.explosion.focale_anim->position_key_count(), 23u);
   EXPECT_EQ(s.explosion.focale_anim->frame(), s.explosion.focale_frame);
   // The last two camera keys come from the time table.
   rm::Vec3 p;
-  ASSERT_TRUE(s.cam_anim->position_at(980, p));
+  ASSERT_TRUE(s.view.cam_anim->position_at(980, p));
   testing::expect_near(p, {0, 150, 0});
   // The closed path wraps at its last key, 1480: just before it, (0, 250, 0).
-  ASSERT_TRUE(s.cam_anim->position_at(1479.999f, p));
+  ASSERT_TRUE(s.view.cam_anim->position_at(1479.999f, p));
   testing::expect_near(p, {0, 250, 0}, 0.5f);
   ASSERT_TRUE(s.objet_frame.get(10));
   const render::GammaRamp want = controls::contrast_ramp(24, 145);
@@ -247,10 +247,10 @@ TEST_F(Explosion, RampFrom240EndsOnThatTick) {
 TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
   build();
   s.explosion.effet[0] = true;
-  s.angle_vue = 0;
+  s.explosion.angle_vue = 0;
   s.stage.viewport->configure(0, 0, 640, 480);
   tick(4);
-  EXPECT_EQ(s.angle_vue, 1);
+  EXPECT_EQ(s.explosion.angle_vue, 1);
   const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.width, 640);  // 200 x 0 refused
   EXPECT_EQ(r.height, 480);
@@ -261,11 +261,11 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   build();
   s.explosion.effet[0] = true;
   s.explosion.effet[1] = true;
-  s.angle_vue = 300;
+  s.explosion.angle_vue = 300;
   tick(4);
   const int once = scenes::advance_angle_vue(300);
-  EXPECT_EQ(s.angle_vue, scenes::advance_angle_vue(once));
-  const rm::Rect want = scenes::growing_window(s.angle_vue);
+  EXPECT_EQ(s.explosion.angle_vue, scenes::advance_angle_vue(once));
+  const rm::Rect want = scenes::growing_window(s.explosion.angle_vue);
   const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, want.x);
   EXPECT_EQ(r.y, want.y);
@@ -291,8 +291,8 @@ TEST_F(Explosion, HandsOverToTheFinaleAboveItsEnd) {
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   tick(1480.5f);
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim6");
-  EXPECT_TRUE(s.Party_actif[6]);
-  EXPECT_FALSE(s.Party_actif[3]);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kFinaleStep]);
+  EXPECT_FALSE(s.chain.Party_actif[scene::kExplosionStep]);
 }
 
 }  // namespace

@@ -20,12 +20,8 @@ class Teardown : public testing::ShowTest {
     s.scene_frame.at(g) = root;
     return root;
   }
-  void set_all_flags() { s.Party_actif.fill(true); }
-  void expect_flags_cleared() {
-    for (size_t k = 0; k <= 8; ++k) EXPECT_FALSE(s.Party_actif[k]) << k;
-    EXPECT_TRUE(s.Party_actif[9]);
-    EXPECT_TRUE(s.Party_actif[10]);
-  }
+  void set_all_flags() { s.chain.Party_actif.fill(true); }
+  void expect_flags_cleared() { EXPECT_EQ(s.chain.Party_actif, scene::StepFlags{}); }
   bool child_of(const FrameRef& parent, const FrameRef& f) {
     const auto c = parent->children();
     return std::find(c.begin(), c.end(), f) != c.end();
@@ -39,10 +35,10 @@ class Teardown : public testing::ShowTest {
 TEST_F(Teardown, EmptyRootRemovesNothingAndStillResets) {
   FrameRef other = make_root(2);
   set_all_flags();
-  s.charge_pos = 98;
+  s.chain.charge_pos = 98;
   scenes::init(s, 1);
   scenes::init(s, 1);  // a second jump: the root is already gone
-  EXPECT_EQ(s.charge_pos, 0);
+  EXPECT_EQ(s.chain.charge_pos, 0);
   expect_flags_cleared();
   EXPECT_TRUE(child_of(s.stage.scene, other));
   EXPECT_EQ(s.scene_frame.get(2), other);
