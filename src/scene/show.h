@@ -80,6 +80,27 @@ class StepFlags {
   std::array<bool, kStepCount> on_{};
 };
 
+// The scene groups: the index into scene_frame of each scene's root. The
+// numbers follow neither the chain nor the steps; the forest edge and the
+// model scene share a group, and group 5 is never used.
+enum SceneGroup : int32_t {
+  kOpeningGroup = 1,
+  kForestFlightGroup = 2,
+  kExplosionGroup = 3,
+  kEdgeGroup = 4,  // the forest edge, then the model scene
+  kFinaleGroup = 6,
+};
+
+// The entries of the time table Temps: the opening's starting clock, then
+// the clock at which each scene hands over to the next.
+enum TimeEntry : size_t {
+  kOpeningStart = 0,
+  kForestFlightEnd = 1,
+  kForestEdgeEnd = 2,
+  kModelSceneEnd = 3,
+  kExplosionEnd = 4,
+};
+
 // A fixed-capacity table of counted references. Reading or writing an entry
 // at or beyond the capacity is refused: `at` gives an empty reference that
 // belongs to no entry, so nothing is created into the table and nothing
@@ -142,7 +163,8 @@ struct ClockState {
   uint32_t pos_precedente = 0;
   float pas_temps = 0;
   float horloge = 0;
-  // The time table: the opening's starting clock and the scene ends.
+  // The time table, by TimeEntry: the opening's starting clock and the
+  // scene ends.
   std::array<int32_t, 11> Temps{};
   int32_t fps_affiche = 0;
 

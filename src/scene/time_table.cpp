@@ -4,11 +4,11 @@ namespace quarvel::scene {
 
 void seed_time_table(std::array<int32_t, 11>& Temps) {
   Temps.fill(0);
-  Temps[0] = 0;
-  Temps[1] = 2000;
-  Temps[2] = 1370;
-  Temps[3] = 2500;
-  Temps[4] = 1480;
+  Temps[kOpeningStart] = 0;
+  Temps[kForestFlightEnd] = 2000;
+  Temps[kForestEdgeEnd] = 1370;
+  Temps[kModelSceneEnd] = 2500;
+  Temps[kExplosionEnd] = 1480;
 }
 
 }  // namespace quarvel::scene

@@ -56,7 +56,7 @@ bool turning_input_held(const scene::Show& s);
 
 // What Party_5 and Party_6 differ in.
 struct EdgeStep {
-  size_t end_entry;  // index into Temps
+  scene::TimeEntry end_entry;  // the clock that ends the scene
   void (*next_builder)(scene::Show&);
   float animation_divisor;  // animation set time = clock / divisor
   bool sets_field;          // field := focale / 20 each tick

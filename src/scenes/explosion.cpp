@@ -21,7 +21,6 @@ using scene::Vec3;
 
 namespace {
 
-constexpr int32_t kExplosionGroup = 3;
 constexpr int32_t kExplosionCount = 21;
 constexpr int32_t kFirstExplosionObject = 30;
 constexpr int32_t kKeyPasses = 51;
@@ -92,16 +91,16 @@ void Party_chargement_anim3(Show& s) {
   s.record.built.push_back("Party_chargement_anim3");
   rm::Root& root = s.stage.root;
   rm::Frame* world = s.stage.scene.get();
-  init(s, 4);
+  init(s, scene::kEdgeGroup);
   s.chain.Party_actif[scene::kExplosionStep] = true;
-  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
+  s.scene_frame.at(scene::kExplosionGroup) = root.create_frame(s.stage.scene);
 
   for (int32_t i = 0; i < kExplosionCount; ++i) s.explosion.explo_anim.at(i) = root.create_animation();
   add_explosion_keys(s);
   for (int32_t i = 0; i < kExplosionCount; ++i) {
     const int32_t object = kFirstExplosionObject + i;
     s.explosion.explo_anim.at(i)->set_options(kExplosionOptions);
-    scene::add_objet(s, kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
+    scene::add_objet(s, scene::kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
     s.explosion.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
   }
 
@@ -113,13 +112,13 @@ void Party_chargement_anim3(Show& s) {
   s.explosion.focale_anim->set_options(kPathOptions);
   for (const Key& k : kFieldKeys) s.explosion.focale_anim->add_position_key(k.time, k.position);
   for (const Key& k : kCameraKeys) s.view.cam_anim->add_position_key(k.time, k.position);
-  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[4] - 500), {0, 150, 0});
-  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[4]), {0, 250, 0});
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[scene::kExplosionEnd] - 500), {0, 150, 0});
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[scene::kExplosionEnd]), {0, 250, 0});
   s.view.cam_anim->set_frame(s.stage.camera);
   s.explosion.focale_anim->set_frame(s.explosion.focale_frame);
 
   s.clock.horloge = 0.0f;
-  scene::add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
+  scene::add_objet(s, scene::kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
   if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, 0});
     // Zero vectors: the step orients the camera every tick.
@@ -127,7 +126,7 @@ void Party_chargement_anim3(Show& s) {
   }
   scene::Chargement(s, "Chargement des OBJET OK!");
   scene::Chargement(s, "Constructing ............. Fin Timer");
-  if (auto group = s.scene_frame.get(kExplosionGroup)) world->add_visual(group);
+  if (auto group = s.scene_frame.get(scene::kExplosionGroup)) world->add_visual(group);
   controls::Contraste(s, 24, 145);
   parse_ahead_for(s, Scene::Finale);
 }
@@ -136,7 +135,7 @@ void Party_4(Show& s) {
   rm::Frame* world = s.stage.scene.get();
   rm::Viewport* viewport = s.stage.viewport.get();
   // The clock is read afresh at each use: a hand-over restarts it.
-  if (s.clock.horloge > static_cast<float>(s.clock.Temps[4])) Party_chargement_anim6(s);
+  if (s.clock.horloge > static_cast<float>(s.clock.Temps[scene::kExplosionEnd])) Party_chargement_anim6(s);
   if (viewport) viewport->set_uniform_scaling(true);
 
   if (s.view.cam_anim) s.view.cam_anim->set_time(s.clock.horloge / 4);

@@ -16,21 +16,20 @@ namespace quarvel::scenes {
 using scene::Show;
 
 void Party_chargement_anim6(Show& s) {
-  constexpr int32_t kFinaleGroup = 6;
   s.record.built.push_back("Party_chargement_anim6");
   rm::Frame* world = s.stage.scene.get();
   controls::Contraste(s, 24, 145);
   // The end fade starts from the ramp just set.
   s.DXDraw.get_gamma(s.layers.gamma_sauve);
-  init(s, 3);
+  init(s, scene::kExplosionGroup);
 
   s.fond_texture = s.stage.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
   world->set_scene_background_image(s.fond_texture);
   s.clock.horloge = 0.0f;
   s.chain.Party_actif[scene::kFinaleStep] = true;
-  s.scene_frame.at(kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
-  scene::add_anim(s, kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
-  scene::add_anim(s, kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
+  s.scene_frame.at(scene::kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
+  scene::add_anim(s, scene::kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
+  scene::add_anim(s, scene::kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
   if (auto& viewport = s.stage.viewport) {
     viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
   }

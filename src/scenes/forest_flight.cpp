@@ -17,7 +17,6 @@ using scene::Vec3;
 
 namespace {
 
-constexpr int32_t kForestGroup = 2;
 constexpr int32_t kTreeCount = 21;
 // Closed, spline positions, positions.
 constexpr uint32_t kCameraPathOptions = 0x2A;
@@ -65,13 +64,13 @@ void Party_chargement_anim2(Show& s) {
   s.DXDraw.fill(0xFFFFFFu);
   s.DXDraw.flip();
   s.layers.etape_logo = 0;
-  init(s, 1);
+  init(s, scene::kOpeningGroup);
   s.clock.pos_musique = s.music.position(s.clock.flux_musique);
 
   rm::Frame* world = s.stage.scene.get();
   s.view.cam_path = s.stage.root.create_frame(s.stage.scene);
   s.view.cam_path->set_position(world, {0, 150, -200});
-  s.scene_frame.at(kForestGroup) = s.stage.root.create_frame(s.stage.scene);
+  s.scene_frame.at(scene::kForestFlightGroup) = s.stage.root.create_frame(s.stage.scene);
   place_trees(s);
   s.chain.Party_actif[scene::kForestFlightStep] = true;
 
@@ -80,24 +79,24 @@ void Party_chargement_anim2(Show& s) {
   for (const PathKey& k : kCameraPath) s.view.cam_anim->add_position_key(k.time, k.position);
   s.view.cam_anim->set_frame(s.stage.camera);
 
-  scene::add_wrap(s, kForestGroup, 0, "00000010.dat", "greenmos.bmp", 0, -105, 0);
+  scene::add_wrap(s, scene::kForestFlightGroup, 0, "00000010.dat", "greenmos.bmp", 0, -105, 0);
   for (int32_t i = 0; i < kTreeCount; ++i) {
-    scene::add_objet(s, kForestGroup, i, "00000009.dat", "arbre1.bmp", 0, 0, 100 * i);
+    scene::add_objet(s, scene::kForestFlightGroup, i, "00000009.dat", "arbre1.bmp", 0, 0, 100 * i);
     const auto w = static_cast<float>(s.random(6) + 5);
     const auto h = static_cast<float>(s.random(9) + 3);
     if (auto m = s.objet_mesh.get(i)) m->scale(w, h, w);
   }
-  scene::add_objet(s, kForestGroup, 50, "00000014.dat", "", 0, 0, 0);
+  scene::add_objet(s, scene::kForestFlightGroup, 50, "00000014.dat", "", 0, 0, 0);
   if (auto m = s.objet_mesh.get(50)) m->scale(1000, 1000, 1000);
 
   if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, -500});
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
   }
-  scene::add_anim(s, kForestGroup, 0, "00000011.dat", 0, 0, 0);
+  scene::add_anim(s, scene::kForestFlightGroup, 0, "00000011.dat", 0, 0, 0);
   scene::Chargement(s, "Chargement des OBJET OK!");
   scene::Chargement(s, "Constructing ............. Fin Timer");
-  if (auto root = s.scene_frame.get(kForestGroup)) world->add_visual(root);
+  if (auto root = s.scene_frame.get(scene::kForestFlightGroup)) world->add_visual(root);
 
   world->set_scene_fog_enable(true);
   world->set_scene_fog_color(forest_fog_colour());
@@ -119,7 +118,7 @@ void Party_3(Show& s) {
   world->set_scene_fog_color(forest_fog_colour());
   world->set_scene_fog_params(0, 2500.0f, 1.0f);
 
-  if (t > static_cast<float>(s.clock.Temps[1])) {
+  if (t > static_cast<float>(s.clock.Temps[scene::kForestFlightEnd])) {
     Party_chargement_anim4(s);
     t = s.clock.horloge;  // the rest of the tick sees the next scene's clock
   }

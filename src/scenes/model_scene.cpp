@@ -13,20 +13,19 @@ namespace quarvel::scenes {
 using scene::Show;
 
 void Party_chargement_anim5(Show& s) {
-  constexpr int32_t kModelGroup = 4;
   s.record.built.push_back("Party_chargement_anim5");
   controls::Contraste(s, 24, 145);
-  init(s, kModelGroup);
+  init(s, scene::kEdgeGroup);
   s.clock.horloge = 0.0f;
   s.chain.Party_actif[scene::kModelSceneStep] = true;
-  s.scene_frame.at(kModelGroup) = s.stage.root.create_frame(s.stage.scene);
+  s.scene_frame.at(scene::kEdgeGroup) = s.stage.root.create_frame(s.stage.scene);
 
   s.view.focale = 20;
   rm::Viewport* viewport = s.stage.viewport.get();
   if (viewport) viewport->set_field(static_cast<float>(s.view.focale) / 20.0f);
 
-  scene::add_anim(s, kModelGroup, 0, "00000005.dat", 0, 0, 0);
-  scene::add_anim(s, kModelGroup, 1, "00000004.dat", 0, 0, 0);
+  scene::add_anim(s, scene::kEdgeGroup, 0, "00000005.dat", 0, 0, 0);
+  scene::add_anim(s, scene::kEdgeGroup, 1, "00000004.dat", 0, 0, 0);
   scene::Chargement(s, "Chargement des OBJET OK!");
   set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
 
@@ -41,7 +40,7 @@ void Party_chargement_anim5(Show& s) {
 
 void Party_6(Show& s) {
   // Party_4 has a lower flag index: it first runs on the next tick.
-  edge_step(s, EdgeStep{.end_entry = 3,
+  edge_step(s, EdgeStep{.end_entry = scene::kModelSceneEnd,
                         .next_builder = Party_chargement_anim3,
                         .animation_divisor = 2.0f,
                         .sets_field = false,

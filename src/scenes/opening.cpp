@@ -24,7 +24,6 @@ using scene::Show;
 
 namespace {
 
-constexpr int32_t kOpeningGroup = 1;
 constexpr int32_t kFireFirst = 30;
 constexpr int32_t kFireLast = 32;
 constexpr float kSceneEnd = 7600.0f;
@@ -93,7 +92,7 @@ scene::MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
 }
 
 void add_fire(Show& s, int32_t idx, const std::string& mesh_file) {
-  scene::add_objet(s, kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
+  scene::add_objet(s, scene::kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
 }
 
 bool between(float t, float from, float to) { return t > from && t < to; }
@@ -127,7 +126,7 @@ void Party_chargement_anim(Show& s) {
   s.chain.Party_actif[scene::kLoadingStep] = loading;
 
   rm::Frame* world = s.stage.scene.get();
-  s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
+  s.scene_frame.at(scene::kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
   scene::Charge_Mesh(s);
   scene::Chargement(s, "Chargement des OBJET OK!");
 
@@ -162,9 +161,9 @@ void Party_chargement_anim(Show& s) {
 
   take_cam_path(s, PathModel::Hidden);
 
-  s.clock.horloge = static_cast<float>(s.clock.Temps[0]);
+  s.clock.horloge = static_cast<float>(s.clock.Temps[scene::kOpeningStart]);
   s.music.play_stream(s.clock.flux_musique, false, true);
-  if (auto root = s.scene_frame.get(kOpeningGroup)) world->add_visual(root);
+  if (auto root = s.scene_frame.get(scene::kOpeningGroup)) world->add_visual(root);
   s.Timer_chargement.set_enabled(false);
   s.DXTimer.set_enabled(true);
   parse_ahead_for(s, Scene::ForestFlight);

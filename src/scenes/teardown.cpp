@@ -17,21 +17,21 @@ void remove_named_children(scene::Show& s, rm::Frame& root, int32_t g) {
     for (int32_t i = from; i <= to; ++i) remove(s.objet_frame.get(i));
   };
   switch (g) {
-    case 1:
+    case scene::kOpeningGroup:
       remove(s.anim_frame.get(1));
       break;
-    case 2:
+    case scene::kForestFlightGroup:
       remove(s.anim_frame.get(0));
       remove_objects(0, 20);
       remove(s.objet_frame.get(50));
       remove(s.wrap_frame.get(0));
       break;
-    case 3:
+    case scene::kExplosionGroup:
       remove(s.anim_frame.get(0));
       remove(s.objet_frame.get(10));
       remove_objects(30, 50);
       break;
-    case 4:
+    case scene::kEdgeGroup:
       remove(s.objet_frame.get(50));
       break;
     default:
@@ -45,7 +45,7 @@ void init(scene::Show& s, int32_t g) {
   s.chain.charge_pos = 0;
   // A group already taken down (a second jump to the same scene) has no root
   // left: nothing to remove.
-  if (auto root = s.scene_frame.get(g); root && g >= 1 && g <= 4) {
+  if (auto root = s.scene_frame.get(g); root && g >= scene::kOpeningGroup && g <= scene::kEdgeGroup) {
     remove_named_children(s, *root, g);
     s.stage.scene->delete_child(root.get());
   }
