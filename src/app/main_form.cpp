@@ -16,8 +16,8 @@ namespace quarvel::app {
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
                      audio::MusicDevice& music_device, std::string exe_dir)
     : FormComponents(std::move(backend), std::move(clock)),
-      steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
-            scenes::Party_5, scenes::Party_6, scenes::Party_7},
+      steps{scene::Party_1, scene::Party_2, scene::Party_3, scene::Party_4,
+            scene::Party_5, scene::Party_6, scene::Party_7},
       music(music_device),
       show_(new_show(music_device)) {
   show_->exe_dir = std::move(exe_dir);
@@ -117,7 +117,7 @@ void TMainForm::DXDrawInitialize() {
   s.clock.pos_precedente = music.position(s.clock.flux_musique) / 1500u;
   music_ahead_ = 0;
   // The opening's files are read while the loading display runs.
-  scenes::parse_ahead_for(s, scenes::Scene::Opening);
+  scene::parse_ahead_for(s, scene::Scene::Opening);
 }
 
 void TMainForm::DXDrawInitializeSurface() {

@@ -9,9 +9,8 @@
 #include "scene/loading.h"
 #include "scene/primitives.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
 
 namespace {
 
@@ -43,14 +42,14 @@ const SceneFiles& files_of(Scene scene) {
 void parse_ahead_for(Show& s, Scene next) {
   const SceneFiles& files = files_of(next);
   std::vector<std::string> pictures = files.pictures;
-  for (const std::string& name : files.pictures_beside_program) pictures.push_back(scene::beside_executable(s, name));
+  for (const std::string& name : files.pictures_beside_program) pictures.push_back(beside_executable(s, name));
   s.stage.root.parse_ahead().prepare(files.models, pictures);
 }
 
 void set_loaded_animation_options(Show& s, int32_t idx, uint32_t options) {
   const auto set = s.anim_set.get(idx);
-  const auto animations = set ? set->animations() : std::vector<scene::AnimationRef>{};
-  scene::Chargement(s, "Constructing..................");
+  const auto animations = set ? set->animations() : std::vector<AnimationRef>{};
+  Chargement(s, "Constructing..................");
   for (const auto& a : animations) {
     if (a) a->set_options(options);
   }
@@ -124,7 +123,7 @@ void edge_step(Show& s, const EdgeStep& step) {
   if (camera && !movement_input_held(s)) camera->set_velocity(world, {0, 0, 0}, false);
   if (camera && !turning_input_held(s)) camera->set_rotation(world, {0, 0, 0}, 0);
   if (camera) s.view.cam_pos = camera->position(world);
-  if (s.controls.cam_auto) scene::Calcul_pos(s);
+  if (s.controls.cam_auto) Calcul_pos(s);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

@@ -14,10 +14,8 @@
 #include "scenes/explosion_effects.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
-using scene::Vec3;
 
 namespace {
 
@@ -91,16 +89,16 @@ void Party_chargement_anim3(Show& s) {
   s.record.built.push_back("Party_chargement_anim3");
   rm::Root& root = s.stage.root;
   rm::Frame* world = s.stage.scene.get();
-  init(s, scene::kEdgeGroup);
-  s.chain.Party_actif[scene::kExplosionStep] = true;
-  s.scene_frame.at(scene::kExplosionGroup) = root.create_frame(s.stage.scene);
+  init(s, kEdgeGroup);
+  s.chain.Party_actif[kExplosionStep] = true;
+  s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
 
   for (int32_t i = 0; i < kExplosionCount; ++i) s.explosion.explo_anim.at(i) = root.create_animation();
   add_explosion_keys(s);
   for (int32_t i = 0; i < kExplosionCount; ++i) {
     const int32_t object = kFirstExplosionObject + i;
     s.explosion.explo_anim.at(i)->set_options(kExplosionOptions);
-    scene::add_objet(s, scene::kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
+    add_objet(s, kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
     s.explosion.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
   }
 
@@ -112,21 +110,21 @@ void Party_chargement_anim3(Show& s) {
   s.explosion.focale_anim->set_options(kPathOptions);
   for (const Key& k : kFieldKeys) s.explosion.focale_anim->add_position_key(k.time, k.position);
   for (const Key& k : kCameraKeys) s.view.cam_anim->add_position_key(k.time, k.position);
-  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[scene::kExplosionEnd] - 500), {0, 150, 0});
-  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[scene::kExplosionEnd]), {0, 250, 0});
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[kExplosionEnd] - 500), {0, 150, 0});
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[kExplosionEnd]), {0, 250, 0});
   s.view.cam_anim->set_frame(s.stage.camera);
   s.explosion.focale_anim->set_frame(s.explosion.focale_frame);
 
   s.clock.horloge = 0.0f;
-  scene::add_objet(s, scene::kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
+  add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
   if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, 0});
     // Zero vectors: the step orients the camera every tick.
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
   }
-  scene::Chargement(s, "Chargement des OBJET OK!");
-  scene::Chargement(s, "Constructing ............. Fin Timer");
-  if (auto group = s.scene_frame.get(scene::kExplosionGroup)) world->add_visual(group);
+  Chargement(s, "Chargement des OBJET OK!");
+  Chargement(s, "Constructing ............. Fin Timer");
+  if (auto group = s.scene_frame.get(kExplosionGroup)) world->add_visual(group);
   controls::Contraste(s, 24, 145);
   parse_ahead_for(s, Scene::Finale);
 }
@@ -135,7 +133,7 @@ void Party_4(Show& s) {
   rm::Frame* world = s.stage.scene.get();
   rm::Viewport* viewport = s.stage.viewport.get();
   // The clock is read afresh at each use: a hand-over restarts it.
-  if (s.clock.horloge > static_cast<float>(s.clock.Temps[scene::kExplosionEnd])) Party_chargement_anim6(s);
+  if (s.clock.horloge > static_cast<float>(s.clock.Temps[kExplosionEnd])) Party_chargement_anim6(s);
   if (viewport) viewport->set_uniform_scaling(true);
 
   if (s.view.cam_anim) s.view.cam_anim->set_time(s.clock.horloge / 4);
@@ -182,4 +180,4 @@ void Party_4(Show& s) {
   if (viewport) viewport->set_uniform_scaling(false);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

@@ -11,9 +11,8 @@
 #include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
 
 void Party_chargement_anim6(Show& s) {
   s.record.built.push_back("Party_chargement_anim6");
@@ -21,20 +20,20 @@ void Party_chargement_anim6(Show& s) {
   controls::Contraste(s, 24, 145);
   // The end fade starts from the ramp just set.
   s.DXDraw.get_gamma(s.layers.gamma_sauve);
-  init(s, scene::kExplosionGroup);
+  init(s, kExplosionGroup);
 
-  s.fond_texture = s.stage.root.load_texture(scene::beside_executable(s, "introsi.bmp"));
+  s.fond_texture = s.stage.root.load_texture(beside_executable(s, "introsi.bmp"));
   world->set_scene_background_image(s.fond_texture);
   s.clock.horloge = 0.0f;
-  s.chain.Party_actif[scene::kFinaleStep] = true;
-  s.scene_frame.at(scene::kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
-  scene::add_anim(s, scene::kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
-  scene::add_anim(s, scene::kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
+  s.chain.Party_actif[kFinaleStep] = true;
+  s.scene_frame.at(kFinaleGroup) = s.stage.root.create_frame(s.stage.scene);
+  add_anim(s, kFinaleGroup, 0, "00000007.dat", 0, 0, 0);
+  add_anim(s, kFinaleGroup, 1, "00000006.dat", 0, 0, 0);
   if (auto& viewport = s.stage.viewport) {
     viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
   }
   world->set_scene_fog_enable(false);
-  scene::Chargement(s, "Constructing..................Anim ok");
+  Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Hidden);
   parse_ahead_for(s, Scene::End);
 }
@@ -51,7 +50,7 @@ void Party_7(Show& s) {
   if (camera) camera->orientation(world, s.view.vue_dir, s.view.vue_up);
   world->move(1.0f);
   if (camera) s.view.cam_pos = camera->position(world);
-  if (s.controls.cam_auto) scene::Calcul_pos(s);
+  if (s.controls.cam_auto) Calcul_pos(s);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

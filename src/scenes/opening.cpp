@@ -16,11 +16,8 @@
 #include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::FrameRef;
-using scene::OpeningState;
-using scene::Show;
 
 namespace {
 
@@ -31,7 +28,7 @@ constexpr float kSceneEnd = 7600.0f;
 // A named frame of the ship model and the slot it is kept in.
 struct NamedSlot {
   std::string_view name;
-  scene::Table<rm::Frame, 10> OpeningState::*table;
+  Table<rm::Frame, 10> OpeningState::*table;
   int index;
 };
 
@@ -84,7 +81,7 @@ void walk_deep(Show& s, const FrameRef& parent, int depth, const std::function<v
 
 // The first visual of a frame as a mesh builder; empty when the frame is
 // empty, has no visual or its first visual is something else.
-scene::MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
+MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
   if (!frame) return nullptr;
   const auto visuals = frame->visuals();
   if (visuals.empty()) return nullptr;
@@ -92,7 +89,7 @@ scene::MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
 }
 
 void add_fire(Show& s, int32_t idx, const std::string& mesh_file) {
-  scene::add_objet(s, scene::kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
+  add_objet(s, kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
 }
 
 bool between(float t, float from, float to) { return t > from && t < to; }
@@ -116,35 +113,35 @@ void walk_ship_parts(Show& s, const FrameRef& model, const std::function<void(co
 
 void Party_chargement_anim(Show& s) {
   s.record.built.push_back("Party_chargement_anim");
-  scene::Loading(s);
+  Loading(s);
   s.DXTimer.set_enabled(false);
   s.Timer_chargement.set_enabled(true);
   s.opening.brouillard_fin = 15000;
   // Every step off but the loading step that called this builder.
-  const bool loading = s.chain.Party_actif[scene::kLoadingStep];
-  s.chain.Party_actif = scene::StepFlags::only(scene::kOpeningStep);
-  s.chain.Party_actif[scene::kLoadingStep] = loading;
+  const bool loading = s.chain.Party_actif[kLoadingStep];
+  s.chain.Party_actif = StepFlags::only(kOpeningStep);
+  s.chain.Party_actif[kLoadingStep] = loading;
 
   rm::Frame* world = s.stage.scene.get();
-  s.scene_frame.at(scene::kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
-  scene::Charge_Mesh(s);
-  scene::Chargement(s, "Chargement des OBJET OK!");
+  s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
+  Charge_Mesh(s);
+  Chargement(s, "Chargement des OBJET OK!");
 
   set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
-  scene::Chargement(s, "Constructing..................Anim ok");
+  Chargement(s, "Constructing..................Anim ok");
 
   // The three fires: tiny grey-translucent meshes; the last two turned by a
   // rotation that replaces their whole placement.
   add_fire(s, 30, "00000012.dat");
   if (auto m = s.objet_mesh.get(30)) {
     m->scale(0.01f, 0.01f, 0.01f);
-    m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+    m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
   }
   const std::array<float, 2> fire_axis_x{-0.5f, 0.5f};
   for (int32_t idx = 31; idx <= kFireLast; ++idx) {
     add_fire(s, idx, "00000013.dat");
     if (auto m = s.objet_mesh.get(idx)) {
-      m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+      m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
       m->scale(0.01f, 0.01f, 0.01f);
     }
     if (auto f = s.objet_frame.get(idx)) {
@@ -152,7 +149,7 @@ void Party_chargement_anim(Show& s) {
     }
   }
 
-  walk_ship_parts(s, s.anim_frame.get(1), [&s](const std::string& label) { scene::Chargement(s, label); });
+  walk_ship_parts(s, s.anim_frame.get(1), [&s](const std::string& label) { Chargement(s, label); });
 
   s.opening.vaisseau_mesh_a = first_mesh_builder(s.opening.vaisseau_frame.get(0));
   s.opening.vaisseau_mesh_b = first_mesh_builder(s.opening.vaisseau_frame.get(1));
@@ -161,20 +158,20 @@ void Party_chargement_anim(Show& s) {
 
   take_cam_path(s, PathModel::Hidden);
 
-  s.clock.horloge = static_cast<float>(s.clock.Temps[scene::kOpeningStart]);
+  s.clock.horloge = static_cast<float>(s.clock.Temps[kOpeningStart]);
   s.music.play_stream(s.clock.flux_musique, false, true);
-  if (auto root = s.scene_frame.get(scene::kOpeningGroup)) world->add_visual(root);
+  if (auto root = s.scene_frame.get(kOpeningGroup)) world->add_visual(root);
   s.Timer_chargement.set_enabled(false);
   s.DXTimer.set_enabled(true);
   parse_ahead_for(s, Scene::ForestFlight);
 }
 
 void Party_1(Show& s) {
-  scene::Loading(s);
-  scene::Chargement(s, "");
+  Loading(s);
+  Chargement(s, "");
   Party_chargement_anim(s);
-  s.chain.Party_actif[scene::kLoadingStep] = false;
-  s.chain.Party_actif[scene::kOpeningStep] = true;
+  s.chain.Party_actif[kLoadingStep] = false;
+  s.chain.Party_actif[kOpeningStep] = true;
 }
 
 namespace {
@@ -190,7 +187,7 @@ constexpr float kFiresLeft = 7271.0f;
 void grey_hull_wireframes(Show& s) {
   for (int i = 1; i <= 3; ++i) {
     if (auto m = s.opening.vaisseau_mesh.get(i)) {
-      m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+      m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
       m->set_quality(rm::quality::kWireframe);
     }
   }
@@ -209,7 +206,7 @@ float hand_over_to_forest(Show& s) {
 // Contrast closing in from both ends over the last 200 units.
 void closing_contrast(Show& s, float t) {
   if (t > 7400.0f) {
-    const auto x = static_cast<uint8_t>(scene::Round(t - 7400.0) & 0xFF);
+    const auto x = static_cast<uint8_t>(Round(t - 7400.0) & 0xFF);
     controls::Contraste(s, x, static_cast<uint8_t>(255 - x));
   }
 }
@@ -223,7 +220,7 @@ void negative_backdrop(Show& s, float t) {
 void fade_ship_part_4(Show& s, float t) {
   if (auto m = s.opening.vaisseau_mesh.get(4)) {
     const float alpha = between(t, 6080.0f, 6150.0f) ? 1.0f - (t - 6080.0f) * 0.01428571f : 1.0f;
-    m->set_color(scene::RGBA(1, 1, 1, alpha));
+    m->set_color(RGBA(1, 1, 1, alpha));
   }
 }
 
@@ -231,12 +228,12 @@ void fade_ship_part_4(Show& s, float t) {
 void ship_part_c(Show& s, float t) {
   if (auto& c = s.opening.vaisseau_mesh_c) {
     if (between(t, 4650.0f, 4790.0f)) {
-      c->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
+      c->set_color(RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
       c->set_quality(rm::quality::kWireframe);
     } else {
       c->set_quality(rm::quality::kGouraud);
     }
-    if (between(t, 4790.0f, 4800.0f)) c->set_color(scene::RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
+    if (between(t, 4790.0f, 4800.0f)) c->set_color(RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
   }
 }
 
@@ -257,7 +254,6 @@ void flicker_ship_part_b(Show& s, float t) {
 // The opening's fade to black, a moment of black, and the fade back in,
 // each darkening the saved ramp.
 void opening_gamma(Show& s, float t) {
-  using scene::Round;
   if (between(t, 1670.0f, 1710.0f)) {
     s.DXDraw.set_gamma(controls::darkened_ramp(s.layers.gamma_sauve, 800 * Round(t - 1670.0)));
   }
@@ -274,7 +270,7 @@ void closing_fog(Show& s) {
   if (s.opening.brouillard_actif) {
     s.opening.brouillard_fin -= 150;
     world->set_scene_fog_enable(true);
-    world->set_scene_fog_color(scene::RGB(1, 1, 1));
+    world->set_scene_fog_color(RGB(1, 1, 1));
     if (s.opening.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.opening.brouillard_fin), 1.0f);
     s.opening.brouillard_actif = false;
   }
@@ -286,10 +282,10 @@ void field_of_view(Show& s, float t) {
   auto& viewport = s.stage.viewport;
   if (viewport) viewport->set_field(static_cast<float>(s.view.focale / 20.0));
   if (between(t, kNegativeStart, kNegativeEnd)) {
-    const auto high = static_cast<uint8_t>(scene::Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
+    const auto high = static_cast<uint8_t>(Round(2.0 * std::sin(deg(t * 120.0)) + 50.0));
     controls::Contraste2(s, 0, high);
     if (viewport) {
-      viewport->set_field(static_cast<float>(0.005 * std::cos(scene::deg(t * 25.0)) + s.view.focale / 20.0));
+      viewport->set_field(static_cast<float>(0.005 * std::cos(deg(t * 25.0)) + s.view.focale / 20.0));
     }
   }
 }
@@ -312,10 +308,10 @@ void follow_fires(Show& s, float t) {
       if (auto f = s.objet_frame.get(idx)) f->add_scale(rm::Combine::Replace, grow, grow, grow);
     }
     if (auto m = s.objet_mesh.get(30)) {
-      m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 10.0f));
+      m->set_color(RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 10.0f));
     }
     for (int32_t idx = 31; idx <= kFireLast; ++idx) {
-      if (auto m = s.objet_mesh.get(idx)) m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 3.0f));
+      if (auto m = s.objet_mesh.get(idx)) m->set_color(RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 3.0f));
     }
   }
   for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
@@ -373,7 +369,7 @@ void Party_2(Show& s) {
   aim_camera(s);
   spin_trucks(s, t);
   if (s.opening.anim_x_actif) anim_x(s);
-  if (s.controls.cam_auto) scene::Calcul_pos(s);
+  if (s.controls.cam_auto) Calcul_pos(s);
 }
 
 void anim_x(Show& s) {
@@ -414,4 +410,4 @@ void anim_x(Show& s) {
   if (s.view.focale_actif) controls::Focale_visu(s);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

@@ -26,32 +26,32 @@ render::GammaRamp ramp_of(const scene::Show& s) {
 // ---- The viewport effects' arithmetic
 
 TEST(ExplosionEffects, AngleAdvancesWithTruncatingDivAndMod) {
-  EXPECT_EQ(scenes::advance_angle_vue(0), 1);
-  EXPECT_EQ(scenes::advance_angle_vue(639), 9);  // 639 + 9 = 648, mod 640 = 8, + 1
-  EXPECT_EQ(scenes::advance_angle_vue(63), 64);
-  EXPECT_EQ(scenes::advance_angle_vue(64), 66);
+  EXPECT_EQ(scene::advance_angle_vue(0), 1);
+  EXPECT_EQ(scene::advance_angle_vue(639), 9);  // 639 + 9 = 648, mod 640 = 8, + 1
+  EXPECT_EQ(scene::advance_angle_vue(63), 64);
+  EXPECT_EQ(scene::advance_angle_vue(64), 66);
   // A negative angle keeps the dividend's sign: (-70 + -1) mod 640 + 1.
-  EXPECT_EQ(scenes::advance_angle_vue(-70), -70);
+  EXPECT_EQ(scene::advance_angle_vue(-70), -70);
   for (int a = 1; a <= 640; ++a) {
-    const int next = scenes::advance_angle_vue(a);
+    const int next = scene::advance_angle_vue(a);
     EXPECT_GE(next, 1);
     EXPECT_LE(next, 640);
   }
 }
 
 TEST(ExplosionEffects, TurningWindowFromTheAngle) {
-  const rm::Rect first = scenes::turning_window(1);  // b = 100, s = Round(0.1745) = 0
+  const rm::Rect first = scene::turning_window(1);  // b = 100, s = Round(0.1745) = 0
   EXPECT_EQ(first.x, 450);
   EXPECT_EQ(first.y, 240);
   EXPECT_EQ(first.width, 200);
   EXPECT_EQ(first.height, 0);
-  const rm::Rect quarter = scenes::turning_window(900);  // b = 0, s = 100
+  const rm::Rect quarter = scene::turning_window(900);  // b = 0, s = 100
   EXPECT_EQ(quarter.x, 500);
   EXPECT_EQ(quarter.y, 190);
   EXPECT_EQ(quarter.width, 0);
   EXPECT_EQ(quarter.height, 100);
   // 150 degrees: b = Round(-86.6) = -87, -87 div 2 = -43 (toward zero).
-  const rm::Rect turned = scenes::turning_window(1500);
+  const rm::Rect turned = scene::turning_window(1500);
   EXPECT_EQ(turned.x, 543);
   EXPECT_EQ(turned.width, -174);
   EXPECT_EQ(turned.y, 240 - 25);
@@ -59,12 +59,12 @@ TEST(ExplosionEffects, TurningWindowFromTheAngle) {
 }
 
 TEST(ExplosionEffects, GrowingWindowIsFourByThreeAroundTheCentre) {
-  const rm::Rect r = scenes::growing_window(101);  // h = 50
+  const rm::Rect r = scene::growing_window(101);  // h = 50
   EXPECT_EQ(r.x, 270);
   EXPECT_EQ(r.y, 202);  // Round(202.5) to even
   EXPECT_EQ(r.width, 101);
   EXPECT_EQ(r.height, 76);  // Round(75.75)
-  const rm::Rect full = scenes::growing_window(640);
+  const rm::Rect full = scene::growing_window(640);
   EXPECT_EQ(full.x, 0);
   EXPECT_EQ(full.y, 0);
   EXPECT_EQ(full.width, 640);
@@ -72,10 +72,10 @@ TEST(ExplosionEffects, GrowingWindowIsFourByThreeAroundTheCentre) {
 }
 
 TEST(ExplosionEffects, BeatIsALeftLevelAbove101) {
-  EXPECT_FALSE(scenes::is_beat(101));
-  EXPECT_TRUE(scenes::is_beat(102));
-  EXPECT_FALSE(scenes::is_beat(0xFFFF0000u | 101u));  // the right channel does not count
-  EXPECT_TRUE(scenes::is_beat(0x0000FFFFu));
+  EXPECT_FALSE(scene::is_beat(101));
+  EXPECT_TRUE(scene::is_beat(102));
+  EXPECT_FALSE(scene::is_beat(0xFFFF0000u | 101u));  // the right channel does not count
+  EXPECT_TRUE(scene::is_beat(0x0000FFFFu));
 }
 
 // ---- Builder and step
@@ -90,7 +90,7 @@ class Explosion : public testing::ShowTest {
   void build() {
     CurrentDir here(dir_.path());
     ::testing::internal::CaptureStderr();
-    scenes::Party_chargement_anim3(s);
+    scene::Party_chargement_anim3(s);
     ::testing::internal::GetCapturedStderr();
   }
   void tick(float clock, uint32_t level = 0) {
@@ -98,7 +98,7 @@ class Explosion : public testing::ShowTest {
     f.music.level_value = level;
     CurrentDir here(dir_.path());
     ::testing::internal::CaptureStderr();
-    scenes::Party_4(s);
+    scene::Party_4(s);
     ::testing::internal::GetCapturedStderr();
   }
   TempDir dir_;
@@ -263,9 +263,9 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   s.explosion.effet[1] = true;
   s.explosion.angle_vue = 300;
   tick(4);
-  const int once = scenes::advance_angle_vue(300);
-  EXPECT_EQ(s.explosion.angle_vue, scenes::advance_angle_vue(once));
-  const rm::Rect want = scenes::growing_window(s.explosion.angle_vue);
+  const int once = scene::advance_angle_vue(300);
+  EXPECT_EQ(s.explosion.angle_vue, scene::advance_angle_vue(once));
+  const rm::Rect want = scene::growing_window(s.explosion.angle_vue);
   const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, want.x);
   EXPECT_EQ(r.y, want.y);

@@ -27,7 +27,7 @@ class ForestFlight : public testing::ShowTest {
   }
   void build() {
     CurrentDir here(dir.path());
-    scenes::Party_chargement_anim2(s);
+    scene::Party_chargement_anim2(s);
   }
   TempDir dir;
 };
@@ -120,7 +120,7 @@ class ForestStep : public ForestFlight {
   void tick(float t, float step) {
     s.clock.horloge = t;
     s.clock.pas_temps = step;
-    scenes::Party_3(s);
+    scene::Party_3(s);
   }
 };
 

@@ -34,14 +34,14 @@ class OpeningBuild : public testing::ShowTest {
   size_t walk_labels() {
     size_t n = 0;
     const auto scratch = f.new_show(f.music);
-    scenes::walk_ship_parts(*scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
+    scene::walk_ship_parts(*scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
     return n;
   }
   std::unique_ptr<testing::CurrentDir> here;
 };
 
 TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
-  scenes::Party_1(s);
+  scene::Party_1(s);
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim"});
   EXPECT_EQ(s.chain.Party_actif, scene::StepFlags::only(scene::kOpeningStep));
   EXPECT_TRUE(f.DXTimer.enabled());
@@ -80,7 +80,7 @@ TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
 }
 
 TEST_F(OpeningBuild, DrawsTenTimesPerLoadingFrameWhileTheLoadingScreenShows) {
-  scenes::Party_1(s);
+  scene::Party_1(s);
   // Loading draws while the opening's step flag is set: 2 per animation, 3 labels of
   // the builder, 2 per fire, and one per label of the walk; 10 draws each.
   const size_t loading_frames = 2 * 2 + 3 + 3 * 2 + walk_labels();
@@ -91,19 +91,19 @@ TEST_F(OpeningBuild, DrawsTenTimesPerLoadingFrameWhileTheLoadingScreenShows) {
 }
 
 TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
-  scenes::Party_1(s);
+  scene::Party_1(s);
   s.opening.anim_x_actif = true;
   s.controls.cam_auto = true;
   s.view.cam_suivi = true;
   s.view.focale = 9;
   for (float t : {100.0f, 1000.5f, 1700.0f, 3500.0f, 4700.0f, 6300.0f, 7100.0f, 7300.0f, 7550.0f, 7600.0f}) {
     s.clock.horloge = t;
-    scenes::Party_2(s);
+    scene::Party_2(s);
   }
   EXPECT_EQ(s.record.built.size(), 1u);
   EXPECT_TRUE(s.chain.Party_actif[scene::kOpeningStep]);
   s.clock.horloge = 7600.5f;
-  scenes::Party_2(s);
+  scene::Party_2(s);
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
   EXPECT_FALSE(s.chain.Party_actif[scene::kOpeningStep]);
   EXPECT_TRUE(s.chain.Party_actif[scene::kForestFlightStep]);
@@ -113,7 +113,7 @@ TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
   render::GammaRamp g;
   f.DXDraw.get_gamma(g);
   EXPECT_EQ(g, controls::contrast_ramp(24, 145));
-  scenes::Party_3(s);
+  scene::Party_3(s);
   EXPECT_EQ(s.record.built.size(), 2u);
 }
 
@@ -151,7 +151,7 @@ TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
   s.exe_dir = dir.path().string() + "/";
   s.opening.anim_x_actif = s.controls.cam_auto = s.view.cam_suivi = s.view.cam_vise = true;
   s.view.focale = 9;
-  scenes::Party_1(s);
+  scene::Party_1(s);
 
   EXPECT_NE(s.opening.vaisseau_frame.get(1), nullptr);
   EXPECT_EQ(s.opening.vaisseau_mesh_b, nullptr);  // its first visual is no mesh
@@ -165,7 +165,7 @@ TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
 
   for (float t = 0; t < 7650; t += 25) {
     s.clock.horloge = t;
-    scenes::Party_2(s);
+    scene::Party_2(s);
   }
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
   EXPECT_EQ(s.opening.vaisseau_mesh_c->quality(), 137u);

@@ -30,7 +30,7 @@ class ShipPartWalk : public ShowTest {
  protected:
   std::vector<std::string> walk(const FrameRef& model) {
     std::vector<std::string> labels;
-    scenes::walk_ship_parts(s, model, [&labels](const std::string& l) { labels.push_back(l); });
+    scene::walk_ship_parts(s, model, [&labels](const std::string& l) { labels.push_back(l); });
     return labels;
   }
 };
@@ -95,7 +95,7 @@ class OpeningStep : public ShowTest {
   }
   void tick(float t) {
     s.clock.horloge = t;
-    scenes::Party_2(s);
+    scene::Party_2(s);
   }
   render::GammaRamp gamma() const {
     render::GammaRamp g;
