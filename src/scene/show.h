@@ -1,7 +1,8 @@
 #pragma once
 // The show's state: the main form's components as the show reaches them, the
-// scene tables with their fixed capacities, the values the scenes, steps,
-// layers and controls share, and each scene's own values in its own struct.
+// scene tables the scenes share, and every other value in the struct of its
+// owner (the clock, the chain, the view, the lights, the layers, the
+// operator's controls and each scene), which seeds it on reset.
 // One Show belongs to one main form; tests build a fresh one, so nothing
 // carries over from one test to the next.
 //
