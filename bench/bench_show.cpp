@@ -17,12 +17,12 @@ static void ShowTick(benchmark::State& state) {
   for (auto& step : form.steps) step = [](scene::Show&) {};
   form.Show();
   scene::Show& s = form.show();
-  s.Party_actif = {};
-  s.Party_actif[2] = true;  // grid, banner, logo
-  s.Party_actif[3] = true;  // scan lines
-  s.Party_actif[6] = true;  // fade
-  s.horloge = 720.0f;       // inside the fade, logo stage drawing
-  s.affiche_infos = state.range(0) != 0;
+  s.chain.Party_actif = {};
+  s.chain.Party_actif[scene::kForestFlightStep] = true;  // grid, banner, logo
+  s.chain.Party_actif[scene::kExplosionStep] = true;     // scan lines
+  s.chain.Party_actif[scene::kFinaleStep] = true;        // fade
+  s.clock.horloge = 720.0f;                              // inside the fade, logo stage drawing
+  s.layers.affiche_infos = state.range(0) != 0;
   for (auto _ : state) {
     now += 16;
     form.idle_loop.idle();

@@ -50,8 +50,8 @@ render::Rect swing_rect(float horloge, int32_t top) {
 }
 
 void opening_band(scene::Show& s) {
-  if (!(s.horloge > 6100.0f && s.horloge < 6760.0f)) return;
-  const int64_t c = s.ecran16_n;
+  if (!(s.clock.horloge > 6100.0f && s.clock.horloge < 6760.0f)) return;
+  const int64_t c = s.layers.ecran16_n;
   if (32 * c - 240 < 0) return;
   // Rows 2 r for r from 240 - 16 c to 16 c.
   const int first = static_cast<int>(2 * (240 - 16 * c)), last = static_cast<int>(32 * c);
@@ -64,7 +64,7 @@ void scan_lines(scene::Show& s) {
 }
 
 void cosine_grid(scene::Show& s) {
-  const double k = std::cos(2.0 * deg(static_cast<double>(s.cam_pos.y) / 45.0));
+  const double k = std::cos(2.0 * deg(static_cast<double>(s.view.cam_pos.y) / 45.0));
   std::vector<int64_t> rows, columns;
   for (int i = 0; i <= 320; ++i) rows.push_back(Round(1000.0 * k * std::sin(deg(i)) + 240.0));
   for (int j = 0; j <= 240; ++j) columns.push_back(static_cast<int>(Round(1000.0 * k * std::sin(deg(j)) + 320.0)));
@@ -73,14 +73,14 @@ void cosine_grid(scene::Show& s) {
 }
 
 void banner_and_logo(scene::Show& s) {
-  const float h = s.horloge;
+  const float h = s.clock.horloge;
   const double hd = h;
   const int64_t banner_y = h < 240.0f ? Round(480.0 - hd / 2.0) : 360;
   s.DXDraw.draw(5, 0, static_cast<int>(banner_y));
 
   const int64_t half = Round(hd / 2.0);
   const int64_t whole = Round(hd);
-  int32_t& stage = s.etape_logo;
+  int32_t& stage = s.layers.etape_logo;
   if (stage == 0 && h > 360.0f) {
     const int32_t a = logo_opacity(table_sin(half + 180));
     s.DXDraw.draw_alpha(swing_rect(h, 410), 0, a);
@@ -116,21 +116,22 @@ void banner_and_logo(scene::Show& s) {
 }
 
 bool fade_out(scene::Show& s) {
-  if (!(s.horloge > kFadeStart)) return false;
-  s.fondu = static_cast<int32_t>(Round(static_cast<double>(s.horloge) - 700.0) * 2);
-  s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, static_cast<int64_t>(s.fondu) * kFadePerFondu));
-  return s.horloge > kFinaleEnd;
+  if (!(s.clock.horloge > kFadeStart)) return false;
+  s.layers.fondu = static_cast<int32_t>(Round(static_cast<double>(s.clock.horloge) - 700.0) * 2);
+  s.DXDraw.set_gamma(
+      controls::darkened_ramp(s.layers.gamma_sauve, static_cast<int64_t>(s.layers.fondu) * kFadePerFondu));
+  return s.clock.horloge > kFinaleEnd;
 }
 
 bool draw_layers(scene::Show& s) {
-  const auto& on = s.Party_actif;
-  if (on[1]) opening_band(s);
-  if (on[3]) scan_lines(s);
-  if (on[2]) {
+  const scene::StepFlags& on = s.chain.Party_actif;
+  if (on[scene::kOpeningStep]) opening_band(s);
+  if (on[scene::kExplosionStep]) scan_lines(s);
+  if (on[scene::kForestFlightStep]) {
     cosine_grid(s);
     banner_and_logo(s);
   }
-  return on[6] && fade_out(s);
+  return on[scene::kFinaleStep] && fade_out(s);
 }
 
 }  // namespace quarvel::app

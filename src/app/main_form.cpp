@@ -8,7 +8,6 @@
 #include "scene/helpers.h"
 #include "scene/lights.h"
 #include "scene/loading.h"
-#include "scene/time_table.h"
 #include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
@@ -17,8 +16,8 @@ namespace quarvel::app {
 TMainForm::TMainForm(std::unique_ptr<display::DisplayBackend> backend, display::MillisecondClock clock,
                      audio::MusicDevice& music_device, std::string exe_dir)
     : FormComponents(std::move(backend), std::move(clock)),
-      steps{scenes::Party_1, scenes::Party_2, scenes::Party_3, scenes::Party_4,
-            scenes::Party_5, scenes::Party_6, scenes::Party_7},
+      steps{scene::Party_1, scene::Party_2, scene::Party_3, scene::Party_4,
+            scene::Party_5, scene::Party_6, scene::Party_7},
       music(music_device),
       show_(new_show(music_device)) {
   show_->exe_dir = std::move(exe_dir);
@@ -39,8 +38,8 @@ void TMainForm::Show() { DXDraw.initialize(); }
 
 void TMainForm::FormCreate() {
   // The display hides the cursor itself while in full screen.
-  FormCreate_music(music, nullptr, show_->flux_musique);
-  show_->etape_x = 0;
+  FormCreate_music(music, nullptr, show_->clock.flux_musique);
+  show_->opening.etape_x = 0;
 }
 
 void TMainForm::FormDestroy() { FormDestroy_music(music); }
@@ -61,7 +60,7 @@ void TMainForm::renew_show() {
   DXDraw.set_gamma(render::GammaRamp::identity());
 
   auto fresh = new_show(music);
-  fresh->flux_musique = old.flux_musique;
+  fresh->clock.flux_musique = old.clock.flux_musique;
   fresh->exe_dir = old.exe_dir;
   if (!fresh_sequence_) fresh->rng = old.rng;  // the one sequence is never reseeded
   fresh_sequence_ = false;
@@ -72,12 +71,24 @@ void TMainForm::renew_show() {
 void TMainForm::DXDrawInitialize() {
   if (++initialisations_ > 1) renew_show();
   scene::Show& s = *show_;
-  // The loading backdrop behind the scene, an empty loading bar, and the
-  // ramp the fades start from.
+  // The loading backdrop behind the scene.
   s.fond_texture = stage.root.load_texture(kBackdropFile);
   stage.scene->set_scene_background_image(s.fond_texture);
-  s.charge_pos = 0;
-  DXDraw.get_gamma(s.gamma_sauve);
+  // Every owner's start values: the clock at 0 with its time table, only
+  // the loading step set and an empty loading bar, the camera following its
+  // path with the field at rest, light 0 still, the layers off with the ramp
+  // the fades start from, the automatic camera at flight speed 10, the
+  // opening's stages from the first and the explosion's window angle at 0.
+  s.clock.reset();
+  s.chain.reset();
+  s.view.reset();
+  s.lights.reset();
+  render::GammaRamp ramp;
+  DXDraw.get_gamma(ramp);
+  s.layers.reset(ramp);
+  s.controls.reset();
+  s.opening.reset();
+  s.explosion.reset();
   // The logos' transparency, then the colour tables.
   for (int i = 0; i <= 4; ++i) {
     if (display::ImageItem* item = ImageList.item(i)) {
@@ -87,53 +98,26 @@ void TMainForm::DXDrawInitialize() {
   }
   ImageList.rebuild_colour_table();
   DXDraw.set_colour_tables(ImageList.colour_table());
-  // The clock, the loading count and the field at rest; the field widening,
-  // the status overlay and the camera's aim off.
-  s.horloge = 0;
-  s.charge_n = 0;
-  s.focale_actif = false;
-  s.affiche_infos = false;
-  s.cam_vise = false;
-  s.focale = 9;
   // The clipping planes. The front plane of -100 is refused by the viewport
   // (it must be positive); the call is made all the same and its result
   // ignored.
   stage.viewport->set_back(15000.0f);
   stage.viewport->set_front(-100.0f);
-  // The camera follows its path on its own, and the opening's timed stages
-  // run.
-  s.cam_auto = true;
-  s.cam_suivi = true;
-  s.anim_x_actif = true;
-  scene::seed_time_table(s);
-  // The operator's view direction, the explosion's window angle and the
-  // flight speed start over.
-  s.vue_dir = {0, 0, 0};
-  s.angle_vue = 0;
-  s.vitesse = 10;
   scene::Chargement(s, "Chargement en cours");
-  // The first step runs on the first tick; the letterbox band is off.
-  s.Party_actif[scene::kLoadingStep] = true;
-  s.ecran16_actif = false;
-  s.ecran16_n = 0;
   scene::Chargement(s, "Constructing ........... okokok");
   // The camera starts 500 units back. The zero orientation is refused; the
   // result is ignored.
   stage.camera->set_position(stage.scene.get(), {0, 0, -500.0f});
   stage.camera->set_orientation(stage.scene.get(), {0, 0, 0}, {0, 0, 0});
-  // The lights, with the blinking one still, and the opening's stages from
-  // the first.
-  s.clignote_actif = false;
   scene::create_light_set(s);
-  s.etape_x = 0;
   // The frame timer and the mouse start; the clock counts from the music's
   // position now.
   DXTimer.set_enabled(true);
   DXInput1.mouse_enabled = true;
-  s.pos_precedente = music.position(s.flux_musique) / 1500u;
+  s.clock.pos_precedente = music.position(s.clock.flux_musique) / 1500u;
   music_ahead_ = 0;
   // The opening's files are read while the loading display runs.
-  scenes::parse_ahead_for(s, scenes::Scene::Opening);
+  scene::parse_ahead_for(s, scene::Scene::Opening);
 }
 
 void TMainForm::DXDrawInitializeSurface() {
@@ -150,20 +134,21 @@ void TMainForm::DXTimerTimer(int) {
   record.built.clear();
   // The clock follows the music: a signed difference of positions, or
   // the bytes played across the looping track's wrap.
-  s.pos_musique = music.position(s.flux_musique);
-  s.pas_temps = static_cast<float>(music_ahead_ + scene::clock_step(s.pos_musique, s.pos_precedente,
-                                                                     music.length(s.flux_musique)));
+  s.clock.pos_musique = music.position(s.clock.flux_musique);
+  s.clock.pas_temps = static_cast<float>(music_ahead_ + scene::clock_step(s.clock.pos_musique, s.clock.pos_precedente,
+                                                                          music.length(s.clock.flux_musique)));
   music_ahead_ = 0;
-  s.horloge = static_cast<float>(static_cast<double>(s.horloge) + static_cast<double>(s.pas_temps) / 2.0);
-  s.pos_precedente = s.pos_musique;
+  s.clock.horloge =
+      static_cast<float>(static_cast<double>(s.clock.horloge) + static_cast<double>(s.clock.pas_temps) / 2.0);
+  s.clock.pos_precedente = s.clock.pos_musique;
   // Camera position, then one input update.
-  s.cam_pos = stage.camera->position(stage.scene.get());
+  s.view.cam_pos = stage.camera->position(stage.scene.get());
   DXInput1.update(raw_input, idle_loop.active());
   // The steps by flag index, each flag read when its turn comes.
-  for (size_t k = 0; k < steps.size(); ++k) {
-    if (!show_->Party_actif[k]) continue;
-    record.ran.push_back(static_cast<int>(k) + 1);
-    if (steps[k]) steps[k](*show_);
+  for (const scene::StepFlag flag : scene::kStepFlags) {
+    if (!show_->chain.Party_actif[flag]) continue;
+    record.ran.push_back(scene::step_number(flag));
+    if (steps[flag]) steps[flag](*show_);
   }
   // Motions, then the 3D picture.
   stage.scene->move(1.0f);
@@ -171,11 +156,11 @@ void TMainForm::DXTimerTimer(int) {
   // The 2D layers; the finale's end asks the form to close.
   if (draw_layers(s)) Close();
   // The status overlay, when on, with the frame rate it shows; then the flip.
-  s.fps_affiche = DXTimer.frame_rate() - 1;
-  if (s.affiche_infos) draw_overlay(s);
+  s.clock.fps_affiche = DXTimer.frame_rate() - 1;
+  if (s.layers.affiche_infos) draw_overlay(s);
   DXDraw.flip();
   // The safety end: past it the display closes and the form with it.
-  if (s.horloge > kSafetyEnd) {
+  if (s.clock.horloge > kSafetyEnd) {
     DXDraw.finalize();
     Close();
   }
@@ -198,9 +183,9 @@ void TMainForm::FormKeyDown(int key, bool alt) {
 void TMainForm::follow_music() {
   if (!DXTimer.enabled()) return;
   scene::Show& s = *show_;
-  const uint32_t now = music.position(s.flux_musique);
-  music_ahead_ += scene::clock_step(now, s.pos_precedente, music.length(s.flux_musique));
-  s.pos_precedente = now;
+  const uint32_t now = music.position(s.clock.flux_musique);
+  music_ahead_ += scene::clock_step(now, s.clock.pos_precedente, music.length(s.clock.flux_musique));
+  s.clock.pos_precedente = now;
 }
 
 void TMainForm::restart_show() {

@@ -44,10 +44,10 @@ class TMainForm : public FormComponents {
   scene::Show& show() { return *show_; }
   const scene::Show& show() const { return *show_; }
 
-  // The seven scene steps the frame loop calls for Party_actif[0..6]:
+  // The seven scene steps the frame loop calls, one for each step flag:
   // Party_1..Party_7 unless a test puts its own in.
   using Step = std::function<void(scene::Show&)>;
-  std::array<Step, 7> steps;
+  std::array<Step, scene::kStepCount> steps;
 
   // First showing of the form: the display initialises itself.
   void Show();
@@ -80,7 +80,7 @@ class TMainForm : public FormComponents {
   // sequence starts from its seed (Alt+Enter carries the sequence on).
   void restart_show();
 
-  // The music layer (the stream's handle is show().flux_musique: 0 when the
+  // The music layer (the stream's handle is show().clock.flux_musique: 0 when the
   // file could not be opened, and the show's clock then stands still).
   audio::MusicDevice& music;
 

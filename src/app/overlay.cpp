@@ -22,12 +22,14 @@ std::vector<OverlayLine> overlay_lines(const scene::Show& s, int mouse_dy, float
   // Counters nothing in the show changes: they always show 0.
   const std::string zero = "0";
   std::vector<OverlayLine> lines;
-  lines.push_back({0, "FPS: " + std::to_string(s.fps_affiche) + " Time : " + num(s.pas_temps)});
+  lines.push_back({0, "FPS: " + std::to_string(s.clock.fps_affiche) + " Time : " + num(s.clock.pas_temps)});
   lines.push_back({14, "Avelo and Kesrin... and Zebulor"});
-  lines.push_back({28, "Pos light : " + num(s.light_x) + " " + num(s.light_y) + " " + num(s.light_z)});
-  lines.push_back({42, "Intensit\xE9 light : " + num(s.light_r) + " " + num(s.light_g) + " " + num(s.light_b)});
-  lines.push_back({56, num(s.cam_pos.x) + " " + num(s.cam_pos.y) + " " + num(s.cam_pos.z)});
-  lines.push_back({84, "Frame :" + num(s.horloge)});
+  lines.push_back(
+      {28, "Pos light : " + num(s.controls.light_x) + " " + num(s.controls.light_y) + " " + num(s.controls.light_z)});
+  lines.push_back({42, "Intensit\xE9 light : " + num(s.controls.light_r) + " " + num(s.controls.light_g) + " " +
+                           num(s.controls.light_b)});
+  lines.push_back({56, num(s.view.cam_pos.x) + " " + num(s.view.cam_pos.y) + " " + num(s.view.cam_pos.z)});
+  lines.push_back({84, "Frame :" + num(s.clock.horloge)});
   lines.push_back({100, "::" + std::to_string(mouse_dy)});
   lines.push_back({120, zero + ":" + zero + ":" + zero + ":" + zero});
   lines.push_back({140, "CPU : " + fixed_one_decimal(cpu) + "% : " + std::to_string(music_position / 6000u)});
@@ -42,7 +44,7 @@ void draw_overlay(scene::Show& s) {
   canvas.set_font_colour(0xFFFFFF);
   canvas.set_font_size(8);
   for (const OverlayLine& line :
-       overlay_lines(s, s.DXInput1.mouse_y(), s.music.load(), s.music.position(s.flux_musique))) {
+       overlay_lines(s, s.DXInput1.mouse_y(), s.music.load(), s.music.position(s.clock.flux_musique))) {
     s.DXDraw.text_out(0, line.y, line.text);
   }
   canvas.set_font_colour(0x000000);

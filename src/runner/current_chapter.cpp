@@ -7,10 +7,10 @@ namespace quarvel::runner {
 
 int current_chapter(const scene::Show& s) {
   // The step each chapter's builder sets, in the chain's order.
-  const size_t steps[kChapters] = {scene::kOpeningStep, scene::kForestFlightStep, scene::kForestEdgeStep,
-                                   scene::kModelSceneStep, scene::kExplosionStep, scene::kFinaleStep};
+  const scene::StepFlag steps[kChapters] = {scene::kOpeningStep,    scene::kForestFlightStep, scene::kForestEdgeStep,
+                                            scene::kModelSceneStep, scene::kExplosionStep,    scene::kFinaleStep};
   for (int k = kChapters; k >= 1; --k)
-    if (s.Party_actif[steps[k - 1]]) return k;
+    if (s.chain.Party_actif[steps[k - 1]]) return k;
   return 0;
 }
 

@@ -53,21 +53,21 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   key(out, "ms");
   out += std::to_string(ms);
   key(out, "pos");
-  out += std::to_string(s.pos_musique);
+  out += std::to_string(s.clock.pos_musique);
   key(out, "pas_temps");
-  put_float(out, s.pas_temps);
+  put_float(out, s.clock.pas_temps);
   key(out, "horloge");
-  put_float(out, s.horloge);
+  put_float(out, s.clock.horloge);
   key(out, "fps");
-  out += std::to_string(s.fps_affiche);
+  out += std::to_string(s.clock.fps_affiche);
 
   key(out, "flags");
   out += '[';
   bool first = true;
-  for (size_t k = 0; k < s.Party_actif.size(); ++k) {
-    if (!s.Party_actif[k]) continue;
+  for (const scene::StepFlag flag : scene::kStepFlags) {
+    if (!s.chain.Party_actif[flag]) continue;
     if (!first) out += ',';
-    out += std::to_string(k);
+    out += std::to_string(static_cast<size_t>(flag));
     first = false;
   }
   out += ']';
@@ -91,7 +91,7 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   out += ']';
 
   key(out, "cam");
-  put_vec(out, s.cam_pos);
+  put_vec(out, s.view.cam_pos);
   const rm::Viewport* vp = form.stage.viewport.get();
   key(out, "viewport");
   if (vp) {
@@ -108,9 +108,9 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   key(out, "back");
   out += vp ? json_float(vp->back()) : "null";
   key(out, "focale");
-  out += std::to_string(s.focale);
+  out += std::to_string(s.view.focale);
   key(out, "light0");
-  if (auto light = s.light_tab.get(0)) {
+  if (auto light = s.lights.light_tab.get(0)) {
     put_vec(out, light->color());
   } else {
     out += "null";
@@ -118,26 +118,27 @@ std::string TraceWriter::line(int tick, uint32_t ms, const app::TMainForm& form,
   key(out, "seed");
   out += std::to_string(s.rng.seed);
   key(out, "etape_x");
-  out += std::to_string(s.etape_x);
+  out += std::to_string(s.opening.etape_x);
   key(out, "etape_logo");
-  out += std::to_string(s.etape_logo);
+  out += std::to_string(s.layers.etape_logo);
   key(out, "ecran16_n");
-  out += std::to_string(s.ecran16_n);
+  out += std::to_string(s.layers.ecran16_n);
   key(out, "charge_pos");
-  out += std::to_string(s.charge_pos);
+  out += std::to_string(s.chain.charge_pos);
   key(out, "fondu");
-  out += std::to_string(s.fondu);
+  out += std::to_string(s.layers.fondu);
   // What the operator's keys change, only when asked for.
   if (operator_keys_) {
     key(out, "cam_auto");
-    out += s.cam_auto ? "true" : "false";
+    out += s.controls.cam_auto ? "true" : "false";
     key(out, "affiche_infos");
-    out += s.affiche_infos ? "true" : "false";
+    out += s.layers.affiche_infos ? "true" : "false";
     key(out, "vitesse");
-    out += std::to_string(s.vitesse);
+    out += std::to_string(s.controls.vitesse);
     key(out, "light");
     out += '[';
-    const float editable[] = {s.light_x, s.light_y, s.light_z, s.light_r, s.light_g, s.light_b};
+    const float editable[] = {s.controls.light_x, s.controls.light_y, s.controls.light_z,
+                              s.controls.light_r, s.controls.light_g, s.controls.light_b};
     for (size_t i = 0; i < 6; ++i) {
       if (i) out += ',';
       put_float(out, editable[i]);

@@ -55,7 +55,8 @@ std::string general_float(double v) {
 
 std::string light_line(const Show& s) {
   std::string line = "X";
-  for (float v : {s.light_x, s.light_y, s.light_z, s.light_r, s.light_g, s.light_b}) {
+  for (float v : {s.controls.light_x, s.controls.light_y, s.controls.light_z, s.controls.light_r, s.controls.light_g,
+                  s.controls.light_b}) {
     line += kSeparator;
     line += general_float(static_cast<double>(v));
   }

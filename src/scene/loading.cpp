@@ -13,26 +13,26 @@ constexpr int32_t kBarLast = 460;
 }  // namespace
 
 void Loading(Show& s) {
-  if (!s.Party_actif[kOpeningStep]) return;
+  if (!s.chain.Party_actif[kOpeningStep]) return;
   s.DXDraw.fill_rect(0, 0, 640, 350, 0);
-  s.charge_n = 0;
-  while (s.charge_n < 5) {
+  s.chain.charge_n = 0;
+  while (s.chain.charge_n < 5) {
     const int top = 240 + s.random(5);
     const int left = s.random(5);
     s.DXDraw.draw_alpha({left, top, 160, 35}, kLoadingPicture, 32);
-    ++s.charge_n;
+    ++s.chain.charge_n;
   }
   s.DXDraw.flip();
 }
 
 void Chargement(Show& s, const std::string&) {
   Loading(s);
-  if (s.Party_actif[kOpeningStep]) {
-    s.DXDraw.fill_rect(50, 400, static_cast<int>(Round(s.charge_pos * 1.2)), 40, kBarColour);
+  if (s.chain.Party_actif[kOpeningStep]) {
+    s.DXDraw.fill_rect(50, 400, static_cast<int>(Round(s.chain.charge_pos * 1.2)), 40, kBarColour);
   }
-  s.charge_pos += kBarStep;
-  if (s.charge_pos > kBarLast) s.charge_pos = 0;
-  if (s.Party_actif[kOpeningStep]) s.DXDraw.flip();
+  s.chain.charge_pos += kBarStep;
+  if (s.chain.charge_pos > kBarLast) s.chain.charge_pos = 0;
+  if (s.chain.Party_actif[kOpeningStep]) s.DXDraw.flip();
 }
 
 void Timer_chargementTimer(Show& s) {

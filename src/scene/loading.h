@@ -1,6 +1,6 @@
 #pragma once
 // The loading display: the shimmering loading picture and the growing bar,
-// drawn while the opening scene is built (Party_actif[1] set), and the
+// drawn while the opening scene is built (its step flag set), and the
 // loading timer's random flashes.
 #include <string>
 

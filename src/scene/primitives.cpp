@@ -137,7 +137,7 @@ void add_anim(Show& s, int32_t parent, int32_t idx, const std::string& file, int
 }
 
 void add_Light(Show& s, int32_t index, int32_t type, float x, float y, float z, float r, float g, float b) {
-  if (!indices_fit("add_Light", {{index, s.light_frame.capacity}})) return;
+  if (!indices_fit("add_Light", {{index, s.lights.light_frame.capacity}})) return;
   static constexpr rm::LightType kTypes[] = {rm::LightType::Ambient, rm::LightType::Directional,
                                              rm::LightType::Spot, rm::LightType::Point};
   if (type < 0 || type > 3) {
@@ -146,8 +146,9 @@ void add_Light(Show& s, int32_t index, int32_t type, float x, float y, float z, 
   }
   rm::Root& root = s.stage.root;
 
-  FrameRef& frame = create_into(s.light_frame[index], [&] { return root.create_frame(s.stage.scene); });
-  LightRef& light = create_into(s.light_tab[index], [&] { return root.create_light_rgb(kTypes[type], r, g, b); });
+  FrameRef& frame = create_into(s.lights.light_frame[index], [&] { return root.create_frame(s.stage.scene); });
+  LightRef& light =
+      create_into(s.lights.light_tab[index], [&] { return root.create_light_rgb(kTypes[type], r, g, b); });
   light->set_constant_attenuation(0);
   light->set_linear_attenuation(0);
   light->set_quadratic_attenuation(0);

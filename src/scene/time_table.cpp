@@ -2,13 +2,13 @@
 
 namespace quarvel::scene {
 
-void seed_time_table(Show& s) {
-  s.Temps.fill(0);
-  s.Temps[0] = 0;
-  s.Temps[1] = 2000;
-  s.Temps[2] = 1370;
-  s.Temps[3] = 2500;
-  s.Temps[4] = 1480;
+void seed_time_table(std::array<int32_t, 11>& Temps) {
+  Temps.fill(0);
+  Temps[kOpeningStart] = 0;
+  Temps[kForestFlightEnd] = 2000;
+  Temps[kForestEdgeEnd] = 1370;
+  Temps[kModelSceneEnd] = 2500;
+  Temps[kExplosionEnd] = 1480;
 }
 
 }  // namespace quarvel::scene

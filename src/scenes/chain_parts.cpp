@@ -9,9 +9,8 @@
 #include "scene/loading.h"
 #include "scene/primitives.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
 
 namespace {
 
@@ -43,24 +42,24 @@ const SceneFiles& files_of(Scene scene) {
 void parse_ahead_for(Show& s, Scene next) {
   const SceneFiles& files = files_of(next);
   std::vector<std::string> pictures = files.pictures;
-  for (const std::string& name : files.pictures_beside_program) pictures.push_back(scene::beside_executable(s, name));
+  for (const std::string& name : files.pictures_beside_program) pictures.push_back(beside_executable(s, name));
   s.stage.root.parse_ahead().prepare(files.models, pictures);
 }
 
 void set_loaded_animation_options(Show& s, int32_t idx, uint32_t options) {
   const auto set = s.anim_set.get(idx);
-  const auto animations = set ? set->animations() : std::vector<scene::AnimationRef>{};
-  scene::Chargement(s, "Constructing..................");
+  const auto animations = set ? set->animations() : std::vector<AnimationRef>{};
+  Chargement(s, "Constructing..................");
   for (const auto& a : animations) {
     if (a) a->set_options(options);
   }
 }
 
 void take_cam_path(Show& s, PathModel model) {
-  s.cam_path.reset();
+  s.view.cam_path.reset();
   if (auto frame = s.anim_frame.get(0)) {
     const auto children = frame->children();
-    if (!children.empty()) s.cam_path = children.front();
+    if (!children.empty()) s.view.cam_path = children.front();
     if (model == PathModel::Hidden) s.stage.scene->delete_visual(frame.get());
   }
 }
@@ -106,25 +105,25 @@ void edge_step(Show& s, const EdgeStep& step) {
   rm::Frame* world = s.stage.scene.get();
   if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
 
-  if (s.horloge > static_cast<float>(s.Temps[step.end_entry])) step.next_builder(s);
+  if (s.clock.horloge > static_cast<float>(s.clock.Temps[step.end_entry])) step.next_builder(s);
   // The rest of the tick runs on, with the clock as it now stands.
-  const float t = s.horloge;
+  const float t = s.clock.horloge;
 
   scroll_ground(s, s.wrap_u - kGroundStep, kGroundScale);
   pose_animation_sets(s, t / step.animation_divisor);
 
-  if (step.sets_field && viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+  if (step.sets_field && viewport) viewport->set_field(static_cast<float>(s.view.focale) / 20.0f);
 
   rm::Frame* camera = s.stage.camera.get();
-  if (camera) camera->orientation(world, s.vue_dir, s.vue_up);
+  if (camera) camera->orientation(world, s.view.vue_dir, s.view.vue_up);
   if (step.uniform_scaling && viewport) viewport->set_uniform_scaling(true);
 
   // Held input lets a motion left by an earlier scene run on; nothing here
   // starts one.
   if (camera && !movement_input_held(s)) camera->set_velocity(world, {0, 0, 0}, false);
   if (camera && !turning_input_held(s)) camera->set_rotation(world, {0, 0, 0}, 0);
-  if (camera) s.cam_pos = camera->position(world);
-  if (s.cam_auto) scene::Calcul_pos(s);
+  if (camera) s.view.cam_pos = camera->position(world);
+  if (s.controls.cam_auto) Calcul_pos(s);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

@@ -14,14 +14,11 @@
 #include "scenes/explosion_effects.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
-using scene::Vec3;
 
 namespace {
 
-constexpr int32_t kExplosionGroup = 3;
 constexpr int32_t kExplosionCount = 21;
 constexpr int32_t kFirstExplosionObject = 30;
 constexpr int32_t kKeyPasses = 51;
@@ -64,7 +61,7 @@ void add_explosion_keys(Show& s) {
     const bool gather = s.random(3) == 0;
     const auto time = static_cast<float>(t);
     for (int32_t i = 0; i < kExplosionCount; ++i) {
-      rm::Animation& a = *s.explo_anim.at(i);
+      rm::Animation& a = *s.explosion.explo_anim.at(i);
       if (gather) {
         a.add_scale_key(time, {5, 5, 5});
         a.add_position_key(time, {0, 0, 0});
@@ -83,7 +80,7 @@ void add_explosion_keys(Show& s) {
 }
 
 void look_along_path(Show& s) {
-  if (s.cam_path && s.stage.camera) s.stage.camera->look_at(*s.cam_path, s.stage.scene.get());
+  if (s.view.cam_path && s.stage.camera) s.stage.camera->look_at(*s.view.cam_path, s.stage.scene.get());
 }
 
 }  // namespace
@@ -92,41 +89,41 @@ void Party_chargement_anim3(Show& s) {
   s.record.built.push_back("Party_chargement_anim3");
   rm::Root& root = s.stage.root;
   rm::Frame* world = s.stage.scene.get();
-  init(s, 4);
-  s.Party_actif[scene::kExplosionStep] = true;
+  init(s, kEdgeGroup);
+  s.chain.Party_actif[kExplosionStep] = true;
   s.scene_frame.at(kExplosionGroup) = root.create_frame(s.stage.scene);
 
-  for (int32_t i = 0; i < kExplosionCount; ++i) s.explo_anim.at(i) = root.create_animation();
+  for (int32_t i = 0; i < kExplosionCount; ++i) s.explosion.explo_anim.at(i) = root.create_animation();
   add_explosion_keys(s);
   for (int32_t i = 0; i < kExplosionCount; ++i) {
     const int32_t object = kFirstExplosionObject + i;
-    s.explo_anim.at(i)->set_options(kExplosionOptions);
-    scene::add_objet(s, kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
-    s.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
+    s.explosion.explo_anim.at(i)->set_options(kExplosionOptions);
+    add_objet(s, kExplosionGroup, object, "00000012.dat", "explo.BMP", 0, 0, 0);
+    s.explosion.explo_anim.at(i)->set_frame(s.objet_frame.get(object));
   }
 
   s.explosion.focale_frame = root.create_frame(s.stage.scene);
-  s.cam_anim = root.create_animation();
-  s.cam_anim->set_options(kPathOptions);
-  for (const Key& k : kCameraLeadKeys) s.cam_anim->add_position_key(k.time, k.position);
+  s.view.cam_anim = root.create_animation();
+  s.view.cam_anim->set_options(kPathOptions);
+  for (const Key& k : kCameraLeadKeys) s.view.cam_anim->add_position_key(k.time, k.position);
   s.explosion.focale_anim = root.create_animation();
   s.explosion.focale_anim->set_options(kPathOptions);
   for (const Key& k : kFieldKeys) s.explosion.focale_anim->add_position_key(k.time, k.position);
-  for (const Key& k : kCameraKeys) s.cam_anim->add_position_key(k.time, k.position);
-  s.cam_anim->add_position_key(static_cast<float>(s.Temps[4] - 500), {0, 150, 0});
-  s.cam_anim->add_position_key(static_cast<float>(s.Temps[4]), {0, 250, 0});
-  s.cam_anim->set_frame(s.stage.camera);
+  for (const Key& k : kCameraKeys) s.view.cam_anim->add_position_key(k.time, k.position);
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[kExplosionEnd] - 500), {0, 150, 0});
+  s.view.cam_anim->add_position_key(static_cast<float>(s.clock.Temps[kExplosionEnd]), {0, 250, 0});
+  s.view.cam_anim->set_frame(s.stage.camera);
   s.explosion.focale_anim->set_frame(s.explosion.focale_frame);
 
-  s.horloge = 0.0f;
-  scene::add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
+  s.clock.horloge = 0.0f;
+  add_objet(s, kExplosionGroup, 10, "00000008.dat", "introsi.bmp", 0, 0, 0);
   if (auto& camera = s.stage.camera) {
     camera->set_position(world, {0, 0, 0});
     // Zero vectors: the step orients the camera every tick.
     camera->set_orientation(world, {0, 0, 0}, {0, 0, 0});
   }
-  scene::Chargement(s, "Chargement des OBJET OK!");
-  scene::Chargement(s, "Constructing ............. Fin Timer");
+  Chargement(s, "Chargement des OBJET OK!");
+  Chargement(s, "Constructing ............. Fin Timer");
   if (auto group = s.scene_frame.get(kExplosionGroup)) world->add_visual(group);
   controls::Contraste(s, 24, 145);
   parse_ahead_for(s, Scene::Finale);
@@ -136,32 +133,32 @@ void Party_4(Show& s) {
   rm::Frame* world = s.stage.scene.get();
   rm::Viewport* viewport = s.stage.viewport.get();
   // The clock is read afresh at each use: a hand-over restarts it.
-  if (s.horloge > static_cast<float>(s.Temps[4])) Party_chargement_anim6(s);
+  if (s.clock.horloge > static_cast<float>(s.clock.Temps[kExplosionEnd])) Party_chargement_anim6(s);
   if (viewport) viewport->set_uniform_scaling(true);
 
-  if (s.cam_anim) s.cam_anim->set_time(s.horloge / 4);
-  if (s.explosion.focale_anim) s.explosion.focale_anim->set_time(s.horloge / 4);
+  if (s.view.cam_anim) s.view.cam_anim->set_time(s.clock.horloge / 4);
+  if (s.explosion.focale_anim) s.explosion.focale_anim->set_time(s.clock.horloge / 4);
   look_along_path(s);
   for (int32_t i = 0; i < kExplosionCount; ++i) {
-    if (auto a = s.explo_anim.get(i)) a->set_time(s.horloge / 4);
+    if (auto a = s.explosion.explo_anim.get(i)) a->set_time(s.clock.horloge / 4);
   }
   if (s.explosion.focale_frame && viewport) viewport->set_field(s.explosion.focale_frame->position(world).x / 20);
   world->move(1.0f);
 
   for (size_t k = 0; k < 2; ++k) {
-    if (s.explosion.effet[k]) s.angle_vue = advance_angle_vue(s.angle_vue);
+    if (s.explosion.effet[k]) s.explosion.angle_vue = advance_angle_vue(s.explosion.angle_vue);
   }
-  if (s.cam_anim) s.cam_anim->set_time(s.horloge + 1000);
+  if (s.view.cam_anim) s.view.cam_anim->set_time(s.clock.horloge + 1000);
   look_along_path(s);
 
   if (viewport) {
     // A zero or negative size is refused by the viewport; the tick goes on.
     if (s.explosion.effet[0]) {
-      const rm::Rect r = turning_window(s.angle_vue);
+      const rm::Rect r = turning_window(s.explosion.angle_vue);
       viewport->configure(r.x, r.y, r.width, r.height);
     }
     if (s.explosion.effet[1]) {
-      const rm::Rect r = growing_window(s.angle_vue);
+      const rm::Rect r = growing_window(s.explosion.angle_vue);
       viewport->configure(r.x, r.y, r.width, r.height);
     }
   }
@@ -173,7 +170,7 @@ void Party_4(Show& s) {
   }
 
   // A loud moment whitens the picture at once and restarts the ramp.
-  if (is_beat(s.music.level(s.flux_musique))) {
+  if (is_beat(s.music.level(s.clock.flux_musique))) {
     s.explosion.flash_fini = false;
     s.explosion.flash_n = 0;
     s.DXDraw.fill(0xFFFFFFu);
@@ -183,4 +180,4 @@ void Party_4(Show& s) {
   if (viewport) viewport->set_uniform_scaling(false);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

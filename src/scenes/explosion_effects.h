@@ -6,7 +6,7 @@
 #include "platform/retained/viewport.h"
 #include "scene/show.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
 // angle_vue (tenths of a degree) one step on: ((a + a div 64) mod 640) + 1.
 int32_t advance_angle_vue(int32_t angle_vue);
@@ -24,6 +24,6 @@ bool is_beat(uint32_t level);
 
 // One tick of the flash ramp: 21 ticks from Contraste(0, 12) up in steps
 // of 12, then the scene's own Contraste(24, 145).
-void flash_contrast(scene::Show& s);
+void flash_contrast(Show& s);
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

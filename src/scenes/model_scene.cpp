@@ -8,44 +8,42 @@
 #include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::Show;
 
 void Party_chargement_anim5(Show& s) {
-  constexpr int32_t kModelGroup = 4;
   s.record.built.push_back("Party_chargement_anim5");
   controls::Contraste(s, 24, 145);
-  init(s, kModelGroup);
-  s.horloge = 0.0f;
-  s.Party_actif[scene::kModelSceneStep] = true;
-  s.scene_frame.at(kModelGroup) = s.stage.root.create_frame(s.stage.scene);
+  init(s, kEdgeGroup);
+  s.clock.horloge = 0.0f;
+  s.chain.Party_actif[kModelSceneStep] = true;
+  s.scene_frame.at(kEdgeGroup) = s.stage.root.create_frame(s.stage.scene);
 
-  s.focale = 20;
+  s.view.focale = 20;
   rm::Viewport* viewport = s.stage.viewport.get();
-  if (viewport) viewport->set_field(static_cast<float>(s.focale) / 20.0f);
+  if (viewport) viewport->set_field(static_cast<float>(s.view.focale) / 20.0f);
 
-  scene::add_anim(s, kModelGroup, 0, "00000005.dat", 0, 0, 0);
-  scene::add_anim(s, kModelGroup, 1, "00000004.dat", 0, 0, 0);
-  scene::Chargement(s, "Chargement des OBJET OK!");
+  add_anim(s, kEdgeGroup, 0, "00000005.dat", 0, 0, 0);
+  add_anim(s, kEdgeGroup, 1, "00000004.dat", 0, 0, 0);
+  Chargement(s, "Chargement des OBJET OK!");
   set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
 
   if (viewport) viewport->configure(0, 0, display::DisplayControl::kWidth, display::DisplayControl::kHeight);
   rm::Frame* world = s.stage.scene.get();
   world->set_scene_fog_enable(false);
-  scene::Chargement(s, "Constructing..................Anim ok");
+  Chargement(s, "Constructing..................Anim ok");
   take_cam_path(s, PathModel::Hidden);
-  scene::Chargement(s, "Constructing ............. Fin Timer");
+  Chargement(s, "Constructing ............. Fin Timer");
   parse_ahead_for(s, Scene::Explosion);
 }
 
 void Party_6(Show& s) {
   // Party_4 has a lower flag index: it first runs on the next tick.
-  edge_step(s, EdgeStep{.end_entry = 3,
+  edge_step(s, EdgeStep{.end_entry = kModelSceneEnd,
                         .next_builder = Party_chargement_anim3,
                         .animation_divisor = 2.0f,
                         .sets_field = false,
                         .uniform_scaling = true});
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

@@ -16,14 +16,11 @@
 #include "scenes/chain_parts.h"
 #include "scenes/steps.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
-using scene::FrameRef;
-using scene::Show;
 
 namespace {
 
-constexpr int32_t kOpeningGroup = 1;
 constexpr int32_t kFireFirst = 30;
 constexpr int32_t kFireLast = 32;
 constexpr float kSceneEnd = 7600.0f;
@@ -31,28 +28,28 @@ constexpr float kSceneEnd = 7600.0f;
 // A named frame of the ship model and the slot it is kept in.
 struct NamedSlot {
   std::string_view name;
-  scene::Table<rm::Frame, 10> Show::*table;
+  Table<rm::Frame, 10> OpeningState::*table;
   int index;
 };
 
 constexpr std::array<NamedSlot, 4> kDepth1Slots{{
-    {"x3ds_VaisseauT1", &Show::vaisseau_frame, 3},
-    {"x3ds_VaisseauT3", &Show::vaisseau_frame, 4},
-    {"x3ds_VaisseauT4", &Show::vaisseau_frame, 5},
-    {"x3ds_x5_Vaissea0", &Show::vaisseau_frame, 1},
+    {"x3ds_VaisseauT1", &OpeningState::vaisseau_frame, 3},
+    {"x3ds_VaisseauT3", &OpeningState::vaisseau_frame, 4},
+    {"x3ds_VaisseauT4", &OpeningState::vaisseau_frame, 5},
+    {"x3ds_x5_Vaissea0", &OpeningState::vaisseau_frame, 1},
 }};
 constexpr std::array<NamedSlot, 3> kDepth2Slots{{
-    {"x3ds_x4_Vaissea4", &Show::vaisseau_frame, 0},
-    {"x3ds_x4_Vaissea0", &Show::vaisseau_frame, 2},
-    {"x3ds_x5_Vaissea2", &Show::vaisseau_frame, 6},
+    {"x3ds_x4_Vaissea4", &OpeningState::vaisseau_frame, 0},
+    {"x3ds_x4_Vaissea0", &OpeningState::vaisseau_frame, 2},
+    {"x3ds_x5_Vaissea2", &OpeningState::vaisseau_frame, 6},
 }};
 constexpr std::array<NamedSlot, 2> kDepth3Slots{{
-    {"x3ds_x4_Truck_-0", &Show::truck_frame, 2},
-    {"x3ds_x4_Truck_-1", &Show::truck_frame, 3},
+    {"x3ds_x4_Truck_-0", &OpeningState::truck_frame, 2},
+    {"x3ds_x4_Truck_-1", &OpeningState::truck_frame, 3},
 }};
 constexpr std::array<NamedSlot, 2> kDepth4Slots{{
-    {"x3ds_Truck_-_T2", &Show::truck_frame, 0},
-    {"x3ds_Truck_-_T0", &Show::truck_frame, 1},
+    {"x3ds_Truck_-_T2", &OpeningState::truck_frame, 0},
+    {"x3ds_Truck_-_T0", &OpeningState::truck_frame, 1},
 }};
 // Depth-1 frames whose children are searched.
 constexpr std::array<std::string_view, 8> kDepth1Descend{
@@ -63,7 +60,7 @@ constexpr std::array<std::string_view, 8> kDepth1Descend{
 template <size_t N>
 void store_if_named(Show& s, const std::array<NamedSlot, N>& slots, const FrameRef& frame) {
   for (const NamedSlot& slot : slots) {
-    if (frame->name() == slot.name) (s.*slot.table).at(slot.index) = frame;
+    if (frame->name() == slot.name) (s.opening.*slot.table).at(slot.index) = frame;
   }
 }
 
@@ -84,7 +81,7 @@ void walk_deep(Show& s, const FrameRef& parent, int depth, const std::function<v
 
 // The first visual of a frame as a mesh builder; empty when the frame is
 // empty, has no visual or its first visual is something else.
-scene::MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
+MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
   if (!frame) return nullptr;
   const auto visuals = frame->visuals();
   if (visuals.empty()) return nullptr;
@@ -92,7 +89,7 @@ scene::MeshBuilderRef first_mesh_builder(const FrameRef& frame) {
 }
 
 void add_fire(Show& s, int32_t idx, const std::string& mesh_file) {
-  scene::add_objet(s, kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
+  add_objet(s, kOpeningGroup, idx, mesh_file, "fire.BMP", 30150, 2268, -1410);
 }
 
 bool between(float t, float from, float to) { return t > from && t < to; }
@@ -116,33 +113,35 @@ void walk_ship_parts(Show& s, const FrameRef& model, const std::function<void(co
 
 void Party_chargement_anim(Show& s) {
   s.record.built.push_back("Party_chargement_anim");
-  scene::Loading(s);
+  Loading(s);
   s.DXTimer.set_enabled(false);
   s.Timer_chargement.set_enabled(true);
   s.opening.brouillard_fin = 15000;
-  for (size_t k = 1; k <= 10; ++k) s.Party_actif[k] = false;
-  s.Party_actif[scene::kOpeningStep] = true;
+  // Every step off but the loading step that called this builder.
+  const bool loading = s.chain.Party_actif[kLoadingStep];
+  s.chain.Party_actif = StepFlags::only(kOpeningStep);
+  s.chain.Party_actif[kLoadingStep] = loading;
 
   rm::Frame* world = s.stage.scene.get();
   s.scene_frame.at(kOpeningGroup) = s.stage.root.create_frame(s.stage.scene);
-  scene::Charge_Mesh(s);
-  scene::Chargement(s, "Chargement des OBJET OK!");
+  Charge_Mesh(s);
+  Chargement(s, "Chargement des OBJET OK!");
 
   set_loaded_animation_options(s, 1, kLoadedAnimationOptions);
-  scene::Chargement(s, "Constructing..................Anim ok");
+  Chargement(s, "Constructing..................Anim ok");
 
   // The three fires: tiny grey-translucent meshes; the last two turned by a
   // rotation that replaces their whole placement.
   add_fire(s, 30, "00000012.dat");
   if (auto m = s.objet_mesh.get(30)) {
     m->scale(0.01f, 0.01f, 0.01f);
-    m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+    m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
   }
   const std::array<float, 2> fire_axis_x{-0.5f, 0.5f};
   for (int32_t idx = 31; idx <= kFireLast; ++idx) {
     add_fire(s, idx, "00000013.dat");
     if (auto m = s.objet_mesh.get(idx)) {
-      m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+      m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
       m->scale(0.01f, 0.01f, 0.01f);
     }
     if (auto f = s.objet_frame.get(idx)) {
@@ -150,17 +149,17 @@ void Party_chargement_anim(Show& s) {
     }
   }
 
-  walk_ship_parts(s, s.anim_frame.get(1), [&s](const std::string& label) { scene::Chargement(s, label); });
+  walk_ship_parts(s, s.anim_frame.get(1), [&s](const std::string& label) { Chargement(s, label); });
 
-  s.vaisseau_mesh_a = first_mesh_builder(s.vaisseau_frame.get(0));
-  s.vaisseau_mesh_b = first_mesh_builder(s.vaisseau_frame.get(1));
-  s.vaisseau_mesh_c = first_mesh_builder(s.vaisseau_frame.get(2));
-  for (int i = 1; i <= 4; ++i) s.vaisseau_mesh.at(i) = first_mesh_builder(s.vaisseau_frame.get(i + 2));
+  s.opening.vaisseau_mesh_a = first_mesh_builder(s.opening.vaisseau_frame.get(0));
+  s.opening.vaisseau_mesh_b = first_mesh_builder(s.opening.vaisseau_frame.get(1));
+  s.opening.vaisseau_mesh_c = first_mesh_builder(s.opening.vaisseau_frame.get(2));
+  for (int i = 1; i <= 4; ++i) s.opening.vaisseau_mesh.at(i) = first_mesh_builder(s.opening.vaisseau_frame.get(i + 2));
 
   take_cam_path(s, PathModel::Hidden);
 
-  s.horloge = static_cast<float>(s.Temps[0]);
-  s.music.play_stream(s.flux_musique, false, true);
+  s.clock.horloge = static_cast<float>(s.clock.Temps[kOpeningStart]);
+  s.music.play_stream(s.clock.flux_musique, false, true);
   if (auto root = s.scene_frame.get(kOpeningGroup)) world->add_visual(root);
   s.Timer_chargement.set_enabled(false);
   s.DXTimer.set_enabled(true);
@@ -168,11 +167,11 @@ void Party_chargement_anim(Show& s) {
 }
 
 void Party_1(Show& s) {
-  scene::Loading(s);
-  scene::Chargement(s, "");
+  Loading(s);
+  Chargement(s, "");
   Party_chargement_anim(s);
-  s.Party_actif[scene::kLoadingStep] = false;
-  s.Party_actif[scene::kOpeningStep] = true;
+  s.chain.Party_actif[kLoadingStep] = false;
+  s.chain.Party_actif[kOpeningStep] = true;
 }
 
 namespace {
@@ -187,8 +186,8 @@ constexpr float kFiresLeft = 7271.0f;
 // The ship's hull parts T1, T3 and T4 as grey wireframes.
 void grey_hull_wireframes(Show& s) {
   for (int i = 1; i <= 3; ++i) {
-    if (auto m = s.vaisseau_mesh.get(i)) {
-      m->set_color(scene::RGBA(0.5f, 0.5f, 0.5f, 0.5f));
+    if (auto m = s.opening.vaisseau_mesh.get(i)) {
+      m->set_color(RGBA(0.5f, 0.5f, 0.5f, 0.5f));
       m->set_quality(rm::quality::kWireframe);
     }
   }
@@ -198,16 +197,16 @@ void grey_hull_wireframes(Show& s) {
 // flight is built. Returns the clock the rest of the tick sees: once the
 // next scene is built, that scene's clock.
 float hand_over_to_forest(Show& s) {
-  const float t = s.horloge;
+  const float t = s.clock.horloge;
   if (t > 7450.0f) s.opening.brouillard_actif = true;
   if (t > kSceneEnd) Party_chargement_anim2(s);
-  return s.horloge;
+  return s.clock.horloge;
 }
 
 // Contrast closing in from both ends over the last 200 units.
 void closing_contrast(Show& s, float t) {
   if (t > 7400.0f) {
-    const auto x = static_cast<uint8_t>(scene::Round(t - 7400.0) & 0xFF);
+    const auto x = static_cast<uint8_t>(Round(t - 7400.0) & 0xFF);
     controls::Contraste(s, x, static_cast<uint8_t>(255 - x));
   }
 }
@@ -219,22 +218,22 @@ void negative_backdrop(Show& s, float t) {
 
 // Ship part 4 fades out.
 void fade_ship_part_4(Show& s, float t) {
-  if (auto m = s.vaisseau_mesh.get(4)) {
+  if (auto m = s.opening.vaisseau_mesh.get(4)) {
     const float alpha = between(t, 6080.0f, 6150.0f) ? 1.0f - (t - 6080.0f) * 0.01428571f : 1.0f;
-    m->set_color(scene::RGBA(1, 1, 1, alpha));
+    m->set_color(RGBA(1, 1, 1, alpha));
   }
 }
 
 // Ship part C: a wireframe with a wrapping alpha, then solid, fading in.
 void ship_part_c(Show& s, float t) {
-  if (auto& c = s.vaisseau_mesh_c) {
+  if (auto& c = s.opening.vaisseau_mesh_c) {
     if (between(t, 4650.0f, 4790.0f)) {
-      c->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
+      c->set_color(RGBA(1, 1, 1, 1.0f - (t - 4780.0f) / 10.0f));
       c->set_quality(rm::quality::kWireframe);
     } else {
       c->set_quality(rm::quality::kGouraud);
     }
-    if (between(t, 4790.0f, 4800.0f)) c->set_color(scene::RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
+    if (between(t, 4790.0f, 4800.0f)) c->set_color(RGBA(1, 1, 1, (t - 4790.0f) / 10.0f));
   }
 }
 
@@ -249,19 +248,18 @@ void flicker_ship_part_b(Show& s, float t) {
       flicker_quality = rm::quality::kWireframe;
     }
   }
-  if (s.vaisseau_mesh_b) s.vaisseau_mesh_b->set_quality(flicker_quality);
+  if (s.opening.vaisseau_mesh_b) s.opening.vaisseau_mesh_b->set_quality(flicker_quality);
 }
 
 // The opening's fade to black, a moment of black, and the fade back in,
 // each darkening the saved ramp.
 void opening_gamma(Show& s, float t) {
-  using scene::Round;
   if (between(t, 1670.0f, 1710.0f)) {
-    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 800 * Round(t - 1670.0)));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.layers.gamma_sauve, 800 * Round(t - 1670.0)));
   }
   if (between(t, 1710.0f, 1740.0f)) s.DXDraw.set_gamma(render::GammaRamp{});
   if (between(t, 1740.0f, 1980.0f)) {
-    s.DXDraw.set_gamma(controls::darkened_ramp(s.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
+    s.DXDraw.set_gamma(controls::darkened_ramp(s.layers.gamma_sauve, 273 * (240 - Round(t - 1740.0))));
   }
 }
 
@@ -272,7 +270,7 @@ void closing_fog(Show& s) {
   if (s.opening.brouillard_actif) {
     s.opening.brouillard_fin -= 150;
     world->set_scene_fog_enable(true);
-    world->set_scene_fog_color(scene::RGB(1, 1, 1));
+    world->set_scene_fog_color(RGB(1, 1, 1));
     if (s.opening.brouillard_fin > 0) world->set_scene_fog_params(0, static_cast<float>(s.opening.brouillard_fin), 1.0f);
     s.opening.brouillard_actif = false;
   }
@@ -282,12 +280,12 @@ void closing_fog(Show& s) {
 // green negative ramp pulses.
 void field_of_view(Show& s, float t) {
   auto& viewport = s.stage.viewport;
-  if (viewport) viewport->set_field(static_cast<float>(s.focale / 20.0));
+  if (viewport) viewport->set_field(static_cast<float>(s.view.focale / 20.0));
   if (between(t, kNegativeStart, kNegativeEnd)) {
-    const auto high = static_cast<uint8_t>(scene::Round(2.0 * std::sin(scene::deg(t * 120.0)) + 50.0));
+    const auto high = static_cast<uint8_t>(Round(2.0 * std::sin(deg(t * 120.0)) + 50.0));
     controls::Contraste2(s, 0, high);
     if (viewport) {
-      viewport->set_field(static_cast<float>(0.005 * std::cos(scene::deg(t * 25.0)) + s.focale / 20.0));
+      viewport->set_field(static_cast<float>(0.005 * std::cos(deg(t * 25.0)) + s.view.focale / 20.0));
     }
   }
 }
@@ -302,7 +300,7 @@ void contrast_after_negative(Show& s, float t) {
 void follow_fires(Show& s, float t) {
   rm::Frame* world = s.stage.scene.get();
   if (t < kFiresLeft) {
-    if (auto b = s.vaisseau_frame.get(1)) s.opening.feu_pos = b->position(world);
+    if (auto b = s.opening.vaisseau_frame.get(1)) s.opening.feu_pos = b->position(world);
   }
   if (t > kFiresLeft) {
     const float grow = (t - kFiresLeft) * 70.0f;
@@ -310,10 +308,10 @@ void follow_fires(Show& s, float t) {
       if (auto f = s.objet_frame.get(idx)) f->add_scale(rm::Combine::Replace, grow, grow, grow);
     }
     if (auto m = s.objet_mesh.get(30)) {
-      m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 10.0f));
+      m->set_color(RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 10.0f));
     }
     for (int32_t idx = 31; idx <= kFireLast; ++idx) {
-      if (auto m = s.objet_mesh.get(idx)) m->set_color(scene::RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 3.0f));
+      if (auto m = s.objet_mesh.get(idx)) m->set_color(RGBA(1, 1, 1, 1.0f - (t - kFiresLeft) * 0.0030395f * 3.0f));
     }
   }
   for (int32_t idx = kFireFirst; idx <= kFireLast; ++idx) {
@@ -328,11 +326,11 @@ void aim_camera(Show& s) {
   rm::Frame* world = s.stage.scene.get();
   rm::Frame* camera = s.stage.camera.get();
   if (camera) {
-    if (s.cam_vise) {
+    if (s.view.cam_vise) {
       if (auto aim = s.objet_frame.get(50)) camera->look_at(*aim, world);
     }
-    camera->orientation(world, s.vue_dir, s.vue_up);
-    s.cam_pos = camera->position(world);
+    camera->orientation(world, s.view.vue_dir, s.view.vue_up);
+    s.view.cam_pos = camera->position(world);
   }
 }
 
@@ -340,7 +338,7 @@ void aim_camera(Show& s) {
 // to fade back in.
 void spin_trucks(Show& s, float t) {
   const auto spin = [&](int i) {
-    if (auto truck = s.truck_frame.get(i)) truck->add_rotation(rm::Combine::Replace, {-1, 0, 0}, t);
+    if (auto truck = s.opening.truck_frame.get(i)) truck->add_rotation(rm::Combine::Replace, {-1, 0, 0}, t);
   };
   if (t < 1740.0f) {
     spin(0);
@@ -370,46 +368,46 @@ void Party_2(Show& s) {
   follow_fires(s, t);
   aim_camera(s);
   spin_trucks(s, t);
-  if (s.anim_x_actif) anim_x(s);
-  if (s.cam_auto) scene::Calcul_pos(s);
+  if (s.opening.anim_x_actif) anim_x(s);
+  if (s.controls.cam_auto) Calcul_pos(s);
 }
 
 void anim_x(Show& s) {
-  const float t = s.horloge;
+  const float t = s.clock.horloge;
   rm::Frame* world = s.stage.scene.get();
-  if (t > 1000.0f && s.etape_x == 0) world->set_scene_fog_enable(false);
-  if (t > 1130.0f && s.etape_x == 0) {
-    s.focale_actif = true;
-    s.etape_x = 1;
+  if (t > 1000.0f && s.opening.etape_x == 0) world->set_scene_fog_enable(false);
+  if (t > 1130.0f && s.opening.etape_x == 0) {
+    s.view.focale_actif = true;
+    s.opening.etape_x = 1;
   }
-  if (t > 1185.0f && s.etape_x == 1) {
-    s.focale_actif = false;
-    s.focale = 9;
-    s.etape_x = 2;
+  if (t > 1185.0f && s.opening.etape_x == 1) {
+    s.view.focale_actif = false;
+    s.view.focale = 9;
+    s.opening.etape_x = 2;
   }
-  if (t > 3300.0f && s.etape_x == 2) {
-    s.clignote_actif = true;
-    if (auto f = s.light_frame.get(0)) f->set_position(world, {-286, 5, -1851});
-    s.etape_x = 3;
+  if (t > 3300.0f && s.opening.etape_x == 2) {
+    s.lights.clignote_actif = true;
+    if (auto f = s.lights.light_frame.get(0)) f->set_position(world, {-286, 5, -1851});
+    s.opening.etape_x = 3;
   }
-  if (t > 3900.0f && s.etape_x == 3) {
-    s.clignote_actif = false;
-    if (auto l = s.light_tab.get(0)) l->set_color_rgb(1, 1, 1);
-    s.etape_x = 4;
+  if (t > 3900.0f && s.opening.etape_x == 3) {
+    s.lights.clignote_actif = false;
+    if (auto l = s.lights.light_tab.get(0)) l->set_color_rgb(1, 1, 1);
+    s.opening.etape_x = 4;
   }
-  if (t > 6100.0f && s.etape_x == 4) {
-    s.ecran16_actif = true;
-    s.etape_x = 5;
+  if (t > 6100.0f && s.opening.etape_x == 4) {
+    s.layers.ecran16_actif = true;
+    s.opening.etape_x = 5;
   }
-  if (t > 6760.0f && s.etape_x == 5) {
+  if (t > 6760.0f && s.opening.etape_x == 5) {
     if (s.stage.viewport) s.stage.viewport->configure(0, 0, 640, 480);
-    s.etape_x = 6;
+    s.opening.etape_x = 6;
   }
-  if (t > kSceneEnd && s.etape_x == 6) s.etape_x = 7;
+  if (t > kSceneEnd && s.opening.etape_x == 6) s.opening.etape_x = 7;
 
-  if (s.clignote_actif) controls::clignote(s);
-  if (s.ecran16_actif) controls::ecran16(s);
-  if (s.focale_actif) controls::Focale_visu(s);
+  if (s.lights.clignote_actif) controls::clignote(s);
+  if (s.layers.ecran16_actif) controls::ecran16(s);
+  if (s.view.focale_actif) controls::Focale_visu(s);
 }
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

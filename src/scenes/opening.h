@@ -6,13 +6,13 @@
 
 #include "scene/show.h"
 
-namespace quarvel::scenes {
+namespace quarvel::scene {
 
 // Walks the ship model's frame hierarchy below `model` by depth, storing the
 // named ship and truck parts in vaisseau_frame and truck_frame (a name met
 // again overwrites its slot) and reporting a progress label for every frame
 // of depths 1, 3 and 4.
-void walk_ship_parts(scene::Show& s, const scene::FrameRef& model,
+void walk_ship_parts(Show& s, const FrameRef& model,
                      const std::function<void(const std::string&)>& progress);
 
-}  // namespace quarvel::scenes
+}  // namespace quarvel::scene

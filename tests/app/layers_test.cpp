@@ -65,35 +65,35 @@ class LayerState : public Layers {
 
 TEST_F(Layers, OpeningBandGrowsFromItsEighthStep) {
   const uint32_t band = render::device_colour_to_argb(app::kBandColour);
-  s.horloge = 6200.0f;
-  s.ecran16_n = 7;
+  s.clock.horloge = 6200.0f;
+  s.layers.ecran16_n = 7;
   app::opening_band(s);
   EXPECT_EQ(changed_pixels(), 0);
-  s.ecran16_n = 8;  // rows r = 112..128, at y = 2r
+  s.layers.ecran16_n = 8;  // rows r = 112..128, at y = 2r
   app::opening_band(s);
   EXPECT_EQ(rows_of(band), even_rows(224, 256));
   EXPECT_EQ(rows_of(band).size(), 17u);
-  s.ecran16_n = 15;  // r = 0..240: y = 0..478 (480 is below the surface)
+  s.layers.ecran16_n = 15;  // r = 0..240: y = 0..478 (480 is below the surface)
   app::opening_band(s);
   EXPECT_EQ(rows_of(band), even_rows(0, 478));
   EXPECT_EQ(rows_of(back()).size(), 240u);  // odd rows untouched
 }
 
 TEST_F(Layers, OpeningBandOnlyInsideItsClockWindow) {
-  s.ecran16_n = 15;
-  s.Party_actif[1] = true;
+  s.layers.ecran16_n = 15;
+  s.chain.Party_actif[scene::kOpeningStep] = true;
   for (float h : {6100.0f, 6760.0f, 0.0f}) {
-    s.horloge = h;
+    s.clock.horloge = h;
     EXPECT_FALSE(app::draw_layers(s));
   }
   EXPECT_EQ(changed_pixels(), 0);
-  s.horloge = 6759.5f;
+  s.clock.horloge = 6759.5f;
   app::draw_layers(s);
   EXPECT_GT(changed_pixels(), 0);
 }
 
 TEST_F(Layers, ScanLinesBlackenEveryEvenRow) {
-  s.Party_actif[3] = true;
+  s.chain.Party_actif[scene::kExplosionStep] = true;
   app::draw_layers(s);
   EXPECT_EQ(rows_of(0xFF000000u), even_rows(0, 478));
   EXPECT_EQ(rows_of(back()).size(), 240u);
@@ -101,7 +101,7 @@ TEST_F(Layers, ScanLinesBlackenEveryEvenRow) {
 
 TEST_F(Layers, CosineGridClosesOnTheCentreAsTheCameraRises) {
   // cam y = 2025: k = cos(90 degrees) ~ 0, every line at the centre.
-  s.cam_pos.y = 2025.0f;
+  s.view.cam_pos.y = 2025.0f;
   app::cosine_grid(s);
   EXPECT_EQ(rows_of(0xFF000000u), std::vector<int>{240});
   for (int y : {0, 239, 479}) {
@@ -112,7 +112,7 @@ TEST_F(Layers, CosineGridClosesOnTheCentreAsTheCameraRises) {
   // cam y = 0: k = 1; row nearest(1000 sin(1 deg) + 240) = 257 and column
   // nearest(1000 sin(1 deg) + 320) = 337 are black, row 241 is not.
   f.DXDraw.fill(kBack);
-  s.cam_pos.y = 0.0f;
+  s.view.cam_pos.y = 0.0f;
   app::cosine_grid(s);
   const std::vector<int> rows = rows_of(0xFF000000u);
   EXPECT_NE(std::find(rows.begin(), rows.end(), 257), rows.end());
@@ -124,10 +124,10 @@ TEST_F(Layers, CosineGridClosesOnTheCentreAsTheCameraRises) {
 TEST_F(Layers, BannerRisesThenRestsOnTheBottomEdge) {
   const display::ImageItem* banner = f.ImageList.item(5);
   ASSERT_TRUE(banner);
-  s.etape_logo = 6;  // the logo sequence is over: only the banner
+  s.layers.etape_logo = 6;  // the logo sequence is over: only the banner
   for (auto [h, y] : std::vector<std::pair<float, int>>{{100.0f, 430}, {239.0f, 360}, {240.0f, 360}, {900.0f, 360}}) {
     f.DXDraw.fill(kBack);
-    s.horloge = h;
+    s.clock.horloge = h;
     app::banner_and_logo(s);
     Picture expected(640, 480, back());
     render::copy_picture(expected, banner->picture, 0, y, true, render::bgr_to_argb(banner->transparent_colour));
@@ -136,29 +136,29 @@ TEST_F(Layers, BannerRisesThenRestsOnTheBottomEdge) {
 }
 
 TEST_F(LayerState, LogoStagesAdvanceOnlyAtTheirDarkestPoint) {
-  s.etape_logo = 0;
-  s.horloge = 360.0f;  // stage 0 waits for h > 360
+  s.layers.etape_logo = 0;
+  s.clock.horloge = 360.0f;  // stage 0 waits for h > 360
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 0);
-  s.horloge = 400.0f;
+  EXPECT_EQ(s.layers.etape_logo, 0);
+  s.clock.horloge = 400.0f;
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 0);
+  EXPECT_EQ(s.layers.etape_logo, 0);
   // h = 530: a(table_sin(265 + 180)) = a(table_sin(189)) < 2, and h > 440.
   EXPECT_LT(app::logo_opacity(scene::table_sin(189)), 2);
-  s.horloge = 530.0f;
+  s.clock.horloge = 530.0f;
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 1);
+  EXPECT_EQ(s.layers.etape_logo, 1);
 
-  s.etape_logo = 5;
-  s.horloge = 1700.0f;
+  s.layers.etape_logo = 5;
+  s.clock.horloge = 1700.0f;
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 5);
-  s.horloge = 1700.5f;
+  EXPECT_EQ(s.layers.etape_logo, 5);
+  s.clock.horloge = 1700.5f;
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 6);
-  s.horloge = 1800.0f;
+  EXPECT_EQ(s.layers.etape_logo, 6);
+  s.clock.horloge = 1800.0f;
   app::banner_and_logo(s);
-  EXPECT_EQ(s.etape_logo, 6);
+  EXPECT_EQ(s.layers.etape_logo, 6);
 }
 
 TEST(LogoGeometry, OpacityAndSwingingRectangle) {
@@ -182,16 +182,16 @@ TEST(LogoGeometry, OpacityAndSwingingRectangle) {
 }
 
 TEST_F(LayerState, OverlayLinesTexts) {
-  s.fps_affiche = 59;
-  s.pas_temps = 0.5f;
-  s.horloge = 1234.5f;
-  s.light_x = 1.5f;
-  s.light_y = -2.0f;
-  s.light_z = 0.0f;
-  s.light_r = 0.25f;
-  s.light_g = 1.0f;
-  s.light_b = 0.75f;
-  s.cam_pos = {10.0f, -20.5f, 300.0f};
+  s.clock.fps_affiche = 59;
+  s.clock.pas_temps = 0.5f;
+  s.clock.horloge = 1234.5f;
+  s.controls.light_x = 1.5f;
+  s.controls.light_y = -2.0f;
+  s.controls.light_z = 0.0f;
+  s.controls.light_r = 0.25f;
+  s.controls.light_g = 1.0f;
+  s.controls.light_b = 0.75f;
+  s.view.cam_pos = {10.0f, -20.5f, 300.0f};
   const std::vector<app::OverlayLine> lines = app::overlay_lines(s, -3, 12.34f, 6000u * 7 + 5);
   const std::vector<std::pair<int, std::string>> expected = {
       {0, "FPS: 59 Time : 0.5"},
@@ -226,9 +226,9 @@ TEST_F(LayerState, OverlayUsesAPointUnderACommaLocale) {
   if (!chosen) GTEST_SKIP() << "no locale with a decimal comma is installed (Debian: locales-all)";
   ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
   const std::locale old = std::locale::global(std::locale(chosen));
-  s.pas_temps = 0.5f;
-  s.horloge = 7600.25f;
-  s.cam_pos = {1.5f, 0, 0};
+  s.clock.pas_temps = 0.5f;
+  s.clock.horloge = 7600.25f;
+  s.view.cam_pos = {1.5f, 0, 0};
   const std::vector<app::OverlayLine> lines = app::overlay_lines(s, 0, 2.5f, 0);
   std::locale::global(old);
   std::setlocale(LC_ALL, saved.c_str());

@@ -23,7 +23,7 @@ struct Headless {
 TEST(MainForm, TicksClearAndFlipFromTheFirstShowing) {
   Headless h(true);
   h.form.FormCreate();  // no music file here: the handle stays 0, the show goes on
-  EXPECT_EQ(h.form.show().flux_musique, 0u);
+  EXPECT_EQ(h.form.show().clock.flux_musique, 0u);
   for (auto& step : h.form.steps) step = [](scene::Show&) {};
   EXPECT_FALSE(h.form.idle_loop.idle());  // not shown yet: no timer
   h.form.Show();

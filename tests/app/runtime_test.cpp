@@ -54,8 +54,8 @@ struct FormRig {
   void tick() { tick(music.position_value); }
   std::vector<int> flags() {
     std::vector<int> on;
-    for (size_t k = 0; k < s().Party_actif.size(); ++k)
-      if (s().Party_actif[k]) on.push_back(static_cast<int>(k));
+    for (const scene::StepFlag flag : scene::kStepFlags)
+      if (s().chain.Party_actif[flag]) on.push_back(static_cast<int>(flag));
     return on;
   }
 };
@@ -67,22 +67,23 @@ TEST(StartUp, SeedsEveryValueAndArmsTheTimer) {
   r.music.position_value = 3000000;
   r.start();
   scene::Show& s = r.s();
-  EXPECT_EQ(s.flux_musique, 1u);
-  EXPECT_EQ((std::vector<int32_t>(s.Temps.begin(), s.Temps.begin() + 5)),
+  EXPECT_EQ(s.clock.flux_musique, 1u);
+  EXPECT_EQ((std::vector<int32_t>(s.clock.Temps.begin(), s.clock.Temps.begin() + 5)),
             (std::vector<int32_t>{0, 2000, 1370, 2500, 1480}));
   EXPECT_EQ(r.flags(), std::vector<int>{0});
-  EXPECT_EQ(s.horloge, 0.0f);
-  EXPECT_EQ(s.focale, 9);
-  EXPECT_EQ(s.vitesse, 10);
-  EXPECT_TRUE(s.cam_auto && s.cam_suivi && s.anim_x_actif);
-  EXPECT_FALSE(s.affiche_infos || s.focale_actif || s.cam_vise || s.ecran16_actif || s.clignote_actif);
-  EXPECT_EQ(s.ecran16_n, 0);
-  EXPECT_EQ(s.etape_x, 0);
+  EXPECT_EQ(s.clock.horloge, 0.0f);
+  EXPECT_EQ(s.view.focale, 9);
+  EXPECT_EQ(s.controls.vitesse, 10);
+  EXPECT_TRUE(s.controls.cam_auto && s.view.cam_suivi && s.opening.anim_x_actif);
+  EXPECT_FALSE(s.layers.affiche_infos || s.view.focale_actif || s.view.cam_vise || s.layers.ecran16_actif ||
+               s.lights.clignote_actif);
+  EXPECT_EQ(s.layers.ecran16_n, 0);
+  EXPECT_EQ(s.opening.etape_x, 0);
   // 3000000 / 1500, unsigned division.
-  EXPECT_EQ(s.pos_precedente, 2000u);
+  EXPECT_EQ(s.clock.pos_precedente, 2000u);
   // Two loading steps advanced the bar while nothing is drawn.
-  EXPECT_EQ(s.charge_pos, 28);
-  EXPECT_EQ(s.gamma_sauve, render::GammaRamp::identity());
+  EXPECT_EQ(s.chain.charge_pos, 28);
+  EXPECT_EQ(s.layers.gamma_sauve, render::GammaRamp::identity());
   // Back plane 15000; the front plane of -100 is refused and stays at 1.
   EXPECT_FLOAT_EQ(r.form.stage.viewport->back(), 15000.0f);
   EXPECT_FLOAT_EQ(r.form.stage.viewport->front(), 1.0f);
@@ -90,7 +91,7 @@ TEST(StartUp, SeedsEveryValueAndArmsTheTimer) {
   EXPECT_EQ(cam.x, 0.0f);
   EXPECT_EQ(cam.y, 0.0f);
   EXPECT_EQ(cam.z, -500.0f);
-  ASSERT_TRUE(s.light_tab.get(0));
+  ASSERT_TRUE(s.lights.light_tab.get(0));
   for (int i = 0; i <= 4; ++i) {
     ASSERT_TRUE(r.form.ImageList.item(i));
     EXPECT_EQ(r.form.ImageList.item(i)->transparent_colour, 0xF600FFu);
@@ -149,12 +150,12 @@ TEST(FrameLoop, ClockFollowsTheSignedMusicDifference) {
   for (const Step& st : seq) {
     r.tick(st.pos);
     expected = static_cast<float>(static_cast<double>(expected) + static_cast<double>(st.pas) / 2.0);
-    EXPECT_EQ(s.pos_musique, st.pos);
-    EXPECT_EQ(s.pos_precedente, st.pos);
-    EXPECT_EQ(s.pas_temps, st.pas) << st.pos;
-    EXPECT_EQ(s.horloge, expected) << st.pos;
+    EXPECT_EQ(s.clock.pos_musique, st.pos);
+    EXPECT_EQ(s.clock.pos_precedente, st.pos);
+    EXPECT_EQ(s.clock.pas_temps, st.pas) << st.pos;
+    EXPECT_EQ(s.clock.horloge, expected) << st.pos;
   }
-  EXPECT_NEAR(s.horloge, 0.5 + (2500.0 - 8096.0 + 8192.0) / 3000.0, 1e-5);
+  EXPECT_NEAR(s.clock.horloge, 0.5 + (2500.0 - 8096.0 + 8192.0) / 3000.0, 1e-5);
 }
 
 TEST(FrameLoop, ClockCountsTheBytesPlayedAcrossTheLoopingTracksWrap) {
@@ -175,9 +176,9 @@ TEST(FrameLoop, ClockCountsTheBytesPlayedAcrossTheLoopingTracksWrap) {
   double expected = 0.0;
   for (const Step& st : seq) {
     r.tick(st.pos);
-    EXPECT_EQ(r.s().pas_temps, static_cast<float>(st.bytes / 1500.0)) << st.pos;
+    EXPECT_EQ(r.s().clock.pas_temps, static_cast<float>(st.bytes / 1500.0)) << st.pos;
     expected += st.bytes / 3000.0;
-    EXPECT_NEAR(r.s().horloge, expected, 1e-3) << st.pos;
+    EXPECT_NEAR(r.s().clock.horloge, expected, 1e-3) << st.pos;
   }
 }
 
@@ -187,8 +188,8 @@ TEST(FrameLoop, NoMusicStandsTheClockStillAndKeepsRendering) {
   r.start();
   r.inert_steps();
   for (int i = 0; i < 5; ++i) r.tick(0);
-  EXPECT_EQ(r.s().horloge, 0.0f);
-  EXPECT_EQ(r.s().pas_temps, 0.0f);
+  EXPECT_EQ(r.s().clock.horloge, 0.0f);
+  EXPECT_EQ(r.s().clock.pas_temps, 0.0f);
   EXPECT_EQ(r.flags(), std::vector<int>{0});
   EXPECT_EQ(r.form.DXDraw.flips(), 5);
 }
@@ -201,13 +202,13 @@ TEST(FrameLoop, LaterFlagsRunInTheSameTickEarlierOnesFromTheNext) {
   // Step 1 hands on to step 3 (later), step 3 hands on to step 2 (earlier).
   r.form.steps[0] = [&calls](scene::Show& s) {
     calls.push_back(1);
-    s.Party_actif[0] = false;
-    s.Party_actif[2] = true;
+    s.chain.Party_actif[scene::kLoadingStep] = false;
+    s.chain.Party_actif[scene::kForestFlightStep] = true;
   };
   r.form.steps[2] = [&calls](scene::Show& s) {
     calls.push_back(3);
-    s.Party_actif[2] = false;
-    s.Party_actif[1] = true;
+    s.chain.Party_actif[scene::kForestFlightStep] = false;
+    s.chain.Party_actif[scene::kOpeningStep] = true;
   };
   r.tick();
   EXPECT_EQ(calls, (std::vector<int>{1, 3}));
@@ -223,27 +224,27 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
   FormRig r;
   r.start();
   scene::Show& s = r.s();
-  s.Party_actif = {};
-  s.Party_actif[4] = true;  // Party_5 runs
+  s.chain.Party_actif = {};
+  s.chain.Party_actif[scene::kForestEdgeStep] = true;  // Party_5 runs
   // Equal to the switch value: no switch.
-  s.horloge = 1370.0f;
+  s.clock.horloge = 1370.0f;
   r.tick();
   EXPECT_EQ(s.record.ran, std::vector<int>{5});
   EXPECT_TRUE(s.record.built.empty());
   // Just above: the model scene is built and Party_6 runs in the same tick.
-  s.horloge = std::nextafter(1370.0f, 2000.0f);
+  s.clock.horloge = std::nextafter(1370.0f, 2000.0f);
   r.tick();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim5"});
   EXPECT_EQ(s.record.ran, (std::vector<int>{5, 6}));
   EXPECT_EQ(r.flags(), std::vector<int>{5});
-  EXPECT_EQ(s.horloge, 0.0f);
+  EXPECT_EQ(s.clock.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(4));
 
   // Party_6 hands on to Party_4, which first runs on the next tick.
-  s.horloge = 2500.0f;
+  s.clock.horloge = 2500.0f;
   r.tick();
   EXPECT_TRUE(s.record.built.empty());
-  s.horloge = 2500.5f;
+  s.clock.horloge = 2500.5f;
   r.tick();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
   EXPECT_EQ(s.record.ran, std::vector<int>{6});
@@ -254,15 +255,15 @@ TEST(FrameLoop, PlaceholderChainSwitchesOnStrictThresholds) {
 
   // Party_4 hands on to the finale in the same tick; the finale's ramp is
   // the contrast ramp it sets.
-  s.horloge = 1480.0f;
+  s.clock.horloge = 1480.0f;
   r.tick();
   EXPECT_TRUE(s.record.built.empty());
-  s.horloge = 1480.25f;
+  s.clock.horloge = 1480.25f;
   r.tick();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim6"});
   EXPECT_EQ(s.record.ran, (std::vector<int>{4, 7}));
   EXPECT_EQ(r.flags(), std::vector<int>{6});
-  EXPECT_EQ(s.gamma_sauve, controls::contrast_ramp(24, 145));
+  EXPECT_EQ(s.layers.gamma_sauve, controls::contrast_ramp(24, 145));
   EXPECT_TRUE(s.scene_frame.get(6));
   EXPECT_EQ(s.scene_frame.get(3), nullptr);
 }
@@ -271,11 +272,11 @@ TEST(FrameLoop, SafetyEndFinalisesAndClosesInThatTick) {
   FormRig r;
   r.start();
   r.inert_steps();
-  r.s().horloge = 18000.0f;
+  r.s().clock.horloge = 18000.0f;
   r.tick();
   EXPECT_FALSE(r.form.closing());
   EXPECT_TRUE(r.form.DXDraw.initialized());
-  r.s().horloge = 18000.5f;
+  r.s().clock.horloge = 18000.5f;
   const int flips = r.form.DXDraw.flips();
   r.tick();
   EXPECT_EQ(r.form.DXDraw.flips(), flips + 1);  // the tick ran to its flip
@@ -289,34 +290,34 @@ TEST(FrameLoop, FinaleFadesFromTheSavedRampAndClosesAfter864) {
   r.start();
   r.inert_steps();
   scene::Show& s = r.s();
-  s.Party_actif = {};
-  s.Party_actif[6] = true;
+  s.chain.Party_actif = {};
+  s.chain.Party_actif[scene::kFinaleStep] = true;
   render::GammaRamp ramp;
-  s.horloge = 700.0f;  // not yet
+  s.clock.horloge = 700.0f;  // not yet
   r.tick();
-  EXPECT_EQ(s.fondu, 0);
+  EXPECT_EQ(s.layers.fondu, 0);
   r.form.DXDraw.get_gamma(ramp);
   EXPECT_EQ(ramp, render::GammaRamp::identity());
 
-  s.horloge = 720.0f;  // fondu 40: every entry 32000 lower, never below 0
+  s.clock.horloge = 720.0f;  // fondu 40: every entry 32000 lower, never below 0
   r.tick();
-  EXPECT_EQ(s.fondu, 40);
+  EXPECT_EQ(s.layers.fondu, 40);
   r.form.DXDraw.get_gamma(ramp);
   EXPECT_EQ(ramp.red[0], 0);
   EXPECT_EQ(ramp.red[124], 0);  // 124 * 257 = 31868
   EXPECT_EQ(ramp.green[125], 125 * 257 - 32000);
   EXPECT_EQ(ramp.blue[255], 65535 - 32000);
 
-  s.horloge = 741.0f;  // fondu 82: black
+  s.clock.horloge = 741.0f;  // fondu 82: black
   r.tick();
-  EXPECT_EQ(s.fondu, 82);
+  EXPECT_EQ(s.layers.fondu, 82);
   r.form.DXDraw.get_gamma(ramp);
   for (int i = 0; i < 256; ++i) ASSERT_EQ(ramp.red[i] | ramp.green[i] | ramp.blue[i], 0) << i;
 
-  s.horloge = 864.0f;
+  s.clock.horloge = 864.0f;
   r.tick();
   EXPECT_FALSE(r.form.closing());
-  s.horloge = 864.25f;
+  s.clock.horloge = 864.25f;
   r.tick();
   EXPECT_TRUE(r.form.closing());
   EXPECT_TRUE(r.form.DXDraw.initialized());  // only the form closes
@@ -327,9 +328,9 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   r.start();
   r.inert_steps();
   scene::Show& before = r.s();
-  before.Party_actif = {};
-  before.Party_actif[3] = true;
-  before.horloge = 123.0f;
+  before.chain.Party_actif = {};
+  before.chain.Party_actif[scene::kExplosionStep] = true;
+  before.clock.horloge = 123.0f;
   before.scene_frame[3] = r.form.stage.root.create_frame(r.form.stage.scene);
   const auto old_group = before.scene_frame.get(3);
   before.random(1000);
@@ -340,12 +341,12 @@ TEST(AltEnter, RestartsTheShowFromItsFirstStep) {
   EXPECT_EQ(r.form.initialisations(), 2);
   scene::Show& after = r.s();
   EXPECT_EQ(r.flags(), std::vector<int>{0});
-  EXPECT_EQ(after.horloge, 0.0f);
+  EXPECT_EQ(after.clock.horloge, 0.0f);
   EXPECT_EQ(after.rng.seed, seed);  // the one sequence carries on
-  EXPECT_EQ(after.flux_musique, 1u);
+  EXPECT_EQ(after.clock.flux_musique, 1u);
   EXPECT_EQ(after.scene_frame.get(3), nullptr);
   EXPECT_FALSE(r.form.stage.scene->draws(old_group.get()));
-  EXPECT_EQ(after.pos_precedente, 3000u / 1500u);
+  EXPECT_EQ(after.clock.pos_precedente, 3000u / 1500u);
   EXPECT_TRUE(r.form.DXTimer.enabled());
   EXPECT_FALSE(r.form.DXDraw.full_screen);
   r.tick(6000);
@@ -387,7 +388,7 @@ TEST(FrameLoop, OverlayOnlyWhenAskedAndTheFlipEitherWay) {
   r.tick();
   EXPECT_EQ(r.form.DXDraw.flips(), 1);
   EXPECT_EQ(top_left_white(), 0);
-  r.s().affiche_infos = true;
+  r.s().layers.affiche_infos = true;
   r.tick();
   EXPECT_EQ(r.form.DXDraw.flips(), 2);
   EXPECT_GT(top_left_white(), 20);  // "FPS: ..."

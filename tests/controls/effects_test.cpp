@@ -96,53 +96,53 @@ TEST_F(Effects, ContrastEffectsSetTheDisplaysRamp) {
 TEST_F(Effects, ClignoteTurnsLightZerosColourSeventyDegreesAStep) {
   scene::add_Light(s, 0, 3, 10000, 10000, 0, 1, 1, 1);
   clignote(s);
-  EXPECT_EQ(s.angle_clignote, 70);
-  const scene::Vec3 c1 = s.light_tab[0]->color();
+  EXPECT_EQ(s.lights.angle_clignote, 70);
+  const scene::Vec3 c1 = s.lights.light_tab[0]->color();
   EXPECT_NEAR(c1.x, 0.9210, 1e-4);
   EXPECT_NEAR(c1.y, 0.1645, 1e-4);
   EXPECT_NEAR(c1.z, 0.3355, 1e-4);
   clignote(s);  // 140 degrees: c = -0.7660
-  EXPECT_EQ(s.angle_clignote, 140);
-  const scene::Vec3 c2 = s.light_tab[0]->color();
+  EXPECT_EQ(s.lights.angle_clignote, 140);
+  const scene::Vec3 c2 = s.lights.light_tab[0]->color();
   EXPECT_NEAR(c2.x, 0.75 + 0.5 * std::cos(140 * M_PI / 180), 1e-5);
   EXPECT_NEAR(c2.y, 0.25 - 0.25 * std::cos(140 * M_PI / 180), 1e-5);
   // Red is passed unclamped at c = 1.
-  s.angle_clignote = 290;
+  s.lights.angle_clignote = 290;
   clignote(s);
-  EXPECT_NEAR(s.light_tab[0]->color().x, 1.25, 1e-5);
+  EXPECT_NEAR(s.lights.light_tab[0]->color().x, 1.25, 1e-5);
 }
 
 TEST_F(Effects, ClignoteWithoutALightOnlyTurns) {
   clignote(s);
-  EXPECT_EQ(s.angle_clignote, 70);
+  EXPECT_EQ(s.lights.angle_clignote, 70);
 }
 
 TEST_F(Effects, LetterboxBandOpensFromTheMiddle) {
-  s.ecran16_actif = true;
+  s.layers.ecran16_actif = true;
   ecran16(s);
-  EXPECT_EQ(s.ecran16_n, 1);
+  EXPECT_EQ(s.layers.ecran16_n, 1);
   rm::Rect r = f.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 230);
   EXPECT_EQ(r.width, 640);
   EXPECT_EQ(r.height, 20);
-  EXPECT_TRUE(s.ecran16_actif);
+  EXPECT_TRUE(s.layers.ecran16_actif);
   for (int i = 2; i <= 17; ++i) ecran16(s);
-  EXPECT_TRUE(s.ecran16_actif);
-  ASSERT_EQ(s.ecran16_n, 17);
+  EXPECT_TRUE(s.layers.ecran16_actif);
+  ASSERT_EQ(s.layers.ecran16_n, 17);
   ecran16(s);
   r = f.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 60);
   EXPECT_EQ(r.width, 640);
   EXPECT_EQ(r.height, 360);
-  EXPECT_FALSE(s.ecran16_actif);
+  EXPECT_FALSE(s.layers.ecran16_actif);
 }
 
 TEST_F(Effects, FocaleVisuWidensByOne) {
-  s.focale = 9;
+  s.view.focale = 9;
   Focale_visu(s);
-  EXPECT_EQ(s.focale, 10);
+  EXPECT_EQ(s.view.focale, 10);
 }
 
 }  // namespace

@@ -29,13 +29,13 @@ using testing::expect_near;
 std::vector<std::string> jumped;
 void fake_forest(scene::Show& s) {
   jumped.push_back("forest");
-  s.Party_actif = {};
-  s.Party_actif[2] = true;
+  s.chain.Party_actif = {};
+  s.chain.Party_actif[scene::kForestFlightStep] = true;
 }
 void fake_explosion(scene::Show& s) {
   jumped.push_back("explosion");
-  s.Party_actif = {};
-  s.Party_actif[3] = true;
+  s.chain.Party_actif = {};
+  s.chain.Party_actif[scene::kExplosionStep] = true;
 }
 
 // A unit view direction with three different components.
@@ -45,9 +45,9 @@ class Operator : public testing::ShowTest {
  protected:
   void SetUp() override {
     jumped.clear();
-    s.vitesse = 10;
-    s.pas_temps = 2.0f;
-    s.horloge = 100.0f;
+    s.controls.vitesse = 10;
+    s.clock.pas_temps = 2.0f;
+    s.clock.horloge = 100.0f;
     camera().set_orientation(world(), kDir, {0, 1, 0});
   }
   rm::Frame& camera() { return *f.stage.camera; }
@@ -85,82 +85,82 @@ class Operator : public testing::ShowTest {
 };
 
 TEST_F(Operator, ReadsTheCameraDirectionBeforeAnyKey) {
-  s.cam_dir = {0, 0, 0};
+  s.view.cam_dir = {0, 0, 0};
   run({});
-  expect_near(s.cam_dir, kDir, 1e-6f);
-  expect_near(s.cam_up, {-0.36f, 0.8f, -0.48f}, 1e-5f);
+  expect_near(s.view.cam_dir, kDir, 1e-6f);
+  expect_near(s.view.cam_up, {-0.36f, 0.8f, -0.48f}, 1e-5f);
   run({36});  // Home flies along the direction just read
   expect_near(velocity(), {10 * kDir.x / 4, 10 * kDir.y / 4, 10 * kDir.z / 4}, 1e-5f);
 }
 
 TEST_F(Operator, EnterAndShiftSetTheCameraModeAndTheClock) {
-  s.cam_auto = false;
+  s.controls.cam_auto = false;
   run({13});
-  EXPECT_TRUE(s.cam_auto);
-  EXPECT_EQ(s.horloge, 1.0f);
-  s.horloge = 50.0f;
+  EXPECT_TRUE(s.controls.cam_auto);
+  EXPECT_EQ(s.clock.horloge, 1.0f);
+  s.clock.horloge = 50.0f;
   run({16});
-  EXPECT_FALSE(s.cam_auto);
-  EXPECT_EQ(s.horloge, 1.0f);
+  EXPECT_FALSE(s.controls.cam_auto);
+  EXPECT_EQ(s.clock.horloge, 1.0f);
   // Both: Enter's action first, then Shift's.
-  s.horloge = 50.0f;
+  s.clock.horloge = 50.0f;
   run({13, 16});
-  EXPECT_FALSE(s.cam_auto);
-  EXPECT_EQ(s.horloge, 1.0f);
+  EXPECT_FALSE(s.controls.cam_auto);
+  EXPECT_EQ(s.clock.horloge, 1.0f);
   // Backspace changes neither.
   run({8, 13});
-  EXPECT_TRUE(s.cam_auto);
+  EXPECT_TRUE(s.controls.cam_auto);
 }
 
 TEST_F(Operator, ClockKeysRunFastHoldAndReverse) {
   run({42});
-  EXPECT_EQ(s.horloge, 108.0f);  // + 4 x pas_temps
+  EXPECT_EQ(s.clock.horloge, 108.0f);  // + 4 x pas_temps
   run({109});
-  EXPECT_EQ(s.horloge, 107.0f);  // - pas_temps / 2
+  EXPECT_EQ(s.clock.horloge, 107.0f);  // - pas_temps / 2
   run({111});
-  EXPECT_EQ(s.horloge, 105.0f);  // - pas_temps
+  EXPECT_EQ(s.clock.horloge, 105.0f);  // - pas_temps
   run({8, 42});                   // with Backspace too
-  EXPECT_EQ(s.horloge, 113.0f);
+  EXPECT_EQ(s.clock.horloge, 113.0f);
   // All three: 113 + 8 - 1 - 2.
   run({42, 109, 111});
-  EXPECT_EQ(s.horloge, 118.0f);
+  EXPECT_EQ(s.clock.horloge, 118.0f);
   // A backward music step turns them around.
-  s.pas_temps = -2.0f;
+  s.clock.pas_temps = -2.0f;
   run({42});
-  EXPECT_EQ(s.horloge, 110.0f);
+  EXPECT_EQ(s.clock.horloge, 110.0f);
 }
 
 TEST_F(Operator, FlagKeys) {
   s.explosion.flash_fini = true;
-  s.anim_x_actif = false;
+  s.opening.anim_x_actif = false;
   run({70});
   EXPECT_FALSE(s.explosion.flash_fini);
   run({80});
-  EXPECT_TRUE(s.anim_x_actif);
+  EXPECT_TRUE(s.opening.anim_x_actif);
   run({8, 83});  // S with Backspace: the events off, nothing saved
-  EXPECT_FALSE(s.anim_x_actif);
-  s.etape_x = 5;
+  EXPECT_FALSE(s.opening.anim_x_actif);
+  s.opening.etape_x = 5;
   run({8, 32});  // Space has no Backspace action
-  EXPECT_EQ(s.etape_x, 5);
+  EXPECT_EQ(s.opening.etape_x, 5);
   run({32});
-  EXPECT_EQ(s.etape_x, 0);
+  EXPECT_EQ(s.opening.etape_x, 0);
 }
 
 TEST_F(Operator, NumpadPlusSpeedsUpAndWrapsAtTheTop) {
   run({107});
-  EXPECT_EQ(s.vitesse, 11);
+  EXPECT_EQ(s.controls.vitesse, 11);
   run({8, 107});
-  EXPECT_EQ(s.vitesse, 12);
-  s.vitesse = INT32_MAX;
+  EXPECT_EQ(s.controls.vitesse, 12);
+  s.controls.vitesse = INT32_MAX;
   run({107});
-  EXPECT_EQ(s.vitesse, INT32_MIN);
+  EXPECT_EQ(s.controls.vitesse, INT32_MIN);
 }
 
 TEST_F(Operator, TabSwitchesTheOverlay) {
   run({9});
-  EXPECT_TRUE(s.affiche_infos);
+  EXPECT_TRUE(s.layers.affiche_infos);
   run({8, 9});
-  EXPECT_FALSE(s.affiche_infos);
+  EXPECT_FALSE(s.layers.affiche_infos);
 }
 
 TEST_F(Operator, FlightKeysWithoutBackspace) {
@@ -178,7 +178,7 @@ TEST_F(Operator, FlightKeysWithoutBackspace) {
   run({46});
   expect_near(velocity(), {v * y / 4, v * z / 4, v * x / 4}, 1e-5f);
   // The speed scales them; a velocity stays when the key is released.
-  s.vitesse = 40;
+  s.controls.vitesse = 40;
   run({33});
   run({});
   expect_near(velocity(), {0, 40, 0}, 1e-5f);
@@ -222,39 +222,39 @@ TEST_F(Operator, EffectKeysArmAndDisarm) {
 
 TEST_F(Operator, CameraModeKeys) {
   run({8, 67, 76});
-  EXPECT_FALSE(s.cam_suivi);
-  EXPECT_FALSE(s.cam_vise);
+  EXPECT_FALSE(s.view.cam_suivi);
+  EXPECT_FALSE(s.view.cam_vise);
   run({67, 76});
-  EXPECT_TRUE(s.cam_suivi);
-  EXPECT_TRUE(s.cam_vise);
+  EXPECT_TRUE(s.view.cam_suivi);
+  EXPECT_TRUE(s.view.cam_vise);
 }
 
 TEST_F(Operator, LightKeysMoveAndColourTheEditableLight) {
   run({82, 71, 66});
-  EXPECT_EQ(s.light_r, 1.0f);
-  EXPECT_EQ(s.light_g, 1.0f);
-  EXPECT_EQ(s.light_b, 1.0f);
+  EXPECT_EQ(s.controls.light_r, 1.0f);
+  EXPECT_EQ(s.controls.light_g, 1.0f);
+  EXPECT_EQ(s.controls.light_b, 1.0f);
   run({8, 82});
   run({8, 82});
   run({8, 71, 66});
-  EXPECT_EQ(s.light_r, -1.0f);
-  EXPECT_EQ(s.light_g, 0.0f);
-  EXPECT_EQ(s.light_b, 0.0f);
+  EXPECT_EQ(s.controls.light_r, -1.0f);
+  EXPECT_EQ(s.controls.light_g, 0.0f);
+  EXPECT_EQ(s.controls.light_b, 0.0f);
   run({102, 104, 105});
   run({102});
-  EXPECT_EQ(s.light_x, 2.0f);
-  EXPECT_EQ(s.light_z, 1.0f);
-  EXPECT_EQ(s.light_y, 1.0f);
+  EXPECT_EQ(s.controls.light_x, 2.0f);
+  EXPECT_EQ(s.controls.light_z, 1.0f);
+  EXPECT_EQ(s.controls.light_y, 1.0f);
   run({100, 98, 99});
   run({98});
-  EXPECT_EQ(s.light_x, 1.0f);
-  EXPECT_EQ(s.light_z, -1.0f);
-  EXPECT_EQ(s.light_y, 0.0f);
+  EXPECT_EQ(s.controls.light_x, 1.0f);
+  EXPECT_EQ(s.controls.light_z, -1.0f);
+  EXPECT_EQ(s.controls.light_y, 0.0f);
   // The numpad keys have no Backspace action.
   run({8, 100, 102, 98, 99, 104, 105});
-  EXPECT_EQ(s.light_x, 1.0f);
-  EXPECT_EQ(s.light_y, 0.0f);
-  EXPECT_EQ(s.light_z, -1.0f);
+  EXPECT_EQ(s.controls.light_x, 1.0f);
+  EXPECT_EQ(s.controls.light_y, 0.0f);
+  EXPECT_EQ(s.controls.light_z, -1.0f);
 }
 
 TEST_F(Operator, SaveKeyAppendsALinePerCallOnlyToAnExistingFile) {
@@ -262,9 +262,9 @@ TEST_F(Operator, SaveKeyAppendsALinePerCallOnlyToAnExistingFile) {
   testing::CurrentDir here(dir.path());
   run({83});
   EXPECT_FALSE(std::filesystem::exists(dir.file("tmp.tmp")));
-  EXPECT_FALSE(s.anim_x_actif);
+  EXPECT_FALSE(s.opening.anim_x_actif);
   testing::write_text_file(dir.file("tmp.tmp"), "old\r\n");
-  s.light_x = 2.5f;
+  s.controls.light_x = 2.5f;
   run({83});
   run({83});
   run({8, 83});
@@ -279,11 +279,11 @@ TEST_F(Operator, JumpKeysCallTheBuildersAndTheKeysAfterThemStillAct) {
   EXPECT_EQ(jumped, (std::vector<std::string>{"forest", "explosion"}));
   // Both, in key order; the keys above them still act on the new scene.
   jumped.clear();
-  s.light_y = 0;
+  s.controls.light_y = 0;
   run({117, 118, 105});
   EXPECT_EQ(jumped, (std::vector<std::string>{"forest", "explosion"}));
-  EXPECT_EQ(s.light_y, 1.0f);
-  EXPECT_TRUE(s.Party_actif[3]);
+  EXPECT_EQ(s.controls.light_y, 1.0f);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kExplosionStep]);
   // Without builders the keys do nothing.
   jumps = {};
   run({117, 118});
@@ -319,7 +319,7 @@ TEST_F(Operator, CodesAbove200AreNotLookedAt) {
   f.update_input();
   Clavier(s, jumps);
   expect_near(velocity(), before, 0);
-  EXPECT_EQ(s.horloge, 100.0f);
+  EXPECT_EQ(s.clock.horloge, 100.0f);
 }
 
 TEST_F(Operator, EveryKeyAtOnceAndAHugeMouseMove) {
@@ -334,7 +334,7 @@ TEST_F(Operator, EveryKeyAtOnceAndAHugeMouseMove) {
     f.update_input();
     Clavier(s, jumps);
     world()->move(1.0f);
-    EXPECT_TRUE(std::isfinite(s.horloge));
+    EXPECT_TRUE(std::isfinite(s.clock.horloge));
     EXPECT_EQ(jumped.size(), backspace ? 4u : 2u);
     const Vec3 p = camera().position(world());
     EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
@@ -381,7 +381,7 @@ TEST_F(Pick, TheNearestMeshBuilderTurnsDarkGreyThreeQuartersOpaque) {
   auto near = square(f.stage.root.create_mesh_builder(), 50);
   auto far = square(f.stage.root.create_mesh_builder(), 80);
   FormMouseDown(s, 320, 240);
-  EXPECT_EQ(s.objet_choisi, near);
+  EXPECT_EQ(s.controls.objet_choisi, near);
   EXPECT_EQ(colour(*near), scene::RGBA(0.1f, 0.1f, 0.1f, 0.75f));
   EXPECT_EQ(colour(*near), 0xBF191919u);
   EXPECT_EQ(colour(*far), 0xFFFFFFFFu);
@@ -390,23 +390,23 @@ TEST_F(Pick, TheNearestMeshBuilderTurnsDarkGreyThreeQuartersOpaque) {
 TEST_F(Pick, NothingUnderThePressChangesNothing) {
   auto mb = square(f.stage.root.create_mesh_builder(), 50);
   FormMouseDown(s, 320, 240);
-  ASSERT_EQ(s.objet_choisi, mb);
+  ASSERT_EQ(s.controls.objet_choisi, mb);
   mb->set_color(0xFF00FF00u);
   FormMouseDown(s, 0, 0);
   FormMouseDown(s, -5, 240);
   FormMouseDown(s, 640, 479);
   FormMouseDown(s, 100000, -100000);
-  EXPECT_EQ(s.objet_choisi, mb);
+  EXPECT_EQ(s.controls.objet_choisi, mb);
   EXPECT_EQ(colour(*mb), 0xFF00FF00u);
 }
 
 TEST_F(Pick, AMeshThatIsNoBuilderEmptiesTheChoiceAndKeepsItsColour) {
   auto builder = square(f.stage.root.create_mesh_builder(), 80);
   FormMouseDown(s, 320, 240);
-  ASSERT_EQ(s.objet_choisi, builder);
+  ASSERT_EQ(s.controls.objet_choisi, builder);
   auto mesh = square(std::make_shared<rm::Mesh>(), 50);
   FormMouseDown(s, 320, 240);
-  EXPECT_EQ(s.objet_choisi, nullptr);
+  EXPECT_EQ(s.controls.objet_choisi, nullptr);
   EXPECT_EQ(colour(*mesh), 0xFFFFFFFFu);
 }
 
@@ -425,7 +425,7 @@ TEST_F(Pick, TheMainFormPicksThroughTheShow) {
   frame->add_visual(mb);
   // The start-up camera stands at z = -500 looking along +z.
   form.FormMouseDown(0, 320, 240);
-  EXPECT_EQ(form.show().objet_choisi, mb);
+  EXPECT_EQ(form.show().controls.objet_choisi, mb);
   EXPECT_EQ(colour(*mb), 0xBF191919u);
 }
 

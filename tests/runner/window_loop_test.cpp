@@ -81,7 +81,7 @@ TEST_F(WindowLoop, HiddenWindowWaitsWithoutTicksAndTheFirstTickBackTakesAllTheMu
   std::vector<float> steps_seen;
   for (auto& step : form->steps) {
     step = [&](scene::Show& s) {
-      steps_seen.push_back(s.pas_temps);
+      steps_seen.push_back(s.clock.pas_temps);
       form->Close();
     };
   }
@@ -95,7 +95,7 @@ TEST_F(WindowLoop, HiddenWindowWaitsWithoutTicksAndTheFirstTickBackTakesAllTheMu
   EXPECT_EQ(form->DXDraw.flips(), 1);
   ASSERT_EQ(steps_seen.size(), 1u);
   EXPECT_FLOAT_EQ(steps_seen[0], 1200.0f);
-  EXPECT_FLOAT_EQ(form->show().horloge, 600.0f);
+  EXPECT_FLOAT_EQ(form->show().clock.horloge, 600.0f);
 }
 
 TEST_F(WindowLoop, DisplayGoingAwayEndsTheProgramWithOneLineAndWritesNothing) {

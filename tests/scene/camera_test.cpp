@@ -23,8 +23,8 @@ class Camera : public testing::ShowTest {
     path = f.stage.root.create_frame(group);
     path->set_position(world, {10, 20, 30});
     path->set_orientation(world, {1, 0, 0}, {0, 0, 1});
-    s.cam_path = path;
-    s.cam_suivi = true;
+    s.view.cam_path = path;
+    s.view.cam_suivi = true;
     f.stage.camera->set_position(world, {0, 0, -500});
   }
   const rm::Frame* world = nullptr;
@@ -37,13 +37,13 @@ TEST_F(Camera, FollowsThePathFramesWorldPose) {
 }
 
 TEST_F(Camera, StaysPutWhileNotFollowing) {
-  s.cam_suivi = false;
+  s.view.cam_suivi = false;
   Calcul_pos(s);
   expect_pose(*f.stage.camera, world, {0, 0, -500}, {0, 0, 1}, {0, 1, 0});
 }
 
 TEST_F(Camera, WithoutAPathNothingHappens) {
-  s.cam_path = nullptr;
+  s.view.cam_path = nullptr;
   Calcul_pos(s);
   expect_near(f.stage.camera->position(world), {0, 0, -500});
 }
@@ -66,13 +66,13 @@ TEST_F(Camera, AnimatedPathIsFollowedAtTheTimeSetThisTick) {
 TEST_F(Camera, GetCameraReadsTheOrientationBack) {
   Calcul_pos(s);
   get_camera(s);
-  expect_near(s.cam_dir, {1, 0, 0});
-  expect_near(s.cam_up, {0, 0, 1});
-  s.cam_suivi = false;
+  expect_near(s.view.cam_dir, {1, 0, 0});
+  expect_near(s.view.cam_up, {0, 0, 1});
+  s.view.cam_suivi = false;
   f.stage.camera->set_orientation(world, {0, -1, 0}, {1, 0, 0});
   get_camera(s);
-  expect_near(s.cam_dir, {0, -1, 0});
-  expect_near(s.cam_up, {1, 0, 0});
+  expect_near(s.view.cam_dir, {0, -1, 0});
+  expect_near(s.view.cam_up, {1, 0, 0});
 }
 
 }  // namespace

@@ -125,12 +125,12 @@ TEST(SceneTables, Capacities) {
   EXPECT_EQ(s.wrap_tab.capacity, 51u);
   EXPECT_EQ(s.anim_frame.capacity, 31u);
   EXPECT_EQ(s.anim_set.capacity, 31u);
-  EXPECT_EQ(s.light_frame.capacity, 101u);
-  EXPECT_EQ(s.light_tab.capacity, 101u);
-  EXPECT_EQ(s.truck_frame.capacity, 10u);
-  EXPECT_EQ(s.vaisseau_frame.capacity, 10u);
-  EXPECT_EQ(s.vaisseau_mesh.capacity, 11u);
-  EXPECT_EQ(s.explo_anim.capacity, 201u);
+  EXPECT_EQ(s.lights.light_frame.capacity, 101u);
+  EXPECT_EQ(s.lights.light_tab.capacity, 101u);
+  EXPECT_EQ(s.opening.truck_frame.capacity, 10u);
+  EXPECT_EQ(s.opening.vaisseau_frame.capacity, 10u);
+  EXPECT_EQ(s.opening.vaisseau_mesh.capacity, 11u);
+  EXPECT_EQ(s.explosion.explo_anim.capacity, 201u);
 }
 
 TEST(SceneTables, EntriesOutsideTheTableAreRefused) {
@@ -149,12 +149,24 @@ TEST(SceneTables, EntriesOutsideTheTableAreRefused) {
   EXPECT_EQ(t.get(2), nullptr);
 }
 
-TEST(TimeTable, SeededValues) {
+TEST(ClockReset, SeedsTheTimeTableAndKeepsTheMusicStream) {
   testing::ShowFixture f(false);
-  f.show.Temps.fill(7);
-  seed_time_table(f.show);
+  ClockState& c = f.show.clock;
+  c.Temps.fill(7);
+  c.horloge = 12.5f;
+  c.pas_temps = 3;
+  c.pos_musique = c.pos_precedente = 9000;
+  c.fps_affiche = 59;
+  c.flux_musique = 4;
+  c.reset();
   const std::array<int32_t, 11> want{0, 2000, 1370, 2500, 1480, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(f.show.Temps, want);
+  EXPECT_EQ(c.Temps, want);
+  EXPECT_EQ(c.horloge, 0.0f);
+  EXPECT_EQ(c.pas_temps, 0.0f);
+  EXPECT_EQ(c.pos_musique, 0u);
+  EXPECT_EQ(c.pos_precedente, 0u);
+  EXPECT_EQ(c.fps_affiche, 0);
+  EXPECT_EQ(c.flux_musique, 4u);
 }
 
 TEST(ReleaseAll, EveryEntryAndReferenceLetGo) {
@@ -165,30 +177,30 @@ TEST(ReleaseAll, EveryEntryAndReferenceLetGo) {
   s.objet_frame[100] = root.create_frame();
   s.objet_mesh[3] = root.create_mesh_builder();
   s.wrap_mesh[50] = root.create_mesh_builder()->create_mesh();
-  s.light_tab[0] = root.create_light_rgb(rm::LightType::Point, 1, 1, 1);
-  s.explo_anim[200] = root.create_animation();
+  s.lights.light_tab[0] = root.create_light_rgb(rm::LightType::Point, 1, 1, 1);
+  s.explosion.explo_anim[200] = root.create_animation();
   s.anim_set[30] = root.create_animation_set();
-  s.vaisseau_mesh_b = root.create_mesh_builder();
-  s.cam_path = s.scene_frame[1];
+  s.opening.vaisseau_mesh_b = root.create_mesh_builder();
+  s.view.cam_path = s.scene_frame[1];
   s.fond_texture = root.create_texture(Picture(2, 2));
-  s.objet_choisi = s.objet_mesh[3];
-  std::vector<std::weak_ptr<void>> held{s.scene_frame[1], s.objet_frame[100], s.objet_mesh[3], s.wrap_mesh[50],
-                                        s.light_tab[0],   s.explo_anim[200],  s.anim_set[30],  s.vaisseau_mesh_b,
-                                        s.fond_texture};
+  s.controls.objet_choisi = s.objet_mesh[3];
+  std::vector<std::weak_ptr<void>> held{s.scene_frame[1], s.objet_frame[100],        s.objet_mesh[3],
+                                        s.wrap_mesh[50],  s.lights.light_tab[0],     s.explosion.explo_anim[200],
+                                        s.anim_set[30],   s.opening.vaisseau_mesh_b, s.fond_texture};
   s.release_all();
   for (size_t i = 0; i < held.size(); ++i) EXPECT_TRUE(held[i].expired()) << i;
-  EXPECT_EQ(s.cam_path, nullptr);
-  EXPECT_EQ(s.objet_choisi, nullptr);
+  EXPECT_EQ(s.view.cam_path, nullptr);
+  EXPECT_EQ(s.controls.objet_choisi, nullptr);
   s.release_all();  // empty entries: nothing to do
 }
 
 TEST(ReleaseAll, ObjectsTheGraphHoldsStayAlive) {
   testing::ShowFixture f;
   Show& s = f.show;
-  s.light_frame[0] = f.stage.root.create_frame(f.stage.scene);
-  std::weak_ptr<rm::Frame> frame = s.light_frame[0];
+  s.lights.light_frame[0] = f.stage.root.create_frame(f.stage.scene);
+  std::weak_ptr<rm::Frame> frame = s.lights.light_frame[0];
   s.release_all();
-  EXPECT_EQ(s.light_frame[0], nullptr);
+  EXPECT_EQ(s.lights.light_frame[0], nullptr);
   EXPECT_FALSE(frame.expired());
 }
 

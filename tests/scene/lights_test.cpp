@@ -40,15 +40,15 @@ TEST_F(LightSet, NineLightsWithTheTableOnThePointLights) {
   const FrameRef ambient = children[before];
   ASSERT_EQ(ambient->lights().size(), 1u);
   EXPECT_EQ(ambient->lights()[0]->type(), rm::LightType::Ambient);
-  EXPECT_NE(ambient, s.light_frame[0]);
+  EXPECT_NE(ambient, s.lights.light_frame[0]);
 
   const Vec3 where[8] = {{10000, 10000, 0},      {-10000, 10000, 0},      {0, 10000, -10000},
                          {-10000, 10000, -10000}, {10000, -10000, 0},      {10000, -10000, -10000},
                          {10000, -10000, 10000},  {0, -10000, -10000}};
   for (int i = 0; i < 8; ++i) {
     SCOPED_TRACE(i);
-    const FrameRef frame = s.light_frame[i];
-    const LightRef light = s.light_tab[i];
+    const FrameRef frame = s.lights.light_frame[i];
+    const LightRef light = s.lights.light_tab[i];
     ASSERT_TRUE(frame && light);
     EXPECT_EQ(children[before + 1 + static_cast<size_t>(i)], frame);
     EXPECT_EQ(light->type(), rm::LightType::Point);
@@ -57,7 +57,7 @@ TEST_F(LightSet, NineLightsWithTheTableOnThePointLights) {
     EXPECT_EQ(light->constant_attenuation(), 0.0f);
     EXPECT_EQ(frame->position(f.stage.scene.get()), where[i]);
   }
-  EXPECT_EQ(s.light_frame[8], nullptr);
+  EXPECT_EQ(s.lights.light_frame[8], nullptr);
 }
 
 TEST(GeneralFloat, ShortestFormUpToFifteenDigits) {
@@ -95,12 +95,12 @@ TEST(GeneralFloat, PointWhateverTheLocale) {
 
 TEST_F(LightSet, LineFieldsOfTheEditableLight) {
   EXPECT_EQ(light_line(s), "X" + kSep + "0" + kSep + "0" + kSep + "0" + kSep + "0" + kSep + "0" + kSep + "0" + kSep + "3");
-  s.light_x = -2;
-  s.light_y = 0.1f;
-  s.light_z = 1500;
-  s.light_r = 1;
-  s.light_g = 0.5f;
-  s.light_b = 0.25f;
+  s.controls.light_x = -2;
+  s.controls.light_y = 0.1f;
+  s.controls.light_z = 1500;
+  s.controls.light_r = 1;
+  s.controls.light_g = 0.5f;
+  s.controls.light_b = 0.25f;
   EXPECT_EQ(light_line(s), "X" + kSep + "-2" + kSep + "0.100000001490116" + kSep + "1500" + kSep + "1" + kSep + "0.5" +
                                kSep + "0.25" + kSep + "3");
 }
@@ -120,13 +120,13 @@ class SaveLight : public ShowTest {
 
 TEST_F(SaveLight, AppendsOneLineToAnExistingFile) {
   write_text_file("tmp.tmp", "earlier line\r\n");
-  s.light_x = -2;
-  s.light_y = 0.1f;
+  s.controls.light_x = -2;
+  s.controls.light_y = 0.1f;
   EXPECT_EQ(save(), "");
   const std::string first = "X" + kSep + "-2" + kSep + "0.100000001490116" + kSep + "0" + kSep + "0" + kSep + "0" +
                             kSep + "0" + kSep + "3\r\n";
   EXPECT_EQ(read_text_file("tmp.tmp"), "earlier line\r\n" + first);
-  s.light_r = 1;
+  s.controls.light_r = 1;
   EXPECT_EQ(save(), "");
   const std::string second = "X" + kSep + "-2" + kSep + "0.100000001490116" + kSep + "0" + kSep + "1" + kSep + "0" +
                              kSep + "0" + kSep + "3\r\n";

@@ -39,7 +39,7 @@ class LoadingDisplay : public testing::DrawnShowTest {
  protected:
   LoadingDisplay() {
     f.DXDraw.fill(kWhite);
-    s.Party_actif[1] = true;
+    s.chain.Party_actif[scene::kOpeningStep] = true;
   }
   uint32_t bar_colour() const { return render::device_colour_to_argb(63); }
 };
@@ -59,7 +59,7 @@ TEST_F(LoadingDisplay, FiveFaintCopiesOfTheLoadingPictureOnBlack) {
   }
   const int flips = f.DXDraw.flips();
   Loading(s);
-  EXPECT_EQ(s.charge_n, 5);
+  EXPECT_EQ(s.chain.charge_n, 5);
   EXPECT_EQ(s.rng.draws, 10u);
   EXPECT_EQ(s.rng.seed, r.seed);
   EXPECT_EQ(f.DXDraw.flips(), flips + 1);
@@ -78,7 +78,7 @@ TEST_F(LoadingDisplay, FiveFaintCopiesOfTheLoadingPictureOnBlack) {
 TEST_F(LoadingDisplay, TheBarGrowsByFourteenStepsAndStartsOverAfterThirtyThreeCalls) {
   const int widths[] = {0, 17, 34, 50, 67};
   for (int call = 0; call < 33; ++call) {
-    const int before = s.charge_pos;
+    const int before = s.chain.charge_pos;
     const int flips = f.DXDraw.flips();
     Chargement(s, "Chargement en cours");
     EXPECT_EQ(f.DXDraw.flips(), flips + 2) << call;  // the picture, then the bar
@@ -93,13 +93,13 @@ TEST_F(LoadingDisplay, TheBarGrowsByFourteenStepsAndStartsOverAfterThirtyThreeCa
     EXPECT_NE(back(f).at(50 + w, 420), bar_colour()) << call;
     EXPECT_NE(back(f).at(49, 420), bar_colour()) << call;
     EXPECT_NE(back(f).at(50, 440), bar_colour()) << call;
-    EXPECT_EQ(s.charge_pos, call == 32 ? 0 : before + 14) << call;
+    EXPECT_EQ(s.chain.charge_pos, call == 32 ? 0 : before + 14) << call;
   }
   EXPECT_EQ(std::lround(448 * 1.2), 538);
   EXPECT_EQ(back(f).at(50 + 537, 420), bar_colour());
   // The next bar is the empty one, painted over nothing: the long bar stays.
   Chargement(s, "");
-  EXPECT_EQ(s.charge_pos, 14);
+  EXPECT_EQ(s.chain.charge_pos, 14);
   EXPECT_EQ(back(f).at(50 + 537, 420), bar_colour());
 }
 
@@ -108,7 +108,7 @@ TEST_F(LoadingDisplay, TheLabelIsNeverDrawn) {
   {
     testing::ShowFixture other(true, quarvel::testing::Pixels::Drawn);
     other.DXDraw.fill(kWhite);
-    other.show.Party_actif[1] = true;
+    other.show.chain.Party_actif[scene::kOpeningStep] = true;
     Chargement(other.show, "");
     after_empty = back(other);
   }
@@ -117,18 +117,18 @@ TEST_F(LoadingDisplay, TheLabelIsNeverDrawn) {
 }
 
 TEST_F(LoadingDisplay, WithoutTheFlagNothingIsDrawnOrShownButTheCounterMoves) {
-  s.Party_actif[1] = false;
+  s.chain.Party_actif[scene::kOpeningStep] = false;
   const Picture before = back(f);
   const int flips = f.DXDraw.flips();
   for (int call = 0; call < 33; ++call) Chargement(s, "Constructing ........... okokok");
   Loading(s);
-  EXPECT_EQ(s.charge_pos, 0);
+  EXPECT_EQ(s.chain.charge_pos, 0);
   EXPECT_EQ(f.DXDraw.flips(), flips);
   EXPECT_EQ(s.rng.draws, 0u);
-  EXPECT_EQ(s.charge_n, 0);
+  EXPECT_EQ(s.chain.charge_n, 0);
   EXPECT_EQ(max_difference(back(f), before), 0);
   Chargement(s, "");
-  EXPECT_EQ(s.charge_pos, 14);
+  EXPECT_EQ(s.chain.charge_pos, 14);
 }
 
 TEST_F(LoadingDisplay, TimerFlashesTheWholeSurfaceWithARandomColour) {
@@ -144,7 +144,7 @@ TEST_F(LoadingDisplay, TimerFlashesTheWholeSurfaceWithARandomColour) {
   EXPECT_EQ(back(f).at(320, 240), render::device_colour_to_argb(second));
   EXPECT_EQ(s.rng.draws, 2u);
   // The flashes do not care about the loading flag.
-  s.Party_actif[1] = false;
+  s.chain.Party_actif[scene::kOpeningStep] = false;
   Timer_chargementTimer(s);
   EXPECT_EQ(f.DXDraw.flips(), flips + 3);
 }

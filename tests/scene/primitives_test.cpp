@@ -97,7 +97,7 @@ TEST_F(Primitives, AddObjetPlacesATexturedGouraudObjectAtItsWorldPosition) {
   EXPECT_EQ(frame->visuals()[0], mesh);
   // Every object advances the loading counter (the picture is only drawn
   // while the opening scene is built).
-  EXPECT_EQ(s.charge_pos, 14);
+  EXPECT_EQ(s.chain.charge_pos, 14);
 }
 
 TEST_F(Primitives, AddObjetTakesItsTextureBesideTheProgramNotFromTheCurrentFolder) {
@@ -193,7 +193,7 @@ TEST_F(Primitives, AddWrapShowsAChromeWrappedMeshSpanningTheModelHeight) {
     EXPECT_EQ(mesh->uvs()[i].y, expected->uvs()[i].y) << i;
   }
   // add_wrap leaves the loading display alone.
-  EXPECT_EQ(s.charge_pos, 0);
+  EXPECT_EQ(s.chain.charge_pos, 0);
 }
 
 TEST_F(Primitives, AddWrapOnAZeroHeightModelUsesATinyHeight) {
@@ -226,7 +226,7 @@ TEST_F(Primitives, AddAnimLoadsTheHierarchyUnderItsOwnFrame) {
   EXPECT_EQ(set->animations()[0]->frame(), pivot);
   set->set_time(5);
   expect_near(pivot->position(frame.get()), {5, 0, 0});
-  EXPECT_EQ(s.charge_pos, 14);
+  EXPECT_EQ(s.chain.charge_pos, 14);
 }
 
 TEST_F(Primitives, AddAnimWithAMissingFileKeepsAnEmptyFrame) {
@@ -258,7 +258,7 @@ TEST_F(Primitives, ChargeMeshMakesTheOpeningModelSet) {
   EXPECT_EQ(s.anim_set[0]->animations().size(), 1u);
   EXPECT_EQ(s.anim_set[1]->animations().size(), 1u);
   EXPECT_EQ(s.anim_frame[2], nullptr);
-  EXPECT_EQ(s.charge_pos, 28);  // two animations, one loading step each
+  EXPECT_EQ(s.chain.charge_pos, 28);  // two animations, one loading step each
 }
 
 TEST_F(Primitives, IndicesOutsideTheTablesAreRefused) {
@@ -291,10 +291,10 @@ TEST_F(Primitives, IndicesOutsideTheTablesAreRefused) {
   for (size_t i = 0; i < 100; ++i) EXPECT_EQ(s.objet_frame[static_cast<long long>(i)], nullptr) << i;
   for (size_t i = 0; i < s.wrap_frame.capacity; ++i) EXPECT_EQ(s.wrap_frame.entries[i], nullptr) << i;
   for (size_t i = 0; i < s.anim_frame.capacity; ++i) EXPECT_EQ(s.anim_frame.entries[i], nullptr) << i;
-  for (size_t i = 0; i < s.light_frame.capacity; ++i) EXPECT_EQ(s.light_frame.entries[i], nullptr) << i;
+  for (size_t i = 0; i < s.lights.light_frame.capacity; ++i) EXPECT_EQ(s.lights.light_frame.entries[i], nullptr) << i;
   EXPECT_TRUE(root1->children().empty());
   EXPECT_EQ(f.stage.scene->children().size(), children);
-  EXPECT_EQ(s.charge_pos, 0);
+  EXPECT_EQ(s.chain.charge_pos, 0);
 }
 
 TEST_F(Primitives, AddLightMakesTheFourKindsWithoutAttenuation) {
@@ -302,8 +302,8 @@ TEST_F(Primitives, AddLightMakesTheFourKindsWithoutAttenuation) {
                                  rm::LightType::Point};
   for (int type = 0; type < 4; ++type) {
     add_Light(s, 10 + type, type, 1.5f * type, -2, 3, 0.25f, 0.5f, 0.75f);
-    const LightRef light = s.light_tab[10 + type];
-    const FrameRef frame = s.light_frame[10 + type];
+    const LightRef light = s.lights.light_tab[10 + type];
+    const FrameRef frame = s.lights.light_frame[10 + type];
     ASSERT_TRUE(light && frame) << type;
     EXPECT_EQ(light->type(), kinds[type]) << type;
     EXPECT_EQ(light->color(), (Vec3{0.25f, 0.5f, 0.75f}));
@@ -320,12 +320,12 @@ TEST_F(Primitives, AddLightMakesTheFourKindsWithoutAttenuation) {
 
 TEST_F(Primitives, ReusingALightIndexLeavesTheFirstLightInTheScene) {
   add_Light(s, 0, 0, 0, 0, 0, 1, 1, 1);
-  const FrameRef first = s.light_frame[0];
+  const FrameRef first = s.lights.light_frame[0];
   add_Light(s, 0, 3, 10000, 10000, 0, 1, 1, 1);
-  EXPECT_NE(s.light_frame[0], first);
+  EXPECT_NE(s.lights.light_frame[0], first);
   EXPECT_EQ(first->parent(), f.stage.scene.get());
   EXPECT_EQ(first->lights()[0]->type(), rm::LightType::Ambient);
-  EXPECT_EQ(s.light_tab[0]->type(), rm::LightType::Point);
+  EXPECT_EQ(s.lights.light_tab[0]->type(), rm::LightType::Point);
 }
 
 TEST_F(Primitives, CreatingIntoAnEntryReleasesOnlyTheTablesReference) {
@@ -348,8 +348,8 @@ namespace {
 TEST(PrimitivesBeforeTheDisplay, LightsAndWrapsAreMadeWithoutAScene) {
   testing::ShowFixture f(false);
   add_Light(f.show, 0, 3, 1, 2, 3, 1, 1, 1);
-  ASSERT_NE(f.show.light_frame[0], nullptr);
-  EXPECT_EQ(f.show.light_frame[0]->parent(), nullptr);
+  ASSERT_NE(f.show.lights.light_frame[0], nullptr);
+  EXPECT_EQ(f.show.lights.light_frame[0]->parent(), nullptr);
   ::testing::internal::CaptureStderr();
   add_wrap(f.show, 1, 0, "no-such-model.x", "no-such-picture.png", 0, 0, 0);
   ::testing::internal::GetCapturedStderr();

@@ -26,32 +26,32 @@ render::GammaRamp ramp_of(const scene::Show& s) {
 // ---- The viewport effects' arithmetic
 
 TEST(ExplosionEffects, AngleAdvancesWithTruncatingDivAndMod) {
-  EXPECT_EQ(scenes::advance_angle_vue(0), 1);
-  EXPECT_EQ(scenes::advance_angle_vue(639), 9);  // 639 + 9 = 648, mod 640 = 8, + 1
-  EXPECT_EQ(scenes::advance_angle_vue(63), 64);
-  EXPECT_EQ(scenes::advance_angle_vue(64), 66);
+  EXPECT_EQ(scene::advance_angle_vue(0), 1);
+  EXPECT_EQ(scene::advance_angle_vue(639), 9);  // 639 + 9 = 648, mod 640 = 8, + 1
+  EXPECT_EQ(scene::advance_angle_vue(63), 64);
+  EXPECT_EQ(scene::advance_angle_vue(64), 66);
   // A negative angle keeps the dividend's sign: (-70 + -1) mod 640 + 1.
-  EXPECT_EQ(scenes::advance_angle_vue(-70), -70);
+  EXPECT_EQ(scene::advance_angle_vue(-70), -70);
   for (int a = 1; a <= 640; ++a) {
-    const int next = scenes::advance_angle_vue(a);
+    const int next = scene::advance_angle_vue(a);
     EXPECT_GE(next, 1);
     EXPECT_LE(next, 640);
   }
 }
 
 TEST(ExplosionEffects, TurningWindowFromTheAngle) {
-  const rm::Rect first = scenes::turning_window(1);  // b = 100, s = Round(0.1745) = 0
+  const rm::Rect first = scene::turning_window(1);  // b = 100, s = Round(0.1745) = 0
   EXPECT_EQ(first.x, 450);
   EXPECT_EQ(first.y, 240);
   EXPECT_EQ(first.width, 200);
   EXPECT_EQ(first.height, 0);
-  const rm::Rect quarter = scenes::turning_window(900);  // b = 0, s = 100
+  const rm::Rect quarter = scene::turning_window(900);  // b = 0, s = 100
   EXPECT_EQ(quarter.x, 500);
   EXPECT_EQ(quarter.y, 190);
   EXPECT_EQ(quarter.width, 0);
   EXPECT_EQ(quarter.height, 100);
   // 150 degrees: b = Round(-86.6) = -87, -87 div 2 = -43 (toward zero).
-  const rm::Rect turned = scenes::turning_window(1500);
+  const rm::Rect turned = scene::turning_window(1500);
   EXPECT_EQ(turned.x, 543);
   EXPECT_EQ(turned.width, -174);
   EXPECT_EQ(turned.y, 240 - 25);
@@ -59,12 +59,12 @@ TEST(ExplosionEffects, TurningWindowFromTheAngle) {
 }
 
 TEST(ExplosionEffects, GrowingWindowIsFourByThreeAroundTheCentre) {
-  const rm::Rect r = scenes::growing_window(101);  // h = 50
+  const rm::Rect r = scene::growing_window(101);  // h = 50
   EXPECT_EQ(r.x, 270);
   EXPECT_EQ(r.y, 202);  // Round(202.5) to even
   EXPECT_EQ(r.width, 101);
   EXPECT_EQ(r.height, 76);  // Round(75.75)
-  const rm::Rect full = scenes::growing_window(640);
+  const rm::Rect full = scene::growing_window(640);
   EXPECT_EQ(full.x, 0);
   EXPECT_EQ(full.y, 0);
   EXPECT_EQ(full.width, 640);
@@ -72,10 +72,10 @@ TEST(ExplosionEffects, GrowingWindowIsFourByThreeAroundTheCentre) {
 }
 
 TEST(ExplosionEffects, BeatIsALeftLevelAbove101) {
-  EXPECT_FALSE(scenes::is_beat(101));
-  EXPECT_TRUE(scenes::is_beat(102));
-  EXPECT_FALSE(scenes::is_beat(0xFFFF0000u | 101u));  // the right channel does not count
-  EXPECT_TRUE(scenes::is_beat(0x0000FFFFu));
+  EXPECT_FALSE(scene::is_beat(101));
+  EXPECT_TRUE(scene::is_beat(102));
+  EXPECT_FALSE(scene::is_beat(0xFFFF0000u | 101u));  // the right channel does not count
+  EXPECT_TRUE(scene::is_beat(0x0000FFFFu));
 }
 
 // ---- Builder and step
@@ -84,21 +84,21 @@ class Explosion : public testing::ShowTest {
  protected:
   explicit Explosion(quarvel::testing::Pixels pixels = quarvel::testing::Pixels::Recorded) : ShowTest(pixels) {}
   void SetUp() override {
-    s.Temps[4] = 1480;
-    s.flux_musique = 1;
+    s.clock.Temps[4] = 1480;
+    s.clock.flux_musique = 1;
   }
   void build() {
     CurrentDir here(dir_.path());
     ::testing::internal::CaptureStderr();
-    scenes::Party_chargement_anim3(s);
+    scene::Party_chargement_anim3(s);
     ::testing::internal::GetCapturedStderr();
   }
   void tick(float clock, uint32_t level = 0) {
-    s.horloge = clock;
+    s.clock.horloge = clock;
     f.music.level_value = level;
     CurrentDir here(dir_.path());
     ::testing::internal::CaptureStderr();
-    scenes::Party_4(s);
+    scene::Party_4(s);
     ::testing::internal::GetCapturedStderr();
   }
   TempDir dir_;
@@ -128,7 +128,7 @@ TEST_F(Explosion, KeysComeFromTheSharedSequenceWithGatheringPasses) {
   EXPECT_GT(gathers, 0);
   EXPECT_LE(times.back(), 5100.0f);
   for (int i = 0; i < 21; ++i) {
-    auto a = s.explo_anim.get(i);
+    auto a = s.explosion.explo_anim.get(i);
     ASSERT_TRUE(a) << i;
     EXPECT_EQ(a->position_key_count(), 51u);
     EXPECT_EQ(a->scale_key_count(), 51u);
@@ -146,8 +146,8 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
     const bool gather = expected.random(3) == 0;
     for (int i = 0; i < 21; ++i) {
       rm::Vec3 p, sc;
-      ASSERT_TRUE(s.explo_anim.get(i)->position_at(static_cast<float>(t), p));
-      ASSERT_TRUE(s.explo_anim.get(i)->scale_at(static_cast<float>(t), sc));
+      ASSERT_TRUE(s.explosion.explo_anim.get(i)->position_at(static_cast<float>(t), p));
+      ASSERT_TRUE(s.explosion.explo_anim.get(i)->scale_at(static_cast<float>(t), sc));
       if (gather) {
         testing::expect_near(p, {0, 0, 0});
         testing::expect_near(sc, {5, 5, 5});
@@ -166,29 +166,29 @@ TEST_F(Explosion, GatheringKeysAreTheSameForAll) {
 }
 
 TEST_F(Explosion, BuilderSetsItsStepPathsAndContrast) {
-  s.Party_actif[5] = true;
+  s.chain.Party_actif[scene::kModelSceneStep] = true;
   s.scene_frame[4] = s.stage.root.create_frame(s.stage.scene);
   build();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim3"});
-  for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 3) << k;
-  EXPECT_EQ(s.horloge, 0.0f);
+  EXPECT_EQ(s.chain.Party_actif, scene::StepFlags::only(scene::kExplosionStep));
+  EXPECT_EQ(s.clock.horloge, 0.0f);
   ASSERT_TRUE(s.scene_frame.get(3));
   bool visual = false;
   for (const auto& v : s.stage.scene->visuals()) visual = visual || v == s.scene_frame.get(3);
   EXPECT_TRUE(visual);
-  ASSERT_TRUE(s.cam_anim);
-  EXPECT_EQ(s.cam_anim->position_key_count(), 27u);
-  EXPECT_EQ(s.cam_anim->options(), 0x2Au);
-  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
+  ASSERT_TRUE(s.view.cam_anim);
+  EXPECT_EQ(s.view.cam_anim->position_key_count(), 27u);
+  EXPECT_EQ(s.view.cam_anim->options(), 0x2Au);
+  EXPECT_EQ(s.view.cam_anim->frame(), s.stage.camera);
   ASSERT_TRUE(s.explosion.focale_anim);
   EXPECT_EQ(s.explosion.focale_anim->position_key_count(), 23u);
   EXPECT_EQ(s.explosion.focale_anim->frame(), s.explosion.focale_frame);
   // The last two camera keys come from the time table.
   rm::Vec3 p;
-  ASSERT_TRUE(s.cam_anim->position_at(980, p));
+  ASSERT_TRUE(s.view.cam_anim->position_at(980, p));
   testing::expect_near(p, {0, 150, 0});
   // The closed path wraps at its last key, 1480: just before it, (0, 250, 0).
-  ASSERT_TRUE(s.cam_anim->position_at(1479.999f, p));
+  ASSERT_TRUE(s.view.cam_anim->position_at(1479.999f, p));
   testing::expect_near(p, {0, 250, 0}, 0.5f);
   ASSERT_TRUE(s.objet_frame.get(10));
   const render::GammaRamp want = controls::contrast_ramp(24, 145);
@@ -247,10 +247,10 @@ TEST_F(Explosion, RampFrom240EndsOnThatTick) {
 TEST_F(Explosion, TurningWindowOfZeroHeightIsRefusedAndTheTickGoesOn) {
   build();
   s.explosion.effet[0] = true;
-  s.angle_vue = 0;
+  s.explosion.angle_vue = 0;
   s.stage.viewport->configure(0, 0, 640, 480);
   tick(4);
-  EXPECT_EQ(s.angle_vue, 1);
+  EXPECT_EQ(s.explosion.angle_vue, 1);
   const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.width, 640);  // 200 x 0 refused
   EXPECT_EQ(r.height, 480);
@@ -261,11 +261,11 @@ TEST_F(Explosion, BothWindowsAdvanceTheAngleTwiceAndTheGrowingOneWins) {
   build();
   s.explosion.effet[0] = true;
   s.explosion.effet[1] = true;
-  s.angle_vue = 300;
+  s.explosion.angle_vue = 300;
   tick(4);
-  const int once = scenes::advance_angle_vue(300);
-  EXPECT_EQ(s.angle_vue, scenes::advance_angle_vue(once));
-  const rm::Rect want = scenes::growing_window(s.angle_vue);
+  const int once = scene::advance_angle_vue(300);
+  EXPECT_EQ(s.explosion.angle_vue, scene::advance_angle_vue(once));
+  const rm::Rect want = scene::growing_window(s.explosion.angle_vue);
   const rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, want.x);
   EXPECT_EQ(r.y, want.y);
@@ -291,8 +291,8 @@ TEST_F(Explosion, HandsOverToTheFinaleAboveItsEnd) {
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim3");
   tick(1480.5f);
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim6");
-  EXPECT_TRUE(s.Party_actif[6]);
-  EXPECT_FALSE(s.Party_actif[3]);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kFinaleStep]);
+  EXPECT_FALSE(s.chain.Party_actif[scene::kExplosionStep]);
 }
 
 }  // namespace

@@ -20,14 +20,14 @@ using testing::TempDir;
 class ForestFlight : public testing::ShowTest {
  protected:
   void SetUp() override {
-    s.Temps[1] = 2000;
-    s.flux_musique = 1;
-    s.pos_precedente = 27000;
+    s.clock.Temps[1] = 2000;
+    s.clock.flux_musique = 1;
+    s.clock.pos_precedente = 27000;
     f.music.position_value = 30000;
   }
   void build() {
     CurrentDir here(dir.path());
-    scenes::Party_chargement_anim2(s);
+    scene::Party_chargement_anim2(s);
   }
   TempDir dir;
 };
@@ -61,16 +61,16 @@ TEST_F(ForestFlight, TreePlacementAndSizesDrawFromTheSharedSequence) {
 }
 
 TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
-  s.Party_actif.fill(true);
-  s.etape_logo = 5;
+  s.chain.Party_actif.fill(true);
+  s.layers.etape_logo = 5;
   build();
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim2"});
-  for (size_t k = 0; k <= 8; ++k) EXPECT_EQ(s.Party_actif[k], k == 2) << k;
-  EXPECT_EQ(s.etape_logo, 0);
-  EXPECT_EQ(s.pos_musique, 30000u);
-  EXPECT_FLOAT_EQ(s.pas_temps, 2.0f);
-  EXPECT_FLOAT_EQ(s.horloge, 2.0f);
-  EXPECT_EQ(s.pos_precedente, 27000u);
+  EXPECT_EQ(s.chain.Party_actif, scene::StepFlags::only(scene::kForestFlightStep));
+  EXPECT_EQ(s.layers.etape_logo, 0);
+  EXPECT_EQ(s.clock.pos_musique, 30000u);
+  EXPECT_FLOAT_EQ(s.clock.pas_temps, 2.0f);
+  EXPECT_FLOAT_EQ(s.clock.horloge, 2.0f);
+  EXPECT_EQ(s.clock.pos_precedente, 27000u);
   EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
 
   const rm::Fog& fog = s.stage.scene->scene_fog();
@@ -84,12 +84,12 @@ TEST_F(ForestFlight, BuilderLeavesTheForestRunning) {
   EXPECT_EQ(g, controls::contrast_ramp(24, 145));
   EXPECT_GE(f.DXDraw.flips(), 1);  // the white flash
 
-  ASSERT_NE(s.cam_anim, nullptr);
-  EXPECT_EQ(s.cam_anim->options(), 0x2Au);
-  EXPECT_EQ(s.cam_anim->position_key_count(), 12u);
-  EXPECT_EQ(s.cam_anim->frame(), s.stage.camera);
-  ASSERT_NE(s.cam_path, nullptr);
-  const rm::Vec3 aim = s.cam_path->position(s.stage.scene.get());
+  ASSERT_NE(s.view.cam_anim, nullptr);
+  EXPECT_EQ(s.view.cam_anim->options(), 0x2Au);
+  EXPECT_EQ(s.view.cam_anim->position_key_count(), 12u);
+  EXPECT_EQ(s.view.cam_anim->frame(), s.stage.camera);
+  ASSERT_NE(s.view.cam_path, nullptr);
+  const rm::Vec3 aim = s.view.cam_path->position(s.stage.scene.get());
   EXPECT_EQ(aim, rm::Vec3(0, 150, -200));
 
   auto root = s.scene_frame.get(2);
@@ -107,7 +107,7 @@ TEST_F(ForestFlight, SecondBuildFindsTheOpeningGoneAndBuildsAgain) {
   build();
   EXPECT_NE(s.scene_frame.get(2), first_root);
   EXPECT_EQ(s.record.built.size(), 2u);
-  EXPECT_TRUE(s.Party_actif[2]);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kForestFlightStep]);
 }
 
 class ForestStep : public ForestFlight {
@@ -118,9 +118,9 @@ class ForestStep : public ForestFlight {
     s.record.built.clear();
   }
   void tick(float t, float step) {
-    s.horloge = t;
-    s.pas_temps = step;
-    scenes::Party_3(s);
+    s.clock.horloge = t;
+    s.clock.pas_temps = step;
+    scene::Party_3(s);
   }
 };
 

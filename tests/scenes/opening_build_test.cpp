@@ -25,44 +25,44 @@ class OpeningBuild : public testing::ShowTest {
     if (!std::filesystem::exists(kShowDir + "/00000000.dat")) GTEST_SKIP() << "no generated show folder";
     here = std::make_unique<testing::CurrentDir>(kShowDir);
     s.exe_dir = kShowDir + "/";
-    s.flux_musique = 1;
-    scene::seed_time_table(s);
-    s.Party_actif[0] = true;
+    s.clock.flux_musique = 1;
+    scene::seed_time_table(s.clock.Temps);
+    s.chain.Party_actif[scene::kLoadingStep] = true;
     f.DXTimer.set_enabled(true);
   }
   // How many progress labels the ship-part walk gives on the loaded model.
   size_t walk_labels() {
     size_t n = 0;
     const auto scratch = f.new_show(f.music);
-    scenes::walk_ship_parts(*scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
+    scene::walk_ship_parts(*scratch, s.anim_frame.get(1), [&n](const std::string&) { ++n; });
     return n;
   }
   std::unique_ptr<testing::CurrentDir> here;
 };
 
 TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
-  scenes::Party_1(s);
+  scene::Party_1(s);
   EXPECT_EQ(s.record.built, std::vector<std::string>{"Party_chargement_anim"});
-  for (size_t k = 0; k <= 10; ++k) EXPECT_EQ(s.Party_actif[k], k == 1) << k;
+  EXPECT_EQ(s.chain.Party_actif, scene::StepFlags::only(scene::kOpeningStep));
   EXPECT_TRUE(f.DXTimer.enabled());
   EXPECT_FALSE(f.Timer_chargement.enabled());
-  EXPECT_EQ(s.horloge, 0.0f);
+  EXPECT_EQ(s.clock.horloge, 0.0f);
   EXPECT_EQ(s.opening.brouillard_fin, 15000);
   EXPECT_NE(std::find(f.music.calls.begin(), f.music.calls.end(), "play_stream 1 loop"), f.music.calls.end());
 
-  for (int i = 0; i <= 6; ++i) EXPECT_NE(s.vaisseau_frame.get(i), nullptr) << "ship part " << i;
-  for (int i = 0; i <= 3; ++i) EXPECT_NE(s.truck_frame.get(i), nullptr) << "truck part " << i;
-  EXPECT_NE(s.vaisseau_mesh_a, nullptr);
-  EXPECT_NE(s.vaisseau_mesh_b, nullptr);
-  EXPECT_NE(s.vaisseau_mesh_c, nullptr);
-  for (int i = 1; i <= 4; ++i) EXPECT_NE(s.vaisseau_mesh.get(i), nullptr) << i;
-  EXPECT_EQ(s.vaisseau_mesh_b, rm::as_mesh_builder(s.vaisseau_frame.get(1)->visuals().front()));
+  for (int i = 0; i <= 6; ++i) EXPECT_NE(s.opening.vaisseau_frame.get(i), nullptr) << "ship part " << i;
+  for (int i = 0; i <= 3; ++i) EXPECT_NE(s.opening.truck_frame.get(i), nullptr) << "truck part " << i;
+  EXPECT_NE(s.opening.vaisseau_mesh_a, nullptr);
+  EXPECT_NE(s.opening.vaisseau_mesh_b, nullptr);
+  EXPECT_NE(s.opening.vaisseau_mesh_c, nullptr);
+  for (int i = 1; i <= 4; ++i) EXPECT_NE(s.opening.vaisseau_mesh.get(i), nullptr) << i;
+  EXPECT_EQ(s.opening.vaisseau_mesh_b, rm::as_mesh_builder(s.opening.vaisseau_frame.get(1)->visuals().front()));
 
   // The camera path: the first top-level frame of the camera model, whose
   // frame is no visual of the scene frame; the scene root is one.
   ASSERT_NE(s.anim_frame.get(0), nullptr);
-  ASSERT_NE(s.cam_path, nullptr);
-  EXPECT_EQ(s.cam_path, s.anim_frame.get(0)->children().front());
+  ASSERT_NE(s.view.cam_path, nullptr);
+  EXPECT_EQ(s.view.cam_path, s.anim_frame.get(0)->children().front());
   const auto visuals = s.stage.scene->visuals();
   EXPECT_EQ(std::find(visuals.begin(), visuals.end(), s.anim_frame.get(0)), visuals.end());
   EXPECT_NE(std::find(visuals.begin(), visuals.end(), s.scene_frame.get(1)), visuals.end());
@@ -80,8 +80,8 @@ TEST_F(OpeningBuild, FillsEverySlotAndStartsTheShow) {
 }
 
 TEST_F(OpeningBuild, DrawsTenTimesPerLoadingFrameWhileTheLoadingScreenShows) {
-  scenes::Party_1(s);
-  // Loading draws while Party_actif[1] is set: 2 per animation, 3 labels of
+  scene::Party_1(s);
+  // Loading draws while the opening's step flag is set: 2 per animation, 3 labels of
   // the builder, 2 per fire, and one per label of the walk; 10 draws each.
   const size_t loading_frames = 2 * 2 + 3 + 3 * 2 + walk_labels();
   EXPECT_EQ(s.rng.draws, 10 * loading_frames);
@@ -91,29 +91,29 @@ TEST_F(OpeningBuild, DrawsTenTimesPerLoadingFrameWhileTheLoadingScreenShows) {
 }
 
 TEST_F(OpeningBuild, RunsToItsEndAndHandsOverAtTheStrictSwitch) {
-  scenes::Party_1(s);
-  s.anim_x_actif = true;
-  s.cam_auto = true;
-  s.cam_suivi = true;
-  s.focale = 9;
+  scene::Party_1(s);
+  s.opening.anim_x_actif = true;
+  s.controls.cam_auto = true;
+  s.view.cam_suivi = true;
+  s.view.focale = 9;
   for (float t : {100.0f, 1000.5f, 1700.0f, 3500.0f, 4700.0f, 6300.0f, 7100.0f, 7300.0f, 7550.0f, 7600.0f}) {
-    s.horloge = t;
-    scenes::Party_2(s);
+    s.clock.horloge = t;
+    scene::Party_2(s);
   }
   EXPECT_EQ(s.record.built.size(), 1u);
-  EXPECT_TRUE(s.Party_actif[1]);
-  s.horloge = 7600.5f;
-  scenes::Party_2(s);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kOpeningStep]);
+  s.clock.horloge = 7600.5f;
+  scene::Party_2(s);
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
-  EXPECT_FALSE(s.Party_actif[1]);
-  EXPECT_TRUE(s.Party_actif[2]);
+  EXPECT_FALSE(s.chain.Party_actif[scene::kOpeningStep]);
+  EXPECT_TRUE(s.chain.Party_actif[scene::kForestFlightStep]);
   EXPECT_EQ(s.scene_frame.get(1), nullptr);
   // The rest of the tick sees the forest's clock: the forest keeps its
   // normal contrast rather than the opening's closing one.
   render::GammaRamp g;
   f.DXDraw.get_gamma(g);
   EXPECT_EQ(g, controls::contrast_ramp(24, 145));
-  scenes::Party_3(s);
+  scene::Party_3(s);
   EXPECT_EQ(s.record.built.size(), 2u);
 }
 
@@ -149,26 +149,26 @@ TEST(OpeningUserModel, MissingPartsAndPartsWithoutMeshAreSkipped) {
   scene::Show& s = f.show;
   testing::CurrentDir here(dir.path());
   s.exe_dir = dir.path().string() + "/";
-  s.anim_x_actif = s.cam_auto = s.cam_suivi = s.cam_vise = true;
-  s.focale = 9;
-  scenes::Party_1(s);
+  s.opening.anim_x_actif = s.controls.cam_auto = s.view.cam_suivi = s.view.cam_vise = true;
+  s.view.focale = 9;
+  scene::Party_1(s);
 
-  EXPECT_NE(s.vaisseau_frame.get(1), nullptr);
-  EXPECT_EQ(s.vaisseau_mesh_b, nullptr);  // its first visual is no mesh
-  ASSERT_NE(s.vaisseau_frame.get(2), nullptr);
-  EXPECT_NE(s.vaisseau_mesh_c, nullptr);
-  EXPECT_NE(s.vaisseau_frame.get(3), nullptr);
-  EXPECT_EQ(s.vaisseau_mesh.get(1), nullptr);
-  EXPECT_EQ(s.vaisseau_frame.get(0), nullptr);
-  EXPECT_EQ(s.truck_frame.get(0), nullptr);
-  EXPECT_EQ(s.cam_path, nullptr);  // no camera file
+  EXPECT_NE(s.opening.vaisseau_frame.get(1), nullptr);
+  EXPECT_EQ(s.opening.vaisseau_mesh_b, nullptr);  // its first visual is no mesh
+  ASSERT_NE(s.opening.vaisseau_frame.get(2), nullptr);
+  EXPECT_NE(s.opening.vaisseau_mesh_c, nullptr);
+  EXPECT_NE(s.opening.vaisseau_frame.get(3), nullptr);
+  EXPECT_EQ(s.opening.vaisseau_mesh.get(1), nullptr);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(0), nullptr);
+  EXPECT_EQ(s.opening.truck_frame.get(0), nullptr);
+  EXPECT_EQ(s.view.cam_path, nullptr);  // no camera file
 
   for (float t = 0; t < 7650; t += 25) {
-    s.horloge = t;
-    scenes::Party_2(s);
+    s.clock.horloge = t;
+    scene::Party_2(s);
   }
   EXPECT_EQ(s.record.built.back(), "Party_chargement_anim2");
-  EXPECT_EQ(s.vaisseau_mesh_c->quality(), 137u);
+  EXPECT_EQ(s.opening.vaisseau_mesh_c->quality(), 137u);
 }
 
 }  // namespace

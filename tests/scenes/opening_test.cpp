@@ -30,7 +30,7 @@ class ShipPartWalk : public ShowTest {
  protected:
   std::vector<std::string> walk(const FrameRef& model) {
     std::vector<std::string> labels;
-    scenes::walk_ship_parts(s, model, [&labels](const std::string& l) { labels.push_back(l); });
+    scene::walk_ship_parts(s, model, [&labels](const std::string& l) { labels.push_back(l); });
     return labels;
   }
 };
@@ -53,13 +53,13 @@ TEST_F(ShipPartWalk, VisitsByDepthWithItsLabelsAndSlots) {
   const std::vector<std::string> labels = walk(model);
   EXPECT_EQ(labels, (std::vector<std::string>{"x3ds_VaisseauT1", "x3ds_x5_Vaissea0", ".. : x3ds_x4_Truck_-0",
                                               "... : x3ds_Truck_-_T2", "x3ds_Other"}));
-  EXPECT_EQ(s.vaisseau_frame.get(3), t1);
-  EXPECT_EQ(s.vaisseau_frame.get(1), b);
-  EXPECT_EQ(s.vaisseau_frame.get(0), a);
-  EXPECT_EQ(s.truck_frame.get(2), truck_arm);
-  EXPECT_EQ(s.truck_frame.get(0), truck);
-  EXPECT_EQ(s.truck_frame.get(1), nullptr);
-  EXPECT_EQ(s.vaisseau_frame.get(2), nullptr);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(3), t1);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(1), b);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(0), a);
+  EXPECT_EQ(s.opening.truck_frame.get(2), truck_arm);
+  EXPECT_EQ(s.opening.truck_frame.get(0), truck);
+  EXPECT_EQ(s.opening.truck_frame.get(1), nullptr);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(2), nullptr);
 }
 
 TEST_F(ShipPartWalk, LastMatchWinsAndEmptyListsVisitNothing) {
@@ -74,10 +74,10 @@ TEST_F(ShipPartWalk, LastMatchWinsAndEmptyListsVisitNothing) {
 
   const std::vector<std::string> labels = walk(model);
   EXPECT_EQ(labels.size(), 5u);  // depth 1 only: depth 2 makes no label
-  EXPECT_NE(s.vaisseau_frame.get(6), first);
-  EXPECT_EQ(s.vaisseau_frame.get(6), second);
-  EXPECT_NE(s.vaisseau_frame.get(4), t3);
-  EXPECT_EQ(s.vaisseau_frame.get(4), t3_again);
+  EXPECT_NE(s.opening.vaisseau_frame.get(6), first);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(6), second);
+  EXPECT_NE(s.opening.vaisseau_frame.get(4), t3);
+  EXPECT_EQ(s.opening.vaisseau_frame.get(4), t3_again);
 }
 
 TEST_F(ShipPartWalk, NoModelVisitsNothing) {
@@ -90,12 +90,12 @@ class OpeningStep : public ShowTest {
  protected:
   explicit OpeningStep(quarvel::testing::Pixels pixels = quarvel::testing::Pixels::Recorded) : ShowTest(pixels) {}
   void SetUp() override {
-    s.gamma_sauve = render::GammaRamp::identity();
-    s.focale = 9;
+    s.layers.gamma_sauve = render::GammaRamp::identity();
+    s.view.focale = 9;
   }
   void tick(float t) {
-    s.horloge = t;
-    scenes::Party_2(s);
+    s.clock.horloge = t;
+    scene::Party_2(s);
   }
   render::GammaRamp gamma() const {
     render::GammaRamp g;
@@ -208,25 +208,25 @@ class OpeningStages : public OpeningStep {
  protected:
   void SetUp() override {
     OpeningStep::SetUp();
-    s.anim_x_actif = true;
+    s.opening.anim_x_actif = true;
     scene::create_light_set(s);
   }
 };
 
 TEST_F(OpeningStages, FieldWidensBetween1130And1185) {
   tick(1130.0f);
-  EXPECT_EQ(s.etape_x, 0);
-  EXPECT_EQ(s.focale, 9);
+  EXPECT_EQ(s.opening.etape_x, 0);
+  EXPECT_EQ(s.view.focale, 9);
   tick(1131.0f);
-  EXPECT_EQ(s.etape_x, 1);
-  EXPECT_EQ(s.focale, 10);
+  EXPECT_EQ(s.opening.etape_x, 1);
+  EXPECT_EQ(s.view.focale, 10);
   tick(1132.0f);
-  EXPECT_EQ(s.focale, 11);
+  EXPECT_EQ(s.view.focale, 11);
   EXPECT_FLOAT_EQ(s.stage.viewport->field(), 10.0f / 20.0f);  // set before the widening
   tick(1185.5f);
-  EXPECT_EQ(s.etape_x, 2);
-  EXPECT_EQ(s.focale, 9);
-  EXPECT_FALSE(s.focale_actif);
+  EXPECT_EQ(s.opening.etape_x, 2);
+  EXPECT_EQ(s.view.focale, 9);
+  EXPECT_FALSE(s.view.focale_actif);
   tick(1190.0f);
   EXPECT_FLOAT_EQ(s.stage.viewport->field(), 9.0f / 20.0f);
 }
@@ -240,16 +240,16 @@ TEST_F(OpeningStages, FogSwitchedOffFrom1000UntilTheWidening) {
 }
 
 TEST_F(OpeningStages, LightZeroBlinksFrom3300AndIsWhiteAfter3900) {
-  s.etape_x = 2;
-  auto light = s.light_tab.get(0);
+  s.opening.etape_x = 2;
+  auto light = s.lights.light_tab.get(0);
   ASSERT_NE(light, nullptr);
   const rm::Vec3 before = light->color();
   tick(3300.0f);
-  EXPECT_EQ(s.etape_x, 2);
+  EXPECT_EQ(s.opening.etape_x, 2);
   EXPECT_EQ(light->color(), before);
   tick(3300.5f);
-  EXPECT_EQ(s.etape_x, 3);
-  const rm::Vec3 p = s.light_frame.get(0)->position(s.stage.scene.get());
+  EXPECT_EQ(s.opening.etape_x, 3);
+  const rm::Vec3 p = s.lights.light_frame.get(0)->position(s.stage.scene.get());
   EXPECT_NEAR(p.x, -286.0f, 1e-3);
   EXPECT_NEAR(p.y, 5.0f, 1e-3);
   EXPECT_NEAR(p.z, -1851.0f, 1e-3);
@@ -260,20 +260,20 @@ TEST_F(OpeningStages, LightZeroBlinksFrom3300AndIsWhiteAfter3900) {
   tick(3600.0f);
   EXPECT_NE(light->color(), first);
   tick(3900.0f);
-  EXPECT_EQ(s.etape_x, 3);
+  EXPECT_EQ(s.opening.etape_x, 3);
   tick(3900.5f);
-  EXPECT_EQ(s.etape_x, 4);
+  EXPECT_EQ(s.opening.etape_x, 4);
   EXPECT_EQ(light->color(), rm::Vec3(1, 1, 1));
   tick(4000.0f);
   EXPECT_EQ(light->color(), rm::Vec3(1, 1, 1));
 }
 
 TEST_F(OpeningStages, LetterboxOpensFrom6100AndFullScreenAfter6760) {
-  s.etape_x = 4;
+  s.opening.etape_x = 4;
   tick(6100.0f);
   EXPECT_EQ(s.stage.viewport->rect().height, 480);
   tick(6100.5f);
-  EXPECT_EQ(s.etape_x, 5);
+  EXPECT_EQ(s.opening.etape_x, 5);
   rm::Rect r = s.stage.viewport->rect();
   EXPECT_EQ(r.y, 230);
   EXPECT_EQ(r.height, 20);
@@ -281,9 +281,9 @@ TEST_F(OpeningStages, LetterboxOpensFrom6100AndFullScreenAfter6760) {
   r = s.stage.viewport->rect();
   EXPECT_EQ(r.y, 60);
   EXPECT_EQ(r.height, 360);
-  EXPECT_FALSE(s.ecran16_actif);
+  EXPECT_FALSE(s.layers.ecran16_actif);
   tick(6761.0f);
-  EXPECT_EQ(s.etape_x, 6);
+  EXPECT_EQ(s.opening.etape_x, 6);
   r = s.stage.viewport->rect();
   EXPECT_EQ(r.x, 0);
   EXPECT_EQ(r.y, 0);

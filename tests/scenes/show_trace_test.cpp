@@ -98,7 +98,7 @@ void SeedAfterTheOpeningBuildCountsTenDrawsPerLoadingFrame() {
     testing::CurrentDir here(kShowDir);
     scene::add_anim(f.show, 1, 1, "00000000.dat", 0, 0, 0);
   }
-  scenes::walk_ship_parts(f.show, f.show.anim_frame.get(1), [&labels](const std::string&) { ++labels; });
+  scene::walk_ship_parts(f.show, f.show.anim_frame.get(1), [&labels](const std::string&) { ++labels; });
   ASSERT_GT(labels, 0u);
   scene::Random expected;
   for (size_t i = 0; i < 10 * (2 * 2 + 3 + 3 * 2 + labels); ++i) expected.random(5);

@@ -20,12 +20,8 @@ class Teardown : public testing::ShowTest {
     s.scene_frame.at(g) = root;
     return root;
   }
-  void set_all_flags() { s.Party_actif.fill(true); }
-  void expect_flags_cleared() {
-    for (size_t k = 0; k <= 8; ++k) EXPECT_FALSE(s.Party_actif[k]) << k;
-    EXPECT_TRUE(s.Party_actif[9]);
-    EXPECT_TRUE(s.Party_actif[10]);
-  }
+  void set_all_flags() { s.chain.Party_actif.fill(true); }
+  void expect_flags_cleared() { EXPECT_EQ(s.chain.Party_actif, scene::StepFlags{}); }
   bool child_of(const FrameRef& parent, const FrameRef& f) {
     const auto c = parent->children();
     return std::find(c.begin(), c.end(), f) != c.end();
@@ -39,10 +35,10 @@ class Teardown : public testing::ShowTest {
 TEST_F(Teardown, EmptyRootRemovesNothingAndStillResets) {
   FrameRef other = make_root(2);
   set_all_flags();
-  s.charge_pos = 98;
-  scenes::init(s, 1);
-  scenes::init(s, 1);  // a second jump: the root is already gone
-  EXPECT_EQ(s.charge_pos, 0);
+  s.chain.charge_pos = 98;
+  scene::init(s, 1);
+  scene::init(s, 1);  // a second jump: the root is already gone
+  EXPECT_EQ(s.chain.charge_pos, 0);
   expect_flags_cleared();
   EXPECT_TRUE(child_of(s.stage.scene, other));
   EXPECT_EQ(s.scene_frame.get(2), other);
@@ -56,7 +52,7 @@ TEST_F(Teardown, ForestGroupLetsGoOfItsNamedFramesAndItsRoot) {
   FrameRef unnamed = s.stage.root.create_frame(root);
   set_all_flags();
 
-  scenes::init(s, 2);
+  scene::init(s, 2);
   EXPECT_TRUE(root->children() == std::vector<FrameRef>{unnamed});
   EXPECT_FALSE(child_of(s.stage.scene, root));
   EXPECT_TRUE(visual_of_scene(root));  // still drawn as a visual
@@ -72,7 +68,7 @@ TEST_F(Teardown, NamedFramesOutsideTheGroupAreLeftAlone) {
   for (int i : {10, 30, 40, 50}) s.objet_frame.at(i) = s.stage.root.create_frame(root);
   FrameRef kept = s.objet_frame.at(11) = s.stage.root.create_frame(root);
 
-  scenes::init(s, 3);
+  scene::init(s, 3);
   EXPECT_TRUE(child_of(other, s.anim_frame.get(0)));
   EXPECT_TRUE(root->children() == std::vector<FrameRef>{kept});
   EXPECT_TRUE(child_of(s.stage.scene, other));
@@ -83,14 +79,14 @@ TEST_F(Teardown, OpeningAndModelGroups) {
   FrameRef opening = make_root(1);
   s.anim_frame.at(1) = s.stage.root.create_frame(opening);
   s.anim_frame.at(0) = s.stage.root.create_frame(opening);
-  scenes::init(s, 1);
+  scene::init(s, 1);
   EXPECT_TRUE(opening->children() == std::vector<FrameRef>{s.anim_frame.get(0)});
   EXPECT_FALSE(child_of(s.stage.scene, opening));
 
   FrameRef model = make_root(4);
   s.objet_frame.at(50) = s.stage.root.create_frame(model);
   FrameRef tree = s.stage.root.create_frame(model);
-  scenes::init(s, 4);
+  scene::init(s, 4);
   EXPECT_TRUE(model->children() == std::vector<FrameRef>{tree});
   EXPECT_FALSE(child_of(s.stage.scene, model));
 }
@@ -98,12 +94,12 @@ TEST_F(Teardown, OpeningAndModelGroups) {
 TEST_F(Teardown, OtherGroupsOnlyEmptyTheirEntryAndClearFlags) {
   FrameRef root = make_root(7);
   set_all_flags();
-  scenes::init(s, 7);
+  scene::init(s, 7);
   EXPECT_TRUE(child_of(s.stage.scene, root));
   EXPECT_EQ(s.scene_frame.get(7), nullptr);
   expect_flags_cleared();
-  scenes::init(s, 99);  // beyond the table: nothing to do
-  scenes::init(s, -1);
+  scene::init(s, 99);  // beyond the table: nothing to do
+  scene::init(s, -1);
   expect_flags_cleared();
 }
 

@@ -148,13 +148,13 @@ int play_show(const runner::RunOptions& opt, int ticks, const OnTick& on_tick, c
     TickInfo info;
     info.tick = static_cast<int>(tick);
     info.ms = clock.now;
-    info.horloge = form.show().horloge;
-    for (size_t k = 0; k < form.steps.size(); ++k)
-      if (form.show().Party_actif[k]) info.step = static_cast<int>(k) + 1;
+    info.horloge = form.show().clock.horloge;
+    for (const scene::StepFlag flag : scene::kStepFlags)
+      if (form.show().chain.Party_actif[flag]) info.step = scene::step_number(flag);
     info.seconds = took.count();
     info.cpu_seconds = cpu_took;
     info.render_cpu_seconds = render_took;
-    if (audio::MusicStream* stream = music.stream(form.show().flux_musique)) {
+    if (audio::MusicStream* stream = music.stream(form.show().clock.flux_musique)) {
       info.music_playing = stream->playing();
       info.music_pos = stream->position();
       info.music = &stream->track();

@@ -134,10 +134,10 @@ TestScene build_test_scene(rm::Root& root, const std::shared_ptr<rm::Frame>& sce
   auto glass2 = make_box(root, {90, 90, 10}, 0x80FF4040);
   objs.push_back({{60, 45, -130}, glass2, true});
   auto wire = make_box(root, {60, 60, 60}, 0xFFFFFF40);
-  wire->set_quality(64);
+  wire->set_quality(rm::quality::kWireframe);
   objs.push_back({{120, 30, 20}, wire, true});
   auto both = make_sphere(root, 30, slices, stacks, 0xFFFF8040);
-  both->set_quality(201);
+  both->set_quality(rm::quality::kGouraudOutlined);
   objs.push_back({{160, 30, -80}, both, true});
   // Far objects to show the fog.
   for (int i = 0; i < 6; ++i) {
