@@ -124,7 +124,7 @@ struct WebShow {
 
   // The finale's free flight reads the mouse now (its left button held).
   bool flight() const {
-    return !done && !form->closing() && form->show().Party_actif[scene::kFinaleStep] &&
+    return !done && !form->closing() && form->show().chain.Party_actif[scene::kFinaleStep] &&
            !(player && (player->paused() || player->seeking()));
   }
 };
