@@ -176,9 +176,10 @@ async function calls() {
       scenes.set(name, s);
     };
     trace.forEach((line, i) => {
-      if (i >= perTick.length) return;
-      add(sceneOf(line), perTick[i]);
-      add('whole show', perTick[i]);
+      if (i < perTick.length) add(sceneOf(line), perTick[i]);
+    });
+    trace.forEach((line, i) => {
+      if (i < perTick.length) add('whole show', perTick[i]);
     });
     const whole = scenes.get('whole show');
     const names = Object.keys(whole.counts).filter((k) => k !== 'bytes uploaded')
