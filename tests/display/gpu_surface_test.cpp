@@ -57,8 +57,8 @@ TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
     d.fill(0x1234);
     render::fill(cpu, 0x1234);
 
-    // Fills one after another go to the surface together: where they
-    // overlap, the last one asked for shows.
+    // Fills one after another in one frame: where they overlap, the last
+    // one asked for shows.
     const std::pair<render::Rect, uint32_t> run[] = {
         {{10, 10, 100, 50}, 0xF800}, {{60, 30, 100, 50}, 0x07E0}, {{-20, 40, 90, 20}, 0xF800}, {{0, 0, 0, 9}, 0x1F}};
     for (const auto& [rect, raw] : run) {

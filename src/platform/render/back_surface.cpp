@@ -166,9 +166,8 @@ void BackSurface::begin_2d(Rect c) {
 void BackSurface::fill_rect(Rect r, uint32_t argb) {
   const Rect c = clip(r);
   if (c.w <= 0) return;
-  if (writes_ == Writes::Drawn || (c.w == width_ && c.h == height_)) {
-    // The whole surface: a clear, which llvmpipe does on its own threads
-    // (drawn, any part of it: a clear of that part).
+  if (c.w == width_ && c.h == height_) {
+    // The whole surface: a clear, which llvmpipe does on its own threads.
     begin_2d(c);
     glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -177,31 +176,6 @@ void BackSurface::fill_rect(Rect r, uint32_t argb) {
   }
   staging_.assign(static_cast<size_t>(c.w) * c.h, rgba_bytes(argb));
   write_staging(c);
-}
-
-void BackSurface::fill_rects(const std::vector<Fill>& fills) {
-  if (writes_ == Writes::FromMemory) {
-    for (const Fill& f : fills) fill_rect(f.rect, f.argb);
-    return;
-  }
-  bool begun = false;
-  uint32_t clear_rgb = 0;
-  for (const Fill& f : fills) {
-    const Rect c = clip(f.rect);
-    if (c.w <= 0) continue;
-    const uint32_t rgb = f.argb & 0xFFFFFFu;
-    if (!begun) {
-      begin_2d(c);
-    } else {
-      glScissor(c.x, height_ - (c.y + c.h), c.w, c.h);
-    }
-    if (!begun || rgb != clear_rgb)
-      glClearColor(((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, 1.0f);
-    begun = true;
-    clear_rgb = rgb;
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-  if (begun) glDisable(GL_SCISSOR_TEST);
 }
 
 void BackSurface::fill_rows(Rect r, int step, uint32_t argb) {

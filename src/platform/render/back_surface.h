@@ -9,10 +9,12 @@
 // draws, their colours handled as 8-bit integers in the shader.
 //
 // In a page every GL call goes through the browser's checks and on to its
-// GPU process, and every upload carries its bytes there: fills, copies and
-// the rows of fill_rows are drawn instead (Writes::Drawn): a fill as a clear
-// of its rectangle, a picture from its texture (uploaded once a revision),
-// all the rows in one draw. The pixels are the same either way.
+// GPU process, and every upload carries its bytes there: copies and the rows
+// of fill_rows are drawn instead (Writes::Drawn), a picture from its texture
+// (uploaded once a revision), all the rows in one draw. The pixels are the
+// same either way. Fills of part of the surface stay uploads there too: as
+// clears of their rectangles, the forest flight's bands cost the page more
+// (llvmpipe draws a scissored clear as a quad).
 //
 // Coordinates are those of the picture (row 0 at the top); the texture
 // itself is in GL orientation (row 0 at the bottom), so the 3D render and
@@ -48,8 +50,8 @@ class BackSurface {
   int width() const { return width_; }
   int height() const { return height_; }
 
-  // How fills of part of the surface, copies and fill_rows reach it:
-  // written from memory (the desktop's default) or drawn (the page's).
+  // How copies and fill_rows reach the surface: written from memory (the
+  // desktop's default) or drawn (the page's).
   enum class Writes { FromMemory, Drawn };
   void set_writes(Writes w) { writes_ = w; }
   Writes writes() const { return writes_; }
@@ -62,13 +64,6 @@ class BackSurface {
   // part of it is written from memory.
   void fill_rect(Rect r, uint32_t argb);
   void fill(uint32_t argb) { fill_rect({0, 0, width_, height_}, argb); }
-  // Fills one after the other, as fill_rect would: drawn, the run shares
-  // its GL state, and each fill is a clear of its rectangle.
-  struct Fill {
-    Rect rect;
-    uint32_t argb = 0;
-  };
-  void fill_rects(const std::vector<Fill>& fills);
   // Fills rows r.y, r.y + step, r.y + 2 step, ... of rectangle `r` (a
   // one-row fill_rect each).
   void fill_rows(Rect r, int step, uint32_t argb);

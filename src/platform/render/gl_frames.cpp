@@ -14,24 +14,13 @@ GlFrames::GlFrames(int width, int height, const Picture& back)
 GlFrames::~GlFrames() = default;
 
 void GlFrames::execute(const FrameList& list) {
-  const std::vector<FrameCommand>& commands = list.commands;
-  for (size_t i = 0; i < commands.size(); ++i) {
-    const FrameCommand& command = commands[i];
+  for (const FrameCommand& command : list.commands) {
     if (const auto* fill = std::get_if<FillCommand>(&command)) {
       if (fill->step > 1) {
         surface_->fill_rows(fill->rect, fill->step, fill->argb);
-        continue;
+      } else {
+        surface_->fill_rect(fill->rect, fill->argb);
       }
-      // The plain fills that follow one another go together, in order.
-      fills_.clear();
-      for (;;) {
-        fills_.push_back({fill->rect, fill->argb});
-        const auto* next = i + 1 < commands.size() ? std::get_if<FillCommand>(&commands[i + 1]) : nullptr;
-        if (!next || next->step > 1) break;
-        fill = next;
-        ++i;
-      }
-      surface_->fill_rects(fills_);
     } else if (const auto* pic = std::get_if<PictureCommand>(&command)) {
       if (pic->stretched) {
         surface_->blend_stretched(*pic->picture, pic->key, pic->revision, pic->rect, pic->opacity, pic->transparent,

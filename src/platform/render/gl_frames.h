@@ -5,7 +5,6 @@
 //
 // Needs a current OpenGL 3.3 core (or WebGL2) context for its whole life.
 #include <memory>
-#include <vector>
 
 #include "platform/render/back_surface.h"
 #include "platform/render/frame_list.h"
@@ -37,7 +36,6 @@ class GlFrames : public FrameBackEnd {
   std::unique_ptr<Presenter> presenter_;
   std::unique_ptr<BackSurface> surface_;
   std::unique_ptr<SceneRenderer> renderer_;
-  std::vector<BackSurface::Fill> fills_;  // a run of fills on its way to the surface
   bool finish_views_ = false;
   double view_cpu_ = 0;
 };
