@@ -183,7 +183,8 @@ web-test: web-test-deps web build
 # Download size, time to the first frame, frames a second per scene of the
 # web edition in headless Chromium, and the page's time a tick per scene
 # against the desktop runner's on llvmpipe and SwiftShader (BENCHMARKS.md,
-# "Web edition"). WEB_BENCH_ARGS="--only compare" for the comparison alone.
+# "Web edition"). WEB_BENCH_ARGS="--only compare" for the comparison alone,
+# "--only calls" for the WebGL calls a tick per kind and per scene.
 web-bench: web-test-deps web build
 	cd tests/web && QUARVEL_BUILD=$(abspath $(BUILD)) QUARVEL_WEB_DIR=$(abspath $(WEB_BUILD)) node bench.mjs $(WEB_BENCH_ARGS)
 

@@ -6,6 +6,7 @@
 
 #include "platform/display/display.h"
 #include "platform/render/back_surface.h"
+#include "platform/render/gl_frames.h"
 #include "platform/display/egl_context.h"
 #include "platform/render/presenter.h"
 #include "platform/retained/stage.h"
@@ -26,74 +27,90 @@ Picture pattern(int w, int h, uint32_t key_argb, uint32_t seed) {
 
 }  // namespace
 
-// Every 2D call, drawn on the GPU, gives the pixels the memory version gives.
+// Every 2D call, drawn on the GPU, gives the pixels the memory version gives,
+// with copies and rows written from memory (the desktop's way) or drawn (the
+// page's).
 TEST(GpuBackSurface, MatchesTheMemorySurfaceBitForBit) {
-  rm::Stage stage;
-  DisplayControl d(make_headless_backend(), stage);
-  d.full_screen = false;
-  d.initialize();
-  ImageList list;
-  list.add(pattern(16, 12, 0xFF0000FFu, 1), 0xFF0000, true);   // key: blue (0x00BBGGRR)
-  list.add(pattern(33, 7, 0xFF00FF00u, 2), 0x00FF00, false);   // not keyed
-  list.add(pattern(1, 1, 0xFFFFFFFFu, 3), 0xFFFFFF, true);     // all keyed
-  Picture holes = pattern(40, 30, 0xFF0000FFu, 4);           // keyed in runs and holes of every shape
-  for (int y = 0; y < holes.height; ++y)
-    for (int x = 0; x < holes.width; ++x)
-      if ((x / 3 + y / 4) % 3 == 0 || (x * y) % 7 == 1) holes.at(x, y) = 0xFF0000FFu;
-  list.add(holes, 0xFF0000, true);
-  d.image_list = &list;
-  render::GammaRamp ramp = render::GammaRamp::identity();
-  for (auto& v : ramp.blue) v = static_cast<uint16_t>(v / 3);
-  d.set_gamma(ramp);
-  Picture cpu(640, 480);
-  d.fill(0x1234);
-  render::fill(cpu, 0x1234);
+  for (const auto writes : {render::BackSurface::Writes::FromMemory, render::BackSurface::Writes::Drawn}) {
+    SCOPED_TRACE(writes == render::BackSurface::Writes::Drawn ? "drawn" : "from memory");
+    rm::Stage stage;
+    DisplayControl d(make_headless_backend(), stage);
+    d.full_screen = false;
+    d.initialize();
+    auto* frames = dynamic_cast<render::GlFrames*>(d.frames());
+    ASSERT_NE(frames, nullptr);
+    frames->surface().set_writes(writes);
+    ImageList list;
+    list.add(pattern(16, 12, 0xFF0000FFu, 1), 0xFF0000, true);   // key: blue (0x00BBGGRR)
+    list.add(pattern(33, 7, 0xFF00FF00u, 2), 0x00FF00, false);   // not keyed
+    list.add(pattern(1, 1, 0xFFFFFFFFu, 3), 0xFFFFFF, true);     // all keyed
+    Picture holes = pattern(40, 30, 0xFF0000FFu, 4);           // keyed in runs and holes of every shape
+    for (int y = 0; y < holes.height; ++y)
+      for (int x = 0; x < holes.width; ++x)
+        if ((x / 3 + y / 4) % 3 == 0 || (x * y) % 7 == 1) holes.at(x, y) = 0xFF0000FFu;
+    list.add(holes, 0xFF0000, true);
+    d.image_list = &list;
+    render::GammaRamp ramp = render::GammaRamp::identity();
+    for (auto& v : ramp.blue) v = static_cast<uint16_t>(v / 3);
+    d.set_gamma(ramp);
+    Picture cpu(640, 480);
+    d.fill(0x1234);
+    render::fill(cpu, 0x1234);
 
-  std::mt19937 rng(7);
-  auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const int opacities[] = {-5, 0, 1, 77, 128, 254, 255, 300};
-  for (int step = 0; step < 80; ++step) {
-    const int kind = r(0, 5);
-    if (kind == 0) {
-      const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 200), h = r(-5, 200);
-      const uint32_t raw = static_cast<uint32_t>(r(0, 0x7FFFFFFF));
-      d.fill_rect(x, y, w, h, raw);
-      render::fill_rect(cpu, {x, y, w, h}, raw);
-    } else if (kind == 1) {
-      const int i = r(0, 3), x = r(-40, 640), y = r(-30, 480);
-      d.draw(i, x, y);
-      const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
-      render::copy_picture(cpu, it.picture, x, y, it.transparent, render::bgr_to_argb(it.transparent_colour));
-    } else if (kind == 2) {
-      const int i = r(0, 3), op = opacities[r(0, 7)];
-      const render::Rect rect{r(-100, 600), r(-100, 450), r(-3, 400), r(-3, 300)};
-      d.draw_alpha(rect, i, op);
-      const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
-      render::blend_stretched(cpu, it.picture, rect, op, it.transparent, render::bgr_to_argb(it.transparent_colour));
-    } else if (kind == 3) {
-      d.canvas().set_font_colour(static_cast<uint32_t>(r(0, 0xFFFFFF)));
-      d.canvas().set_font_size(r(6, 20));
-      d.canvas().set_brush_clear(r(0, 1) == 0);
-      const int x = r(-30, 620), y = r(-10, 470);
-      d.text_out(x, y, "Intensit\xE9 light : 42");
-      d.canvas().text_out(cpu, x, y, "Intensit\xE9 light : 42");
-    } else if (kind == 5) {
-      // Every step-th row of a rectangle, as one-row fills on the CPU.
-      const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 700), h = r(-5, 500), step = r(1, 4);
-      const uint32_t raw = static_cast<uint32_t>(r(0, 0xFFFF));
-      d.fill_rows(x, y, w, h, step, raw);
-      for (int row = y; row < y + h; row += step) render::fill_rect(cpu, {x, row, w, 1}, raw);
-    } else {
-      // Presenting (through a ramp) between draws changes nothing drawn.
-      d.flip();
+    // Fills one after another in one frame: where they overlap, the last
+    // one asked for shows.
+    const std::pair<render::Rect, uint32_t> run[] = {
+        {{10, 10, 100, 50}, 0xF800}, {{60, 30, 100, 50}, 0x07E0}, {{-20, 40, 90, 20}, 0xF800}, {{0, 0, 0, 9}, 0x1F}};
+    for (const auto& [rect, raw] : run) {
+      d.fill_rect(rect.x, rect.y, rect.w, rect.h, raw);
+      render::fill_rect(cpu, rect, raw);
     }
+    std::mt19937 rng(7);
+    auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const int opacities[] = {-5, 0, 1, 77, 128, 254, 255, 300};
+    for (int step = 0; step < 80; ++step) {
+      const int kind = r(0, 5);
+      if (kind == 0) {
+        const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 200), h = r(-5, 200);
+        const uint32_t raw = static_cast<uint32_t>(r(0, 0x7FFFFFFF));
+        d.fill_rect(x, y, w, h, raw);
+        render::fill_rect(cpu, {x, y, w, h}, raw);
+      } else if (kind == 1) {
+        const int i = r(0, 3), x = r(-40, 640), y = r(-30, 480);
+        d.draw(i, x, y);
+        const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
+        render::copy_picture(cpu, it.picture, x, y, it.transparent, render::bgr_to_argb(it.transparent_colour));
+      } else if (kind == 2) {
+        const int i = r(0, 3), op = opacities[r(0, 7)];
+        const render::Rect rect{r(-100, 600), r(-100, 450), r(-3, 400), r(-3, 300)};
+        d.draw_alpha(rect, i, op);
+        const ImageItem& it = *static_cast<const ImageList&>(list).item(i);
+        render::blend_stretched(cpu, it.picture, rect, op, it.transparent, render::bgr_to_argb(it.transparent_colour));
+      } else if (kind == 3) {
+        d.canvas().set_font_colour(static_cast<uint32_t>(r(0, 0xFFFFFF)));
+        d.canvas().set_font_size(r(6, 20));
+        d.canvas().set_brush_clear(r(0, 1) == 0);
+        const int x = r(-30, 620), y = r(-10, 470);
+        d.text_out(x, y, "Intensit\xE9 light : 42");
+        d.canvas().text_out(cpu, x, y, "Intensit\xE9 light : 42");
+      } else if (kind == 5) {
+        // Every step-th row of a rectangle, as one-row fills on the CPU.
+        const int x = r(-50, 650), y = r(-50, 500), w = r(-5, 700), h = r(-5, 500), step = r(1, 4);
+        const uint32_t raw = static_cast<uint32_t>(r(0, 0xFFFF));
+        d.fill_rows(x, y, w, h, step, raw);
+        for (int row = y; row < y + h; row += step) render::fill_rect(cpu, {x, row, w, 1}, raw);
+      } else {
+        // Presenting (through a ramp) between draws changes nothing drawn.
+        d.flip();
+      }
+    }
+    const Picture gpu = d.read_surface();
+    ASSERT_EQ(gpu.width, 640);
+    int differing = 0;
+    for (size_t i = 0; i < cpu.pixels.size(); ++i) differing += gpu.pixels[i] != cpu.pixels[i];
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(d.surface().pixels, gpu.pixels);
   }
-  const Picture gpu = d.read_surface();
-  ASSERT_EQ(gpu.width, 640);
-  int differing = 0;
-  for (size_t i = 0; i < cpu.pixels.size(); ++i) differing += gpu.pixels[i] != cpu.pixels[i];
-  EXPECT_EQ(differing, 0);
-  EXPECT_EQ(d.surface().pixels, gpu.pixels);
 }
 
 // A keyed picture is written as rectangles of its opaque pixels: each such

@@ -347,6 +347,44 @@ TEST_F(SceneRendererTest, TexturesRepeatAndAreModulated) {
   EXPECT_EQ(px(220, 120), 0x008000u);
 }
 
+// The renderer leaves out GL calls that would set what the pass's last draw
+// set already; what other draws changed in between, and what a draw of
+// another kind changed within the pass, is set again.
+TEST_F(SceneRendererTest, StateLeftByOtherDrawsIsSetAgain) {
+  Picture tex(2, 1);
+  tex.at(0, 0) = 0xFFFFFFFF;
+  tex.at(1, 0) = 0xFF00FF00;
+  auto texture = root.create_texture(tex);  // one texture, two squares
+  auto textured = [&](Vec3 at) {
+    auto sq = square(root, 5, 0xFF808080);
+    sq->set_texture_coordinates(1, 2, 0);
+    sq->set_texture_coordinates(2, 2, 1);
+    sq->set_texture(texture);
+    place(sq, at);
+  };
+  textured({-10, 0, 40});
+  // Edges alone (no face culling), then a square seen from behind, which
+  // culling must leave out, then the texture again.
+  place(square(root, 5, 0xFFFF0000, 0x40), {0, 10, 40});
+  auto back_facing = place(square(root, 5, 0xFF0000FF), {0, -10, 40});
+  back_facing->set_orientation(scene.get(), {0, 0, -1}, {0, 1, 0});
+  textured({10, 0, 40});
+  device->set_texture_quality(TextureQuality::Nearest);
+  frame();
+  const Picture first = surface;
+  EXPECT_EQ(px(160, 200), px(300, 230)) << "a face seen from behind was drawn";
+  EXPECT_EQ(px(50, 120), 0x808080u);
+  EXPECT_EQ(px(70, 120), 0x008000u);
+  EXPECT_EQ(px(210, 120), 0x808080u);
+  EXPECT_EQ(px(230, 120), 0x008000u);
+  // A 2D draw binds a texture, a vertex array and a program of its own.
+  Picture red(4, 4);
+  std::fill(red.pixels.begin(), red.pixels.end(), 0xFFFF0000u);
+  back->blend_stretched(red, 99, 1, {0, 0, 8, 8}, 128, false, 0);
+  frame();
+  EXPECT_EQ(surface.pixels, first.pixels);
+}
+
 TEST_F(SceneRendererTest, ManyLightsAllCount) {
   auto sq = square(root, 10, 0xFFFFFFFF, quality::kGouraud);
   place(sq, {0, 0, 100});

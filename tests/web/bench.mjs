@@ -3,8 +3,9 @@
 // file the page asked for, gzip -9), the time from loading the page to its
 // first frame, frames a second per scene from per-tick timing on the
 // virtual clock, and the page against the desktop runner on the same
-// rasterizer (Mesa's llvmpipe), with the browser's own SwiftShader beside.
-// Usage: node bench.mjs [--runs N] [--ms-per-tick MS] [--only compare] [--ticks N]
+// rasterizer (Mesa's llvmpipe), with the browser's own SwiftShader beside;
+// or (--only calls) the WebGL calls a tick per kind and per scene.
+// Usage: node bench.mjs [--runs N] [--ms-per-tick MS] [--only compare|calls] [--ticks N]
 import fs from 'node:fs';
 import path from 'node:path';
 import { parseArgs } from 'node:util';
@@ -27,8 +28,8 @@ if (!(runs >= 1) || !(msPerTick > 0)) {
   console.error('bench.mjs: --runs wants a whole number from 1 and --ms-per-tick a positive number');
   process.exit(2);
 }
-if (opt.only !== undefined && opt.only !== 'compare') {
-  console.error(`bench.mjs: --only takes "compare", not "${opt.only}"`);
+if (opt.only !== undefined && opt.only !== 'compare' && opt.only !== 'calls') {
+  console.error(`bench.mjs: --only takes "compare" or "calls", not "${opt.only}"`);
   process.exit(2);
 }
 
@@ -118,8 +119,92 @@ async function compare() {
     `${(pages.swiftshader.wall / desktop.wall).toFixed(2)} |\n`);
 }
 
+// Run in the page before its scripts: every WebGL2 call counted by name in
+// window.quarvelGlCalls, and the bytes handed to the GPU process by the
+// uploads (buffers and textures) under "bytes uploaded".
+function countWebGlCalls() {
+  const counts = {};
+  window.quarvelGlCalls = counts;
+  const proto = WebGL2RenderingContext.prototype;
+  const texelBytes = (format) => (format === 0x1903 /* RED */ ? 1 : 4);
+  const uploaded = (name, a) => {
+    if (name === 'bufferData' && typeof a[1] === 'object' && a[1]) return a.length >= 5 ? a[4] : a[1].byteLength;
+    if (name === 'bufferSubData') return a.length >= 5 ? a[4] : a[2].byteLength;
+    if (name === 'texImage2D' && a.length >= 9) return a[3] * a[4] * texelBytes(a[6]);
+    if (name === 'texSubImage2D' && a.length >= 9) return a[4] * a[5] * texelBytes(a[6]);
+    return 0;
+  };
+  for (const name of Object.getOwnPropertyNames(proto)) {
+    const d = Object.getOwnPropertyDescriptor(proto, name);
+    if (!d || typeof d.value !== 'function' || name === 'constructor') continue;
+    const f = d.value;
+    proto[name] = function (...args) {
+      counts[name] = (counts[name] || 0) + 1;
+      const bytes = uploaded(name, args);
+      if (bytes) counts['bytes uploaded'] = (counts['bytes uploaded'] || 0) + bytes;
+      return f.apply(this, args);
+    };
+  }
+}
+
+// Calls that wait for the GPU process (a round trip each in Chromium).
+const waitingCalls = /^(get(?!Extension|UniformLocation|AttribLocation)|readPixels|finish|checkFramebufferStatus|clientWaitSync|isContextLost)/;
+
+// The WebGL calls a tick, per kind, per scene and over the ticks run, on
+// llvmpipe, tick by tick in manual mode.
+async function calls() {
+  const session = await startSession('llvmpipe');
+  try {
+    const page = await session.open(`manual=1&trace=1&ms-per-tick=${msPerTick}${ticksArgs.page}`, { init: countWebGlCalls });
+    await waitFor(page, 'the page to be ready', (q) => q.ready);
+    const perTick = await page.evaluate(async () => {
+      const q = window.quarvel;
+      const out = [];
+      while (!q.done) {
+        for (const k of Object.keys(window.quarvelGlCalls)) delete window.quarvelGlCalls[k];
+        await q.advance(1);
+        out.push({ ...window.quarvelGlCalls });
+      }
+      return out;
+    });
+    const trace = await page.evaluate(() => window.quarvel.trace);
+    const scenes = new Map();
+    const add = (name, counts) => {
+      const s = scenes.get(name) || { ticks: 0, counts: {} };
+      s.ticks += 1;
+      for (const [k, v] of Object.entries(counts)) s.counts[k] = (s.counts[k] || 0) + v;
+      scenes.set(name, s);
+    };
+    trace.forEach((line, i) => {
+      if (i < perTick.length) add(sceneOf(line), perTick[i]);
+    });
+    trace.forEach((line, i) => {
+      if (i < perTick.length) add('whole show', perTick[i]);
+    });
+    const whole = scenes.get('whole show');
+    const names = Object.keys(whole.counts).filter((k) => k !== 'bytes uploaded')
+      .sort((a, b) => whole.counts[b] - whole.counts[a]);
+    const cols = [...scenes.keys()];
+    console.log(`WebGL calls a tick on llvmpipe, ${whole.ticks} ticks at ${msPerTick} ms a tick ` +
+      `(${cols.map((c) => `${c} ${scenes.get(c).ticks}`).join(', ')} ticks)\n`);
+    console.log(`| call | ${cols.join(' | ')} |\n|---|${cols.map(() => '---').join('|')}|`);
+    const row = (label, f) => console.log(`| ${label} | ${cols.map((c) => f(scenes.get(c))).join(' | ')} |`);
+    const per = (s, k) => ((s.counts[k] || 0) / s.ticks);
+    const fmt = (x) => (x >= 10 ? x.toFixed(0) : x.toFixed(2));
+    row('**all calls**', (s) => fmt(names.reduce((t, k) => t + per(s, k), 0)));
+    for (const k of names) row(waitingCalls.test(k) ? `\`${k}\` (waits)` : `\`${k}\``, (s) => fmt(per(s, k)));
+    row('kB uploaded', (s) => (per(s, 'bytes uploaded') / 1024).toFixed(1));
+  } finally {
+    await session.close();
+  }
+}
+
 if (opt.only === 'compare') {
   await compare();
+  process.exit(0);
+}
+if (opt.only === 'calls') {
+  await calls();
   process.exit(0);
 }
 

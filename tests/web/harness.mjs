@@ -120,10 +120,12 @@ export async function startSession(rasterizer = 'swiftshader') {
   return {
     server,
     // `viewport` ({ width, height }) sizes the page before it loads, and
-    // with it the canvas the show draws at (800 x 600 otherwise).
-    async open(query = '', { viewport } = {}) {
+    // with it the canvas the show draws at (800 x 600 otherwise); `init`, a
+    // function run in the page before its own scripts (measurements only).
+    async open(query = '', { viewport, init } = {}) {
       const page = await browser.context.newPage();
       if (viewport) await page.setViewportSize(viewport);
+      if (init) await page.addInitScript(init);
       page.errors = [];
       page.on('console', (msg) => {
         if (msg.type() !== 'error') return;

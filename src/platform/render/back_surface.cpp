@@ -24,11 +24,16 @@ uniform ivec2 src_size;
 uniform int opacity;       // 1..254
 uniform uvec3 key;
 uniform vec4 ink;
+uniform int step;          // of the rows inked (ROWS)
 out vec4 colour;
 uvec3 bytes(vec4 c) { return uvec3(c.rgb * 255.0 + 0.5); }
 void main() {
   ivec2 g = ivec2(gl_FragCoord.xy);
   int sx = g.x - rect.x, sy = height - 1 - g.y - rect.y;
+#ifdef ROWS
+  if (sy % step != 0) discard;
+  colour = ink;
+#else
 #ifdef STRETCHED
   sx = sx * src_size.x / rect.z;
   sy = sy * src_size.y / rect.w;
@@ -48,6 +53,7 @@ void main() {
   colour = vec4(vec3((s * a + d * (255u - a) + 127u) / 255u) / 255.0, 1.0);
 #else
   colour = vec4(vec3(s) / 255.0, 1.0);
+#endif
 #endif
 #endif
 }
@@ -174,6 +180,11 @@ void BackSurface::fill_rect(Rect r, uint32_t argb) {
 
 void BackSurface::fill_rows(Rect r, int step, uint32_t argb) {
   if (step <= 1) return fill_rect(r, argb);
+  if (writes_ == Writes::Drawn) {
+    const Rect c = clip(r);
+    if (c.w > 0) draw_2d(c, r, mask_tex_, 1, 1, 255, false, 0, false, argb, step);
+    return;
+  }
   for (long y = r.y; y < static_cast<long>(r.y) + r.h && y < height_; y += step)
     fill_rect({r.x, static_cast<int>(y), r.w, 1}, argb);
 }
@@ -222,7 +233,8 @@ const BackSurface::Program2d& BackSurface::program_2d(int kind) {
   Program2d& p = programs_[kind];
   if (p.id) return p;
   std::string source = "#version 330 core\n";
-  for (auto [bit, name] : {std::pair{kStretched, "STRETCHED"}, {kKeyed, "KEYED"}, {kBlend, "BLEND"}, {kMask, "MASK"}})
+  for (auto [bit, name] :
+       {std::pair{kStretched, "STRETCHED"}, {kKeyed, "KEYED"}, {kBlend, "BLEND"}, {kMask, "MASK"}, {kRows, "ROWS"}})
     if (kind & bit) source += std::string("#define ") + name + "\n";
   source += kFragmentBody;
   std::string error;
@@ -234,6 +246,7 @@ const BackSurface::Program2d& BackSurface::program_2d(int kind) {
   p.u_opacity = loc("opacity");
   p.u_key = loc("key");
   p.u_ink = loc("ink");
+  p.u_step = loc("step");
   glUseProgram(p.id);
   glUniform1i(loc("src"), 0);
   glUniform1i(loc("dst"), 1);
@@ -242,7 +255,7 @@ const BackSurface::Program2d& BackSurface::program_2d(int kind) {
 }
 
 void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
-                          uint32_t key_argb, bool mask, uint32_t ink) {
+                          uint32_t key_argb, bool mask, uint32_t ink, int step) {
   // Unit 1 always holds the copy, so the program never samples a texture
   // of another kind left there by other passes.
   glActiveTexture(GL_TEXTURE1);
@@ -256,6 +269,7 @@ void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_
   begin_2d(c);
   int kind = mask ? kMask : (transparent ? kKeyed : 0) | (opacity < 255 ? kBlend : 0);
   if (src_w != dest.w || src_h != dest.h) kind |= kStretched;
+  if (step > 0) kind = kRows;
   const Program2d& p = program_2d(kind);
   glUseProgram(p.id);
   glActiveTexture(GL_TEXTURE0);
@@ -265,6 +279,7 @@ void BackSurface::draw_2d(Rect c, Rect dest, GLuint src_tex, int src_w, int src_
   glUniform1i(p.u_opacity, opacity);
   glUniform3ui(p.u_key, (key_argb >> 16) & 255, (key_argb >> 8) & 255, key_argb & 255);
   set_colour(p.u_ink, ink);
+  if (step > 0) glUniform1i(p.u_step, step);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLES, 0, 3);
   glBindVertexArray(0);
@@ -284,6 +299,14 @@ const std::vector<Rect>& BackSurface::opaque_rects(const Picture& src, uint64_t 
 void BackSurface::copy_picture(const Picture& src, uint64_t key, uint32_t revision, int x, int y, bool transparent,
                                uint32_t key_argb) {
   if (src.empty() || src.pixels.size() < static_cast<size_t>(src.width) * src.height) return;
+  if (writes_ == Writes::Drawn) {
+    const Rect dest{x, y, src.width, src.height};
+    const Rect c = clip(dest);
+    if (c.w > 0)
+      draw_2d(c, dest, picture_texture(src, key, revision), src.width, src.height, 255, transparent, key_argb, false,
+              0);
+    return;
+  }
   const GlRows& rows = gl_rows(src, key, revision);
   glBindTexture(GL_TEXTURE_2D, colour_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

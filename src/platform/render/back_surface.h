@@ -8,6 +8,14 @@
 // written as the rectangles of its opaque pixels). Blends and text are GL
 // draws, their colours handled as 8-bit integers in the shader.
 //
+// In a page every GL call goes through the browser's checks and on to its
+// GPU process, and every upload carries its bytes there: copies and the rows
+// of fill_rows are drawn instead (Writes::Drawn), a picture from its texture
+// (uploaded once a revision), all the rows in one draw. The pixels are the
+// same either way. Fills of part of the surface stay uploads there too: as
+// clears of their rectangles, the forest flight's bands cost the page more
+// (llvmpipe draws a scissored clear as a quad).
+//
 // Coordinates are those of the picture (row 0 at the top); the texture
 // itself is in GL orientation (row 0 at the bottom), so the 3D render and
 // the presentation pass read and write it directly. Pixels come back to the
@@ -41,6 +49,13 @@ class BackSurface {
 
   int width() const { return width_; }
   int height() const { return height_; }
+
+  // How copies and fill_rows reach the surface: written from memory (the
+  // desktop's default) or drawn (the page's).
+  enum class Writes { FromMemory, Drawn };
+  void set_writes(Writes w) { writes_ = w; }
+  Writes writes() const { return writes_; }
+
   // The framebuffer and its colour texture.
   GLuint framebuffer() const { return fbo_; }
   GLuint colour_texture() const { return colour_; }
@@ -98,22 +113,28 @@ class BackSurface {
     std::vector<uint32_t> pixels;
   };
   const GlRows& gl_rows(const Picture& src, uint64_t key, uint32_t revision);
-  // Draws one scissored full-surface triangle through the 2D program.
+  // Draws one scissored full-surface triangle through the 2D program;
+  // `step` above zero inks every step-th row of `dest` from its first.
   void draw_2d(Rect clipped, Rect dest, GLuint src_tex, int src_w, int src_h, int opacity, bool transparent,
-               uint32_t key_argb, bool mask, uint32_t ink);
+               uint32_t key_argb, bool mask, uint32_t ink, int step = 0);
   void begin_2d(Rect clipped);
 
   int width_, height_;
   GLuint fbo_ = 0, colour_ = 0, depth_ = 0;
   // The 2D programs, one a kind of draw (an or of the bits), compiled on
   // first use.
-  enum : int { kStretched = 1, kKeyed = 2, kBlend = 4, kMask = 8 };
+  enum : int { kStretched = 1, kKeyed = 2, kBlend = 4, kMask = 8, kRows = 16 };
   struct Program2d {
     GLuint id = 0;
-    GLint u_rect = -1, u_src_size = -1, u_opacity = -1, u_key = -1, u_ink = -1;
+    GLint u_rect = -1, u_src_size = -1, u_opacity = -1, u_key = -1, u_ink = -1, u_step = -1;
   };
   const Program2d& program_2d(int kind);
-  std::array<Program2d, 16> programs_{};
+  std::array<Program2d, 32> programs_{};
+#ifdef __EMSCRIPTEN__
+  Writes writes_ = Writes::Drawn;
+#else
+  Writes writes_ = Writes::FromMemory;
+#endif
   GLuint vao_ = 0;
   GLuint dst_copy_ = 0;  // a copy of the blended area, read by the blend
   GLuint mask_tex_ = 0;

@@ -245,6 +245,7 @@ void SceneRenderer::begin_list(const rm::RenderList& list) {
   ++list_serial_;
   lights_.pack(list.lights, kMaxLights);
   current_ = nullptr;
+  forget_state();
   glActiveTexture(GL_TEXTURE0);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
@@ -307,8 +308,10 @@ std::vector<bool> SceneRenderer::occluded(const rm::RenderList& list, size_t fro
       hidden[tested[i]] = true;
       ++occluded_;
     }
-  // The tester used a program of its own and turned depth writes off.
+  // The tester used a program, a vertex array and face culling of its own
+  // and turned depth writes off.
   current_ = nullptr;
+  forget_state();
   glDepthMask(GL_TRUE);
   return hidden;
 }
@@ -320,6 +323,7 @@ void SceneRenderer::warm_occlusion(const rm::RenderList& list) {
   rm::DrawItem probe;
   occlusion_.visible(list, {&probe}, {rm::Box{}});
   current_ = nullptr;
+  forget_state();
   glDepthMask(GL_TRUE);
 #endif
 }
@@ -371,6 +375,7 @@ void SceneRenderer::warm_draw_states(const rm::RenderList& list) {
   glBindVertexArray(0);
   glDeleteTextures(1, &tex);
   current_ = nullptr;
+  forget_state();
 }
 
 void SceneRenderer::draw_blended(const rm::RenderList& list) {
@@ -387,6 +392,7 @@ void SceneRenderer::restore_state() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_SCISSOR_TEST);
   glBindVertexArray(0);
+  forget_state();
 }
 
 void SceneRenderer::use_program(const rm::RenderList& list, unsigned variant, const rm::DrawItem& item) {
@@ -413,32 +419,63 @@ void SceneRenderer::draw_item(const rm::RenderList& list, const rm::DrawItem& it
   const bool flat_shade = rm::quality::flat(q);
   const rm::TriangleBuffer& tb = *item.triangles;
   const bool has_blended = !tb.batches.empty() && tb.batches.back().transparent;
-  glBindVertexArray(cache_.mesh(item).vao);
+  bind_vertex_array(cache_.mesh(item).vao);
   ++item_serial_;
   const unsigned shading = (rm::quality::lit(q) ? kLit : 0) | (flat_shade ? kFlat : 0) | (list.fog.enabled ? kFog : 0);
   const GLint filter = list.texture_quality == rm::TextureQuality::Linear ? GL_LINEAR : GL_NEAREST;
   const bool solid = rm::quality::solid(q), wire = rm::quality::wireframe(q);
   for (const rm::RenderBatch& b : tb.batches) {
     if (b.transparent != blended_pass || b.count == 0 || (!solid && wire)) continue;
-    if (b.texture) cache_.bind_texture(*b.texture, filter);
+    if (b.texture) bind_texture(*b.texture, filter);
     use_program(list, shading | (b.texture ? kTextured : 0), item);
     if (solid) {
-      glEnable(GL_CULL_FACE);
+      set_cull(true);
       if (wire) {
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(1.0f, 1.0f);
       }
       draw_elements(GL_TRIANGLES, b.first, b.count);
-      glDisable(GL_POLYGON_OFFSET_FILL);
+      if (wire) glDisable(GL_POLYGON_OFFSET_FILL);
     } else {
       draw_elements(GL_POINTS, b.first, b.count);
     }
   }
   if (wire && has_blended == blended_pass && !tb.edges.empty()) {
-    glDisable(GL_CULL_FACE);
+    set_cull(false);
     use_program(list, shading, item);
     draw_elements(GL_LINES, tb.indices.size(), tb.edges.size());
   }
+}
+
+void SceneRenderer::forget_state() { state_ = PassState{}; }
+
+void SceneRenderer::set_cull(bool on) {
+  if (state_.cull == (on ? 1 : 0)) return;
+  if (on) {
+    glEnable(GL_CULL_FACE);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+  state_.cull = on ? 1 : 0;
+}
+
+void SceneRenderer::bind_vertex_array(GLuint vao) {
+  if (state_.vao == vao) return;
+  glBindVertexArray(vao);
+  state_.vao = vao;
+}
+
+void SceneRenderer::bind_texture(const rm::Texture& t, GLint filter) {
+  // Bound already when the same texture, at the same revision, came last
+  // in this pass: binding it again would change nothing.
+  if (state_.texture_id == t.id() && state_.texture_revision == t.revision() && state_.filter == filter &&
+      state_.texture_bound)
+    return;
+  cache_.bind_texture(t, filter);
+  state_.texture_bound = true;
+  state_.texture_id = t.id();
+  state_.texture_revision = t.revision();
+  state_.filter = filter;
 }
 
 }  // namespace quarvel::render

@@ -120,6 +120,13 @@ class SceneRenderer : public rm::RenderBackend {
   // Makes the scene program of `variant` current, with the list's and the
   // item's uniforms.
   void use_program(const rm::RenderList& list, unsigned variant, const rm::DrawItem& item);
+  // The GL state the items' draws change, set only when it differs from
+  // what the last draws of the pass left (each GL call costs a page a trip
+  // through the browser's checks and its GPU process).
+  void forget_state();  // after anything else drew: nothing is taken as known
+  void set_cull(bool on);
+  void bind_vertex_array(GLuint vao);
+  void bind_texture(const rm::Texture& t, GLint filter);
 
   // The framebuffer the 3D is drawn into: the back surface's, or the
   // multisampled larger one.
@@ -146,6 +153,14 @@ class SceneRenderer : public rm::RenderBackend {
   OcclusionTester occlusion_;
   LightUniforms lights_;                        // of the list being drawn
   const SceneProgram* current_ = nullptr;       // in use for the list being drawn
+  struct PassState {
+    int cull = -1;  // face culling on (1), off (0), not known (-1)
+    GLuint vao = 0;  // 0: not known
+    bool texture_bound = false;  // unit 0 holds the texture below
+    uint64_t texture_id = 0;
+    uint32_t texture_revision = 0;
+    GLint filter = 0;
+  } state_;
   uint64_t list_serial_ = 0, item_serial_ = 0;  // render lists and items drawn so far
   // The list's clear, taken and not yet carried out, and its rectangle.
   bool clear_due_ = false;
