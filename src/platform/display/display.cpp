@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -214,16 +215,17 @@ void DisplayControl::flip() {
   // The overlay is drawn over this picture only: the back surface as the
   // show left it is put back after the present, and the canvas with it.
   std::shared_ptr<const Picture> kept;
-  const TextCanvas canvas = canvas_;
+  std::optional<TextCanvas> canvas;  // only with an overlay: a flip without one copies nothing
   if (overlay) {
     execute_listed();
     kept = std::make_shared<const Picture>(frames_->read_surface());
+    canvas = canvas_;
     overlay();
   }
   frame_.commands.emplace_back(render::PresentCommand{gamma_, scroll_dx_, scroll_dy_});
   if (kept) {
     frame_.commands.emplace_back(render::SurfaceCommand{std::move(kept)});
-    canvas_ = canvas;
+    canvas_ = std::move(*canvas);
   }
   scroll_dx_ = scroll_dy_ = 0;
   execute_listed();
